@@ -1,0 +1,224 @@
+// Runtime core: process start-up and end, the runtime heap and temporary strings,
+// strings and numbers, random numbers and the clock, message boxes and sound, files.
+// Relies on KERNEL32, USER32 (message boxes) and WINMM (sound) only.
+// Windows, drawing and images live in runtime/window/window.h and runtime/draw/draw.h.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <initializer_list>
+
+struct WindowRecord; // runtime/window/window.h
+
+// ============================================================================
+// Kinds of values
+// ============================================================================
+
+// TypeCode: the runtime's numbering of value kinds. It gives the element size of
+// typed_alloc and, inside a TypeTag, the kind of a typed argument.
+enum TypeCode : int32_t {
+    TYPE_STRING = 0,   // string, passed as its address; 255 bytes in typed_alloc
+    TYPE_BYTE = 1,     // 8-bit integer
+    TYPE_INT = 2,      // signed 32-bit integer (also a resource number)
+    TYPE_SINGLE = 3,   // single-precision real
+    TYPE_BLOCK = 5,    // memory-block variable: holds the address of a global-memory block
+    TEXT_FILE = 6,     // file variable read as text
+    BINARY_FILE = 11,  // file variable read as bytes
+    TYPE_WORD = 13,    // 16-bit integer
+    TYPE_DOUBLE = 14,  // double-precision real
+    TYPE_RAW = 15,     // raw bytes: the runtime's own records
+    TYPE_POINTER = 16, // receives the address of resource bytes
+    TYPE_INT64 = 17,   // signed 64-bit integer
+    TYPE_UINT64 = 18,  // unsigned 64-bit integer
+    TYPE_UINT = 19,    // unsigned 32-bit integer (also a resource number)
+};
+
+// TypeTag: a TypeCode in the low 16 bits, 1 in the high 16 bits, passed beside a typed
+// argument. Routines compare only the low 16 bits.
+using TypeTag = uint32_t;
+constexpr TypeTag type_tag(int32_t code) { return 0x10000u | static_cast<uint16_t>(code); }
+constexpr int32_t tag_code(TypeTag tag) { return static_cast<int32_t>(tag & 0xFFFFu); }
+constexpr TypeTag TAG_STRING = 0x10000;      // a string argument
+constexpr TypeTag TAG_BLOCK = 0x10005;       // a memory-block variable
+constexpr TypeTag TAG_TEXT_FILE = 0x10006;   // a text file variable
+constexpr TypeTag TAG_BINARY_FILE = 0x1000B; // a binary file variable
+
+// ============================================================================
+// Start-up, end and shut-down
+// ============================================================================
+
+// Prepare the process: floating-point mode, the runtime heap, the module handle.
+void runtime_startup();
+// End the program from any depth: run runtime_shutdown and end the process (exit code 0).
+[[noreturn]] void program_end();
+// Release dialog definitions, run exit hooks newest first, destroy the heap.
+void runtime_shutdown();
+// The program's own module, read at start-up.
+HINSTANCE runtime_module();
+
+// Test seam: the routine that ends the process after shut-down (ExitProcess by default).
+// A test may install one that does not return to the caller (longjmp, throw).
+using ProcessExitRoutine = void (*)(UINT exit_code);
+void runtime_set_exit_routine(ProcessExitRoutine routine);
+
+// ============================================================================
+// The runtime heap and the TempStack
+// ============================================================================
+
+// Create the runtime heap if there is none; 1 when it exists afterwards.
+int32_t heap_create();
+// A zeroed block of size + 3 bytes from the runtime heap, or null.
+void* heap_alloc(size_t size);
+// Return a block to the runtime heap; nonzero when freed.
+int32_t heap_free(void* block);
+// A fresh heap copy of any string.
+char* string_duplicate(const char* text);
+
+constexpr int32_t TEMP_STACK_SIZE = 1000;
+// Record a heap string as the top TempStack entry (owned by the stack from now on).
+int32_t temp_push(char* text);
+// Free and remove the top count entries.
+int32_t temp_pop(int32_t count);
+// Free every entry, oldest first.
+int32_t temp_release_all();
+// Number of TempStack entries in use.
+int32_t temp_count();
+
+// ============================================================================
+// PtrList, exit hooks, global memory
+// ============================================================================
+
+struct PtrNode {
+    PtrNode* next;  // null at the end
+    PtrNode* prev;  // the head for the first real node
+    void* payload;  // null in the head
+};
+
+PtrNode* list_create();
+void* list_insert_after(PtrNode* node, void* payload);
+void* list_append(PtrNode* node, void* payload);
+PtrNode* list_remove(PtrNode* node, int32_t free_payload);
+int32_t list_free(PtrNode* head, int32_t free_payloads);
+PtrNode* list_first(PtrNode* head);
+PtrNode* list_next(PtrNode* node);
+void* list_payload(PtrNode* node);
+
+using ExitHookRoutine = void (*)(intptr_t value);
+struct ExitHook {
+    ExitHookRoutine callback;
+    intptr_t value; // passed to the callback
+};
+// Register a routine to run at shut-down; hooks run newest first.
+int32_t exit_hook_add(ExitHookRoutine callback, intptr_t value);
+
+// Store a new zeroed fixed global block of count * size bytes in *variable; -1 if refused.
+int32_t global_alloc_zeroed(void** variable, int32_t count, int32_t size);
+// A zeroed fixed global block of count elements of the code's size, or null.
+void* typed_alloc(int32_t code, int32_t count);
+// Element size of a TypeCode in typed_alloc.
+int32_t type_size(int32_t code);
+int32_t global_free(void* block);
+int32_t global_free_if_set(void* block);
+
+// Send a text to the debugger output.
+int32_t debug_message(const char* text);
+// Write a 128-bit interface identifier.
+int32_t guid_make(GUID* destination, uint32_t data1, uint16_t data2, uint16_t data3,
+                  const uint8_t data4[8]);
+
+// Dialog definitions released at shut-down. The dialog facility fills the list.
+struct ControlDefinition {
+    ControlDefinition* next;
+    void* extra_block; // a global-memory block the control owns, or null
+};
+struct DialogDefinition {
+    ControlDefinition* first_control;
+};
+struct DialogListNode {
+    DialogListNode* next;
+    WindowRecord* record; // its dialog_def points to a DialogDefinition block
+};
+extern DialogListNode* dialog_definition_list;
+void dialog_definitions_release();
+
+// ============================================================================
+// Strings and numbers
+// ============================================================================
+
+extern int32_t decimal_places; // digits after the point for non-integral numbers (2)
+
+// The concatenation of the strings, as a fresh heap string.
+char* string_concat(std::initializer_list<const char*> parts);
+// The running executable's folder with its trailing backslash, as a fresh heap string.
+char* start_path();
+// " 5", " -5", " 2.50": the number's text with a leading blank, as a fresh heap string.
+char* number_to_string(double value);
+// An upper-case copy (ANSI, locale-aware), as a fresh heap string.
+char* string_upper(const char* text);
+int32_t string_length(const char* text);
+char* string_copy(char* destination, const char* source);
+char* string_append(char* destination, const char* source);
+int32_t first_char_code(const char* text);
+int32_t char_is_digit(int32_t character);
+double text_to_number(const char* text);
+double real_power(double x, double y);
+double real_abs(double x);
+int32_t decimal_from_int64(char* buffer, int64_t value);
+int32_t decimal_from_uint64(char* buffer, uint64_t value);
+int32_t decimal_from_real(char* buffer, double value, int32_t decimals);
+int32_t decimal_from_real_single(char* buffer, float value, int32_t decimals);
+// 1-based position of find in text at or after start; 0 when absent.
+int32_t string_find(const char* text, const char* find, int32_t start);
+
+// ============================================================================
+// Random numbers and the clock
+// ============================================================================
+
+int32_t random_range(int32_t low, int32_t high);
+float random_real(float low, float high);
+int32_t random_seed(uint32_t seed);
+int32_t clock_seconds();
+
+// Milliseconds of the system tick clock (GetTickCount unless a test replaced it).
+uint32_t tick_count();
+// Test seam: replace the tick clock; null restores GetTickCount.
+using TickSource = uint32_t (*)();
+void tick_source_set(TickSource source);
+
+// ============================================================================
+// Message boxes and sound
+// ============================================================================
+
+// A modal box centred over its owner (or the desktop); the button that closed it.
+int32_t message_box(WindowRecord* owner, const char* text, const char* caption, uint32_t style);
+// WH_CBT hook that places pop-up windows made while a box is up.
+LRESULT CALLBACK centring_hook(int code, WPARAM first, LPARAM second);
+// The centring rule: centre a cx by cy window on reference, kept inside work with 0 as
+// the lower limit.
+POINT centring_position(const RECT& reference, int32_t cx, int32_t cy, const RECT& work);
+
+// Test seam: answer message boxes without showing them (null restores MessageBoxA).
+using MessageBoxResponder = int32_t (*)(HWND owner, const char* text, const char* caption,
+                                        uint32_t style);
+void message_box_set_responder(MessageBoxResponder responder);
+
+// Play a wave file (TAG_STRING) or an in-memory wave image (TAG_BLOCK); mode 0 waits,
+// mode 1 returns at once. No sound (empty name, other kind) stops the sound playing.
+int32_t play_wave(const void* sound, TypeTag tag, uint32_t mode);
+// Test seam: replace PlaySoundA (null restores it).
+using WavePlayer = BOOL (*)(const char* sound, HMODULE module, DWORD flags);
+void play_wave_set_player(WavePlayer player);
+
+// ============================================================================
+// Files
+// ============================================================================
+
+// Open by mode "R", "W", "A", "R+" (or lower case); 0 when opened, 1 otherwise.
+int32_t file_open(HANDLE* file, TypeTag tag, const char* name, const char* mode);
+int32_t file_close(HANDLE* file, TypeTag tag);
+// Read bytes (binary), a line (text into a string) or a number (text into a numeric
+// destination). count: bytes for binary reads; for line reads, the destination's
+// capacity in bytes, terminator included. 0 when something was read, -1 otherwise.
+int32_t file_read(HANDLE* file, TypeTag tag, void* destination, TypeTag destination_tag,
+                  uint32_t count);

@@ -1,0 +1,85 @@
+// Runtime drawing: the drawing surface and repaint, primitives and typed text output,
+// image loading and image drawing.
+// Relies on GDI32, USER32, OLE32/OLEAUT32, on the window record of runtime/window and
+// on the runtime core's heap, strings and files.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "runtime/core/core.h"
+#include "runtime/window/window.h"
+
+// ============================================================================
+// Drawing surface and repaint
+// ============================================================================
+
+// Open drawing on a window: the context to draw on, or null for a closed record.
+HDC begin_draw(WindowRecord* record);
+// Close drawing: keep the state, invalidate what was touched and, with refresh, repaint.
+int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh);
+// Answer a paint request of a runtime window from its backing bitmap; 1.
+LRESULT paint_window(HWND hwnd, WPARAM wparam, LPARAM lparam);
+// Width and height of a bitmap; both 0 for a null handle or no bitmap.
+int32_t bitmap_size(HBITMAP bitmap, int32_t* width, int32_t* height);
+
+// ============================================================================
+// Primitives and text
+// ============================================================================
+
+constexpr COLORREF NO_COLOR = 0xFFFFFFFF; // -1: no colour in draw_rect
+
+COLORREF rgb_color(int32_t red, int32_t green, int32_t blue);
+int32_t move_to(WindowRecord* record, int32_t x, int32_t y);
+int32_t draw_rect(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
+                  COLORREF outline, COLORREF fill);
+// Fill a rectangle of a context with one colour; the context's background colour stays set.
+int32_t fill_rect_dc(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height,
+                     COLORREF color);
+
+// PrintList item codes (the TypeCode of each value).
+constexpr int32_t PRINT_TEXT = 0;    // const char*
+constexpr int32_t PRINT_CHAR = 1;    // int: one character
+constexpr int32_t PRINT_INT = 2;     // int32_t
+constexpr int32_t PRINT_SINGLE = 3;  // float (passed as double through the ...)
+constexpr int32_t PRINT_WINDOW = 9;  // WindowRecord*: as the first item, the target window
+constexpr int32_t PRINT_WORD = 13;   // int: its low 16 bits, unsigned
+constexpr int32_t PRINT_DOUBLE = 14; // double
+constexpr int32_t PRINT_INT64 = 17;  // int64_t
+constexpr int32_t PRINT_UINT64 = 18; // uint64_t
+constexpr int32_t PRINT_UINT = 19;   // uint32_t
+
+constexpr int32_t PRINT_BUFFER_SIZE = 32767;
+extern char print_buffer[PRINT_BUFFER_SIZE]; // the formatted text of the last list
+extern WindowRecord* print_target;          // receives printed text; null: standard output
+
+// Print a counted list of typed items: text_print(count, code, value, code, value, ...).
+void text_print(int32_t count, ...);
+
+// ============================================================================
+// Images
+// ============================================================================
+
+// An image of one of the kinds below; 0 for none. The caller passes the same kind to
+// image_load and image_draw.
+using ImageHandle = uintptr_t;
+constexpr int32_t IMAGE_BITMAP_KIND = 0;
+constexpr int32_t IMAGE_ICON_KIND = 1;
+constexpr int32_t IMAGE_CURSOR_KIND = 2;
+constexpr int32_t IMAGE_METAFILE = 3;
+constexpr int32_t IMAGE_PICTURE = 4;
+constexpr int32_t IMAGE_MAP_3D_COLORS = 0x1000; // modifier: LR_LOADMAP3DCOLORS
+constexpr int32_t IMAGE_SYSTEM = 0x100;         // modifier: the system's predefined images
+
+// Load an image by name (TAG_STRING: a file when the name has a ".", else a resource) or
+// by resource number (tag code 2 or 19). 0 on failure.
+ImageHandle image_load(const void* name, TypeTag tag, int32_t kind);
+// A picture object (IPicture) from a file (no module) or an "RTIMAGE" resource; or 0.
+ImageHandle picture_load(HMODULE module, const char* name);
+// Copy a resource of the program's module into a typed destination; 1 on success.
+int32_t resource_load(const void* name, TypeTag name_tag, const void* type, TypeTag type_tag,
+                      void* destination, TypeTag destination_tag);
+// Draw an image at (x, y); pictures are stretched to width x height (natural size when both 0).
+int32_t image_draw(WindowRecord* record, ImageHandle image, int32_t kind, int32_t x, int32_t y,
+                   int32_t width, int32_t height, uint32_t raster_op);

@@ -1,0 +1,142 @@
+// Runtime windows: the window record, window creation, the window procedure and event
+// dispatch, the event pump, timers, closing, menus and window geometry.
+// Relies on USER32 and GDI32, on the runtime core, and on runtime/draw for painting.
+// One thread: records, EventState and creating_record are plain globals.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// ============================================================================
+// The window record
+// ============================================================================
+
+// A window's handler: reads event_state, returns 0 to let the default procedure run.
+using WindowHandler = intptr_t (*)();
+
+// Everything the runtime knows of one window. Program-owned storage, zeroed before
+// open_window; passed by address to every window, event and drawing routine.
+struct WindowRecord {
+    HWND hwnd;               // the platform window; null before open_window and after close_window
+    HBITMAP backing_bitmap;  // off-screen picture of the window (SURFACE_BACKING only)
+    HFONT font;              // owned: font for text output
+    HPEN pen;                // owned: pen for lines and outlines; its colour is the text colour
+    HWND mdi_client;         // MDI client child of a frame window, else null
+    POINT current_pos;       // saved drawing position, client pixels
+    int32_t bk_mode;         // text background mode: OPAQUE 2, TRANSPARENT 1
+    int32_t rop2;            // mix mode for pens (R2_COPYPEN 13)
+    int32_t pen_style;       // style of pens that drawing routines make (PS_SOLID 0)
+    int32_t pen_width;       // width in pixels of those pens
+    COLORREF bk_color;       // text background colour
+    COLORREF back_color;     // window background colour, used to erase and clear
+    uint32_t surface_flags;  // SURFACE_BACKING, SURFACE_FIT_CLIENT
+    int32_t is_dialog;       // non-zero: the pump passes messages through IsDialogMessageA
+    HCURSOR cursor;          // cursor over the client area
+    HDC erase_dc;            // erase context while the handler runs for EV_ERASE, else null
+    HDC draw_dc;             // context handed out by begin_draw while drawing is open
+    int32_t draw_depth;      // open begin_draw calls on draw_dc
+    int32_t kind;            // 0 window, 1 dialog record (close_window acts on 0 only)
+    void* dialog_def;        // a dialog record's definition buffer; untouched for windows
+    int32_t reserved_a;      // reserved, 0
+    void* reserved_b;        // reserved, null
+    WindowHandler handler;   // the program's handler routine
+    void* reserved_c;        // reserved, null
+    HDC reserved_d;          // reserved, null
+};
+
+constexpr uint32_t SURFACE_BACKING = 0x1;     // the window draws into backing_bitmap
+constexpr uint32_t SURFACE_FIT_CLIENT = 0x10; // the bitmap has the client size and is stretched
+
+// Runtime bits of open_window's flags; every other bit is a window style.
+constexpr uint32_t WF_NO_BACKING = 0x10;
+constexpr uint32_t WF_MDI_FRAME = 0x20;
+constexpr uint32_t WF_NO_CAPTION = 0x40;
+constexpr uint32_t WF_BACKING_WINDOW_SIZE = 0x80;
+constexpr uint32_t WF_BACKING_FIT_CLIENT = 0x100;
+constexpr uint32_t WF_TOOL_WINDOW = 0x200;
+constexpr uint32_t WF_TOPMOST = 0x400;
+constexpr uint32_t WF_RUNTIME_BITS = 0x7F0;
+
+extern ATOM wnd_class_atom;   // "KalvorineWndClass"
+extern ATOM frame_class_atom; // "KalvorineFrameClass"
+extern ATOM dialog_class_atom; // "KalvorineDlgClass"
+extern ATOM mdi_client_atom;  // class of MDI clients; 0xFFFF once a plain window exists
+extern WindowRecord* creating_record; // the record whose CreateWindowExA is in progress
+
+// Register the runtime's window classes that are not registered yet.
+void register_window_classes();
+// Open the platform window for a record; 1 when the window exists, 0 otherwise.
+int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
+                    uint32_t flags, WindowRecord* parent, const char* caption,
+                    WindowHandler handler);
+// The record of a runtime window, or null.
+WindowRecord* window_record(HWND hwnd);
+
+// ============================================================================
+// Events
+// ============================================================================
+
+// The current event, read by handlers. Saved and restored around every handler call
+// (menu_id excepted), so handlers may nest.
+struct EventState {
+    int32_t event_class;       // Windows message number or a runtime event number
+    WPARAM event_wparam;       // first parameter, or what the event puts there
+    LPARAM event_lparam;       // second parameter, or what the event puts there
+    uint32_t mouse_x;          // mouse events: client x, zero-extended
+    uint32_t mouse_y;          // mouse events: client y, zero-extended
+    WindowRecord* event_window; // the record the event belongs to
+    int32_t control_id;        // control that sent the event
+    int32_t menu_id;           // last picked menu item
+    int32_t notify_code;       // notification code of a control event
+};
+extern EventState event_state;
+
+constexpr int32_t EV_CLOSE_REQUEST = 32770; // WM_CLOSE
+constexpr int32_t EV_MENU_PICK = 32771;     // WM_COMMAND from a menu or accelerator
+constexpr int32_t EV_CONTROL = 32772;       // WM_COMMAND from a control, WM_NOTIFY
+constexpr int32_t EV_SIZE = 32777;          // before WM_SIZE, and WM_EXITSIZEMOVE
+constexpr int32_t EV_ERASE = 32783;         // background erase, erase_dc available
+
+LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+// Fill event_state, call the record's handler, restore event_state; the handler's result.
+intptr_t dispatch_event(WindowRecord* record, uint32_t event, WPARAM wparam, LPARAM lparam);
+LRESULT erase_background(HWND hwnd, HDC dc, LPARAM lparam);
+// Child enumeration step: clip is a ChildClip.
+struct ChildClip {
+    HWND window; // the painted window
+    HDC dc;      // its paint context
+};
+BOOL CALLBACK exclude_child_from_paint(HWND child, LPARAM clip);
+int32_t layout_frame_bars(HWND frame, HWND mdi_client);
+// Child enumeration step: free is a FrameBarSpace.
+struct FrameBarSpace {
+    RECT free;     // client space left for the MDI client
+    int32_t found; // 1 once a toolbar or status bar was seen
+};
+BOOL CALLBACK measure_frame_bar(HWND child, LPARAM free);
+
+// ============================================================================
+// The event pump, timers, closing
+// ============================================================================
+
+// Handle every queued message; with no_wait 0, first wait until one is queued.
+int32_t process_events(int32_t no_wait);
+int32_t start_timer(WindowRecord* record, uint32_t interval_ms, UINT_PTR timer_id,
+                    TIMERPROC callback);
+// Destroy the window and release what the record owns.
+int32_t close_window(WindowRecord* record);
+
+// ============================================================================
+// Menus and window geometry
+// ============================================================================
+
+HMENU create_menu(int32_t popup);
+int32_t append_menu_item(HMENU menu, const char* text, uint32_t flags, UINT_PTR id);
+int32_t attach_menu(WindowRecord* record, HMENU menu);
+int32_t get_client_size(WindowRecord* record, int32_t* left, int32_t* top, int32_t* width,
+                        int32_t* height);
+int32_t set_window_rect(WindowRecord* record, int32_t x, int32_t y, int32_t width,
+                        int32_t height, int32_t control_id);
+int32_t set_background_color(WindowRecord* record, COLORREF color);
+int32_t center_window(WindowRecord* record);
