@@ -43,3 +43,10 @@ foreach(dir ${TEST_AREAS})
     add_test(NAME ${area} COMMAND test_${area} WORKING_DIRECTORY ${BIN_DIR})
     set_tests_properties(${area} PROPERTIES TIMEOUT 600)
 endforeach()
+
+# The end-to-end run: the driver starts the installed game and plays it from outside.
+if(TARGET driver)
+    add_dependencies(driver tarrowind assets)
+    add_test(NAME e2e COMMAND driver WORKING_DIRECTORY ${BIN_DIR})
+    set_tests_properties(e2e PROPERTIES TIMEOUT 900)
+endif()
