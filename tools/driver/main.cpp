@@ -1,0 +1,47 @@
+// Entry of the end-to-end driver: runs every check against the installed game and prints
+// one PASS or FAIL line per check, then "N passed, M failed"; exit code 1 on any failure.
+// Relies on the check files for the work; owns only the order of the checks, the robot's
+// thread and the overall time limit.
+#include "driver.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <objbase.h>
+
+// ============================================================================
+// Public routines
+// ============================================================================
+
+// Runs all checks; the robot plays its own game beside the main checks.
+int main() {
+    _setmode(_fileno(stdout), _O_BINARY);
+    process_guard_install();
+    ::OleInitialize(nullptr);
+    uint32_t start = now_ms();
+
+    CellReferences refs{};
+    make_cell_references(refs, driver_folder() + "graphics\\");
+    report("reference pictures load from graphics\\", refs.have_pictures,
+           "goodguy.bmp or badguy.bmp could not be loaded with OleLoadPicture");
+
+    HANDLE robot = robot_prepare(refs) ? robot_start() : nullptr;
+    run_main_checks(refs);
+    run_closing_checks(refs);
+    if (robot) {
+        char value[8] = {};
+        bool long_run = ::GetEnvironmentVariableA("TARROWIND_LONG", value, sizeof value) > 0 &&
+                        strcmp(value, "1") == 0;
+        DWORD limit = long_run ? 780000 : 270000;
+        DWORD spent = now_ms() - start;
+        if (::WaitForSingleObject(robot, spent < limit ? limit - spent : 1000) != WAIT_OBJECT_0) {
+            report("robot: finishes in time", false, "the robot's thread did not end in time");
+            robot_abort();
+            ::WaitForSingleObject(robot, 5000);
+        }
+        ::CloseHandle(robot);
+    }
+    report_note(format("the end-to-end run took %u ms", now_ms() - start));
+    int failed = report_summary();
+    ::OleUninitialize();
+    return failed ? 1 : 0;
+}

@@ -1,0 +1,257 @@
+// The playing robot: a second copy of the game, parked in the screen's top left corner,
+// played on its own thread by shooting every terrorist and sparing every hostage.
+// Relies on game_process.cpp and screen.cpp like the other checks; reports through
+// report.cpp, which serialises its lines with the main thread's. Level 1 and the level-2
+// layout always; on to the end of the game only with TARROWIND_LONG=1.
+#include "driver.h"
+
+#include <cstdlib>
+
+// ============================================================================
+// Types
+// ============================================================================
+
+namespace {
+
+struct RobotState {
+    GameProcess game;           // the robot's own copy of the game
+    const CellReferences* refs; // cell pictures to tell figures apart
+    volatile LONG abort;        // set by the main thread to stop playing
+    bool long_run;              // TARROWIND_LONG=1: play to the end of the game
+};
+
+// ============================================================================
+// Module state
+// ============================================================================
+
+RobotState robot{};
+
+// ============================================================================
+// Internal helpers
+// ============================================================================
+
+bool long_run_wanted() {
+    char value[8] = {};
+    return ::GetEnvironmentVariableA("TARROWIND_LONG", value, sizeof value) > 0 &&
+           strcmp(value, "1") == 0;
+}
+
+// Checks the layout that the frame after a level change draws.
+void check_layout(int level, uint32_t timeout_ms) {
+    std::string name = format("robot: level %d layout (columns from the bottom, at most %d high)",
+                              level, level + 3);
+    uint32_t start = now_ms();
+    StatusLine found{};
+    while (now_ms() - start < timeout_ms) {
+        Picture client = capture_client(robot.game.window, 0, 0, 300, 160);
+        StatusLine guess{level, 0, 3, 20};
+        StatusLine seen{};
+        // The status line's score is unknown here; a level match is enough.
+        bool have = false;
+        for (int score = level == 2 ? 60 : 160; score < (level == 2 ? 64 : 164) && !have; score++)
+            for (int lives = 3; lives >= 1 && !have; lives--) {
+                guess = StatusLine{level, score, lives, 20};
+                have = read_status(client, guess, seen);
+            }
+        if (have && seen.level == level) {
+            found = seen;
+            FieldView field = read_field(client, 1, *robot.refs);
+            std::string why;
+            bool ok = field_layout_ok(field, level + 3, why);
+            report(name, ok, why + field_text(field));
+            return;
+        }
+        ::Sleep(50);
+    }
+    report(name, false, "no status line of that level within the time limit");
+}
+
+// Handles a message box of the game; returns false when the robot should stop.
+bool handle_box(HWND box, int& level, bool& won) {
+    std::string caption = window_text(box);
+    std::string text = window_text(::GetDlgItem(box, 0xFFFF));
+    std::string expected = format("Leve %d complete!", level);
+    if (caption != "Alert" ||
+        (text != expected && text != "You have rescued all of the hostages!")) {
+        report(format("robot: level %d", level), false,
+               format("box \"%s\" with text \"%s\"", caption.c_str(), text.c_str()));
+        close_message_box(box, 3000);
+        return false;
+    }
+    if (text == "You have rescued all of the hostages!") {
+        won = true;
+        report("long run: \"You have rescued all of the hostages!\" with caption \"Alert\"", true,
+               "");
+        close_message_box(box, 3000);
+        return false;
+    }
+    // While the box is up the status line shows the score that finished the level.
+    static const int targets[4] = {0, 60, 160, 300};
+    Picture client = capture_client(robot.game.window, 0, 0, 300, 20);
+    StatusLine found{};
+    bool at_target = false;
+    for (int lives = 3; lives >= 1 && !at_target; lives--)
+        at_target = read_status(client, StatusLine{level, targets[level], lives, 20}, found) &&
+                    found.score == targets[level] && found.level == level;
+    std::string name =
+        level == 1 ? "robot: \"Leve 1 complete!\" with caption \"Alert\" at score 60"
+                   : format("long run: \"Leve %d complete!\" with caption \"Alert\" at score %d",
+                            level, targets[level]);
+    report(name, at_target, "the status line does not show the target score");
+    if (!close_message_box(box, 3000)) {
+        report(name + ": OK", false, "the box did not close");
+        return false;
+    }
+    if (level == 3)
+        return true; // the win message follows
+    level++;
+    check_layout(level, 5000);
+    return robot.long_run;
+}
+
+// Plays until the level-2 layout (or the end of the game in a long run).
+void play() {
+    game_command(robot.game, CMD_NEW);
+    std::string seen;
+    if (!report("robot: New",
+                wait_status(robot.game.window, StatusLine{1, 0, 3, 20}, 5000, seen, "robot-new"),
+                seen))
+        return;
+    uint32_t start = now_ms();
+    uint32_t limit = robot.long_run ? 720000 : 240000;
+    int level = 1;
+    bool won = false;
+    StatusLine status{1, 0, 3, 20};
+    uint32_t clicked_at[FIELD_ROWS][FIELD_COLUMNS] = {};
+    bool shown[FIELD_ROWS][FIELD_COLUMNS] = {};
+    uint32_t last_spawn = now_ms(), last_hurry = 0, last_status = 0;
+    int spawns = 1, shots_since_status = 0;
+    while (!robot.abort) {
+        if (now_ms() - start > limit) {
+            report(robot.long_run ? "long run: to the end of the game" : "robot: level 1", false,
+                   format("time limit of %u s reached at \"%s\"", limit / 1000,
+                          status_text(status).c_str()));
+            return;
+        }
+        if (!game_alive(robot.game)) {
+            report("robot: the game keeps running", false,
+                   "the game ended at \"" + status_text(status) + "\"");
+            return;
+        }
+        HWND box = find_message_box(robot.game);
+        if (box) {
+            ::Sleep(150);
+            if (!handle_box(box, level, won))
+                break;
+            status.level = level;
+            last_spawn = now_ms();
+            continue;
+        }
+        Picture client = capture_client(robot.game.window, 0, 0, 300, 160);
+        uint32_t now = now_ms();
+        if (now - last_status > 300) {
+            StatusLine found{};
+            if (read_status(client, status, found)) {
+                status = found;
+                shots_since_status = 0;
+            }
+            last_status = now;
+            if (status.lives <= 0) {
+                report("robot: shoots terrorists and spares hostages", false,
+                       "no lives left at \"" + status_text(status) + "\"");
+                return;
+            }
+        }
+        int terrorists = 0;
+        for (int r = 0; r < FIELD_ROWS; r++)
+            for (int c = 0; c < FIELD_COLUMNS; c++) {
+                Picture cell = crop(client, c * 20 + 10, r * 20 + 36, 20, 20);
+                CellLook look = classify_cell(cell, 1, *robot.refs, false);
+                bool figure = look == LOOK_HOSTAGE || look == LOOK_TERRORIST;
+                if (figure && !shown[r][c]) {
+                    spawns++;
+                    last_spawn = now;
+                }
+                shown[r][c] = figure;
+                if (look != LOOK_TERRORIST)
+                    continue;
+                terrorists++;
+                if (now - clicked_at[r][c] > 700) {
+                    game_click(robot.game, c * 20 + 20, r * 20 + 46);
+                    clicked_at[r][c] = now;
+                    shots_since_status++;
+                }
+            }
+        // Frames come once a second on their own; a click beside the field brings the
+        // next one at once, so a figure appears as soon as the spawn interval allows.
+        int interval = 2000 - 10 * spawns;
+        if (interval < 500)
+            interval = 500;
+        if (terrorists == 0 && now - last_spawn + 120 > uint32_t(interval) &&
+            now - last_hurry > 250 && status.ammo - shots_since_status > 4) {
+            game_click(robot.game, 3, 30);
+            last_hurry = now;
+            shots_since_status++;
+        }
+        ::Sleep(30);
+    }
+    if (robot.long_run)
+        report("long run: the game is won", won, "the game was not won");
+}
+
+DWORD WINAPI robot_thread(void*) {
+    play();
+    if (game_alive(robot.game)) {
+        game_command(robot.game, CMD_QUIT);
+        DWORD code = 0;
+        bool ended = game_wait_exit(robot.game, 5000, code);
+        report("robot: Quit ends its game with exit code 0", ended && code == 0,
+               ended ? format("exit code %lu", code) : "still running 5 s later");
+    }
+    game_kill(robot.game);
+    return 0;
+}
+
+} // namespace
+
+// ============================================================================
+// Public routines
+// ============================================================================
+
+// Starts the robot's game, parked in the top left corner; false when it did not start.
+bool robot_prepare(const CellReferences& refs) {
+    robot.refs = &refs;
+    robot.long_run = long_run_wanted();
+    std::string why;
+    if (!report("robot: its game starts", game_start(robot.game, driver_folder(), why), why)) {
+        game_kill(robot.game);
+        return false;
+    }
+    // Out of the way of the centred windows of the other checks, so screen reads of
+    // the two games never overlap.
+    ::SetWindowPos(robot.game.window, nullptr, 0, 0, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+    uint32_t start = now_ms();
+    while (window_rect(robot.game.window).left != 0 && now_ms() - start < 3000)
+        ::Sleep(30);
+    RECT r = window_rect(robot.game.window);
+    if (!report("robot: its window moves to the corner", r.left == 0 && r.top == 0,
+                format("window at (%ld,%ld)", r.left, r.top))) {
+        game_kill(robot.game);
+        return false;
+    }
+    return true;
+}
+
+// Plays the robot's game (level 1, and to the end with TARROWIND_LONG=1) on a thread.
+HANDLE robot_start() {
+    return ::CreateThread(nullptr, 0, robot_thread, nullptr, 0, nullptr);
+}
+
+// Ends the robot's game if it still runs.
+void robot_abort() {
+    ::InterlockedExchange(&robot.abort, 1);
+    // The robot's thread may still use the handles: end the process, leave them open.
+    if (robot.game.info.hProcess)
+        ::TerminateProcess(robot.game.info.hProcess, 1);
+}
