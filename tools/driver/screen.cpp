@@ -128,8 +128,8 @@ Picture render_figure(IPicture* picture, int size) {
 }
 
 int differences_up_to(const Picture& a, const Picture& b, int limit) {
-    if (a.width != b.width || a.height != b.height || a.pixels.empty())
-        return a.width * a.height + 1;
+    if (a.width != b.width || a.height != b.height)
+        return a.width * a.height + b.width * b.height + 1;
     int n = 0;
     for (size_t i = 0; i < a.pixels.size() && n <= limit; i++)
         n += a.pixels[i] != b.pixels[i];
