@@ -26,7 +26,9 @@ int main() {
 
     HANDLE robot = robot_prepare(refs) ? robot_start() : nullptr;
     run_main_checks(refs);
+    report_note(format("main checks done after %u ms", now_ms() - start));
     run_closing_checks(refs);
+    report_note(format("closing checks done after %u ms", now_ms() - start));
     if (robot) {
         char value[8] = {};
         bool long_run = ::GetEnvironmentVariableA("TARROWIND_LONG", value, sizeof value) > 0 &&

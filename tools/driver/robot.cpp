@@ -18,6 +18,7 @@ struct RobotState {
     const CellReferences* refs; // cell pictures to tell figures apart
     volatile LONG abort;        // set by the main thread to stop playing
     bool long_run;              // TARROWIND_LONG=1: play to the end of the game
+    uint32_t started;           // tick time of the robot's "New"
 };
 
 // ============================================================================
@@ -69,6 +70,27 @@ void check_layout(int level, uint32_t timeout_ms) {
     report(name, false, "no status line of that level, with at least the target score, in time");
 }
 
+// Paints a small red mark over the status line's first pixels; the next frame's status
+// line covers it again.
+void mark_status_line() {
+    RECT client = client_rect_on_screen(robot.game.window);
+    RECT mark{client.left + 1, client.top + 1, client.left + 3, client.top + 3};
+    HDC screen = ::GetDC(nullptr);
+    HBRUSH red = ::CreateSolidBrush(RGB(255, 0, 0));
+    ::FillRect(screen, &mark, red);
+    ::DeleteObject(red);
+    ::ReleaseDC(nullptr, screen);
+}
+
+// Clicks every target cell (row * 14 + column) in one batch of events.
+void shoot(const int* targets, int count, uint32_t (*clicked_at)[FIELD_COLUMNS], uint32_t now) {
+    for (int i = 0; i < count; i++) {
+        int r = targets[i] / FIELD_COLUMNS, c = targets[i] % FIELD_COLUMNS;
+        game_click(robot.game, c * 20 + 20, r * 20 + 46);
+        clicked_at[r][c] = now;
+    }
+}
+
 // Handles a message box of the game; returns false when the robot should stop.
 bool handle_box(HWND box, int& level, bool& won) {
     std::string caption = window_text(box);
@@ -92,6 +114,7 @@ bool handle_box(HWND box, int& level, bool& won) {
         level == 1 ? "robot: \"Leve 1 complete!\" with caption \"Alert\""
                    : format("long run: \"Leve %d complete!\" with caption \"Alert\"", level);
     report(name, true, "");
+    report_note(format("the robot finished level %d after %u ms", level, now_ms() - robot.started));
     if (!close_message_box(box, 3000)) {
         report(name + ": OK", false, "the box did not close");
         return false;
@@ -112,6 +135,7 @@ void play() {
                 seen))
         return;
     uint32_t start = now_ms();
+    robot.started = start;
     uint32_t limit = robot.long_run ? 720000 : 240000;
     int level = 1;
     bool won = false;
@@ -119,7 +143,8 @@ void play() {
     uint32_t clicked_at[FIELD_ROWS][FIELD_COLUMNS] = {};
     // Last look of each cell other than plain background (a pause clears the screen).
     CellLook last_look[FIELD_ROWS][FIELD_COLUMNS] = {};
-    uint32_t last_spawn = now_ms(), last_hurry = 0, last_status = 0;
+    uint32_t last_spawn = now_ms(), last_hurry = 0, last_status = 0, last_frame = now_ms();
+    bool marked = false;
     int spawns = 1, shots_since_status = 0;
     while (!robot.abort) {
         if (now_ms() - start > limit) {
@@ -144,7 +169,17 @@ void play() {
         }
         Picture client = capture_client(robot.game.window, 0, 0, 300, 160);
         uint32_t now = now_ms();
-        if (now - last_status > 300) {
+        int interval = 2000 - 10 * spawns;
+        if (interval < 500)
+            interval = 500;
+        // Once figures may come faster than once a second, frames are held to about one a
+        // second (each frame refills one shot), timed by a mark on the status line.
+        bool metronome = robot.long_run && interval <= 1100;
+        if (marked && client.pixels[size_t(1) * client.width + 1] != 0xFF0000) {
+            marked = false;
+            last_frame = now;
+        }
+        if (!marked && now - last_status > 300) {
             StatusLine found{};
             if (read_status(client, status, found)) {
                 status = found;
@@ -158,6 +193,7 @@ void play() {
             }
         }
         int terrorists = 0;
+        int targets[FIELD_ROWS * FIELD_COLUMNS];
         for (int r = 0; r < FIELD_ROWS; r++)
             for (int c = 0; c < FIELD_COLUMNS; c++) {
                 Picture cell = crop(client, c * 20 + 10, r * 20 + 36, 20, 20);
@@ -169,21 +205,31 @@ void play() {
                 }
                 if (look != LOOK_BLUE && look != LOOK_OTHER)
                     last_look[r][c] = look;
-                if (look != LOOK_TERRORIST)
-                    continue;
-                terrorists++;
-                if (now - clicked_at[r][c] > 700) {
-                    game_click(robot.game, c * 20 + 20, r * 20 + 46);
-                    clicked_at[r][c] = now;
-                    shots_since_status++;
-                }
+                if (look == LOOK_TERRORIST && now - clicked_at[r][c] > 700)
+                    targets[terrorists++] = r * FIELD_COLUMNS + c;
             }
+        if (metronome) {
+            if (!marked) {
+                mark_status_line();
+                marked = true;
+            }
+            if (now - last_frame >= 1010 && now - last_hurry > 400) {
+                shoot(targets, terrorists, clicked_at, now);
+                shots_since_status += terrorists;
+                if (terrorists == 0) {
+                    game_command(robot.game, CMD_PAUSE);
+                    game_command(robot.game, CMD_PAUSE);
+                }
+                last_hurry = now;
+            }
+            ::Sleep(20);
+            continue;
+        }
+        shoot(targets, terrorists, clicked_at, now);
+        shots_since_status += terrorists;
         // Frames come once a second on their own; a click beside the field, or leaving a
         // pause, brings the next one at once, so a figure appears as soon as the spawn
         // interval allows. The pause costs no ammunition, which the kills need.
-        int interval = 2000 - 10 * spawns;
-        if (interval < 500)
-            interval = 500;
         if (terrorists == 0 && now - last_spawn > uint32_t(interval) + 30 &&
             now - last_hurry > 200) {
             if (status.ammo - shots_since_status > 6) {
