@@ -93,7 +93,8 @@ void check_size_and_centre(const GameProcess& game, const std::string& label, Wi
 void check_box(const GameProcess& game, const std::string& name, const std::string& caption,
                const std::string& text, bool text_is_prefix) {
     HWND box = wait_message_box(game, 5000);
-    if (!report(name + " box shown", box != nullptr, "no message box within 5 s"))
+    if (!report(name + " box shown", box != nullptr,
+                "no message box within 5 s" + game_state_text(game)))
         return;
     std::string seen_caption = window_text(box);
     std::string seen_text = window_text(::GetDlgItem(box, 0xFFFF));
@@ -198,7 +199,7 @@ void check_boxes_and_zoom(const GameProcess& game) {
         check_box(game, "2x", "Alert", "Magnification set to 2x.\r\n(may be slow on some machines)",
                   false);
     else
-        report("2x box shown", false, "no message box within 5 s");
+        report("2x box shown", false, "no message box within 5 s" + game_state_text(game));
 
     game_command(game, CMD_ZOOM1);
     box = wait_message_box(game, 5000);
@@ -206,15 +207,15 @@ void check_boxes_and_zoom(const GameProcess& game) {
     if (box)
         check_box(game, "1x", "Alert", "Magnification set to 1x.", false);
     else
-        report("1x box shown", false, "no message box within 5 s");
+        report("1x box shown", false, "no message box within 5 s" + game_state_text(game));
 }
 
 // Starts a game and checks its first field and status line; returns the field seen.
 FieldView check_new_game(const GameProcess& game, const CellReferences& refs) {
     game_command(game, CMD_NEW);
     std::string seen;
-    report("New: status line",
-           wait_status(game.window, StatusLine{1, 0, 3, 20}, 5000, seen, "new-status-line"), seen);
+    bool shown = wait_status(game.window, StatusLine{1, 0, 3, 20}, 5000, seen, "new-status-line");
+    report("New: status line", shown, seen + game_state_text(game));
     Picture client = capture_field(game);
     FieldView field = read_field(client, 1, refs);
     std::string why;
@@ -279,8 +280,13 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
             ok = false;
             seen = format("cell (%d,%d) is not a slot after the hit", target_r, target_c);
         }
-        if (!ok)
-            seen += " (expected \"" + status_text(want) + "\" with any ammunition)";
+        if (!ok) {
+            seen += " (expected \"" + status_text(want) + "\" with any ammunition)" +
+                    game_state_text(game);
+            const Picture& expected = render_text(status_text(want));
+            save_failure_pictures(
+                name, expected, capture_client(game.window, 1, 1, expected.width, expected.height));
+        }
         bool first = terrorist ? !terrorist_done : !hostage_done;
         if (first || !ok)
             report(name, ok, seen);

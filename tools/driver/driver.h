@@ -96,6 +96,8 @@ void game_kill(GameProcess& game);
 bool game_wait_exit(GameProcess& game, DWORD timeout_ms, DWORD& exit_code);
 // True while the game process runs.
 bool game_alive(const GameProcess& game);
+// Says why the game may not have answered: ended (with its exit code), hung, or "".
+std::string game_state_text(const GameProcess& game);
 // Picks a menu command by posting WM_COMMAND to the game's window.
 void game_command(const GameProcess& game, int id);
 // Posts a left click at client coordinates (button down, then up).

@@ -214,6 +214,22 @@ bool game_alive(const GameProcess& game) {
     return game.info.hProcess && ::WaitForSingleObject(game.info.hProcess, 0) == WAIT_TIMEOUT;
 }
 
+// Says why the game may not have answered: ended (with its exit code), hung, or "".
+std::string game_state_text(const GameProcess& game) {
+    if (!game.info.hProcess)
+        return " (the game is not running)";
+    if (!game_alive(game)) {
+        DWORD code = 0;
+        ::GetExitCodeProcess(game.info.hProcess, &code);
+        return format(" (the game has ended, exit code %lu)", code);
+    }
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutA(game.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 1000,
+                               &result))
+        return " (the game does not answer messages: hung or busy)";
+    return "";
+}
+
 // Picks a menu command by posting WM_COMMAND to the game's window.
 void game_command(const GameProcess& game, int id) {
     ::PostMessageA(game.window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
