@@ -176,6 +176,39 @@ void check_menu_bar(const GameProcess& game) {
         save_failure_pictures("menu-bar", want, seen);
 }
 
+// Posts one key to both menus and waits until both show the same popups; reports a
+// mismatch always and a match when asked.
+bool menu_step(const GameProcess& game, const MenuStep& step, bool report_match) {
+    post_step(game.window, step);
+    post_step(reference.window, step);
+    if (step.popups == 0) {
+        ::Sleep(300);
+        return true;
+    }
+    DWORD my_pid = ::GetCurrentProcessId();
+    uint32_t start = now_ms();
+    Picture want, seen;
+    int want_count = 0, seen_count = 0, differences = 0;
+    do {
+        ::Sleep(80);
+        want = capture_popups(my_pid, want_count);
+        seen = capture_popups(game.info.dwProcessId, seen_count);
+        differences = count_differences(want, seen);
+    } while ((want_count != step.popups || seen_count != step.popups || differences) &&
+             now_ms() - start < 2500);
+    bool ok = want_count == step.popups && seen_count == step.popups && differences == 0;
+    if (!ok) {
+        report(std::string("menu: ") + step.showing, false,
+               format("%d popups open (reference %d, want %d), %d pixels differ", seen_count,
+                      want_count, step.popups, differences) +
+                   game_state_text(game));
+        save_failure_pictures(std::string("menu-") + step.showing, want, seen);
+    } else if (report_match) {
+        report(std::string("menu: ") + step.showing, true, "");
+    }
+    return ok;
+}
+
 // Walks both menus key by key and compares the open popups after each key.
 bool walk_menus(const GameProcess& game) {
     static const MenuStep steps[] = {
@@ -186,56 +219,28 @@ bool walk_menus(const GameProcess& game) {
         {WM_KEYDOWN, VK_RIGHT, 2, "Magnify: 1x, 2x"},
         {WM_KEYDOWN, VK_RIGHT, 1, "Help: Rules, About"},
     };
-    DWORD my_pid = ::GetCurrentProcessId();
-    bool all_ok = true;
-    for (const MenuStep& step : steps) {
-        post_step(game.window, step);
-        post_step(reference.window, step);
-        uint32_t start = now_ms();
-        Picture want, seen;
-        int want_count = 0, seen_count = 0, differences = 0;
-        do {
-            ::Sleep(80);
-            want = capture_popups(my_pid, want_count);
-            seen = capture_popups(game.info.dwProcessId, seen_count);
-            differences = count_differences(want, seen);
-        } while ((want_count != step.popups || seen_count != step.popups || differences) &&
-                 now_ms() - start < 2500);
-        bool ok = want_count == step.popups && seen_count == step.popups && differences == 0;
-        if (!ok) {
-            report(std::string("menu: ") + step.showing, false,
-                   format("%d popups open (reference %d, want %d), %d pixels differ", seen_count,
-                          want_count, step.popups, differences));
-            save_failure_pictures(std::string("menu-") + step.showing, want, seen);
-            all_ok = false;
-            break;
-        }
-        if (step.popups > 0)
-            report(std::string("menu: ") + step.showing, true, "");
-    }
-    return all_ok;
+    for (const MenuStep& step : steps)
+        if (!menu_step(game, step, true))
+            return false;
+    return true;
 }
 
-// Posts one key to both menus and gives the menu loops time to act on it.
-void post_key_to_both(const GameProcess& game, UINT message, WPARAM key) {
-    MenuStep step{message, key, 0, ""};
-    post_step(game.window, step);
-    post_step(reference.window, step);
-    ::Sleep(150);
-}
-
-// Picks an item of the open Help popup with Enter and checks the box it opens.
-void check_help_item(const GameProcess& game, int downs, const char* caption) {
-    for (int i = 0; i < downs; i++)
-        post_key_to_both(game, WM_KEYDOWN, VK_DOWN);
-    post_key_to_both(game, WM_KEYDOWN, VK_RETURN);
+// Picks the selected item of the open Help popup with Enter and checks the box it opens.
+void check_help_item(const GameProcess& game, const char* caption) {
+    post_step(game.window, MenuStep{WM_KEYDOWN, VK_RETURN, 0, ""});
+    post_step(reference.window, MenuStep{WM_KEYDOWN, VK_RETURN, 0, ""});
     HWND box = wait_message_box(game, 5000);
     std::string seen = box ? window_text(box) : std::string();
     report(format("menu: Enter on \"%s\" sends its command (the %s box opens)", caption, caption),
            box && seen == caption,
-           box ? "a box captioned \"" + seen + "\" opened" : "no box within 5 s");
+           box ? "a box captioned \"" + seen + "\" opened"
+               : "no box within 5 s" + game_state_text(game));
     if (box)
         close_message_box(box, 3000);
+    else
+        save_failure_pictures(
+            format("menu-%s-screen", caption), Picture{},
+            capture_screen(0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)));
 }
 
 void close_menus(const GameProcess& game) {
@@ -271,13 +276,20 @@ void run_menu_checks(const GameProcess& game) {
         ::Sleep(200);
         check_menu_bar(game);
         if (walk_menus(game)) {
-            check_help_item(game, 0, "Rules");
+            check_help_item(game, "Rules");
             // Again to "Help" by the same keys as the walk: Game, Options, then Help.
-            post_key_to_both(game, WM_SYSCOMMAND, SC_KEYMENU);
-            post_key_to_both(game, WM_KEYDOWN, VK_DOWN);
-            post_key_to_both(game, WM_KEYDOWN, VK_RIGHT);
-            post_key_to_both(game, WM_KEYDOWN, VK_RIGHT);
-            check_help_item(game, 1, "About");
+            static const MenuStep to_about[] = {
+                {WM_SYSCOMMAND, SC_KEYMENU, 0, "the bar selected again"},
+                {WM_KEYDOWN, VK_DOWN, 1, "Game again"},
+                {WM_KEYDOWN, VK_RIGHT, 1, "Options again"},
+                {WM_KEYDOWN, VK_RIGHT, 1, "Help again"},
+                {WM_KEYDOWN, VK_DOWN, 1, "Help with About selected"},
+            };
+            bool there = true;
+            for (const MenuStep& step : to_about)
+                there = there && menu_step(game, step, false);
+            if (there)
+                check_help_item(game, "About");
         }
         close_menus(game);
         report_note("menu identifiers of New, Quit, Pause, 1x and 2x are checked by the effect "
