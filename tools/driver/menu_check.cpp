@@ -176,9 +176,10 @@ void check_menu_bar(const GameProcess& game) {
         save_failure_pictures("menu-bar", want, seen);
 }
 
-// Posts one key to both menus and waits until both show the same popups; reports a
-// mismatch always and a match when asked.
-bool menu_step(const GameProcess& game, const MenuStep& step, bool report_match) {
+// Posts one key to both menus and waits until both show the same popups; reports a match
+// or a mismatch when asked.
+bool menu_step(const GameProcess& game, const MenuStep& step, bool report_match,
+               bool report_mismatch) {
     post_step(game.window, step);
     post_step(reference.window, step);
     if (step.popups == 0) {
@@ -197,7 +198,7 @@ bool menu_step(const GameProcess& game, const MenuStep& step, bool report_match)
     } while ((want_count != step.popups || seen_count != step.popups || differences) &&
              now_ms() - start < 2500);
     bool ok = want_count == step.popups && seen_count == step.popups && differences == 0;
-    if (!ok) {
+    if (!ok && report_mismatch) {
         report(std::string("menu: ") + step.showing, false,
                format("%d popups open (reference %d, want %d), %d pixels differ", seen_count,
                       want_count, step.popups, differences) +
@@ -220,7 +221,7 @@ bool walk_menus(const GameProcess& game) {
         {WM_KEYDOWN, VK_RIGHT, 1, "Help: Rules, About"},
     };
     for (const MenuStep& step : steps)
-        if (!menu_step(game, step, true))
+        if (!menu_step(game, step, true, true))
             return false;
     return true;
 }
@@ -275,6 +276,8 @@ void run_menu_checks(const GameProcess& game) {
         ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1);
         ::Sleep(200);
         check_menu_bar(game);
+        ::SetForegroundWindow(game.window);
+        ::Sleep(150);
         if (walk_menus(game)) {
             check_help_item(game, "Rules");
             // Again to "Help" by the same keys as the walk: Game, Options, then Help.
@@ -285,9 +288,19 @@ void run_menu_checks(const GameProcess& game) {
                 {WM_KEYDOWN, VK_RIGHT, 1, "Help again"},
                 {WM_KEYDOWN, VK_DOWN, 1, "Help with About selected"},
             };
-            bool there = true;
-            for (const MenuStep& step : to_about)
-                there = there && menu_step(game, step, false);
+            // NOTE: under Wine keyboard menu tracking was seen not to start when another
+            // process's window had become the foreground one as the box closed; bring the
+            // game forward and try once more if it did not start.
+            bool there = false;
+            for (int attempt = 0; attempt < 2 && !there; attempt++) {
+                ::SetForegroundWindow(game.window);
+                ::Sleep(150);
+                there = true;
+                for (const MenuStep& step : to_about)
+                    there = there && menu_step(game, step, false, attempt == 1);
+                if (!there)
+                    close_menus(game);
+            }
             if (there)
                 check_help_item(game, "About");
         }
