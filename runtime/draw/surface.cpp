@@ -53,23 +53,6 @@ bool scaled_sizes(const WindowRecord* record, int32_t* cw, int32_t* ch, int32_t*
            *ch > 0 && *bw > 0 && *bh > 0;
 }
 
-// Map touched bitmap bounds (right and bottom taken as inclusive) to the client area of a
-// stretched surface.
-RECT map_bounds_to_client(const RECT& b, int32_t cw, int32_t ch, int32_t bw, int32_t bh) {
-    float sx = static_cast<float>(static_cast<double>(cw) / bw);
-    float sy = static_cast<float>(static_cast<double>(ch) / bh);
-    float w = static_cast<float>(b.right - b.left + 1);
-    float h = static_cast<float>(b.bottom - b.top + 1);
-    RECT r;
-    r.left = round_even(sx * static_cast<float>(b.left));
-    r.top = round_even(sy * static_cast<float>(b.top));
-    r.right = round_even(static_cast<float>(r.left) + sx * w);
-    r.bottom = round_even(static_cast<float>(r.top) + sy * h);
-    r.left -= 1;
-    r.top -= 1;
-    return r;
-}
-
 // Apply the record's drawing state to a fresh context (after SaveDC).
 void apply_drawing_state(WindowRecord* record, HDC dc) {
     ::SaveDC(dc);
@@ -266,7 +249,7 @@ int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh) {
         if ((state & DCB_SET) == DCB_SET) {
             int32_t cw, ch, bw, bh;
             if (scaled_sizes(record, &cw, &ch, &bw, &bh)) {
-                b = map_bounds_to_client(b, cw, ch, bw, bh);
+                b = scaled_bounds_to_client(b, cw, ch, bw, bh);
             }
             ::InvalidateRect(record->hwnd, &b, FALSE);
         }
@@ -317,6 +300,22 @@ LRESULT paint_window(HWND hwnd, WPARAM wparam, LPARAM lparam) {
     }
     ::EndPaint(hwnd, &ps);
     return 1;
+}
+
+// Map touched bounds of a scaled surface (right and bottom inclusive) to its client area.
+RECT scaled_bounds_to_client(const RECT& b, int32_t cw, int32_t ch, int32_t bw, int32_t bh) {
+    float sx = static_cast<float>(static_cast<double>(cw) / bw);
+    float sy = static_cast<float>(static_cast<double>(ch) / bh);
+    float w = static_cast<float>(b.right - b.left + 1);
+    float h = static_cast<float>(b.bottom - b.top + 1);
+    RECT r;
+    r.left = round_even(sx * static_cast<float>(b.left));
+    r.top = round_even(sy * static_cast<float>(b.top));
+    r.right = round_even(static_cast<float>(r.left) + sx * w);
+    r.bottom = round_even(static_cast<float>(r.top) + sy * h);
+    r.left -= 1;
+    r.top -= 1;
+    return r;
 }
 
 // Width and height of a bitmap; both 0 for a null handle or no bitmap.
