@@ -45,8 +45,7 @@ using WindowCreation = WindowTest;
 TEST_F(WindowCreation, ClassesAndStylesFollowTheFlags) {
     for (const StyleCase& c : style_cases) {
         SCOPED_TRACE(c.what);
-        WindowRecord r;
-        open(&r, 10, 10, 200, 150, c.flags);
+        WindowRecord& r = open(10, 10, 200, 150, c.flags);
         ASSERT_NE(r.hwnd, nullptr);
         EXPECT_EQ(class_of(r.hwnd), c.class_name);
         DWORD style = ::GetWindowLongA(r.hwnd, GWL_STYLE);
@@ -63,8 +62,7 @@ TEST_F(WindowCreation, ClassesAndStylesFollowTheFlags) {
 }
 
 TEST_F(WindowCreation, DefaultDrawingStateIsCopied) {
-    WindowRecord r;
-    open(&r, 0, 0, 320, 200, WS_MINIMIZEBOX);
+    WindowRecord& r = open(0, 0, 320, 200, WS_MINIMIZEBOX);
     EXPECT_EQ(r.bk_mode, OPAQUE);
     EXPECT_EQ(r.rop2, R2_COPYPEN);
     EXPECT_EQ(r.bk_color, RGB(255, 255, 255));
@@ -97,8 +95,7 @@ TEST_F(WindowCreation, BackingBitmapSizeAndFill) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        WindowRecord r;
-        open(&r, 0, 0, 100, 50, c.flags);
+        WindowRecord& r = open(0, 0, 100, 50, c.flags);
         int32_t w = 0, h = 0;
         bitmap_size(r.backing_bitmap, &w, &h);
         if (c.client_size) {
@@ -127,15 +124,13 @@ TEST_F(WindowCreation, BackingBitmapSizeAndFill) {
 }
 
 TEST_F(WindowCreation, NoBackingHasNoBitmap) {
-    WindowRecord r;
-    open(&r, 0, 0, 100, 50, WF_NO_BACKING);
+    WindowRecord& r = open(0, 0, 100, 50, WF_NO_BACKING);
     EXPECT_EQ(r.backing_bitmap, nullptr);
     EXPECT_NE(r.pen, nullptr);
 }
 
 TEST_F(WindowCreation, CreationMessagesReachTheHandler) {
-    WindowRecord r;
-    open(&r, 0, 0, 100, 50, 0);
+    WindowRecord& r = open(0, 0, 100, 50, 0);
     ASSERT_TRUE(saw_event(WM_CREATE));
     for (const SeenEvent& s : seen_events) {
         if (s.event_class == WM_NCCREATE || s.event_class == WM_CREATE) {
@@ -149,22 +144,21 @@ TEST_F(WindowCreation, CreationMessagesReachTheHandler) {
 }
 
 TEST_F(WindowCreation, ChildrenOfOpenAndClosedParents) {
-    WindowRecord parent, child, orphan, closed_parent = {};
-    open(&parent, 0, 0, 300, 200, 0);
-    open(&child, 5, 5, 50, 50, WF_NO_CAPTION, &parent);
+    WindowRecord& parent = open(0, 0, 300, 200, 0);
+    WindowRecord& child = open(5, 5, 50, 50, WF_NO_CAPTION, &parent);
     DWORD style = ::GetWindowLongA(child.hwnd, GWL_STYLE);
     EXPECT_EQ(style & (WS_CHILD | WS_CLIPSIBLINGS), static_cast<DWORD>(WS_CHILD | WS_CLIPSIBLINGS));
     EXPECT_EQ(::GetParent(child.hwnd), parent.hwnd);
 
-    open(&orphan, 5, 5, 50, 50, 0, &closed_parent);
+    WindowRecord closed_parent = {};
+    WindowRecord& orphan = open(5, 5, 50, 50, 0, &closed_parent);
     style = ::GetWindowLongA(orphan.hwnd, GWL_STYLE);
     EXPECT_EQ(style & WS_CHILD, 0u);
     EXPECT_EQ(style & WS_POPUP, static_cast<DWORD>(WS_POPUP));
 }
 
 TEST_F(WindowCreation, MdiFrameHasWindowMenuClientAndChildren) {
-    WindowRecord frame, child;
-    open(&frame, 0, 0, 400, 300, WF_MDI_FRAME | WS_THICKFRAME);
+    WindowRecord& frame = open(0, 0, 400, 300, WF_MDI_FRAME | WS_THICKFRAME);
     ASSERT_NE(frame.mdi_client, nullptr);
     EXPECT_EQ(::GetParent(frame.mdi_client), frame.hwnd);
     EXPECT_EQ(::GetDlgCtrlID(frame.mdi_client), 3244);
@@ -183,7 +177,7 @@ TEST_F(WindowCreation, MdiFrameHasWindowMenuClientAndChildren) {
         EXPECT_EQ(::GetMenuItemID(popup, i), ids[i]);
     }
 
-    open(&child, 0, 0, 150, 100, 0, &frame);
+    WindowRecord& child = open(0, 0, 150, 100, 0, &frame);
     EXPECT_EQ(::GetParent(child.hwnd), frame.mdi_client);
     EXPECT_TRUE(::GetWindowLongA(child.hwnd, GWL_EXSTYLE) & WS_EX_MDICHILD);
 
@@ -193,14 +187,12 @@ TEST_F(WindowCreation, MdiFrameHasWindowMenuClientAndChildren) {
 }
 
 TEST_F(WindowCreation, MaximizeFlagShowsMaximized) {
-    WindowRecord r;
-    open(&r, 0, 0, 200, 100, WS_MAXIMIZE | WS_MAXIMIZEBOX);
+    WindowRecord& r = open(0, 0, 200, 100, WS_MAXIMIZE | WS_MAXIMIZEBOX);
     EXPECT_TRUE(::IsZoomed(r.hwnd));
 }
 
 TEST_F(WindowCreation, CloseReleasesAndSecondCloseDoesNothing) {
-    WindowRecord r;
-    open(&r, 0, 0, 200, 100, 0);
+    WindowRecord& r = open(0, 0, 200, 100, 0);
     HWND hwnd = r.hwnd;
     HBITMAP bitmap = r.backing_bitmap;
     HPEN pen = r.pen;
@@ -236,8 +228,7 @@ TEST_F(WindowCreation, CloseReleasesAndSecondCloseDoesNothing) {
 }
 
 TEST_F(WindowCreation, DialogRecordIsNotClosed) {
-    WindowRecord r;
-    open(&r, 0, 0, 200, 100, 0);
+    WindowRecord& r = open(0, 0, 200, 100, 0);
     r.kind = 1;
     close_window(&r);
     EXPECT_TRUE(::IsWindow(r.hwnd));

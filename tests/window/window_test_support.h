@@ -27,6 +27,8 @@ struct SeenEvent {
     uint32_t mouse_y;
     WindowRecord* window;
     HWND hwnd; // the record's hwnd at the time
+    int32_t control_id;
+    int32_t notify_code;
 };
 
 inline std::vector<SeenEvent> seen_events;
@@ -36,9 +38,9 @@ inline intptr_t (*react_to_event)() = nullptr;
 // The handler every test window gets: records the event, then reacts.
 inline intptr_t recording_handler() {
     const EventState& e = event_state;
-    seen_events.push_back({e.event_class, e.event_wparam, e.event_lparam, e.mouse_x, e.mouse_y,
-                           e.event_window,
-                           e.event_window != nullptr ? e.event_window->hwnd : nullptr});
+    seen_events.push_back(
+        {e.event_class, e.event_wparam, e.event_lparam, e.mouse_x, e.mouse_y, e.event_window,
+         e.event_window != nullptr ? e.event_window->hwnd : nullptr, e.control_id, e.notify_code});
     return react_to_event != nullptr ? react_to_event() : 0;
 }
 
@@ -87,23 +89,24 @@ class WindowTest : public ::testing::Test {
     }
     void TearDown() override {
         react_to_event = nullptr;
-        for (WindowRecord* r : opened_) {
-            close_window(r);
+        for (int i = used_ - 1; i >= 0; --i) { // children close first
+            close_window(&records_[i]);
         }
         pump_for(20);
     }
-    // Open a window that is closed again at the end of the test.
-    WindowRecord* open(WindowRecord* record, int32_t x, int32_t y, int32_t w, int32_t h,
-                       uint32_t flags, WindowRecord* parent = nullptr,
-                       WindowHandler handler = recording_handler) {
-        *record = WindowRecord{};
-        EXPECT_EQ(open_window(record, x, y, w, h, flags, parent, "Test", handler), 1);
-        opened_.insert(opened_.begin(), record); // children close first
+    // Open a window on a record that the test owns; closed again after the test.
+    WindowRecord& open(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t flags,
+                       WindowRecord* parent = nullptr, WindowHandler handler = recording_handler) {
+        WindowRecord& record = records_[used_ < RECORDS - 1 ? used_++ : used_];
+        record = WindowRecord{};
+        EXPECT_EQ(open_window(&record, x, y, w, h, flags, parent, "Test", handler), 1);
         return record;
     }
 
   private:
-    std::vector<WindowRecord*> opened_;
+    static constexpr int RECORDS = 16;
+    WindowRecord records_[RECORDS] = {};
+    int used_ = 0;
 };
 
 // ============================================================================
