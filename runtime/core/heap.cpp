@@ -299,7 +299,9 @@ int32_t exit_hook_add(ExitHookRoutine callback, intptr_t value) {
 
 // Call every hook, newest first, then free the list with its records.
 void exit_hooks_run() {
+    // Detached first: a hook that ends the program again must not rerun the list.
     PtrNode* head = heap_state.exit_hooks;
+    heap_state.exit_hooks = nullptr;
     if (head == nullptr) {
         return;
     }
@@ -308,7 +310,6 @@ void exit_hooks_run() {
         hook->callback(hook->value);
     }
     list_free(head, 1);
-    heap_state.exit_hooks = nullptr;
 }
 
 // ============================================================================

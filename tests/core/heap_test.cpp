@@ -3,9 +3,6 @@
 
 #include "runtime/core/core.h"
 
-#include <olectl.h>
-
-#include <cstring>
 
 #include <string>
 #include <vector>
@@ -80,15 +77,6 @@ TEST(Heap, FailureSeamMakesAllocationReturnNull) {
     EXPECT_NE(third, nullptr);
     heap_free(first);
     heap_free(third);
-}
-
-TEST(Heap, DuplicateCopiesIntoItsOwnBlock) {
-    const char* literal = "graphics\\goodguy.bmp";
-    char* copy = string_duplicate(literal);
-    EXPECT_STREQ(copy, literal);
-    EXPECT_NE(copy, literal);
-    EXPECT_EQ(::HeapSize(heap_handle(), 0, copy), std::strlen(literal) + 1 + 3);
-    heap_free(copy);
 }
 
 TEST(TempStack, OverflowReportsAndKeepsTheUnrecordedString) {
@@ -217,11 +205,4 @@ TEST(PtrList, NullNodesGiveNeutralResults) {
     EXPECT_EQ(list_next(nullptr), nullptr);
     EXPECT_EQ(list_payload(nullptr), nullptr);
     EXPECT_EQ(list_free(nullptr, 1), 0);
-}
-
-TEST(GlobalMemory, GuidMakeGivesThePictureInterface) {
-    const uint8_t tail[8] = {0x8B, 0xBB, 0x00, 0xAA, 0x00, 0x30, 0x0C, 0xAB};
-    GUID made = {};
-    EXPECT_EQ(guid_make(&made, 0x7BF80980, 0xBF32, 0x101A, tail), 0);
-    EXPECT_TRUE(IsEqualGUID(made, IID_IPicture));
 }
