@@ -86,7 +86,7 @@ HANDLE heap_handle();
 void exit_hooks_run();
 // Destroy the runtime heap with every block still in it (the last step of runtime_shutdown).
 void heap_destroy();
-// Test seam: heap_alloc succeeds count more times, then fails until the next call; a
+// Test seam: heap_alloc succeeds count more times, then fails until the seam is set again; a
 // negative count lets every allocation through again.
 void heap_set_fail_after(int32_t count);
 // Test seam: also hand every debug_message text (TempStack reports) to listener; null
