@@ -8,6 +8,19 @@
 #include <cstdio>
 
 // ============================================================================
+// Types
+// ============================================================================
+
+namespace {
+
+// The text formatted so far into print_buffer.
+struct PrintText {
+    int32_t length; // characters in print_buffer, NUL excluded
+};
+
+} // namespace
+
+// ============================================================================
 // Module state
 // ============================================================================
 
@@ -39,11 +52,7 @@ void outlined_rectangle(WindowRecord* record, HDC dc, int32_t x, int32_t y, int3
     }
 }
 
-// Appends to print_buffer; text that does not fit is cut at the buffer's end.
-struct PrintText {
-    int32_t length; // characters in print_buffer, NUL excluded
-};
-
+// Append to print_buffer; text that does not fit is cut at the buffer's end.
 void print_append(PrintText* text, const char* format, ...) {
     int32_t room = PRINT_BUFFER_SIZE - text->length;
     if (room <= 1) {

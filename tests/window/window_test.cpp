@@ -204,7 +204,8 @@ TEST_F(WindowCreation, CloseReleasesAndSecondCloseDoesNothing) {
     EXPECT_EQ(close_window(&r), 0);
     EXPECT_EQ(r.hwnd, nullptr);
     EXPECT_FALSE(::IsWindow(hwnd));
-    EXPECT_TRUE(saw_event(WM_DESTROY));
+    EXPECT_EQ(seen_classes({WM_DESTROY, WM_NCDESTROY}),
+              (std::vector<int32_t>{WM_DESTROY, WM_NCDESTROY}));
     EXPECT_EQ(::GetObjectType(bitmap), 0u);
     EXPECT_EQ(::GetObjectType(pen), 0u);
     EXPECT_EQ(::GetObjectType(font), 0u);
