@@ -236,4 +236,52 @@ TEST_F(Events, MenuPickOnFrameWithoutChildrenStaysOnFrame) {
     EXPECT_EQ(seen_events.back().window, &frame); // the MDI client has no record
 }
 
+// ---- re-entry: events delivered while a modal message box runs inside a handler ----
+
+EventState outer_after_box = {};
+bool saw_timer_inside_box = false;
+
+BOOL CALLBACK close_message_box(HWND window, LPARAM) {
+    char name[16] = {};
+    ::GetClassNameA(window, name, sizeof(name));
+    if (std::string(name) == "#32770") {
+        ::PostMessageA(window, WM_COMMAND, IDOK, 0);
+    }
+    return TRUE;
+}
+
+intptr_t open_box_and_close_it_from_timer() {
+    if (event_state.event_class == WM_USER + 2) {
+        HWND hwnd = event_state.event_window->hwnd;
+        ::SetTimer(hwnd, 7, 50, nullptr);
+        ::MessageBoxA(hwnd, "Nested", "Alert", MB_OK);
+        ::KillTimer(hwnd, 7);
+        outer_after_box = event_state;
+    } else if (event_state.event_class == WM_TIMER && event_state.event_wparam == 7) {
+        saw_timer_inside_box = true;
+        ::EnumThreadWindows(::GetCurrentThreadId(), close_message_box, 0);
+    }
+    return 0;
+}
+
+TEST_F(Events, HandlerReceivesEventsWhileMessageBoxIsOpen) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    react_to_event = open_box_and_close_it_from_timer;
+    saw_timer_inside_box = false;
+    ::SendMessageA(r.hwnd, WM_USER + 2, 3, 4);
+    EXPECT_TRUE(saw_timer_inside_box);
+    EXPECT_EQ(outer_after_box.event_class, WM_USER + 2);
+    EXPECT_EQ(outer_after_box.event_wparam, 3u);
+    EXPECT_EQ(outer_after_box.event_lparam, 4);
+    EXPECT_EQ(outer_after_box.event_window, &r);
+}
+
+TEST_F(Events, ClientAreaShowsTheRecordsCursor) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    r.cursor = ::LoadCursorA(nullptr, IDC_CROSS);
+    ::SendMessageA(r.hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(r.hwnd),
+                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(::GetCursor(), r.cursor);
+}
+
 } // namespace
