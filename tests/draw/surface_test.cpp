@@ -252,16 +252,4 @@ TEST_F(Surface, BackgroundColourClearsWholeSurface) {
     EXPECT_EQ(color_text(erased.at(10, 10)), color_text(RED));
 }
 
-TEST_F(Surface, BitmapSizeOfNothing) {
-    int32_t w = 5, h = 5;
-    bitmap_size(nullptr, &w, &h);
-    EXPECT_EQ(w, 0);
-    EXPECT_EQ(h, 0);
-    HPEN pen = ::CreatePen(PS_SOLID, 1, 0);
-    w = h = 5;
-    bitmap_size(reinterpret_cast<HBITMAP>(pen), &w, &h);
-    EXPECT_EQ(w | h, 0);
-    ::DeleteObject(pen);
-}
-
 } // namespace

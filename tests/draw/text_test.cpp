@@ -189,16 +189,4 @@ TEST_F(WindowText, LoneCarriageReturnIsDrawn) {
     print_target = nullptr;
 }
 
-TEST_F(WindowText, TextUsesPenColourAndBackground) {
-    WindowRecord& r = open(0, 0, 320, 200, 0);
-    r.bk_color = RGB(0, 255, 0);
-    move_to(&r, 0, 0);
-    text_print(2, 9, &r, 0, "M");
-    print_target = nullptr;
-    Pixels px = read_bitmap(r.backing_bitmap);
-    // Opaque cells: the character cell's corner shows the text background.
-    EXPECT_EQ(color_text(px.at(0, 0)), color_text(RGB(0, 255, 0)));
-    EXPECT_GT(inked_columns(px, 0, text_width(r, "M"), 0, 16, RGB(0, 255, 0)), 0);
-}
-
 } // namespace

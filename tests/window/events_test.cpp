@@ -161,12 +161,6 @@ TEST_F(Events, PaintNeverReachesHandlerOfBackingWindow) {
     EXPECT_EQ(seen_events.back().window, &plain);
 }
 
-TEST_F(Events, CtlColorDlgGoesToHandler) {
-    WindowRecord& r = open(0, 0, 200, 100, 0);
-    ::SendMessageA(r.hwnd, WM_CTLCOLORDLG, 0, reinterpret_cast<LPARAM>(r.hwnd));
-    EXPECT_TRUE(saw_event(WM_CTLCOLORDLG));
-}
-
 // ---- the pump ----
 
 TEST_F(Events, PumpWithoutWaitReturnsAtOnceOnEmptyQueue) {

@@ -41,20 +41,6 @@ TEST_F(Geometry, AttachMenuTwiceDestroysFirstBar) {
     EXPECT_EQ(append_menu_item(nullptr, "x", 0, 1), 0); // no menu: nothing happens
 }
 
-TEST_F(Geometry, ClientSize) {
-    WindowRecord& r = open(0, 0, 320, 200, WS_MINIMIZEBOX);
-    int32_t left = -1, top = -1, width = 0, height = 0;
-    get_client_size(&r, &left, &top, &width, &height);
-    RECT client;
-    ::GetClientRect(r.hwnd, &client);
-    EXPECT_EQ(left, 0);
-    EXPECT_EQ(top, 0);
-    EXPECT_EQ(width, client.right);
-    EXPECT_EQ(height, client.bottom);
-    EXPECT_GT(width, 300);
-    EXPECT_LT(height, 200);
-}
-
 TEST_F(Geometry, SetWindowRectRestoresAndMoves) {
     WindowRecord& r = open(0, 0, 200, 100, WS_MAXIMIZE | WS_MAXIMIZEBOX);
     ASSERT_TRUE(::IsZoomed(r.hwnd));

@@ -61,24 +61,6 @@ TEST_F(WindowCreation, ClassesAndStylesFollowTheFlags) {
     }
 }
 
-TEST_F(WindowCreation, DefaultDrawingStateIsCopied) {
-    WindowRecord& r = open(0, 0, 320, 200, WS_MINIMIZEBOX);
-    EXPECT_EQ(r.bk_mode, OPAQUE);
-    EXPECT_EQ(r.rop2, R2_COPYPEN);
-    EXPECT_EQ(r.bk_color, RGB(255, 255, 255));
-    EXPECT_EQ(r.back_color, ::GetSysColor(COLOR_WINDOW));
-    EXPECT_EQ(r.pen_width, 1);
-    EXPECT_EQ(r.pen_style, 0);
-    EXPECT_EQ(r.current_pos.x, 0);
-    EXPECT_EQ(r.current_pos.y, 0);
-    EXPECT_EQ(r.cursor, ::LoadCursorA(nullptr, IDC_ARROW));
-    EXPECT_EQ(::GetObjectType(r.pen), static_cast<DWORD>(OBJ_PEN));
-    EXPECT_EQ(::GetObjectType(r.font), static_cast<DWORD>(OBJ_FONT));
-    EXPECT_EQ(r.handler, recording_handler);
-    EXPECT_EQ(r.draw_dc, nullptr);
-    EXPECT_EQ(r.draw_depth, 0);
-}
-
 TEST_F(WindowCreation, BackingBitmapSizeAndFill) {
     const COLORREF window_color = ::GetSysColor(COLOR_WINDOW) & 0xFFFFFF;
     struct Case {
@@ -226,14 +208,6 @@ TEST_F(WindowCreation, CloseReleasesAndSecondCloseDoesNothing) {
     int32_t v[4] = {1, 1, 1, 1};
     get_client_size(&r, &v[0], &v[1], &v[2], &v[3]);
     EXPECT_EQ(v[2] | v[3], 0);
-}
-
-TEST_F(WindowCreation, DialogRecordIsNotClosed) {
-    WindowRecord& r = open(0, 0, 200, 100, 0);
-    r.kind = 1;
-    close_window(&r);
-    EXPECT_TRUE(::IsWindow(r.hwnd));
-    r.kind = 0;
 }
 
 } // namespace
