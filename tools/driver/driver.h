@@ -75,6 +75,8 @@ void report_note(const std::string& text);
 int report_summary();
 // Writes a picture as an uncompressed PNG file; returns false when the file failed.
 bool png_write(const std::string& path, const Picture& picture);
+// Checks the PNG writer's sums and block framing against known values; false with why.
+bool png_self_check(std::string& why);
 // Saves expected and actual pictures of a failed comparison under e2e-failures/.
 void save_failure_pictures(const std::string& name, const Picture& expected, const Picture& actual);
 // The driver's own folder, with a trailing backslash (bin/ in the build).

@@ -21,6 +21,8 @@ int main(int argc, char** argv) {
     ::OleInitialize(nullptr);
     uint32_t start = now_ms();
 
+    std::string why;
+    report("PNG writer: CRC-32, Adler-32 and stored blocks", png_self_check(why), why);
     CellReferences refs{};
     make_cell_references(refs, driver_folder() + "graphics\\");
     report("reference pictures load from graphics\\", refs.have_pictures,

@@ -70,6 +70,15 @@ void put_chunk(std::vector<uint8_t>& out, const char* type, const std::vector<ui
     put_u32_be(out, crc32_update(0, out.data() + start, out.size() - start));
 }
 
+uint32_t adler32(const uint8_t* data, size_t size) {
+    uint32_t a = 1, b = 0;
+    for (size_t i = 0; i < size; i++) {
+        a = (a + data[i]) % 65521;
+        b = (b + a) % 65521;
+    }
+    return (b << 16) | a;
+}
+
 // A zlib stream of stored deflate blocks (at most 65535 bytes each).
 std::vector<uint8_t> zlib_stored(const std::vector<uint8_t>& raw) {
     std::vector<uint8_t> out = {0x78, 0x01};
@@ -87,12 +96,7 @@ std::vector<uint8_t> zlib_stored(const std::vector<uint8_t>& raw) {
         out.insert(out.end(), raw.begin() + pos, raw.begin() + pos + len);
         pos += len;
     } while (pos < raw.size());
-    uint32_t a = 1, b = 0;
-    for (uint8_t byte : raw) {
-        a = (a + byte) % 65521;
-        b = (b + a) % 65521;
-    }
-    put_u32_be(out, (b << 16) | a);
+    put_u32_be(out, adler32(raw.data(), raw.size()));
     return out;
 }
 
@@ -184,6 +188,22 @@ bool png_write(const std::string& path, const Picture& picture) {
     BOOL ok = ::WriteFile(f, file.data(), DWORD(file.size()), &written, nullptr);
     ::CloseHandle(f);
     return ok && written == file.size();
+}
+
+// Checks the PNG writer's sums and block framing against known values; false with why.
+bool png_self_check(std::string& why) {
+    const char* digits = "123456789";
+    const char* word = "Wikipedia";
+    uint32_t crc = crc32_update(0, reinterpret_cast<const uint8_t*>(digits), 9);
+    uint32_t adler = adler32(reinterpret_cast<const uint8_t*>(word), 9);
+    // 70000 bytes need two stored blocks: header, 5 + 65535, 5 + 4465, Adler-32.
+    std::vector<uint8_t> stream = zlib_stored(std::vector<uint8_t>(70000, 7));
+    bool framing = stream.size() == 2 + 5 + 65535 + 5 + 4465 + 4 && stream[2] == 0 &&
+                   stream[2 + 5 + 65535] == 1;
+    why = format("CRC-32 0x%08X (want 0xCBF43926), Adler-32 0x%08X (want 0x11E60398), "
+                 "stored blocks %s",
+                 crc, adler, framing ? "framed right" : "framed wrong");
+    return crc == 0xCBF43926u && adler == 0x11E60398u && framing;
 }
 
 // Saves expected and actual pictures of a failed comparison under e2e-failures/.
