@@ -54,6 +54,9 @@ void check_layout(int level, uint32_t timeout_ms) {
                 have = read_status(client, guess, seen);
             }
         if (have && seen.level == level) {
+            report_note(format("the robot began level %d with %d lives (3 means no hostage shot "
+                               "and no terrorist missed)",
+                               level, seen.lives));
             report(format("robot: level %d begins with the score that finished level %d", level,
                           level - 1),
                    true, "");
