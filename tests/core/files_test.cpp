@@ -226,5 +226,16 @@ TEST(Files, BinaryReads) {
     ::GlobalFree(block);
     file_close(&file, TAG_BINARY_FILE);
     EXPECT_EQ(file_read(&file, TAG_BINARY_FILE, direct, type_tag(TYPE_RAW), 3), -1);
+
+    // A block receives no more than it holds; the rest stays for the next read.
+    ASSERT_EQ(file_open(&file, TAG_BINARY_FILE, path.c_str(), "R"), 0);
+    void* small = ::GlobalAlloc(GPTR, 2);
+    ASSERT_EQ(::GlobalSize(small), 2u);
+    EXPECT_EQ(file_read(&file, TAG_BINARY_FILE, &small, TAG_BLOCK, 100), 0);
+    unsigned char rest[8] = {};
+    EXPECT_EQ(file_read(&file, TAG_BINARY_FILE, rest, type_tag(TYPE_RAW), 8), 0);
+    EXPECT_EQ(rest[0], 3);
+    ::GlobalFree(small);
+    file_close(&file, TAG_BINARY_FILE);
     ::DeleteFileA(path.c_str());
 }

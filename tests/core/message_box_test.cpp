@@ -21,6 +21,7 @@ struct BoxWatch {
     bool has_yes;
     bool has_no;
     bool has_icon;
+    volatile LONG* wait_for; // when set, press the button only once this is non-zero
 };
 
 // Find the box, let it settle, read it, then press the button.
@@ -48,6 +49,10 @@ DWORD WINAPI watch_box(void* parameter) {
     watch->has_icon =
         icon != nullptr && ::SendMessageA(icon, STM_GETICON, 0, 0) ==
                                reinterpret_cast<LRESULT>(::LoadIconA(nullptr, IDI_EXCLAMATION));
+    for (int tries = 0; watch->wait_for != nullptr && *watch->wait_for == 0 && tries < 1000;
+         tries++) {
+        ::Sleep(10);
+    }
     ::PostMessageA(box, WM_COMMAND, watch->button, 0);
     return 0;
 }
@@ -139,7 +144,7 @@ TEST(MessageBoxes, PlacedOverItsOwner) {
     ASSERT_NE(owner, nullptr);
     WindowRecord record = {};
     record.hwnd = owner;
-    BoxWatch watch = {"Centred box", IDOK, {}, false, false, false, false, false};
+    BoxWatch watch = {"Centred box", IDOK, {}, false, false, false, false, false, nullptr};
     EXPECT_EQ(show_watched_box(&record, 0, &watch), IDOK);
     ASSERT_TRUE(watch.found);
     POINT at = expected_position(owner, watch.box);
@@ -152,7 +157,7 @@ TEST(MessageBoxes, PlacedOverItsOwner) {
 }
 
 TEST(MessageBoxes, WithoutOwnerCentredOnDesktop) {
-    BoxWatch watch = {"Desktop box", IDOK, {}, false, false, false, false, false};
+    BoxWatch watch = {"Desktop box", IDOK, {}, false, false, false, false, false, nullptr};
     EXPECT_EQ(show_watched_box(nullptr, 0, &watch), IDOK);
     ASSERT_TRUE(watch.found);
     POINT at = expected_position(nullptr, watch.box);
@@ -175,7 +180,7 @@ TEST(MessageBoxes, KeptOnTheWorkArea) {
         HWND owner = make_owner(c.x, c.y, 120, 80);
         WindowRecord record = {};
         record.hwnd = owner;
-        BoxWatch watch = {"Edge box", IDOK, {}, false, false, false, false, false};
+        BoxWatch watch = {"Edge box", IDOK, {}, false, false, false, false, false, nullptr};
         show_watched_box(&record, 0, &watch);
         ASSERT_TRUE(watch.found) << c.name;
         if (c.pushed_left_up) {
@@ -191,7 +196,7 @@ TEST(MessageBoxes, KeptOnTheWorkArea) {
 
 TEST(MessageBoxes, YesNoReturnsTheButtonPressed) {
     for (WPARAM button : {IDYES, IDNO}) {
-        BoxWatch watch = {"Question box", button, {}, false, false, false, false, false};
+        BoxWatch watch = {"Question box", button, {}, false, false, false, false, false, nullptr};
         EXPECT_EQ(show_watched_box(nullptr, MB_YESNO, &watch), static_cast<int32_t>(button));
         EXPECT_TRUE(watch.has_yes);
         EXPECT_TRUE(watch.has_no);
@@ -199,8 +204,49 @@ TEST(MessageBoxes, YesNoReturnsTheButtonPressed) {
     }
 }
 
+namespace {
+
+BoxWatch inner_watch;
+HWND inner_owner;
+volatile LONG inner_done;
+
+// A thread timer that fires inside the outer box's modal loop and opens a second box.
+void CALLBACK open_inner_box(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    inner_owner = make_owner(40, 60, 300, 200);
+    WindowRecord record = {};
+    record.hwnd = inner_owner;
+    inner_watch = {"Inner box", IDOK, {}, false, false, false, false, false, nullptr};
+    show_watched_box(&record, 0, &inner_watch);
+    inner_done = 1;
+}
+
+} // namespace
+
+TEST(MessageBoxes, BoxOpenedWhileAnotherIsUp) {
+    HWND owner = make_owner(500, 300, 400, 300);
+    WindowRecord record = {};
+    record.hwnd = owner;
+    inner_done = 0;
+    BoxWatch outer = {"Outer box", IDOK, {}, false, false, false, false, false, &inner_done};
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 50, open_inner_box);
+    ASSERT_NE(timer, 0u);
+    EXPECT_EQ(show_watched_box(&record, 0, &outer), IDOK);
+    ASSERT_EQ(inner_done, 1);
+    ASSERT_TRUE(outer.found);
+    ASSERT_TRUE(inner_watch.found);
+    POINT at = expected_position(owner, outer.box);
+    EXPECT_EQ(outer.box.left, at.x);
+    EXPECT_EQ(outer.box.top, at.y);
+    at = expected_position(inner_owner, inner_watch.box);
+    EXPECT_EQ(inner_watch.box.left, at.x);
+    EXPECT_EQ(inner_watch.box.top, at.y);
+    ::DestroyWindow(inner_owner);
+    ::DestroyWindow(owner);
+}
+
 TEST(MessageBoxes, HookGoneAfterTheBox) {
-    BoxWatch watch = {"Short box", IDOK, {}, false, false, false, false, false};
+    BoxWatch watch = {"Short box", IDOK, {}, false, false, false, false, false, nullptr};
     show_watched_box(nullptr, 0, &watch);
     HWND later = make_owner(7, 9, 100, 60);
     RECT r;
