@@ -150,6 +150,11 @@ TEST_F(Images, PicturesFillTheCellUpright) {
             std::string what = std::to_string(s.width) + "x" + std::to_string(s.height) + " into " +
                                std::to_string(side);
             expect_quadrants(30, 50, side, side, what.c_str());
+            // The picture is on the screen too when image_draw returns.
+            HDC window_dc = ::GetDC(record.hwnd);
+            EXPECT_EQ(::GetPixel(window_dc, 30 + side * 3 / 4, 50 + side * 3 / 4), YELLOW)
+                << what;
+            ::ReleaseDC(record.hwnd, window_dc);
         }
         ::DeleteFileA(path.c_str());
     }
