@@ -152,8 +152,7 @@ TEST_F(Images, PicturesFillTheCellUpright) {
             expect_quadrants(30, 50, side, side, what.c_str());
             // The picture is on the screen too when image_draw returns.
             HDC window_dc = ::GetDC(record.hwnd);
-            EXPECT_EQ(::GetPixel(window_dc, 30 + side * 3 / 4, 50 + side * 3 / 4), YELLOW)
-                << what;
+            EXPECT_EQ(::GetPixel(window_dc, 30 + side * 3 / 4, 50 + side * 3 / 4), YELLOW) << what;
             ::ReleaseDC(record.hwnd, window_dc);
         }
         ::DeleteFileA(path.c_str());
@@ -292,4 +291,44 @@ TEST(ImageLoad, LoadsThatFindNothing) {
 TEST(ImageDraw, ClosedWindowDrawsNothing) {
     WindowRecord closed = {};
     EXPECT_EQ(image_draw(&closed, 1, IMAGE_PICTURE, 0, 0, 20, 20, 0), 0);
+}
+
+TEST_F(Images, MetafilesAndIcons) {
+    // A metafile of a red square, played stretched into the target rectangle.
+    std::string path = temp_file("square.emf");
+    HDC recorder = ::CreateEnhMetaFileA(nullptr, path.c_str(), nullptr, nullptr);
+    ASSERT_NE(recorder, nullptr);
+    HBRUSH red = ::CreateSolidBrush(RED);
+    RECT square = {0, 0, 10, 10};
+    ::FillRect(recorder, &square, red);
+    ::DeleteObject(red);
+    ::DeleteEnhMetaFile(::CloseEnhMetaFile(recorder));
+    ImageHandle metafile = image_load(path.c_str(), TAG_STRING, IMAGE_METAFILE);
+    ASSERT_NE(metafile, 0u);
+    fill_sentinel();
+    image_draw(&record, metafile, IMAGE_METAFILE, 40, 30, 30, 30, 0);
+    read_back();
+    EXPECT_EQ(at(55, 45), RED);
+    EXPECT_EQ(at(39, 45), SENTINEL);
+    EXPECT_EQ(at(75, 45), SENTINEL);
+    ::DeleteEnhMetaFile(reinterpret_cast<HENHMETAFILE>(metafile));
+    ::DeleteFileA(path.c_str());
+
+    // An icon is drawn at its own size whatever width and height say.
+    int32_t application_icon = 32512;
+    ImageHandle icon =
+        image_load(&application_icon, type_tag(TYPE_INT), IMAGE_ICON_KIND | IMAGE_SYSTEM);
+    ASSERT_NE(icon, 0u);
+    fill_sentinel();
+    image_draw(&record, icon, IMAGE_ICON_KIND, 100, 80, 2, 2, 0);
+    read_back();
+    int32_t changed_far = 0;
+    for (int32_t y = 80; y < 80 + ::GetSystemMetrics(SM_CYICON); y++) {
+        for (int32_t x = 104; x < 100 + ::GetSystemMetrics(SM_CXICON); x++) {
+            changed_far += at(x, y) != SENTINEL;
+        }
+    }
+    EXPECT_GT(changed_far, 50) << "drawn beyond the 2 x 2 asked for";
+    EXPECT_EQ(at(99, 80), SENTINEL);
+    EXPECT_EQ(at(100 + ::GetSystemMetrics(SM_CXICON), 80), SENTINEL);
 }
