@@ -271,18 +271,6 @@ TEST_F(GameTest, MenuCommandsWorkInEveryState) {
     }
 }
 
-TEST_F(GameTest, ZoomResizesCentresAndClears) {
-    start_playing();
-    pick(MENU_ZOOM_2X);
-    RECT window{};
-    RECT work{};
-    ::GetWindowRect(game.main_window.hwnd, &window);
-    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    EXPECT_NEAR((window.left + window.right) / 2, (work.left + work.right) / 2, 1);
-    EXPECT_NEAR((window.top + window.bottom) / 2, (work.top + work.bottom) / 2, 1);
-    EXPECT_EQ(game.main_window.back_color, rgb_color(0, 0, 255));
-}
-
 TEST_F(GameTest, QuitAndCloseEndTheProgramInEveryState) {
     const struct {
         const char* what;

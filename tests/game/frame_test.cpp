@@ -142,15 +142,3 @@ TEST_F(GameTest, PausedFrameDrawsOnlyTheStatusLineAndNotice) {
     draw_frame();
     EXPECT_EQ(last_printed(), "Level: 1 Score: 123 Lives: -1 Ammo: 20  ");
 }
-
-TEST_F(GameTest, FiguresWithoutPicturesLookLikeSlots) {
-    start_playing();
-    game.target_grid[at(5, 0)] = CELL_TERRORIST;
-    game.target_grid[at(5, 1)] = CELL_HOSTAGE;
-    draw_frame();
-    const Surface s;
-    EXPECT_EQ(s.at(10, 136), GREY);
-    EXPECT_EQ(s.at(20, 146), BLACK);
-    EXPECT_EQ(s.at(30, 136), GREY);
-    EXPECT_EQ(s.at(40, 146), BLACK);
-}

@@ -132,17 +132,6 @@ TEST_F(GameTest, LevelTargetsWinAndLoss) {
     }
 }
 
-TEST_F(GameTest, NoSecondEndOnceTheGameIsOver) {
-    start_playing();
-    game.lives = 0;
-    game.end_armed = 1;
-    apply_rules();
-    ASSERT_EQ(shown_boxes.size(), 1u);
-    apply_rules();
-    apply_rules();
-    EXPECT_EQ(shown_boxes.size(), 1u);
-}
-
 // ============================================================================
 // Ammunition refill
 // ============================================================================
