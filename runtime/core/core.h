@@ -57,10 +57,13 @@ void runtime_shutdown();
 // The program's own module, read at start-up.
 HINSTANCE runtime_module();
 
-// Test seam: the routine that ends the process after shut-down (ExitProcess by default).
-// A test may install one that does not return to the caller (longjmp, throw).
+// Test seam: the routine that ends the process after shut-down (ExitProcess by default;
+// null restores it). Should the routine return, ExitProcess still ends the process.
 using ProcessExitRoutine = void (*)(UINT exit_code);
 void runtime_set_exit_routine(ProcessExitRoutine routine);
+// End the process with exit_code through the exit routine, without shut-down.
+[[noreturn]] void runtime_exit(UINT exit_code);
+constexpr UINT EXIT_OUT_OF_MEMORY = 1; // exit code after the "Out of memory" stop
 
 // ============================================================================
 // The runtime heap and the TempStack
@@ -74,6 +77,22 @@ void* heap_alloc(size_t size);
 int32_t heap_free(void* block);
 // A fresh heap copy of any string.
 char* string_duplicate(const char* text);
+// heap_alloc for routines that return strings: when the heap is exhausted, shows an
+// "Out of memory" box and ends the process with EXIT_OUT_OF_MEMORY.
+void* heap_alloc_or_stop(size_t size);
+// The runtime heap, null before heap_create and after shut-down.
+HANDLE heap_handle();
+// Run the exit hooks newest first and release them (a step of runtime_shutdown).
+void exit_hooks_run();
+// Destroy the runtime heap with every block still in it (the last step of runtime_shutdown).
+void heap_destroy();
+// Test seam: heap_alloc succeeds count more times, then fails until the seam is set again; a
+// negative count lets every allocation through again.
+void heap_set_fail_after(int32_t count);
+// Test seam: also hand every debug_message text (TempStack reports) to listener; null
+// removes it.
+using DebugListener = void (*)(const char* text);
+void debug_message_set_listener(DebugListener listener);
 
 constexpr int32_t TEMP_STACK_SIZE = 1000;
 // Record a heap string as the top TempStack entry (owned by the stack from now on).
@@ -109,7 +128,7 @@ struct ExitHook {
     ExitHookRoutine callback;
     intptr_t value; // passed to the callback
 };
-// Register a routine to run at shut-down; hooks run newest first.
+// Register a routine to run at shut-down (hooks run newest first); -1 when out of memory.
 int32_t exit_hook_add(ExitHookRoutine callback, intptr_t value);
 
 // Store a new zeroed fixed global block of count * size bytes in *variable; -1 if refused.
@@ -179,6 +198,9 @@ int32_t random_range(int32_t low, int32_t high);
 float random_real(float low, float high);
 int32_t random_seed(uint32_t seed);
 int32_t clock_seconds();
+
+// Test seam: return the generator to its unseeded state, as at load.
+void random_forget_seed();
 
 // Milliseconds of the system tick clock (GetTickCount unless a test replaced it).
 uint32_t tick_count();
