@@ -46,8 +46,9 @@ SIZE window_size() {
 // that a pacing wait which ignores its events still ends (and the test fails instead of
 // hanging).
 DWORD still_clock_started = 0;
+uint32_t still_clock_jump = 100000;
 uint32_t read_still_clock() {
-    return ::GetTickCount() - still_clock_started > 3000 ? fake_now + 100000 : fake_now;
+    return ::GetTickCount() - still_clock_started > 3000 ? fake_now + still_clock_jump : fake_now;
 }
 
 std::jmp_buf exit_jump;
@@ -350,4 +351,24 @@ TEST_F(GameTest, FrameComesAboutOnceASecondWithoutInput) {
     EXPECT_LT(waited, 2600u);
     EXPECT_EQ(game.wait_for_tick, 0);
     EXPECT_GE(game.last_frame_ms - static_cast<uint32_t>(started), 1000u);
+}
+
+TEST_F(GameTest, FrameIsDueAcrossTheClockWrap) {
+    start_playing();
+    still_clock_started = ::GetTickCount();
+    tick_source_set(read_still_clock);
+    // 4352 ms after the last frame, counted across the wrap. A test of now against
+    // stamp + interval would wait until the clock came round again; the still clock jumps
+    // back before the wrap after three seconds so that such a wait ends and fails.
+    fake_now = 0x00000100u;
+    still_clock_jump = 0xFFFFFFF0u - fake_now;
+    game.last_frame_ms = 0xFFFFF000u;
+    game.wait_for_tick = 1;
+    start_timer(&game.main_window, 100, 1, nullptr);
+    ::PostMessageA(game.main_window.hwnd, WM_NULL, 0, 0);
+    const DWORD started = ::GetTickCount();
+    pace_frame();
+    EXPECT_LT(::GetTickCount() - started, 500u);
+    still_clock_jump = 100000;
+    EXPECT_EQ(game.last_frame_ms, 0x00000100u);
 }
