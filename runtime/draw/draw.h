@@ -23,6 +23,10 @@ int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh);
 LRESULT paint_window(HWND hwnd, WPARAM wparam, LPARAM lparam);
 // Width and height of a bitmap; both 0 for a null handle or no bitmap.
 int32_t bitmap_size(HBITMAP bitmap, int32_t* width, int32_t* height);
+// Map touched bounds of a bw x bh scaled surface (right and bottom inclusive) to the
+// rectangle of its cw x ch client area that must be repainted.
+RECT scaled_bounds_to_client(const RECT& bounds, int32_t cw, int32_t ch, int32_t bw,
+                             int32_t bh);
 
 // ============================================================================
 // Primitives and text
