@@ -84,30 +84,6 @@ TEST_F(GameTest, LayoutHeightsFollowTheChainOfDrawsAtEveryLevel) {
     }
 }
 
-TEST_F(GameTest, NewGameResetsTheGameButKeepsPauseZoomAndArming) {
-    game.paused = 1;
-    game.zoom = 2;
-    game.end_armed = 1;
-    game.score = 77;
-    game.level = 3;
-    game.wait_for_tick = 1;
-    game.shown_at[5] = 1234;
-    new_game();
-    EXPECT_EQ(game.game_over, 0);
-    EXPECT_EQ(game.wait_for_tick, 0);
-    EXPECT_EQ(game.score, 0);
-    EXPECT_EQ(game.level, 1);
-    EXPECT_EQ(game.lives, 3);
-    EXPECT_EQ(game.ammo, 20);
-    EXPECT_EQ(game.last_refill_ms, 0u);
-    EXPECT_EQ(game.spawn_interval_ms, 2000);
-    EXPECT_EQ(game.last_spawn_ms, 0u);
-    EXPECT_EQ(game.paused, 1);
-    EXPECT_EQ(game.zoom, 2);
-    EXPECT_EQ(game.end_armed, 1);
-    EXPECT_EQ(game.shown_at[5], 1234u);
-}
-
 // ============================================================================
 // Spawning
 // ============================================================================
