@@ -77,6 +77,8 @@ int report_summary();
 bool png_write(const std::string& path, const Picture& picture);
 // Checks the PNG writer's sums and block framing against known values; false with why.
 bool png_self_check(std::string& why);
+// Empties e2e-failures/ so that only this run's pictures are found there.
+void clear_failure_pictures();
 // Saves expected and actual pictures of a failed comparison under e2e-failures/.
 void save_failure_pictures(const std::string& name, const Picture& expected, const Picture& actual);
 // The driver's own folder, with a trailing backslash (bin/ in the build).

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
     bool with_robot = !(argc > 1 && strcmp(argv[1], "--no-robot") == 0);
     _setmode(_fileno(stdout), _O_BINARY);
     process_guard_install();
+    clear_failure_pictures();
     ::OleInitialize(nullptr);
     uint32_t start = now_ms();
 

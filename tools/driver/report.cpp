@@ -206,6 +206,19 @@ bool png_self_check(std::string& why) {
     return crc == 0xCBF43926u && adler == 0x11E60398u && framing;
 }
 
+// Empties e2e-failures/ so that only this run's pictures are found there.
+void clear_failure_pictures() {
+    std::string folder = driver_folder() + "e2e-failures\\";
+    WIN32_FIND_DATAA found{};
+    HANDLE search = ::FindFirstFileA((folder + "*.png").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        ::DeleteFileA((folder + found.cFileName).c_str());
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+}
+
 // Saves expected and actual pictures of a failed comparison under e2e-failures/.
 void save_failure_pictures(const std::string& name, const Picture& expected,
                            const Picture& actual) {
