@@ -28,11 +28,7 @@ const char* const ABOUT_TEXT = "Tarrowind\r\n"
 
 // Play a sound file from beside the executable; mode 0 waits for its end, 1 does not.
 void play_sound(const char* relative_name, uint32_t mode) {
-    char* folder = start_path();
-    char* name = string_duplicate(relative_name);
-    char* path = string_concat({folder, name});
-    heap_free(folder);
-    heap_free(name);
+    char* path = data_file_path(relative_name);
     temp_push(path);
     play_wave(path, TAG_STRING, mode);
     temp_pop(1);

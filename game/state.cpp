@@ -19,11 +19,7 @@ namespace {
 
 // A picture from a file beside the executable; 0 when it cannot be loaded.
 ImageHandle load_picture(const char* relative_name) {
-    char* folder = start_path();
-    char* name = string_duplicate(relative_name);
-    char* path = string_concat({folder, name});
-    heap_free(folder);
-    heap_free(name);
+    char* path = data_file_path(relative_name);
     temp_push(path);
     ImageHandle picture = image_load(path, TAG_STRING, IMAGE_PICTURE);
     temp_pop(1);
@@ -60,6 +56,16 @@ void build_menu() {
 // ============================================================================
 // Public routines
 // ============================================================================
+
+// The full path of a data file beside the executable, as a fresh heap string.
+char* data_file_path(const char* relative_name) {
+    char* folder = start_path();
+    char* name = string_duplicate(relative_name);
+    char* path = string_concat({folder, name});
+    heap_free(folder);
+    heap_free(name);
+    return path;
+}
 
 // Run the game: open the window, load the pictures, wait for "New", then run frames.
 void game_main() {
