@@ -529,17 +529,26 @@ void run_main_checks(const CellReferences& refs) {
     check_window_identity(game);
     check_size_and_centre(game, "window", WindowSize{320, 200}, WindowSize{320, 208});
     check_blue_before_new(game);
+    // Each stage runs only while the game still answers: a hung or ended game is reported
+    // once, with what it was doing, instead of failing every later wait in turn.
+    const char* stage = "the menu check";
     run_menu_checks(game);
-    if (game_alive(game))
+    if (game_state_text(game).empty()) {
+        stage = "the message boxes";
         check_boxes_and_zoom(game);
-    if (game_alive(game)) {
+    }
+    if (game_state_text(game).empty()) {
+        stage = "New and shooting";
         check_new_game(game, refs);
         StatusLine status{1, 0, 3, 20};
         check_shooting(game, refs, status);
         save_screenshot(game, refs);
+        stage = "the pause";
         check_pause(game, refs, status);
     }
-    if (!report("the game still runs after the checks", game_alive(game), "the game ended early")) {
+    std::string state = game_state_text(game);
+    if (!report("the game still runs and answers after the checks", state.empty(),
+                std::string("after ") + stage + state)) {
         game_kill(game);
         return;
     }
