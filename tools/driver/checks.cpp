@@ -372,6 +372,8 @@ void check_no_ammo_click(const GameProcess& game) {
                status_seen(game.window, found));
         return;
     }
+    if (redrawn)
+        report_note(format("a click without ammunition brought the next frame after %u ms", took));
     report("a click without ammunition changes nothing and hurries the frame",
            unchanged && redrawn && took < 450,
            !unchanged ? status_seen(game.window, found)
