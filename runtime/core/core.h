@@ -37,8 +37,12 @@ enum TypeCode : int32_t {
 // TypeTag: a TypeCode in the low 16 bits, 1 in the high 16 bits, passed beside a typed
 // argument. Routines compare only the low 16 bits.
 using TypeTag = uint32_t;
-constexpr TypeTag type_tag(int32_t code) { return 0x10000u | static_cast<uint16_t>(code); }
-constexpr int32_t tag_code(TypeTag tag) { return static_cast<int32_t>(tag & 0xFFFFu); }
+constexpr TypeTag type_tag(int32_t code) {
+    return 0x10000u | static_cast<uint16_t>(code);
+}
+constexpr int32_t tag_code(TypeTag tag) {
+    return static_cast<int32_t>(tag & 0xFFFFu);
+}
 constexpr TypeTag TAG_STRING = 0x10000;      // a string argument
 constexpr TypeTag TAG_BLOCK = 0x10005;       // a memory-block variable
 constexpr TypeTag TAG_TEXT_FILE = 0x10006;   // a text file variable
@@ -109,9 +113,9 @@ int32_t temp_count();
 // ============================================================================
 
 struct PtrNode {
-    PtrNode* next;  // null at the end
-    PtrNode* prev;  // the head for the first real node
-    void* payload;  // null in the head
+    PtrNode* next; // null at the end
+    PtrNode* prev; // the head for the first real node
+    void* payload; // null in the head
 };
 
 PtrNode* list_create();

@@ -23,6 +23,9 @@ int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh);
 LRESULT paint_window(HWND hwnd, WPARAM wparam, LPARAM lparam);
 // Width and height of a bitmap; both 0 for a null handle or no bitmap.
 int32_t bitmap_size(HBITMAP bitmap, int32_t* width, int32_t* height);
+// Map touched bounds of a bw x bh scaled surface (right and bottom inclusive) to the
+// rectangle of its cw x ch client area that must be repainted.
+RECT scaled_bounds_to_client(const RECT& bounds, int32_t cw, int32_t ch, int32_t bw, int32_t bh);
 
 // ============================================================================
 // Primitives and text
@@ -35,8 +38,7 @@ int32_t move_to(WindowRecord* record, int32_t x, int32_t y);
 int32_t draw_rect(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
                   COLORREF outline, COLORREF fill);
 // Fill a rectangle of a context with one colour; the context's background colour stays set.
-int32_t fill_rect_dc(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height,
-                     COLORREF color);
+int32_t fill_rect_dc(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, COLORREF color);
 
 // PrintList item codes (the TypeCode of each value).
 constexpr int32_t PRINT_TEXT = 0;    // const char*
@@ -52,7 +54,7 @@ constexpr int32_t PRINT_UINT = 19;   // uint32_t
 
 constexpr int32_t PRINT_BUFFER_SIZE = 32767;
 extern char print_buffer[PRINT_BUFFER_SIZE]; // the formatted text of the last list
-extern WindowRecord* print_target;          // receives printed text; null: standard output
+extern WindowRecord* print_target;           // receives printed text; null: standard output
 
 // Print a counted list of typed items: text_print(count, code, value, code, value, ...).
 void text_print(int32_t count, ...);

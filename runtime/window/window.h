@@ -18,31 +18,31 @@ using WindowHandler = intptr_t (*)();
 // Everything the runtime knows of one window. Program-owned storage, zeroed before
 // open_window; passed by address to every window, event and drawing routine.
 struct WindowRecord {
-    HWND hwnd;               // the platform window; null before open_window and after close_window
-    HBITMAP backing_bitmap;  // off-screen picture of the window (SURFACE_BACKING only)
-    HFONT font;              // owned: font for text output
-    HPEN pen;                // owned: pen for lines and outlines; its colour is the text colour
-    HWND mdi_client;         // MDI client child of a frame window, else null
-    POINT current_pos;       // saved drawing position, client pixels
-    int32_t bk_mode;         // text background mode: OPAQUE 2, TRANSPARENT 1
-    int32_t rop2;            // mix mode for pens (R2_COPYPEN 13)
-    int32_t pen_style;       // style of pens that drawing routines make (PS_SOLID 0)
-    int32_t pen_width;       // width in pixels of those pens
-    COLORREF bk_color;       // text background colour
-    COLORREF back_color;     // window background colour, used to erase and clear
-    uint32_t surface_flags;  // SURFACE_BACKING, SURFACE_FIT_CLIENT
-    int32_t is_dialog;       // non-zero: the pump passes messages through IsDialogMessageA
-    HCURSOR cursor;          // cursor over the client area
-    HDC erase_dc;            // erase context while the handler runs for EV_ERASE, else null
-    HDC draw_dc;             // context handed out by begin_draw while drawing is open
-    int32_t draw_depth;      // open begin_draw calls on draw_dc
-    int32_t kind;            // 0 window, 1 dialog record (close_window acts on 0 only)
-    void* dialog_def;        // a dialog record's definition buffer; untouched for windows
-    int32_t reserved_a;      // reserved, 0
-    void* reserved_b;        // reserved, null
-    WindowHandler handler;   // the program's handler routine
-    void* reserved_c;        // reserved, null
-    HDC reserved_d;          // reserved, null
+    HWND hwnd;              // the platform window; null before open_window and after close_window
+    HBITMAP backing_bitmap; // off-screen picture of the window (SURFACE_BACKING only)
+    HFONT font;             // owned: font for text output
+    HPEN pen;               // owned: pen for lines and outlines; its colour is the text colour
+    HWND mdi_client;        // MDI client child of a frame window, else null
+    POINT current_pos;      // saved drawing position, client pixels
+    int32_t bk_mode;        // text background mode: OPAQUE 2, TRANSPARENT 1
+    int32_t rop2;           // mix mode for pens (R2_COPYPEN 13)
+    int32_t pen_style;      // style of pens that drawing routines make (PS_SOLID 0)
+    int32_t pen_width;      // width in pixels of those pens
+    COLORREF bk_color;      // text background colour
+    COLORREF back_color;    // window background colour, used to erase and clear
+    uint32_t surface_flags; // SURFACE_BACKING, SURFACE_FIT_CLIENT
+    int32_t is_dialog;      // non-zero: the pump passes messages through IsDialogMessageA
+    HCURSOR cursor;         // cursor over the client area
+    HDC erase_dc;           // erase context while the handler runs for EV_ERASE, else null
+    HDC draw_dc;            // context handed out by begin_draw while drawing is open
+    int32_t draw_depth;     // open begin_draw calls on draw_dc
+    int32_t kind;           // 0 window, 1 dialog record (close_window acts on 0 only)
+    void* dialog_def;       // a dialog record's definition buffer; untouched for windows
+    int32_t reserved_a;     // reserved, 0
+    void* reserved_b;       // reserved, null
+    WindowHandler handler;  // the program's handler routine
+    void* reserved_c;       // reserved, null
+    HDC reserved_d;         // reserved, null
 };
 
 constexpr uint32_t SURFACE_BACKING = 0x1;     // the window draws into backing_bitmap
@@ -58,10 +58,10 @@ constexpr uint32_t WF_TOOL_WINDOW = 0x200;
 constexpr uint32_t WF_TOPMOST = 0x400;
 constexpr uint32_t WF_RUNTIME_BITS = 0x7F0;
 
-extern ATOM wnd_class_atom;   // "KalvorineWndClass"
-extern ATOM frame_class_atom; // "KalvorineFrameClass"
-extern ATOM dialog_class_atom; // "KalvorineDlgClass"
-extern ATOM mdi_client_atom;  // class of MDI clients; 0xFFFF once a plain window exists
+extern ATOM wnd_class_atom;           // "KalvorineWndClass"
+extern ATOM frame_class_atom;         // "KalvorineFrameClass"
+extern ATOM dialog_class_atom;        // "KalvorineDlgClass"
+extern ATOM mdi_client_atom;          // class of MDI clients; 0xFFFF once a plain window exists
 extern WindowRecord* creating_record; // the record whose CreateWindowExA is in progress
 
 // Register the runtime's window classes that are not registered yet.
@@ -80,15 +80,15 @@ WindowRecord* window_record(HWND hwnd);
 // The current event, read by handlers. Saved and restored around every handler call
 // (menu_id excepted), so handlers may nest.
 struct EventState {
-    int32_t event_class;       // Windows message number or a runtime event number
-    WPARAM event_wparam;       // first parameter, or what the event puts there
-    LPARAM event_lparam;       // second parameter, or what the event puts there
-    uint32_t mouse_x;          // mouse events: client x, zero-extended
-    uint32_t mouse_y;          // mouse events: client y, zero-extended
+    int32_t event_class;        // Windows message number or a runtime event number
+    WPARAM event_wparam;        // first parameter, or what the event puts there
+    LPARAM event_lparam;        // second parameter, or what the event puts there
+    uint32_t mouse_x;           // mouse events: client x, zero-extended
+    uint32_t mouse_y;           // mouse events: client y, zero-extended
     WindowRecord* event_window; // the record the event belongs to
-    int32_t control_id;        // control that sent the event
-    int32_t menu_id;           // last picked menu item
-    int32_t notify_code;       // notification code of a control event
+    int32_t control_id;         // control that sent the event
+    int32_t menu_id;            // last picked menu item
+    int32_t notify_code;        // notification code of a control event
 };
 extern EventState event_state;
 
@@ -136,7 +136,7 @@ int32_t append_menu_item(HMENU menu, const char* text, uint32_t flags, UINT_PTR 
 int32_t attach_menu(WindowRecord* record, HMENU menu);
 int32_t get_client_size(WindowRecord* record, int32_t* left, int32_t* top, int32_t* width,
                         int32_t* height);
-int32_t set_window_rect(WindowRecord* record, int32_t x, int32_t y, int32_t width,
-                        int32_t height, int32_t control_id);
+int32_t set_window_rect(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
+                        int32_t control_id);
 int32_t set_background_color(WindowRecord* record, COLORREF color);
 int32_t center_window(WindowRecord* record);

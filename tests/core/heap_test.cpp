@@ -3,7 +3,6 @@
 
 #include "runtime/core/core.h"
 
-
 #include <string>
 #include <vector>
 

@@ -1,3 +1,0 @@
-#include "game/game.h"
-
-void game_main() {}

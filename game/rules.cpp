@@ -1,0 +1,71 @@
+// Game rules: figures expiring, level targets, the ammunition refill, the win and the loss.
+// Relies on the runtime's message box and tick clock, and on lay_out_level.
+// expire_figure is called by the drawing pass; apply_rules once per frame after it.
+#include "game/game.h"
+
+// ============================================================================
+// Internal helpers
+// ============================================================================
+
+namespace {
+
+// Show one of the game's notices and wait for the player to close it.
+void alert(const char* text) {
+    message_box(&game.main_window, text, "Alert", 0);
+}
+
+// Finish a level below the last: announce it, move up and lay out the next field.
+void finish_level(const char* text) {
+    alert(text);
+    game.level += 1;
+    lay_out_level();
+}
+
+// Mark the game as ended before any notice opens.
+void end_game() {
+    game.wait_for_tick = 0;
+    game.end_armed = 0;
+    game.game_over = 1;
+}
+
+} // namespace
+
+// ============================================================================
+// Public routines
+// ============================================================================
+
+// Expire the figure in one cell when its time has run out.
+void expire_figure(int32_t cell) {
+    if (!time_has_passed(tick_count(), game.shown_at[cell], FIGURE_LIFETIME_MS)) {
+        return;
+    }
+    if (game.target_grid[cell] == CELL_TERRORIST && game.lives >= 1) {
+        game.lives -= 1; // the terrorist shoots the player
+    }
+    game.target_grid[cell] = CELL_SLOT;
+}
+
+// Apply the level targets, the ammunition refill and the loss.
+void apply_rules() {
+    if (game.level == 1 && game.score >= 60) {
+        finish_level("Leve 1 complete!");
+    } else if (game.level == 2 && game.score >= 160) {
+        finish_level("Leve 2 complete!");
+    } else if (game.level == 3 && game.score >= 300 && game.end_armed == 1) {
+        end_game();
+        alert("Leve 3 complete!");
+        alert("You have rescued all of the hostages!");
+    }
+
+    const uint32_t now = tick_count();
+    if (time_has_passed(now, game.last_refill_ms, REFILL_PERIOD_MS) && game.ammo < AMMO_LIMIT &&
+        game.game_over == 0 && game.paused == 0) {
+        game.last_refill_ms = now;
+        game.ammo += 1;
+    }
+
+    if (game.lives <= 0 && game.end_armed == 1) {
+        end_game();
+        alert("You have failed to complete your mission!");
+    }
+}

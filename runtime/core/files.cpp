@@ -1,0 +1,276 @@
+// Files: file variables (a platform file handle, null when closed) opened by a mode
+// string, read as lines, numbers or raw bytes, and closed.
+// Relies on KERNEL32 files, text_to_number for numbers and message_box for reports
+// of wrong file variables. Leaves writing and seeking to callers' own platform calls.
+#include "runtime/core/core.h"
+
+#include <cmath>
+
+// ============================================================================
+// Types
+// ============================================================================
+
+namespace {
+
+// One accepted mode string and how it opens the file.
+struct OpenMode {
+    const char* text;  // compared exactly
+    bool binary_only;  // refused for TEXT_FILE variables
+    DWORD access;      // CreateFileA access
+    DWORD sharing;     // CreateFileA sharing
+    DWORD disposition; // CreateFileA disposition
+    bool to_end;       // position at the end after opening
+};
+
+} // namespace
+
+// ============================================================================
+// Module state
+// ============================================================================
+
+namespace {
+
+constexpr DWORD READ_WRITE = GENERIC_READ | GENERIC_WRITE;
+constexpr OpenMode OPEN_MODES[] = {
+    {"R", false, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, false},
+    {"r", false, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, false},
+    {"R+", true, READ_WRITE, FILE_SHARE_READ, OPEN_EXISTING, false},
+    {"r+", true, READ_WRITE, FILE_SHARE_READ, OPEN_EXISTING, false},
+    {"W", false, READ_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, false},
+    {"w", false, READ_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, false},
+    {"A", false, READ_WRITE, FILE_SHARE_READ, OPEN_ALWAYS, true},
+    {"a", false, READ_WRITE, FILE_SHARE_READ, OPEN_ALWAYS, true},
+};
+
+constexpr DWORD LINE_CHUNK = 128;    // bytes read at a time for line reads
+constexpr int32_t NUMBER_LIMIT = 40; // characters of a number's text
+
+} // namespace
+
+// ============================================================================
+// Internal helpers
+// ============================================================================
+
+namespace {
+
+bool is_file_code(int32_t code) {
+    return code == TEXT_FILE || code == BINARY_FILE;
+}
+
+const OpenMode* find_mode(const char* mode) {
+    if (mode == nullptr) {
+        return nullptr;
+    }
+    for (const OpenMode& entry : OPEN_MODES) {
+        if (::lstrcmpA(mode, entry.text) == 0) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+bool read_byte(HANDLE file, char* byte) {
+    DWORD got = 0;
+    return ::ReadFile(file, byte, 1, &got, nullptr) && got == 1;
+}
+
+// Read one line into a buffer of capacity bytes (at least 2). Whatever does not fit is
+// given back to the file for the next read. 0 when any byte was consumed, -1 at the end.
+int32_t read_line(HANDLE file, char* line, uint32_t capacity) {
+    uint32_t length = 0;
+    bool consumed = false;
+    bool done = false;
+    char chunk[LINE_CHUNK];
+    while (!done) {
+        DWORD got = 0;
+        if (!::ReadFile(file, chunk, LINE_CHUNK, &got, nullptr) || got == 0) {
+            break;
+        }
+        DWORD used = 0;
+        while (used < got && !done) {
+            char byte = chunk[used];
+            if (byte == '\n') {
+                used++;
+                done = true;
+            } else if (byte == '\r') {
+                used++;
+                done = true;
+                if (used < got) {
+                    if (chunk[used] == '\n') {
+                        used++;
+                    }
+                } else {
+                    // The CR ended the chunk: look one byte further for its LF.
+                    char next = 0;
+                    if (read_byte(file, &next) && next != '\n') {
+                        ::SetFilePointer(file, -1, nullptr, FILE_CURRENT);
+                    }
+                }
+            } else if (length + 1 < capacity) {
+                line[length++] = byte;
+                used++;
+            } else {
+                done = true; // full: the rest of the line stays for the next read
+            }
+        }
+        if (used > 0) {
+            consumed = true;
+        }
+        if (used < got) {
+            ::SetFilePointer(file, -static_cast<LONG>(got - used), nullptr, FILE_CURRENT);
+        }
+    }
+    line[length] = '\0';
+    return consumed ? 0 : -1;
+}
+
+// Collect the text of the next number: skip to a "-" or a digit, then take digits, "-"
+// and "." up to NUMBER_LIMIT characters. false when the file ends first.
+bool read_number_text(HANDLE file, char* text) {
+    char byte = 0;
+    do {
+        if (!read_byte(file, &byte)) {
+            return false;
+        }
+    } while (byte != '-' && !(byte >= '0' && byte <= '9'));
+    int32_t length = 0;
+    text[length++] = byte;
+    while (length < NUMBER_LIMIT && read_byte(file, &byte) &&
+           (byte == '-' || byte == '.' || (byte >= '0' && byte <= '9'))) {
+        text[length++] = byte;
+    }
+    text[length] = '\0';
+    return true;
+}
+
+int64_t round_to_int64(double value) {
+    if (!(value == value)) {
+        return 0;
+    }
+    if (value >= 9.2e18) {
+        return INT64_MAX;
+    }
+    if (value <= -9.2e18) {
+        return INT64_MIN;
+    }
+    return std::llround(value);
+}
+
+void store_number(void* destination, int32_t code, double value) {
+    switch (code) {
+    case TYPE_BYTE:
+    case 31:
+        *static_cast<int8_t*>(destination) = static_cast<int8_t>(round_to_int64(value));
+        break;
+    case TYPE_WORD:
+    case 30:
+        *static_cast<int16_t*>(destination) = static_cast<int16_t>(round_to_int64(value));
+        break;
+    case TYPE_SINGLE:
+        *static_cast<float*>(destination) = static_cast<float>(value);
+        break;
+    case TYPE_DOUBLE:
+        *static_cast<double*>(destination) = value;
+        break;
+    case TYPE_INT64:
+    case TYPE_UINT64:
+        *static_cast<int64_t*>(destination) = round_to_int64(value);
+        break;
+    default:
+        *static_cast<int32_t*>(destination) = static_cast<int32_t>(round_to_int64(value));
+        break;
+    }
+}
+
+int32_t read_binary(HANDLE file, void* destination, int32_t destination_code, uint32_t count) {
+    void* target = destination;
+    if (destination_code == TYPE_BLOCK) {
+        target = *static_cast<void**>(destination);
+        // A block never receives more than it holds.
+        SIZE_T size = target ? ::GlobalSize(target) : 0;
+        if (size != 0 && count > size) {
+            count = static_cast<uint32_t>(size);
+        }
+    }
+    if (target == nullptr || count == 0) {
+        return -1;
+    }
+    DWORD got = 0;
+    if (!::ReadFile(file, target, count, &got, nullptr) || got == 0) {
+        return -1;
+    }
+    return 0;
+}
+
+} // namespace
+
+// ============================================================================
+// Public routines
+// ============================================================================
+
+// Open a file in one of the accepted modes; 0 when opened, 1 otherwise.
+int32_t file_open(HANDLE* file, TypeTag tag, const char* name, const char* mode) {
+    int32_t code = tag_code(tag);
+    if (!is_file_code(code)) {
+        message_box(nullptr, "Runtime error (OPENFILE): file variable expected", "Error", 0);
+        return 1;
+    }
+    const OpenMode* open_mode = find_mode(mode);
+    if (file == nullptr || name == nullptr || open_mode == nullptr ||
+        (open_mode->binary_only && code != BINARY_FILE)) {
+        return 1;
+    }
+    HANDLE handle =
+        ::CreateFileA(name, open_mode->access, open_mode->sharing, nullptr, open_mode->disposition,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
+        return 1;
+    }
+    *file = handle;
+    if (open_mode->to_end) {
+        ::SetFilePointer(handle, 0, nullptr, FILE_END);
+    }
+    return 0;
+}
+
+// Close a file variable's file and set it to null.
+int32_t file_close(HANDLE* file, TypeTag tag) {
+    if (!is_file_code(tag_code(tag))) {
+        message_box(nullptr, "Runtime Error: Invalid file variable", "Error", 0);
+        return 0;
+    }
+    if (file != nullptr && *file != nullptr) {
+        ::CloseHandle(*file);
+        *file = nullptr;
+    }
+    return 0;
+}
+
+// Read bytes, a line or a number from an open file; 0 when something was read, else -1.
+int32_t file_read(HANDLE* file, TypeTag tag, void* destination, TypeTag destination_tag,
+                  uint32_t count) {
+    if (file == nullptr || *file == nullptr || destination == nullptr) {
+        return -1;
+    }
+    int32_t destination_code = tag_code(destination_tag);
+    switch (tag_code(tag)) {
+    case BINARY_FILE:
+        return read_binary(*file, destination, destination_code, count);
+    case TEXT_FILE:
+        if (destination_code == TYPE_STRING) {
+            if (count < 2) {
+                return -1;
+            }
+            return read_line(*file, static_cast<char*>(destination), count);
+        } else {
+            char text[NUMBER_LIMIT + 1];
+            if (!read_number_text(*file, text)) {
+                return -1;
+            }
+            store_number(destination, destination_code, text_to_number(text));
+            return 0;
+        }
+    default:
+        return -1;
+    }
+}

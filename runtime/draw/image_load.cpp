@@ -1,0 +1,292 @@
+// Image loading: bitmaps, icons and cursors through LoadImageA, enhanced metafiles from
+// files, and picture objects (IPicture) decoded by OleLoadPicture from the bytes of a
+// file or of an "RTIMAGE" resource; also the runtime's resource copier.
+// Relies on the core's files, global blocks, string_find and guid_make. Images are never
+// released here: they live until the process ends. Drawing them is image_draw's.
+#include "runtime/draw/draw.h"
+
+#include <ole2.h>
+#include <olectl.h>
+
+#include <cstring>
+
+// ============================================================================
+// Types
+// ============================================================================
+
+namespace {
+
+// A resource name or type resolved from a typed argument.
+struct ResourceId {
+    char text[256]; // copy of a string name, cut to 255 characters
+    LPCSTR id;      // text, or a number made into a resource identifier
+};
+
+} // namespace
+
+// ============================================================================
+// Module state
+// ============================================================================
+
+namespace {
+
+constexpr uintptr_t RESOURCE_NUMBER_LIMIT = 0x7FFF; // below: a resource number
+
+} // namespace
+
+// ============================================================================
+// Internal helpers
+// ============================================================================
+
+namespace {
+
+bool tag_has_variable(TypeTag tag) {
+    return (tag >> 16) != 0;
+}
+
+// Fill id from a typed resource name or type; false for a kind that names nothing.
+bool resolve_resource_id(const void* argument, TypeTag tag, ResourceId* id) {
+    switch (tag_code(tag)) {
+    case TYPE_STRING:
+        if (argument == nullptr) {
+            return false;
+        }
+        ::lstrcpynA(id->text, static_cast<const char*>(argument), sizeof id->text);
+        id->id = id->text;
+        return true;
+    case TYPE_INT:
+    case TYPE_UINT: {
+        if (tag_has_variable(tag) && argument == nullptr) {
+            return false;
+        }
+        int32_t number = tag_has_variable(tag)
+                             ? *static_cast<const int32_t*>(argument)
+                             : static_cast<int32_t>(reinterpret_cast<intptr_t>(argument));
+        id->id = MAKEINTRESOURCEA(static_cast<WORD>(number));
+        return true;
+    }
+    case TYPE_WORD: {
+        if (tag_has_variable(tag) && argument == nullptr) {
+            return false;
+        }
+        WORD number = tag_has_variable(tag)
+                          ? *static_cast<const uint16_t*>(argument)
+                          : static_cast<WORD>(reinterpret_cast<uintptr_t>(argument));
+        id->id = MAKEINTRESOURCEA(number);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+// Read a whole file into a new zeroed global block; its size, 0 on failure.
+SIZE_T read_file_block(const char* name, void** block) {
+    HANDLE file = nullptr;
+    if (name == nullptr || file_open(&file, TAG_BINARY_FILE, name, "R") != 0) {
+        return 0;
+    }
+    DWORD size = ::GetFileSize(file, nullptr);
+    SIZE_T read = 0;
+    if (size != 0 && size != INVALID_FILE_SIZE &&
+        global_alloc_zeroed(block, static_cast<int32_t>(size), 1) != -1 && *block != nullptr) {
+        read = ::GlobalSize(*block);
+        if (file_read(&file, TAG_BINARY_FILE, block, TAG_BLOCK, static_cast<uint32_t>(read)) != 0) {
+            global_free(*block);
+            *block = nullptr;
+            read = 0;
+        }
+    }
+    file_close(&file, TAG_BINARY_FILE);
+    return read;
+}
+
+// Decode a picture from size bytes of a block, which is freed here on every path.
+ImageHandle decode_picture(void* block, SIZE_T size) {
+    GUID picture_iid;
+    const uint8_t tail[8] = {0x8B, 0xBB, 0x00, 0xAA, 0x00, 0x30, 0x0C, 0xAB};
+    guid_make(&picture_iid, 0x7BF80980, 0xBF32, 0x101A, tail);
+
+    HGLOBAL movable = ::GlobalAlloc(GMEM_MOVEABLE, size);
+    if (movable == nullptr) {
+        global_free(block);
+        return 0;
+    }
+    void* bytes = ::GlobalLock(movable);
+    if (bytes == nullptr) {
+        ::GlobalFree(movable);
+        global_free(block);
+        return 0;
+    }
+    std::memcpy(bytes, block, size);
+    ::GlobalUnlock(movable);
+    global_free(block);
+
+    // The stream owns the movable block from here and frees it when released.
+    IStream* stream = nullptr;
+    if (FAILED(::CreateStreamOnHGlobal(movable, TRUE, &stream)) || stream == nullptr) {
+        ::GlobalFree(movable);
+        return 0;
+    }
+    IPicture* picture = nullptr;
+    HRESULT result = ::OleLoadPicture(stream, static_cast<LONG>(size), FALSE, picture_iid,
+                                      reinterpret_cast<void**>(&picture));
+    stream->Release();
+    if (FAILED(result) || picture == nullptr) {
+        if (picture != nullptr) {
+            picture->Release();
+        }
+        return 0;
+    }
+    return reinterpret_cast<ImageHandle>(picture);
+}
+
+} // namespace
+
+// ============================================================================
+// Public routines
+// ============================================================================
+
+// Load an image by file name, resource name or resource number; 0 on failure.
+ImageHandle image_load(const void* name, TypeTag tag, int32_t kind) {
+    HMODULE module = nullptr;
+    LPCSTR source = nullptr;
+    bool is_number = false;
+    UINT flags = 0;
+    switch (tag_code(tag)) {
+    case TYPE_STRING:
+        source = static_cast<const char*>(name);
+        if (source == nullptr) {
+            return 0;
+        }
+        if (string_find(source, ".", 1) > 0) {
+            flags |= LR_LOADFROMFILE;
+        } else {
+            module = ::GetModuleHandleA(nullptr);
+        }
+        break;
+    case TYPE_INT:
+    case TYPE_UINT: {
+        if (tag_has_variable(tag) && name == nullptr) {
+            return 0;
+        }
+        int32_t number = tag_has_variable(tag)
+                             ? *static_cast<const int32_t*>(name)
+                             : static_cast<int32_t>(reinterpret_cast<intptr_t>(name));
+        source = MAKEINTRESOURCEA(static_cast<WORD>(number));
+        is_number = true;
+        module = ::GetModuleHandleA(nullptr);
+        break;
+    }
+    default:
+        return 0;
+    }
+    bool system_image = false;
+    if (kind & IMAGE_MAP_3D_COLORS) {
+        flags |= LR_LOADMAP3DCOLORS;
+        kind &= 0xFFF;
+    }
+    if (kind & IMAGE_SYSTEM) {
+        module = nullptr;
+        system_image = true;
+        kind &= 0xF;
+    }
+    switch (kind) {
+    case IMAGE_BITMAP_KIND:
+        return reinterpret_cast<ImageHandle>(
+            ::LoadImageA(module, source, IMAGE_BITMAP, 0, 0, flags | LR_CREATEDIBSECTION));
+    case IMAGE_ICON_KIND:
+    case IMAGE_CURSOR_KIND:
+        if (is_number && module == nullptr) {
+            flags |= LR_SHARED | LR_DEFAULTSIZE;
+        }
+        return reinterpret_cast<ImageHandle>(
+            ::LoadImageA(module, source, static_cast<UINT>(kind), 0, 0, flags));
+    case IMAGE_METAFILE:
+        // Metafiles come only from files: a resource number names nothing here.
+        if (is_number) {
+            return 0;
+        }
+        return reinterpret_cast<ImageHandle>(::GetEnhMetaFileA(source));
+    case IMAGE_PICTURE:
+        // The system's predefined images hold no pictures.
+        if (system_image) {
+            return 0;
+        }
+        return picture_load(module, source);
+    default:
+        return 0;
+    }
+}
+
+// Decode a picture from a file (no module) or an "RTIMAGE" resource of the module.
+ImageHandle picture_load(HMODULE module, const char* name) {
+    void* block = nullptr;
+    SIZE_T size = 0;
+    if (module == nullptr) {
+        if (!IS_INTRESOURCE(name)) {
+            size = read_file_block(name, &block);
+        }
+    } else {
+        bool number = reinterpret_cast<uintptr_t>(name) < RESOURCE_NUMBER_LIMIT;
+        if (resource_load(name, number ? TypeTag{TYPE_INT} : TAG_STRING, "RTIMAGE", TAG_STRING,
+                          &block, TAG_BLOCK) == 1) {
+            size = ::GlobalSize(block);
+        }
+    }
+    if (size == 0) {
+        global_free_if_set(block);
+        return 0;
+    }
+    return decode_picture(block, size);
+}
+
+// Copy a resource of the program's module into a string, a block or an address variable.
+int32_t resource_load(const void* name, TypeTag name_tag, const void* type, TypeTag type_tag,
+                      void* destination, TypeTag destination_tag) {
+    ResourceId resource_name;
+    ResourceId resource_type;
+    if (!resolve_resource_id(name, name_tag, &resource_name) ||
+        !resolve_resource_id(type, type_tag, &resource_type) || destination == nullptr) {
+        return 0;
+    }
+    HMODULE module = ::GetModuleHandleA(nullptr);
+    HRSRC found = ::FindResourceA(module, resource_name.id, resource_type.id);
+    if (found == nullptr) {
+        return 0;
+    }
+    DWORD size = ::SizeofResource(module, found);
+    HGLOBAL loaded = ::LoadResource(module, found);
+    const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
+    if (size == 0 || bytes == nullptr) {
+        return 0;
+    }
+    switch (tag_code(destination_tag)) {
+    case TYPE_STRING:
+        std::memcpy(destination, bytes, size);
+        static_cast<char*>(destination)[size] = '\0';
+        return 1;
+    case TYPE_INT:
+    case TYPE_UINT:
+        if (!tag_has_variable(destination_tag)) {
+            return 0;
+        }
+        *static_cast<const void**>(destination) = bytes;
+        return 1;
+    case TYPE_BLOCK: {
+        void* block = nullptr;
+        if (global_alloc_zeroed(&block, static_cast<int32_t>(size) + 1, 1) == -1 ||
+            block == nullptr) {
+            return 0;
+        }
+        std::memcpy(block, bytes, size);
+        *static_cast<void**>(destination) = block;
+        return 1;
+    }
+    case TYPE_POINTER:
+        *static_cast<const void**>(destination) = bytes;
+        return 1;
+    default:
+        return 0;
+    }
+}

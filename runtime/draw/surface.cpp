@@ -1,0 +1,336 @@
+// Drawing surface and repaint: begin_draw/end_draw hand out a prepared context (on the
+// backing bitmap, or on the window itself), keep the drawing state in the record and
+// repaint exactly what was touched; paint_window copies the backing bitmap to the screen.
+// Relies on GDI32/USER32 and on the window record and dispatch_event of runtime/window.
+// Primitives and text live in primitives.cpp, images in image_draw.cpp.
+#include "runtime/draw/draw.h"
+
+#include <cmath>
+#include <cstring>
+
+// ============================================================================
+// Types
+// ============================================================================
+
+namespace {
+
+// Logical descriptions of the pen and font selected in a context when drawing closes.
+struct DrawingObjects {
+    LOGPEN pen;    // valid when has_pen
+    LOGFONTA font; // valid when has_font
+    bool has_pen;
+    bool has_font;
+};
+
+// ============================================================================
+// Internal helpers
+// ============================================================================
+
+constexpr UINT BOUNDS_RESET_AND_ACCUMULATE = DCB_RESET | DCB_ACCUMULATE | DCB_ENABLE;
+
+bool has_backing(const WindowRecord* record) {
+    return (record->surface_flags & SURFACE_BACKING) != 0;
+}
+
+// Round to the nearest integer, halves to the even neighbour.
+int32_t round_even(double value) {
+    double below = std::floor(value);
+    double fraction = value - below;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(below, 2.0) != 0.0)) {
+        below += 1.0;
+    }
+    return static_cast<int32_t>(below);
+}
+
+// Client size of the window, and whether a scaled surface must be stretched to it.
+bool scaled_sizes(const WindowRecord* record, int32_t* cw, int32_t* ch, int32_t* bw, int32_t* bh) {
+    RECT client = {};
+    ::GetClientRect(record->hwnd, &client);
+    *cw = client.right - client.left;
+    *ch = client.bottom - client.top;
+    bitmap_size(record->backing_bitmap, bw, bh);
+    return (record->surface_flags & SURFACE_FIT_CLIENT) && (*cw != *bw || *ch != *bh) && *cw > 0 &&
+           *ch > 0 && *bw > 0 && *bh > 0;
+}
+
+// Apply the record's drawing state to a fresh context (after SaveDC).
+void apply_drawing_state(WindowRecord* record, HDC dc) {
+    ::SaveDC(dc);
+    if (has_backing(record)) {
+        ::SelectObject(dc, record->backing_bitmap);
+    }
+    ::MoveToEx(dc, record->current_pos.x, record->current_pos.y, nullptr);
+    if (record->font != nullptr) {
+        ::SelectObject(dc, record->font);
+    }
+    if (record->pen != nullptr) {
+        ::SelectObject(dc, record->pen);
+    }
+    LOGPEN pen = {};
+    if (record->pen != nullptr && ::GetObjectA(record->pen, sizeof(pen), &pen) != 0) {
+        ::SetTextColor(dc, pen.lopnColor);
+    }
+    ::SetTextAlign(dc, TA_UPDATECP);
+    ::SetBkMode(dc, record->bk_mode);
+    ::SetBkColor(dc, record->bk_color);
+    ::SetROP2(dc, record->rop2);
+}
+
+// Read the descriptions of the pen and font selected in a context.
+DrawingObjects read_drawing_objects(HDC dc) {
+    DrawingObjects objects = {};
+    HGDIOBJ pen = ::GetCurrentObject(dc, OBJ_PEN);
+    objects.has_pen = pen != nullptr && ::GetObjectType(pen) == OBJ_PEN &&
+                      ::GetObjectA(pen, sizeof(objects.pen), &objects.pen) != 0;
+    HGDIOBJ font = ::GetCurrentObject(dc, OBJ_FONT);
+    objects.has_font =
+        font != nullptr && ::GetObjectA(font, sizeof(objects.font), &objects.font) != 0;
+    return objects;
+}
+
+bool same_pen(const LOGPEN& a, const LOGPEN& b) {
+    return a.lopnStyle == b.lopnStyle && a.lopnWidth.x == b.lopnWidth.x &&
+           a.lopnColor == b.lopnColor;
+}
+
+bool same_font(const LOGFONTA& a, const LOGFONTA& b) {
+    return a.lfHeight == b.lfHeight && a.lfWidth == b.lfWidth && a.lfEscapement == b.lfEscapement &&
+           a.lfOrientation == b.lfOrientation && a.lfWeight == b.lfWeight &&
+           a.lfItalic == b.lfItalic && a.lfUnderline == b.lfUnderline &&
+           a.lfStrikeOut == b.lfStrikeOut && a.lfCharSet == b.lfCharSet &&
+           a.lfOutPrecision == b.lfOutPrecision && a.lfClipPrecision == b.lfClipPrecision &&
+           a.lfQuality == b.lfQuality && a.lfPitchAndFamily == b.lfPitchAndFamily &&
+           std::strncmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0;
+}
+
+// Replace the record's pen and font by copies of what the closing context held. A copy
+// equal to the object the record already owns would change nothing, so that one is kept.
+void keep_drawing_objects(WindowRecord* record, const DrawingObjects& objects) {
+    if (objects.has_pen) {
+        LOGPEN current = {};
+        bool same = record->pen != nullptr &&
+                    ::GetObjectA(record->pen, sizeof(current), &current) != 0 &&
+                    same_pen(current, objects.pen);
+        if (!same) {
+            if (record->pen != nullptr) {
+                ::DeleteObject(record->pen);
+            }
+            record->pen = ::CreatePenIndirect(&objects.pen);
+        }
+    }
+    if (objects.has_font) {
+        LOGFONTA current = {};
+        bool same = record->font != nullptr &&
+                    ::GetObjectA(record->font, sizeof(current), &current) != 0 &&
+                    same_font(current, objects.font);
+        if (!same) {
+            if (record->font != nullptr) {
+                ::DeleteObject(record->font);
+            }
+            record->font = ::CreateFontIndirectA(&objects.font);
+        }
+    }
+}
+
+// Copy the invalid rectangle u from the backing bitmap through a memory context of our own.
+void copy_from_bitmap(WindowRecord* record, HDC paint_dc, const RECT& u) {
+    HDC memory_dc = ::CreateCompatibleDC(paint_dc);
+    if (memory_dc == nullptr) {
+        return;
+    }
+    HGDIOBJ previous = ::SelectObject(memory_dc, record->backing_bitmap);
+    int32_t uw = u.right - u.left;
+    int32_t uh = u.bottom - u.top;
+    int32_t cw, ch, bw, bh;
+    if (scaled_sizes(record, &cw, &ch, &bw, &bh)) {
+        double fx = static_cast<double>(bw) / cw;
+        double fy = static_cast<double>(bh) / ch;
+        ::SetStretchBltMode(paint_dc, HALFTONE);
+        ::SetBrushOrgEx(paint_dc, 0, 0, nullptr);
+        ::StretchBlt(paint_dc, u.left, u.top, uw, uh, memory_dc, round_even(fx * u.left),
+                     round_even(fy * u.top), round_even(fx * uw), round_even(fy * uh), SRCCOPY);
+    } else {
+        ::BitBlt(paint_dc, u.left, u.top, uw, uh, memory_dc, u.left, u.top, SRCCOPY);
+    }
+    ::SelectObject(memory_dc, previous);
+    ::DeleteDC(memory_dc);
+}
+
+// While drawing is open the bitmap sits in draw_dc: copy what was drawn since the bounds
+// were last read.
+void copy_from_open_drawing(WindowRecord* record, HDC paint_dc) {
+    RECT b = {};
+    UINT state = ::GetBoundsRect(record->draw_dc, &b, DCB_RESET);
+    if ((state & DCB_SET) != DCB_SET) {
+        return;
+    }
+    int32_t cw, ch, bw, bh;
+    if (scaled_sizes(record, &cw, &ch, &bw, &bh)) {
+        ::SetStretchBltMode(paint_dc, HALFTONE);
+        ::SetBrushOrgEx(paint_dc, 0, 0, nullptr);
+        ::StretchBlt(paint_dc, 0, 0, cw, ch, record->draw_dc, 0, 0, bw, bh, SRCCOPY);
+    } else {
+        ::BitBlt(paint_dc, b.left, b.top, b.right - b.left, b.bottom - b.top, record->draw_dc,
+                 b.left, b.top, SRCCOPY);
+    }
+}
+
+} // namespace
+
+// ============================================================================
+// Public routines
+// ============================================================================
+
+// Open drawing on a window: the context to draw on, or null for a closed record.
+HDC begin_draw(WindowRecord* record) {
+    if (record == nullptr || record->hwnd == nullptr) {
+        return nullptr;
+    }
+    if (record->erase_dc != nullptr) {
+        return record->erase_dc;
+    }
+    if (record->draw_depth > 0 && record->draw_dc != nullptr) {
+        record->draw_depth += 1;
+        return record->draw_dc;
+    }
+    HDC window_dc = ::GetDC(record->hwnd);
+    HDC dc = window_dc;
+    if (has_backing(record)) {
+        // NOTE: without a window context the bitmap is still drawn on through a context
+        // compatible with the screen (CreateCompatibleDC(NULL)).
+        dc = ::CreateCompatibleDC(window_dc);
+    }
+    if (dc != nullptr) {
+        apply_drawing_state(record, dc);
+    }
+    if (has_backing(record) && window_dc != nullptr) {
+        ::ReleaseDC(record->hwnd, window_dc);
+    }
+    record->draw_dc = dc;
+    record->draw_depth = 1;
+    if (dc != nullptr) {
+        ::SetBoundsRect(dc, nullptr, BOUNDS_RESET_AND_ACCUMULATE);
+    }
+    return dc;
+}
+
+// Close drawing: keep the state, invalidate what was touched and, with refresh, repaint.
+int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh) {
+    if (record == nullptr || record->hwnd == nullptr || record->erase_dc != nullptr) {
+        return 0;
+    }
+    if (record->draw_depth > 0) {
+        record->draw_depth -= 1;
+    }
+    bool backing = has_backing(record);
+    if (record->draw_depth > 0) {
+        if (backing && refresh != 0) {
+            ::InvalidateRect(record->hwnd, nullptr, FALSE);
+            ::UpdateWindow(record->hwnd);
+        }
+        return 0;
+    }
+    record->draw_dc = nullptr;
+    if (dc == nullptr) {
+        return 0;
+    }
+
+    POINT pos = {};
+    ::GetCurrentPositionEx(dc, &pos);
+    record->current_pos = pos;
+    record->bk_mode = ::GetBkMode(dc);
+    record->bk_color = ::GetBkColor(dc);
+    record->rop2 = ::GetROP2(dc);
+    DrawingObjects objects = read_drawing_objects(dc);
+
+    if (backing && refresh != 0) {
+        RECT b = {};
+        UINT state = ::GetBoundsRect(dc, &b, DCB_RESET);
+        if ((state & DCB_SET) == DCB_SET) {
+            int32_t cw, ch, bw, bh;
+            if (scaled_sizes(record, &cw, &ch, &bw, &bh)) {
+                b = scaled_bounds_to_client(b, cw, ch, bw, bh);
+            }
+            ::InvalidateRect(record->hwnd, &b, FALSE);
+        }
+    }
+
+    ::RestoreDC(dc, -1);
+    keep_drawing_objects(record, objects);
+    if (backing) {
+        ::DeleteDC(dc);
+    } else {
+        ::ReleaseDC(record->hwnd, dc);
+    }
+    if (backing && refresh != 0) {
+        // NOTE: UpdateWindow sends WM_PAINT synchronously; paint_window copies the
+        // invalidated rectangle from the bitmap before this returns.
+        ::UpdateWindow(record->hwnd);
+    }
+    return 0;
+}
+
+// Answer a paint request of a runtime window from its backing bitmap; 1.
+LRESULT paint_window(HWND hwnd, WPARAM wparam, LPARAM lparam) {
+    if (hwnd == nullptr) {
+        return 1;
+    }
+    WindowRecord* record = reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, 0));
+    PAINTSTRUCT ps = {};
+    if (record == nullptr) {
+        // Acknowledge the request (during creation, before the record is attached), so
+        // that the platform does not send it again and again.
+        ::BeginPaint(hwnd, &ps);
+        ::EndPaint(hwnd, &ps);
+        return 1;
+    }
+
+    RECT u = {};
+    ::GetUpdateRect(hwnd, &u, FALSE);
+    HDC paint_dc = ::BeginPaint(hwnd, &ps);
+    ChildClip clip = {hwnd, paint_dc};
+    ::EnumChildWindows(hwnd, exclude_child_from_paint, reinterpret_cast<LPARAM>(&clip));
+
+    if (!has_backing(record)) {
+        dispatch_event(record, WM_PAINT, wparam, lparam);
+    } else if (paint_dc != nullptr && record->draw_dc == nullptr) {
+        copy_from_bitmap(record, paint_dc, u);
+    } else if (paint_dc != nullptr) {
+        copy_from_open_drawing(record, paint_dc);
+    }
+    ::EndPaint(hwnd, &ps);
+    return 1;
+}
+
+// Map touched bounds of a scaled surface (right and bottom inclusive) to its client area.
+RECT scaled_bounds_to_client(const RECT& b, int32_t cw, int32_t ch, int32_t bw, int32_t bh) {
+    float sx = static_cast<float>(static_cast<double>(cw) / bw);
+    float sy = static_cast<float>(static_cast<double>(ch) / bh);
+    float w = static_cast<float>(b.right - b.left + 1);
+    float h = static_cast<float>(b.bottom - b.top + 1);
+    RECT r;
+    r.left = round_even(sx * static_cast<float>(b.left));
+    r.top = round_even(sy * static_cast<float>(b.top));
+    r.right = round_even(static_cast<float>(r.left) + sx * w);
+    r.bottom = round_even(static_cast<float>(r.top) + sy * h);
+    r.left -= 1;
+    r.top -= 1;
+    return r;
+}
+
+// Width and height of a bitmap; both 0 for a null handle or no bitmap.
+int32_t bitmap_size(HBITMAP bitmap, int32_t* width, int32_t* height) {
+    BITMAP info = {};
+    if (bitmap == nullptr || ::GetObjectType(bitmap) != OBJ_BITMAP ||
+        ::GetObjectA(bitmap, sizeof(info), &info) == 0) {
+        info.bmWidth = 0;
+        info.bmHeight = 0;
+    }
+    if (width != nullptr) {
+        *width = info.bmWidth;
+    }
+    if (height != nullptr) {
+        *height = info.bmHeight;
+    }
+    return 0;
+}

@@ -1,0 +1,283 @@
+// Window procedure and event dispatch: the one class procedure of the runtime's windows,
+// the global EventState and the handler call, background erase, and the layout of a
+// frame's toolbars and status bars around its MDI client.
+// Relies on USER32/GDI32, on string_upper/heap_free from the core and on paint_window
+// from runtime/draw. Creation is in window_record.cpp, the pump in pump.cpp.
+#include "runtime/window/window.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "runtime/core/core.h"
+#include "runtime/draw/draw.h"
+
+// ============================================================================
+// Module state
+// ============================================================================
+
+EventState event_state = {}; // the current event, read by handlers
+
+namespace {
+
+constexpr UINT WM_CTLCOLOR_REFLECTED = 0x19; // controls answer their own colours here
+constexpr int32_t MENU_CASCADE = 32773;
+constexpr int32_t MENU_TILE = 32774;
+constexpr int32_t MENU_ARRANGE = 32775;
+constexpr int CLASS_NAME_LIMIT = 20; // characters of a class name compared
+
+// ============================================================================
+// Internal helpers
+// ============================================================================
+
+bool is_reflected_colour_message(UINT message) {
+    return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC &&
+           message != WM_CTLCOLORDLG;
+}
+
+bool is_mouse_message(uint32_t event) {
+    return event >= WM_MOUSEMOVE && event <= WM_RBUTTONDBLCLK;
+}
+
+// The record that a menu pick belongs to: the top child's (of the MDI client when it has
+// one), else the window's own.
+WindowRecord* menu_pick_window(WindowRecord* record) {
+    HWND child = nullptr;
+    if (record->mdi_client != nullptr) {
+        child = ::GetTopWindow(record->mdi_client);
+    }
+    if (child == nullptr && record->hwnd != nullptr) {
+        child = ::GetTopWindow(record->hwnd);
+    }
+    WindowRecord* child_record = window_record(child);
+    return child_record != nullptr ? child_record : record;
+}
+
+// Forward a menu pick of the frame's "&Window" menu to its MDI client.
+void arrange_mdi_children(HWND mdi_client, int32_t menu_id) {
+    if (mdi_client == nullptr) {
+        return;
+    }
+    if (menu_id == MENU_TILE) {
+        ::SendMessageA(mdi_client, WM_MDITILE, MDITILE_HORIZONTAL, 0);
+    } else if (menu_id == MENU_CASCADE) {
+        ::SendMessageA(mdi_client, WM_MDICASCADE, 0, 0);
+    } else if (menu_id == MENU_ARRANGE) {
+        ::SendMessageA(mdi_client, WM_MDIICONARRANGE, 0, 0);
+    }
+}
+
+// The platform's default answer for a runtime window.
+LRESULT default_procedure(HWND hwnd, WindowRecord* record, ATOM atom, UINT message, WPARAM wparam,
+                          LPARAM lparam) {
+    if (record != nullptr && atom != 0 && atom == frame_class_atom) {
+        if (message == WM_SIZE && wparam == SIZE_MINIMIZED &&
+            layout_frame_bars(hwnd, record->mdi_client) != 0) {
+            return 0;
+        }
+        return ::DefFrameProcA(hwnd, record->mdi_client, message, wparam, lparam);
+    }
+    // NOTE: GetClassWord gives 0 for a missing parent, and mdi_client_atom is still 0
+    // while the very first window is being created: compare real atoms only.
+    HWND parent = ::GetParent(hwnd);
+    if (parent != nullptr && mdi_client_atom != 0 &&
+        ::GetClassWord(parent, GCW_ATOM) == mdi_client_atom) {
+        return ::DefMDIChildProcA(hwnd, message, wparam, lparam);
+    }
+    return ::DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+} // namespace
+
+// ============================================================================
+// Public routines
+// ============================================================================
+
+// Answer every message of a runtime window: paint, erase and control colours here, the
+// rest through dispatch_event and, unless the handler answered, the default procedure.
+LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    ATOM atom = hwnd != nullptr ? static_cast<ATOM>(::GetClassWord(hwnd, GCW_ATOM)) : 0;
+    WindowRecord* record =
+        hwnd != nullptr ? reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, 0)) : nullptr;
+    LRESULT result = 0;
+
+    if (message == WM_PAINT) {
+        result = paint_window(hwnd, wparam, lparam);
+    } else if (message == WM_ERASEBKGND) {
+        result = erase_background(hwnd, reinterpret_cast<HDC>(wparam), lparam);
+    } else if (is_reflected_colour_message(message) && lparam != 0) {
+        return ::SendMessageA(reinterpret_cast<HWND>(lparam), WM_CTLCOLOR_REFLECTED, wparam,
+                              lparam);
+    } else if (message == WM_DRAWITEM && wparam != 0) {
+        return ::SendMessageA(::GetDlgItem(hwnd, static_cast<int>(wparam)), WM_DRAWITEM, wparam,
+                              lparam);
+    } else if (record != nullptr) {
+        if (message == WM_SIZE) {
+            if (record->surface_flags & SURFACE_FIT_CLIENT) {
+                ::InvalidateRect(hwnd, nullptr, FALSE);
+            }
+            dispatch_event(record, EV_SIZE, wparam, lparam);
+        } else if (message == WM_EXITSIZEMOVE) {
+            dispatch_event(record, EV_SIZE, wparam, lparam);
+        } else if (message == WM_CLOSE) {
+            // The default procedure never sees WM_CLOSE: only close_window closes.
+            message = EV_CLOSE_REQUEST;
+        } else if (message == WM_LBUTTONDOWN) {
+            ::SetFocus(hwnd);
+            ::SetActiveWindow(hwnd);
+        }
+        result = dispatch_event(record, message, wparam, lparam);
+    } else if (creating_record != nullptr) {
+        creating_record->hwnd = hwnd;
+        result = dispatch_event(creating_record, message, wparam, lparam);
+    }
+
+    if (result != 0) {
+        return result;
+    }
+    result = default_procedure(hwnd, record, atom, message, wparam, lparam);
+    if (message == WM_SETCURSOR && result == 0 && record != nullptr && LOWORD(lparam) == HTCLIENT &&
+        reinterpret_cast<HWND>(wparam) == hwnd) {
+        ::SetCursor(record->cursor);
+    }
+    return result;
+}
+
+// Fill event_state, call the record's handler, restore event_state; the handler's result.
+intptr_t dispatch_event(WindowRecord* record, uint32_t event, WPARAM wparam, LPARAM lparam) {
+    if (record == nullptr) {
+        return 0;
+    }
+    EventState saved = event_state;
+
+    event_state.event_wparam = wparam;
+    event_state.event_lparam = lparam;
+    event_state.event_window = record;
+    if (event == WM_CLOSE) {
+        event = EV_CLOSE_REQUEST;
+    } else if (is_mouse_message(event)) {
+        event_state.event_lparam = static_cast<LPARAM>(wparam);
+        event_state.mouse_x = static_cast<uint32_t>(lparam) & 0xFFFFu;
+        event_state.mouse_y = (static_cast<uint32_t>(lparam) >> 16) & 0xFFFFu;
+    } else if (event == WM_HSCROLL || event == WM_VSCROLL) {
+        event_state.control_id = lparam != 0 ? ::GetDlgCtrlID(reinterpret_cast<HWND>(lparam)) : 0;
+        event_state.event_wparam = LOWORD(wparam);
+        event_state.event_lparam = HIWORD(wparam);
+    } else if ((event == WM_COMMAND || event == static_cast<uint32_t>(EV_CONTROL)) && lparam != 0) {
+        event = EV_CONTROL;
+        event_state.notify_code = HIWORD(wparam);
+        event_state.control_id = LOWORD(wparam);
+    } else if (event == WM_COMMAND || event == static_cast<uint32_t>(EV_CONTROL)) {
+        event = EV_MENU_PICK;
+        event_state.menu_id = LOWORD(wparam);
+        event_state.event_window = menu_pick_window(record);
+        arrange_mdi_children(record->mdi_client, event_state.menu_id);
+    } else if (event == WM_NOTIFY) {
+        event = EV_CONTROL;
+        const NMHDR* header = reinterpret_cast<const NMHDR*>(lparam);
+        if (header != nullptr) {
+            event_state.notify_code = static_cast<int32_t>(header->code);
+            event_state.control_id = static_cast<int32_t>(header->idFrom);
+        }
+    } else if (event == static_cast<uint32_t>(EV_SIZE)) {
+        event_state.event_window = record;
+        event_state.event_lparam = reinterpret_cast<LPARAM>(record->hwnd);
+    }
+    event_state.event_class = static_cast<int32_t>(event);
+
+    intptr_t result = record->handler != nullptr ? record->handler() : 0;
+
+    int32_t menu_id = event_state.menu_id;
+    event_state = saved;
+    event_state.menu_id = menu_id;
+    return result;
+}
+
+// Paint the erased area with the window's background colour, then let the handler draw
+// on the erase context; 1.
+LRESULT erase_background(HWND hwnd, HDC dc, LPARAM lparam) {
+    if (hwnd == nullptr) {
+        return 1;
+    }
+    WindowRecord* record = reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, 0));
+    COLORREF color = record != nullptr ? record->back_color : ::GetSysColor(COLOR_WINDOW);
+
+    HBRUSH brush = ::CreateSolidBrush(color);
+    HGDIOBJ old_brush = ::SelectObject(dc, brush);
+    RECT box = {};
+    ::GetClipBox(dc, &box);
+    ::PatBlt(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, PATCOPY);
+    ::SelectObject(dc, old_brush);
+    ::DeleteObject(brush);
+
+    if (record != nullptr) {
+        ::SaveDC(dc);
+        record->erase_dc = dc;
+        dispatch_event(record, EV_ERASE, reinterpret_cast<WPARAM>(dc), lparam);
+        record->erase_dc = nullptr;
+        ::RestoreDC(dc, -1);
+    }
+    return 1;
+}
+
+// Exclude a visible child's rectangle from the painted window's clipping; continue.
+BOOL CALLBACK exclude_child_from_paint(HWND child, LPARAM clip) {
+    const ChildClip* target = reinterpret_cast<const ChildClip*>(clip);
+    if (::IsWindowVisible(child)) {
+        RECT r = {};
+        ::GetWindowRect(child, &r);
+        ::MapWindowPoints(nullptr, target->window, reinterpret_cast<POINT*>(&r), 2);
+        ::ExcludeClipRect(target->dc, r.left, r.top, r.right, r.bottom);
+    }
+    return TRUE;
+}
+
+// Fit the MDI client into the space that toolbars and status bars leave; 1 when one was found.
+int32_t layout_frame_bars(HWND frame, HWND mdi_client) {
+    FrameBarSpace space = {};
+    ::GetClientRect(frame, &space.free);
+    ::EnumChildWindows(frame, measure_frame_bar, reinterpret_cast<LPARAM>(&space));
+    if (space.found == 1) {
+        ::MoveWindow(mdi_client, space.free.left, space.free.top,
+                     space.free.right - space.free.left, space.free.bottom - space.free.top, TRUE);
+    }
+    return space.found;
+}
+
+// Take a toolbar's or status bar's room from the free rectangle; continue.
+BOOL CALLBACK measure_frame_bar(HWND child, LPARAM free) {
+    FrameBarSpace* space = reinterpret_cast<FrameBarSpace*>(free);
+    char name[CLASS_NAME_LIMIT + 1] = {};
+    ::GetClassNameA(child, name, sizeof(name));
+    char* upper = string_upper(name);
+    if (upper == nullptr) {
+        return TRUE;
+    }
+    RECT r = {};
+    ::GetWindowRect(child, &r);
+    LONG width = r.right - r.left;
+    LONG height = r.bottom - r.top;
+    if (std::strcmp(upper, "TOOLBARWINDOW32") == 0) {
+        LONG style = ::GetWindowLongA(child, GWL_STYLE);
+        bool vertical = (style & CCS_VERT) != 0;
+        if ((style & 3) == CCS_TOP) {
+            if (vertical) {
+                space->free.left += width;
+            } else {
+                space->free.top += height;
+            }
+        } else if ((style & 3) == CCS_BOTTOM) {
+            if (vertical) {
+                space->free.right -= width;
+            } else {
+                space->free.bottom -= height;
+            }
+        }
+        space->found = 1;
+    } else if (std::strcmp(upper, "MSCTLS_STATUSBAR32") == 0) {
+        space->free.bottom -= height;
+        space->found = 1;
+    }
+    heap_free(upper);
+    return TRUE;
+}

@@ -1,0 +1,261 @@
+// Window record and window creation: the runtime's window classes, open_window and the
+// lookup from a platform window to its WindowRecord.
+// Relies on USER32/GDI32, on runtime_module() from the core and on fill_rect_dc from
+// runtime/draw. The window procedure lives in events.cpp, closing in pump.cpp.
+#include "runtime/window/window.h"
+
+#include "runtime/core/core.h"
+#include "runtime/draw/draw.h"
+
+// ============================================================================
+// Module state
+// ============================================================================
+
+ATOM wnd_class_atom = 0;                 // "KalvorineWndClass", 0 until registered
+ATOM frame_class_atom = 0;               // "KalvorineFrameClass", 0 until registered
+ATOM dialog_class_atom = 0;              // "KalvorineDlgClass"; registered by the dialog facility
+ATOM mdi_client_atom = 0;                // class of MDI clients; 0xFFFF once a plain window exists
+WindowRecord* creating_record = nullptr; // record whose CreateWindowExA is in progress
+
+namespace {
+
+constexpr int ICON_RESOURCE = 101;       // the program's icon, used for every runtime window
+constexpr int MDI_CLIENT_ID = 3244;      // child identifier of a frame's MDI client
+constexpr UINT MDI_FIRST_CHILD = 0x4050; // identifier of the first MDI child
+constexpr UINT_PTR MENU_CASCADE = 32773;
+constexpr UINT_PTR MENU_TILE = 32774;
+constexpr UINT_PTR MENU_ARRANGE = 32775;
+
+// ============================================================================
+// Internal helpers
+// ============================================================================
+
+// Register one class with the runtime's window procedure; the atom, or 0.
+ATOM register_class(const char* name, UINT style, HBRUSH background) {
+    HINSTANCE module = runtime_module();
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.style = style;
+    wc.lpfnWndProc = window_procedure;
+    wc.cbClsExtra = 0;
+    wc.cbWndExtra = sizeof(void*); // the record's address
+    wc.hInstance = module;
+    wc.hIcon = ::LoadIconA(module, MAKEINTRESOURCEA(ICON_RESOURCE));
+    if (wc.hIcon == nullptr) {
+        wc.hIcon = ::LoadIconA(nullptr, IDI_APPLICATION);
+    }
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    return ::RegisterClassExA(&wc);
+}
+
+// Give a frame window its "&Window" menu and its MDI client.
+void make_mdi_client(WindowRecord* record) {
+    HMENU bar = ::CreateMenu();
+    HMENU window_menu = ::CreateMenu();
+    ::AppendMenuA(window_menu, MF_STRING, MENU_CASCADE, "&Cascade");
+    ::AppendMenuA(window_menu, MF_STRING, MENU_TILE, "&Tile");
+    ::AppendMenuA(window_menu, MF_STRING, MENU_ARRANGE, "&Arrange Icons");
+    ::AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(window_menu), "&Window");
+    ::SetMenu(record->hwnd, bar);
+
+    RECT client = {};
+    ::GetClientRect(record->hwnd, &client);
+    CLIENTCREATESTRUCT ccs = {};
+    ccs.hWindowMenu = window_menu;
+    ccs.idFirstChild = MDI_FIRST_CHILD;
+    record->mdi_client = ::CreateWindowExA(
+        0, "MDICLIENT", "", WS_CHILD | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL, 0, 0,
+        client.right - client.left, client.bottom - client.top, record->hwnd,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(MDI_CLIENT_ID)), runtime_module(), &ccs);
+    if (record->mdi_client != nullptr) {
+        mdi_client_atom = static_cast<ATOM>(::GetClassWord(record->mdi_client, GCW_ATOM));
+        ::ShowWindow(record->mdi_client, SW_SHOW);
+    }
+}
+
+// Copy a context's default pen, font and text state into the record.
+void copy_drawing_state(WindowRecord* record, HDC dc) {
+    POINT pos = {};
+    ::GetCurrentPositionEx(dc, &pos);
+    record->current_pos = pos;
+    LOGPEN pen = {};
+    if (::GetObjectA(::GetCurrentObject(dc, OBJ_PEN), sizeof(pen), &pen) != 0) {
+        record->pen = ::CreatePenIndirect(&pen);
+    }
+    LOGFONTA font = {};
+    if (::GetObjectA(::GetCurrentObject(dc, OBJ_FONT), sizeof(font), &font) != 0) {
+        record->font = ::CreateFontIndirectA(&font);
+    }
+    record->bk_mode = ::GetBkMode(dc);
+    record->bk_color = ::GetBkColor(dc);
+    record->rop2 = ::GetROP2(dc);
+}
+
+// Make the backing bitmap (or clear the window itself) and copy the default drawing state.
+// False when the window's context could not be had.
+bool prepare_surface(WindowRecord* record, uint32_t flags, int32_t width, int32_t height) {
+    HDC window_dc = ::GetDC(record->hwnd);
+    if (window_dc == nullptr) {
+        return false;
+    }
+    HDC memory_dc = ::CreateCompatibleDC(window_dc);
+    record->back_color = ::GetSysColor(COLOR_WINDOW);
+
+    HGDIOBJ previous = nullptr;
+    if (record->surface_flags & SURFACE_BACKING) {
+        int32_t bitmap_w, bitmap_h, fill_w, fill_h;
+        if (flags & WF_BACKING_FIT_CLIENT) {
+            RECT client = {};
+            ::GetClientRect(record->hwnd, &client);
+            bitmap_w = fill_w = client.right - client.left;
+            bitmap_h = fill_h = client.bottom - client.top;
+        } else if (flags & WF_BACKING_WINDOW_SIZE) {
+            bitmap_w = width + 1;
+            bitmap_h = height + 1;
+            fill_w = width;
+            fill_h = height;
+        } else {
+            bitmap_w = fill_w = ::GetSystemMetrics(SM_CXSCREEN);
+            bitmap_h = fill_h = ::GetSystemMetrics(SM_CYSCREEN);
+        }
+        record->backing_bitmap = ::CreateCompatibleBitmap(window_dc, bitmap_w, bitmap_h);
+        if (record->backing_bitmap != nullptr && memory_dc != nullptr) {
+            previous = ::SelectObject(memory_dc, record->backing_bitmap);
+            fill_rect_dc(memory_dc, 0, 0, fill_w, fill_h, record->back_color);
+        }
+    } else {
+        fill_rect_dc(window_dc, 0, 0, width, height, record->back_color);
+    }
+
+    if (memory_dc != nullptr) {
+        copy_drawing_state(record, memory_dc);
+        if (previous != nullptr) {
+            ::SelectObject(memory_dc, previous);
+        }
+        ::DeleteDC(memory_dc);
+    }
+    ::ReleaseDC(record->hwnd, window_dc);
+    return true;
+}
+
+} // namespace
+
+// ============================================================================
+// Public routines
+// ============================================================================
+
+// Register the runtime's window classes that are not registered yet.
+void register_window_classes() {
+    if (wnd_class_atom == 0) {
+        wnd_class_atom = register_class("KalvorineWndClass", CS_BYTEALIGNCLIENT | CS_DBLCLKS,
+                                        static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    }
+    if (frame_class_atom == 0) {
+        frame_class_atom =
+            register_class("KalvorineFrameClass", CS_BYTEALIGNWINDOW | CS_DBLCLKS,
+                           reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_APPWORKSPACE + 1)));
+    }
+}
+
+// Open the platform window for a record; 1 when the window exists, 0 otherwise.
+int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
+                    uint32_t flags, WindowRecord* parent, const char* caption,
+                    WindowHandler handler) {
+    if (record == nullptr) {
+        return 0;
+    }
+    register_window_classes();
+
+    HWND parent_hwnd = parent != nullptr ? parent->hwnd : nullptr;
+    record->surface_flags = (flags & WF_NO_BACKING) ? 0 : SURFACE_BACKING;
+    if (flags & WF_BACKING_FIT_CLIENT) {
+        record->surface_flags |= SURFACE_FIT_CLIENT;
+    }
+
+    DWORD style = (flags & ~WF_RUNTIME_BITS) | WS_VISIBLE;
+    DWORD ex_style = 0;
+    if (parent_hwnd != nullptr) {
+        style |= WS_CHILD | WS_CLIPSIBLINGS;
+        if (parent->mdi_client != nullptr) {
+            parent_hwnd = parent->mdi_client;
+            ex_style |= WS_EX_MDICHILD;
+        }
+    } else {
+        style |= WS_POPUP | WS_CLIPCHILDREN;
+    }
+    if (!(flags & WF_NO_CAPTION)) {
+        style |= WS_CAPTION | WS_SYSMENU;
+    }
+    if (flags & WF_TOOL_WINDOW) {
+        ex_style |= WS_EX_TOOLWINDOW;
+    }
+    if (flags & WF_TOPMOST) {
+        ex_style |= WS_EX_TOPMOST;
+    }
+
+    record->hwnd = nullptr;
+    record->handler = handler;
+    record->erase_dc = nullptr;
+    record->draw_dc = nullptr;
+    record->draw_depth = 0;
+    record->kind = 0;
+    record->mdi_client = nullptr;
+    record->reserved_a = 0;
+    record->reserved_b = nullptr;
+    record->reserved_c = nullptr;
+    record->reserved_d = nullptr;
+
+    // NOTE: CreateWindowExA delivers WM_GETMINMAXINFO, WM_NCCREATE, WM_CREATE and more
+    // before it returns; window_procedure routes them to creating_record. A handler that
+    // opens a window of its own gets the outer record back afterwards.
+    WindowRecord* outer_creating = creating_record;
+    creating_record = record;
+    const char* class_name = (flags & WF_MDI_FRAME) ? "KalvorineFrameClass" : "KalvorineWndClass";
+    HWND hwnd = ::CreateWindowExA(ex_style, class_name, caption, style, x, y, width, height,
+                                  parent_hwnd, nullptr, runtime_module(), nullptr);
+    record->hwnd = hwnd;
+    creating_record = outer_creating;
+    record->handler = nullptr;
+    if (hwnd == nullptr) {
+        return 0;
+    }
+
+    if (style & WS_MAXIMIZE) {
+        ::ShowWindow(hwnd, SW_SHOWMAXIMIZED);
+    } else if (style & WS_MINIMIZE) {
+        ::ShowWindow(hwnd, SW_MINIMIZE);
+    }
+
+    if (flags & WF_MDI_FRAME) {
+        make_mdi_client(record);
+    } else if (mdi_client_atom == 0) {
+        mdi_client_atom = 0xFFFF;
+    }
+
+    if (prepare_surface(record, flags, width, height)) {
+        record->cursor = ::LoadCursorA(nullptr, IDC_ARROW);
+        record->pen_width = 1;
+        record->pen_style = PS_SOLID;
+        record->is_dialog = 0;
+        record->handler = handler;
+    }
+
+    ::SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(record));
+    return 1;
+}
+
+// The record of a runtime window, or null (also for windows of any other class).
+WindowRecord* window_record(HWND hwnd) {
+    if (hwnd == nullptr) {
+        return nullptr;
+    }
+    // NOTE: only the runtime's classes keep a record address in extra word 0; other
+    // classes (MDICLIENT, BUTTON, ...) keep their own data there.
+    ATOM atom = static_cast<ATOM>(::GetClassWord(hwnd, GCW_ATOM));
+    if (atom == 0 ||
+        (atom != wnd_class_atom && atom != frame_class_atom && atom != dialog_class_atom)) {
+        return nullptr;
+    }
+    return reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, 0));
+}

@@ -1,0 +1,241 @@
+// Tests of file variables: opening by mode, line, number and byte reads, closing, and
+// the reports for wrong file variables (answered by a recording responder).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/core/core.h"
+
+namespace {
+
+std::string temp_file(const char* name) {
+    char folder[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, folder);
+    return std::string(folder) + "tarrowind_files_" + std::to_string(::GetCurrentProcessId()) +
+           "_" + name;
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ::CloseHandle(file);
+}
+
+std::string file_bytes(const std::string& path) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return "<missing>";
+    }
+    char buffer[4096];
+    DWORD got = 0;
+    ::ReadFile(file, buffer, sizeof buffer, &got, nullptr);
+    ::CloseHandle(file);
+    return std::string(buffer, got);
+}
+
+// Read every line of a text file with a given capacity.
+std::vector<std::string> read_lines(const std::string& path, uint32_t capacity) {
+    std::vector<std::string> lines;
+    HANDLE file = nullptr;
+    EXPECT_EQ(file_open(&file, TAG_TEXT_FILE, path.c_str(), "R"), 0);
+    std::vector<char> line(capacity + 8, '#');
+    for (int guard = 0; guard < 1000; guard++) {
+        if (file_read(&file, TAG_TEXT_FILE, line.data(), TAG_STRING, capacity) != 0) {
+            EXPECT_EQ(line[0], '\0') << "end of file leaves the destination empty";
+            break;
+        }
+        EXPECT_EQ(line[capacity], '#') << "written past the capacity";
+        lines.emplace_back(line.data());
+    }
+    file_close(&file, TAG_TEXT_FILE);
+    return lines;
+}
+
+struct BoxCall {
+    std::string text;
+    std::string caption;
+    uint32_t style;
+};
+std::vector<BoxCall> box_calls;
+
+int32_t record_box(HWND, const char* text, const char* caption, uint32_t style) {
+    box_calls.push_back({text, caption, style});
+    return IDOK;
+}
+
+} // namespace
+
+TEST(Files, OpenModes) {
+    std::string path = temp_file("modes.txt");
+    ::DeleteFileA(path.c_str());
+
+    HANDLE file = nullptr;
+    EXPECT_EQ(file_open(&file, TAG_TEXT_FILE, path.c_str(), "R"), 1);
+    EXPECT_EQ(file, nullptr);
+    EXPECT_EQ(file_open(&file, TAG_BINARY_FILE, path.c_str(), "r+"), 1);
+    EXPECT_EQ(file, nullptr);
+
+    ASSERT_EQ(file_open(&file, TAG_TEXT_FILE, path.c_str(), "W"), 0);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file_close(&file, TAG_TEXT_FILE), 0);
+    EXPECT_EQ(file, nullptr);
+    EXPECT_EQ(file_bytes(path), "");
+
+    write_file(path, "abc");
+    ASSERT_EQ(file_open(&file, TAG_TEXT_FILE, path.c_str(), "a"), 0);
+    DWORD written = 0;
+    ::WriteFile(file, "de", 2, &written, nullptr);
+    file_close(&file, TAG_TEXT_FILE);
+    EXPECT_EQ(file_bytes(path), "abcde");
+
+    // "A" also creates a missing file.
+    ::DeleteFileA(path.c_str());
+    ASSERT_EQ(file_open(&file, TAG_BINARY_FILE, path.c_str(), "A"), 0);
+    file_close(&file, TAG_BINARY_FILE);
+    EXPECT_EQ(file_bytes(path), "");
+
+    // "R+" is for binary file variables only; unknown modes are refused.
+    write_file(path, "xyz");
+    EXPECT_EQ(file_open(&file, TAG_TEXT_FILE, path.c_str(), "R+"), 1);
+    EXPECT_EQ(file, nullptr);
+    for (const char* mode : {"", "RW", "rb", "R +", "x"}) {
+        EXPECT_EQ(file_open(&file, TAG_BINARY_FILE, path.c_str(), mode), 1) << mode;
+        EXPECT_EQ(file, nullptr) << mode;
+    }
+    ASSERT_EQ(file_open(&file, TAG_BINARY_FILE, path.c_str(), "R+"), 0);
+    ::WriteFile(file, "Q", 1, &written, nullptr);
+    file_close(&file, TAG_BINARY_FILE);
+    EXPECT_EQ(file_bytes(path), "Qyz");
+
+    // "W" empties an existing file.
+    ASSERT_EQ(file_open(&file, TAG_TEXT_FILE, path.c_str(), "w"), 0);
+    file_close(&file, TAG_TEXT_FILE);
+    EXPECT_EQ(file_bytes(path), "");
+    ::DeleteFileA(path.c_str());
+}
+
+TEST(Files, WrongFileVariablesAreReported) {
+    std::string path = temp_file("wrong.txt");
+    write_file(path, "x");
+    box_calls.clear();
+    message_box_set_responder(record_box);
+    HANDLE file = nullptr;
+    EXPECT_EQ(file_open(&file, TAG_STRING, path.c_str(), "R"), 1);
+    EXPECT_EQ(file, nullptr);
+    EXPECT_EQ(file_close(&file, TAG_BLOCK), 0);
+    EXPECT_EQ(file_close(&file, TAG_TEXT_FILE), 0); // a closed variable is left alone
+    message_box_set_responder(nullptr);
+    ASSERT_EQ(box_calls.size(), 2u);
+    EXPECT_EQ(box_calls[0].text, "Runtime error (OPENFILE): file variable expected");
+    EXPECT_EQ(box_calls[1].text, "Runtime Error: Invalid file variable");
+    for (const BoxCall& call : box_calls) {
+        EXPECT_EQ(call.caption, "Error");
+        EXPECT_EQ(call.style, 0x30u);
+    }
+    ::DeleteFileA(path.c_str());
+}
+
+TEST(Files, LineEnds) {
+    // Each line read starts a fresh 128-byte chunk: both CRs below are a chunk's last
+    // byte, the first followed by an LF, the second by an ordinary character.
+    std::string chunk_cr = std::string(127, 'x') + "\r\n" + std::string(127, 'y') + "\rlast";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"lf", "one\ntwo\n\nfour", {"one", "two", "", "four"}},
+        {"crlf", "one\r\ntwo\r\n\r\nfour\r\n", {"one", "two", "", "four"}},
+        {"lone cr", "one\rtwo\r\rfour\r", {"one", "two", "", "four"}},
+        {"mixed", "a\r\n\nb\rc\n", {"a", "", "b", "c"}},
+        {"cr at chunk end", chunk_cr, {std::string(127, 'x'), std::string(127, 'y'), "last"}},
+        {"empty", "", {}},
+    };
+    std::string path = temp_file("lines.txt");
+    for (const Case& c : cases) {
+        write_file(path, c.bytes);
+        EXPECT_EQ(read_lines(path, 300), c.lines) << c.name;
+    }
+    ::DeleteFileA(path.c_str());
+}
+
+TEST(Files, LongLinesAreSplitByCapacity) {
+    std::string path = temp_file("long.txt");
+    write_file(path, "abcdefghij\nxyz\r\n1234\n");
+    // Capacity 5 holds four characters and the terminator; nothing is lost.
+    std::vector<std::string> expected = {"abcd", "efgh", "ij", "xyz", "1234"};
+    EXPECT_EQ(read_lines(path, 5), expected);
+
+    HANDLE file = nullptr;
+    ASSERT_EQ(file_open(&file, TAG_TEXT_FILE, path.c_str(), "R"), 0);
+    char line[4] = {'#', '#', '#', '#'};
+    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, line, TAG_STRING, 0), -1);
+    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, line, TAG_STRING, 1), -1);
+    EXPECT_EQ(line[0], '#');
+    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, line, TAG_STRING, 2), 0);
+    EXPECT_STREQ(line, "a");
+    file_close(&file, TAG_TEXT_FILE);
+    ::DeleteFileA(path.c_str());
+}
+
+TEST(Files, Numbers) {
+    std::string path = temp_file("numbers.txt");
+    write_file(path, "abc -12.5; x 7.5 300 -2.5 1234567890123 0.25");
+    HANDLE file = nullptr;
+    ASSERT_EQ(file_open(&file, TAG_TEXT_FILE, path.c_str(), "r"), 0);
+    double real = 0;
+    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, &real, type_tag(TYPE_DOUBLE), 0), 0);
+    EXPECT_DOUBLE_EQ(real, -12.5);
+    int32_t whole = 0;
+    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, &whole, type_tag(TYPE_INT), 0), 0);
+    EXPECT_EQ(whole, 8); // 7.5 rounds to nearest
+    int16_t word = 0;
+    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, &word, type_tag(TYPE_WORD), 0), 0);
+    EXPECT_EQ(word, 300);
+    int8_t byte = 0;
+    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, &byte, type_tag(TYPE_BYTE), 0), 0);
+    EXPECT_EQ(byte, -3);
+    int64_t big = 0;
+    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, &big, type_tag(TYPE_INT64), 0), 0);
+    EXPECT_EQ(big, 1234567890123LL);
+    float single = 0;
+    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, &single, type_tag(TYPE_SINGLE), 0), 0);
+    EXPECT_FLOAT_EQ(single, 0.25f);
+    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, &real, type_tag(TYPE_DOUBLE), 0), -1);
+    file_close(&file, TAG_TEXT_FILE);
+    ::DeleteFileA(path.c_str());
+}
+
+TEST(Files, BinaryReads) {
+    std::string path = temp_file("bytes.bin");
+    write_file(path, std::string("\x01\x02\x03\x04\x05", 5));
+    HANDLE file = nullptr;
+    ASSERT_EQ(file_open(&file, TAG_BINARY_FILE, path.c_str(), "R"), 0);
+    unsigned char direct[3] = {};
+    EXPECT_EQ(file_read(&file, TAG_BINARY_FILE, direct, type_tag(TYPE_RAW), 3), 0);
+    EXPECT_EQ(direct[2], 3);
+    void* block = ::GlobalAlloc(GPTR, 8);
+    EXPECT_EQ(file_read(&file, TAG_BINARY_FILE, &block, TAG_BLOCK, 8), 0);
+    EXPECT_EQ(static_cast<unsigned char*>(block)[1], 5);
+    EXPECT_EQ(file_read(&file, TAG_BINARY_FILE, &block, TAG_BLOCK, 8), -1);
+    ::GlobalFree(block);
+    file_close(&file, TAG_BINARY_FILE);
+    EXPECT_EQ(file_read(&file, TAG_BINARY_FILE, direct, type_tag(TYPE_RAW), 3), -1);
+
+    // A block receives no more than it holds; the rest stays for the next read.
+    ASSERT_EQ(file_open(&file, TAG_BINARY_FILE, path.c_str(), "R"), 0);
+    void* small = ::GlobalAlloc(GPTR, 2);
+    ASSERT_EQ(::GlobalSize(small), 2u);
+    EXPECT_EQ(file_read(&file, TAG_BINARY_FILE, &small, TAG_BLOCK, 100), 0);
+    unsigned char rest[8] = {};
+    EXPECT_EQ(file_read(&file, TAG_BINARY_FILE, rest, type_tag(TYPE_RAW), 8), 0);
+    EXPECT_EQ(rest[0], 3);
+    ::GlobalFree(small);
+    file_close(&file, TAG_BINARY_FILE);
+    ::DeleteFileA(path.c_str());
+}

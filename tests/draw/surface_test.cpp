@@ -1,0 +1,255 @@
+// The drawing surface: exact pixels of rectangles in the backing bitmap and on screen,
+// partial repaint, nesting, scaled surfaces, erase-time drawing and background colour.
+#include "window/window_test_support.h"
+
+namespace {
+
+using Surface = WindowTest;
+
+const COLORREF GREY = RGB(128, 128, 128);
+const COLORREF BLACK = RGB(0, 0, 0);
+const COLORREF RED = RGB(255, 0, 0);
+const COLORREF BLUE = RGB(0, 0, 255);
+const COLORREF GREEN = RGB(0, 255, 0);
+
+struct PixelCase {
+    int32_t x, y;
+    COLORREF expect; // NO_COLOR: the window's background
+};
+
+// Compare pixels with a table; origin shifts the table.
+void expect_pixels(const Pixels& px, const PixelCase* cases, size_t n, COLORREF background,
+                   int32_t ox = 0, int32_t oy = 0) {
+    for (size_t i = 0; i < n; ++i) {
+        const PixelCase& c = cases[i];
+        COLORREF want = c.expect == NO_COLOR ? background : c.expect;
+        EXPECT_EQ(color_text(px.at(c.x - ox, c.y - oy)), color_text(want))
+            << "row " << i << " at (" << c.x << "," << c.y << ")";
+    }
+}
+
+// A 20 x 20 rectangle at (30, 30): ring 30..49, inside 31..48, right and bottom exclusive.
+const PixelCase filled_ring[] = {
+    {30, 30, GREY},     {49, 30, GREY},     {30, 49, GREY},     {49, 49, GREY},
+    {40, 30, GREY},     {30, 40, GREY},     {31, 31, BLACK},    {48, 48, BLACK},
+    {40, 40, BLACK},    {29, 30, NO_COLOR}, {30, 29, NO_COLOR}, {50, 40, NO_COLOR},
+    {40, 50, NO_COLOR}, {50, 50, NO_COLOR}, {29, 29, NO_COLOR},
+};
+
+bool screen_ready(HWND hwnd, COLORREF background) {
+    Pixels px =
+        poll_screen(hwnd, 0, 0, 4, 4, [&](const Pixels& p) { return p.at(1, 1) == background; });
+    return px.at(1, 1) == background;
+}
+
+TEST_F(Surface, FilledRectangleCoversExactlyItsPixels) {
+    WindowRecord& r = open(0, 0, 320, 200, WS_MINIMIZEBOX);
+    const COLORREF bg = r.back_color & 0xFFFFFF;
+    ASSERT_TRUE(screen_ready(r.hwnd, bg));
+    draw_rect(&r, 30, 30, 20, 20, GREY, BLACK);
+
+    expect_pixels(read_bitmap(r.backing_bitmap), filled_ring, std::size(filled_ring), bg);
+    Pixels screen =
+        poll_screen(r.hwnd, 25, 25, 30, 30, [](const Pixels& p) { return p.at(15, 15) == BLACK; });
+    expect_pixels(screen, filled_ring, std::size(filled_ring), bg, 25, 25);
+}
+
+TEST_F(Surface, OutlineChoices) {
+    WindowRecord& r = open(0, 0, 320, 200, 0);
+    const COLORREF bg = r.back_color & 0xFFFFFF;
+    draw_rect(&r, 10, 10, 10, 10, NO_COLOR, BLACK); // the window's pen, fill ignored
+    draw_rect(&r, 30, 10, 10, 10, RED, NO_COLOR);   // hollow red
+    const PixelCase cases[] = {
+        {10, 10, BLACK}, {19, 19, BLACK}, {15, 15, NO_COLOR}, {20, 15, NO_COLOR},
+        {30, 10, RED},   {39, 19, RED},   {35, 15, NO_COLOR}, {40, 15, NO_COLOR},
+    };
+    expect_pixels(read_bitmap(r.backing_bitmap), cases, std::size(cases), bg);
+}
+
+TEST_F(Surface, DrawingRepaintsOnlyItsRectangle) {
+    WindowRecord& r = open(0, 0, 320, 200, 0);
+    ASSERT_TRUE(screen_ready(r.hwnd, r.back_color & 0xFFFFFF));
+    // Paint the screen behind the runtime's back; only the drawn rectangle may be
+    // copied over it from the backing bitmap.
+    HDC dc = ::GetDC(r.hwnd);
+    HBRUSH red = ::CreateSolidBrush(RED);
+    RECT all = {0, 0, 300, 150};
+    ::FillRect(dc, &all, red);
+    ::DeleteObject(red);
+    ::ReleaseDC(r.hwnd, dc);
+    poll_screen(r.hwnd, 0, 0, 100, 100, [](const Pixels& p) { return p.at(70, 70) == RED; });
+
+    draw_rect(&r, 40, 40, 10, 10, BLUE, BLUE);
+    Pixels px =
+        poll_screen(r.hwnd, 0, 0, 100, 100, [](const Pixels& p) { return p.at(45, 45) == BLUE; });
+    const PixelCase cases[] = {
+        {40, 40, BLUE}, {49, 49, BLUE}, {45, 45, BLUE}, {5, 5, RED},
+        {38, 45, RED},  {52, 45, RED},  {45, 52, RED},  {90, 90, RED},
+    };
+    expect_pixels(px, cases, std::size(cases), RED);
+}
+
+TEST_F(Surface, MoveToStoresPositionWithoutDrawing) {
+    WindowRecord& r = open(0, 0, 320, 200, 0);
+    Pixels before = read_bitmap(r.backing_bitmap);
+    HPEN pen = r.pen;
+    move_to(&r, 17, 23);
+    EXPECT_EQ(r.current_pos.x, 17);
+    EXPECT_EQ(r.current_pos.y, 23);
+    EXPECT_TRUE(read_bitmap(r.backing_bitmap).bgr == before.bgr);
+    EXPECT_EQ(r.pen, pen); // an unchanged pen is kept, not re-made
+    EXPECT_EQ(r.draw_dc, nullptr);
+}
+
+TEST_F(Surface, NestedPairsShareOneContext) {
+    WindowRecord& r = open(0, 0, 320, 200, 0);
+    ASSERT_TRUE(screen_ready(r.hwnd, r.back_color & 0xFFFFFF));
+    HDC outer = begin_draw(&r);
+    ASSERT_NE(outer, nullptr);
+    EXPECT_EQ(r.draw_depth, 1);
+    // An inner pair (draw_rect's own) draws on the same context; its close repaints what
+    // was drawn through the open context.
+    draw_rect(&r, 10, 10, 20, 20, RED, RED);
+    EXPECT_EQ(r.draw_dc, outer);
+    EXPECT_EQ(r.draw_depth, 1);
+    Pixels px =
+        poll_screen(r.hwnd, 0, 0, 40, 40, [](const Pixels& p) { return p.at(20, 20) == RED; });
+    EXPECT_EQ(color_text(px.at(20, 20)), color_text(RED));
+
+    EXPECT_EQ(begin_draw(&r), outer);
+    EXPECT_EQ(r.draw_depth, 2);
+    end_draw(&r, outer, 0);
+    EXPECT_EQ(r.draw_depth, 1);
+    end_draw(&r, outer, 1);
+    EXPECT_EQ(r.draw_depth, 0);
+    EXPECT_EQ(r.draw_dc, nullptr);
+    EXPECT_EQ(::GetObjectType(outer), 0u); // the memory context is gone
+    EXPECT_EQ(color_text(read_bitmap(r.backing_bitmap).at(20, 20)), color_text(RED));
+}
+
+TEST_F(Surface, PenLeftSelectedBecomesTheWindowsPen) {
+    WindowRecord& r = open(0, 0, 320, 200, 0);
+    HPEN red = ::CreatePen(PS_SOLID, 3, RED);
+    HDC dc = begin_draw(&r);
+    ::SelectObject(dc, red);
+    end_draw(&r, dc, 1);
+    ::DeleteObject(red);
+    LOGPEN kept = {};
+    ASSERT_NE(::GetObjectA(r.pen, sizeof(kept), &kept), 0);
+    EXPECT_EQ(kept.lopnColor, RED);
+    EXPECT_EQ(kept.lopnWidth.x, 3);
+
+    // Its colour is now the text colour, and outline NO_COLOR draws with it.
+    draw_rect(&r, 10, 10, 10, 10, NO_COLOR, NO_COLOR);
+    EXPECT_EQ(color_text(read_bitmap(r.backing_bitmap).at(10, 10)), color_text(RED));
+}
+
+TEST_F(Surface, ScaledBoundsMapping) {
+    struct Case {
+        RECT bounds;
+        int32_t cw, ch, bw, bh;
+        RECT expect;
+    } cases[] = {
+        {{10, 10, 19, 19}, 200, 200, 100, 100, {19, 19, 40, 40}},
+        {{0, 0, 9, 9}, 150, 150, 100, 100, {-1, -1, 15, 15}},
+        {{1, 3, 1, 3}, 150, 150, 100, 100, {1, 3, 4, 6}}, // 1.5 -> 2, 4.5 -> 4: ties to even
+        {{10, 20, 29, 39}, 100, 100, 200, 200, {4, 9, 15, 20}},
+    };
+    for (const Case& c : cases) {
+        RECT got = scaled_bounds_to_client(c.bounds, c.cw, c.ch, c.bw, c.bh);
+        EXPECT_EQ(got.left, c.expect.left);
+        EXPECT_EQ(got.top, c.expect.top);
+        EXPECT_EQ(got.right, c.expect.right);
+        EXPECT_EQ(got.bottom, c.expect.bottom);
+    }
+}
+
+TEST_F(Surface, ScaledSurfaceIsStretchedToTheClient) {
+    WindowRecord& r = open(0, 0, 200, 150, WF_BACKING_FIT_CLIENT | WS_THICKFRAME);
+    int32_t bw = 0, bh = 0;
+    bitmap_size(r.backing_bitmap, &bw, &bh);
+    RECT outer = {};
+    ::GetWindowRect(r.hwnd, &outer);
+    ::SetWindowPos(r.hwnd, nullptr, 0, 0, outer.right - outer.left + bw,
+                   outer.bottom - outer.top + bh, SWP_NOMOVE | SWP_NOZORDER);
+    RECT client = {};
+    ::GetClientRect(r.hwnd, &client);
+    ASSERT_EQ(client.right, 2 * bw);
+    ASSERT_EQ(client.bottom, 2 * bh);
+    pump_for(50);
+
+    draw_rect(&r, 10, 10, 20, 20, BLUE, BLUE);
+    Pixels px =
+        poll_screen(r.hwnd, 0, 0, 100, 100, [](const Pixels& p) { return p.at(40, 40) == BLUE; });
+    EXPECT_EQ(color_text(px.at(25, 25)), color_text(BLUE)); // bitmap 12,12
+    EXPECT_EQ(color_text(px.at(55, 55)), color_text(BLUE)); // bitmap 27,27
+    EXPECT_EQ(color_text(px.at(10, 10)), color_text(r.back_color & 0xFFFFFF));
+    EXPECT_EQ(color_text(px.at(70, 70)), color_text(r.back_color & 0xFFFFFF));
+}
+
+bool erase_context_used = false;
+intptr_t draw_while_erasing() {
+    if (event_state.event_class == EV_ERASE) {
+        WindowRecord* w = event_state.event_window;
+        HDC dc = begin_draw(w);
+        erase_context_used = dc != nullptr && dc == w->erase_dc &&
+                             dc == reinterpret_cast<HDC>(event_state.event_wparam);
+        end_draw(w, dc, 1);
+        draw_rect(w, 5, 5, 10, 10, GREEN, GREEN);
+        erase_context_used = erase_context_used && w->draw_depth == 0 && w->draw_dc == nullptr;
+    }
+    return 0;
+}
+
+TEST_F(Surface, DrawingInsideEraseGoesOntoTheEraseContext) {
+    WindowRecord& r = open(0, 0, 200, 100, WF_NO_BACKING);
+    react_to_event = draw_while_erasing;
+    erase_context_used = false;
+    ::InvalidateRect(r.hwnd, nullptr, TRUE);
+    ::UpdateWindow(r.hwnd);
+    react_to_event = nullptr;
+    EXPECT_TRUE(erase_context_used);
+    EXPECT_EQ(r.erase_dc, nullptr);
+    Pixels px =
+        poll_screen(r.hwnd, 0, 0, 30, 30, [](const Pixels& p) { return p.at(10, 10) == GREEN; });
+    EXPECT_EQ(color_text(px.at(10, 10)), color_text(GREEN));
+    EXPECT_EQ(color_text(px.at(20, 20)), color_text(r.back_color & 0xFFFFFF));
+}
+
+TEST_F(Surface, WindowWithoutBackingDrawsStraightOnScreen) {
+    WindowRecord& r = open(0, 0, 200, 100, WF_NO_BACKING);
+    ASSERT_TRUE(screen_ready(r.hwnd, r.back_color & 0xFFFFFF));
+    draw_rect(&r, 20, 20, 10, 10, RED, RED);
+    Pixels px =
+        poll_screen(r.hwnd, 0, 0, 40, 40, [](const Pixels& p) { return p.at(25, 25) == RED; });
+    EXPECT_EQ(color_text(px.at(25, 25)), color_text(RED));
+    EXPECT_EQ(r.draw_dc, nullptr);
+}
+
+TEST_F(Surface, BackgroundColourClearsWholeSurface) {
+    WindowRecord& r = open(0, 0, 320, 200, 0);
+    draw_rect(&r, 30, 30, 20, 20, GREY, BLACK);
+    const COLORREF blue = rgb_color(0, 0, 255);
+    set_background_color(&r, blue);
+    EXPECT_EQ(r.back_color, blue);
+    Pixels px = read_bitmap(r.backing_bitmap);
+    size_t wrong = 0;
+    for (int32_t y = 0; y < px.height; ++y) {
+        for (int32_t x = 0; x < px.width; ++x) {
+            wrong += px.at(x, y) != BLUE;
+        }
+    }
+    EXPECT_EQ(wrong, 0u);
+    Pixels screen =
+        poll_screen(r.hwnd, 0, 0, 60, 60, [](const Pixels& p) { return p.at(40, 40) == BLUE; });
+    EXPECT_EQ(color_text(screen.at(40, 40)), color_text(BLUE));
+
+    WindowRecord& plain = open(0, 250, 200, 100, WF_NO_BACKING);
+    set_background_color(&plain, RED);
+    ::UpdateWindow(plain.hwnd);
+    Pixels erased =
+        poll_screen(plain.hwnd, 0, 0, 20, 20, [](const Pixels& p) { return p.at(10, 10) == RED; });
+    EXPECT_EQ(color_text(erased.at(10, 10)), color_text(RED));
+}
+
+} // namespace

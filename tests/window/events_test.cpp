@@ -1,0 +1,281 @@
+// The window procedure, event dispatch and the event pump: close requests, handler
+// results, mouse decoding, size events, nested events, routing of foreign children.
+#include "window/window_test_support.h"
+
+namespace {
+
+using Events = WindowTest;
+
+// ---- reactions of the recording handler ----
+
+intptr_t answer_user_message() {
+    if (event_state.event_class == WM_USER + 5) {
+        return 77;
+    }
+    if (event_state.event_class == WM_SETTEXT) {
+        return 1; // handled: the default procedure must not change the caption
+    }
+    return 0;
+}
+
+EventState outer_after_nested = {};
+intptr_t pick_menu_inside_handler() {
+    if (event_state.event_class == WM_USER + 1) {
+        ::SendMessageA(event_state.event_window->hwnd, WM_COMMAND, MAKEWPARAM(42, 0), 0);
+        outer_after_nested = event_state;
+    }
+    return 0;
+}
+
+TEST_F(Events, CloseRequestIgnoredLeavesWindowOpen) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    ::PostMessageA(r.hwnd, WM_CLOSE, 0, 0);
+    pump_for(50);
+    ::SendMessageA(r.hwnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(seen_classes({WM_CLOSE, EV_CLOSE_REQUEST}),
+              (std::vector<int32_t>{EV_CLOSE_REQUEST, EV_CLOSE_REQUEST}));
+    EXPECT_TRUE(::IsWindow(r.hwnd));
+    EXPECT_FALSE(saw_event(WM_DESTROY));
+}
+
+TEST_F(Events, NonZeroHandlerResultSkipsDefaultProcedure) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    react_to_event = answer_user_message;
+    EXPECT_EQ(::SendMessageA(r.hwnd, WM_USER + 5, 0, 0), 77);
+    ::SetWindowTextA(r.hwnd, "Changed");
+    char text[32] = {};
+    ::GetWindowTextA(r.hwnd, text, sizeof(text));
+    EXPECT_STREQ(text, "Test");
+
+    react_to_event = nullptr; // 0: the default procedure runs
+    ::SetWindowTextA(r.hwnd, "Changed");
+    ::GetWindowTextA(r.hwnd, text, sizeof(text));
+    EXPECT_STREQ(text, "Changed");
+}
+
+TEST_F(Events, MouseEventsAreDecoded) {
+    WindowRecord& other = open(300, 0, 100, 100, 0);
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    ::SetFocus(other.hwnd);
+    struct Case {
+        UINT message;
+        WPARAM keys;
+        uint16_t x, y;
+    } cases[] = {
+        {WM_MOUSEMOVE, 0, 1, 2},
+        {WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, 300, 40000}, // y above 32767 stays positive
+        {WM_LBUTTONUP, MK_CONTROL, 65535, 0},
+        {WM_RBUTTONDBLCLK, MK_RBUTTON, 7, 8},
+    };
+    for (const Case& c : cases) {
+        seen_events.clear();
+        ::SendMessageA(r.hwnd, c.message, c.keys, MAKELPARAM(c.x, c.y));
+        std::vector<SeenEvent> mouse;
+        for (const SeenEvent& e : seen_events) {
+            if (e.event_class == static_cast<int32_t>(c.message)) {
+                mouse.push_back(e);
+            }
+        }
+        ASSERT_EQ(mouse.size(), 1u);
+        const SeenEvent& s = mouse[0];
+        EXPECT_EQ(s.event_class, static_cast<int32_t>(c.message));
+        EXPECT_EQ(s.mouse_x, c.x);
+        EXPECT_EQ(s.mouse_y, c.y);
+        EXPECT_EQ(s.lparam, static_cast<LPARAM>(c.keys));
+        EXPECT_EQ(s.wparam, c.keys);
+    }
+    EXPECT_EQ(::GetFocus(), r.hwnd); // the left click took the focus
+}
+
+TEST_F(Events, SizeEventComesBeforeWmSize) {
+    WindowRecord& r = open(0, 0, 200, 100, WS_THICKFRAME);
+    seen_events.clear();
+    ::SetWindowPos(r.hwnd, nullptr, 0, 0, 260, 150, SWP_NOMOVE | SWP_NOZORDER);
+    std::vector<SeenEvent> sizes;
+    for (const SeenEvent& s : seen_events) {
+        if (s.event_class == EV_SIZE || s.event_class == WM_SIZE) {
+            sizes.push_back(s);
+        }
+    }
+    ASSERT_EQ(sizes.size(), 2u);
+    EXPECT_EQ(sizes[0].event_class, EV_SIZE);
+    EXPECT_EQ(sizes[0].lparam, reinterpret_cast<LPARAM>(r.hwnd));
+    EXPECT_EQ(sizes[0].window, &r);
+    EXPECT_EQ(sizes[1].event_class, WM_SIZE);
+    RECT client;
+    ::GetClientRect(r.hwnd, &client);
+    EXPECT_EQ(sizes[1].lparam, MAKELPARAM(client.right, client.bottom));
+
+    seen_events.clear();
+    ::SendMessageA(r.hwnd, WM_EXITSIZEMOVE, 0, 0);
+    EXPECT_EQ(seen_classes({EV_SIZE, WM_EXITSIZEMOVE}),
+              (std::vector<int32_t>{EV_SIZE, WM_EXITSIZEMOVE}));
+}
+
+TEST_F(Events, NestedMenuPickRestoresOuterEventButMenuId) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    react_to_event = pick_menu_inside_handler;
+    event_state.menu_id = 0;
+    ::SendMessageA(r.hwnd, WM_USER + 1, 11, 22);
+    EXPECT_EQ(outer_after_nested.event_class, WM_USER + 1);
+    EXPECT_EQ(outer_after_nested.event_wparam, 11u);
+    EXPECT_EQ(outer_after_nested.event_lparam, 22);
+    EXPECT_EQ(outer_after_nested.event_window, &r);
+    EXPECT_EQ(outer_after_nested.menu_id, 42);
+    EXPECT_EQ(seen_classes({WM_USER + 1, EV_MENU_PICK}),
+              (std::vector<int32_t>{WM_USER + 1, EV_MENU_PICK}));
+    EXPECT_EQ(event_state.menu_id, 42); // kept after the outer handler too
+}
+
+TEST_F(Events, ControlCommandsAndNotifications) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    HWND button = ::CreateWindowExA(0, "BUTTON", "b", WS_CHILD | WS_VISIBLE, 0, 0, 20, 20, r.hwnd,
+                                    reinterpret_cast<HMENU>(17), nullptr, nullptr);
+    seen_events.clear();
+    ::SendMessageA(r.hwnd, WM_COMMAND, MAKEWPARAM(17, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(button));
+    ASSERT_FALSE(seen_events.empty());
+    EXPECT_EQ(seen_events.back().event_class, EV_CONTROL);
+    EXPECT_EQ(seen_events.back().control_id, 17);
+    EXPECT_EQ(seen_events.back().notify_code, BN_CLICKED);
+
+    NMHDR header = {button, 23, static_cast<UINT>(-16)};
+    ::SendMessageA(r.hwnd, WM_NOTIFY, 23, reinterpret_cast<LPARAM>(&header));
+    EXPECT_EQ(seen_events.back().event_class, EV_CONTROL);
+    EXPECT_EQ(seen_events.back().control_id, 23);
+    EXPECT_EQ(seen_events.back().notify_code, -16);
+    EXPECT_EQ(event_state.control_id, 0); // restored after the handler
+    ::DestroyWindow(button);
+}
+
+TEST_F(Events, PaintNeverReachesHandlerOfBackingWindow) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    WindowRecord& plain = open(0, 120, 200, 100, WF_NO_BACKING);
+    seen_events.clear();
+    ::InvalidateRect(r.hwnd, nullptr, FALSE);
+    ::UpdateWindow(r.hwnd);
+    EXPECT_FALSE(saw_event(WM_PAINT));
+    ::InvalidateRect(plain.hwnd, nullptr, FALSE);
+    ::UpdateWindow(plain.hwnd);
+    ASSERT_TRUE(saw_event(WM_PAINT));
+    EXPECT_EQ(seen_events.back().window, &plain);
+}
+
+// ---- the pump ----
+
+TEST_F(Events, PumpWithoutWaitReturnsAtOnceOnEmptyQueue) {
+    open(0, 0, 200, 100, 0);
+    pump_for(50);
+    DWORD start = ::GetTickCount();
+    EXPECT_EQ(process_events(1), 0);
+    EXPECT_LT(::GetTickCount() - start, 100u);
+}
+
+TEST_F(Events, PumpWithWaitWakesForTimer) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    pump_for(50);
+    seen_events.clear();
+    start_timer(&r, 150, 1, nullptr);
+    DWORD start = ::GetTickCount();
+    while (!saw_event(WM_TIMER) && ::GetTickCount() - start < 3000) {
+        process_events(0);
+    }
+    DWORD waited = ::GetTickCount() - start;
+    ASSERT_TRUE(saw_event(WM_TIMER));
+    EXPECT_GE(waited, 100u);
+    EXPECT_LT(waited, 1500u);
+    ::KillTimer(r.hwnd, 1);
+}
+
+TEST_F(Events, ForeignChildRoutesToParentRecord) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    HWND edit = ::CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE, 0, 0, 80, 20, r.hwnd,
+                                  reinterpret_cast<HMENU>(5), nullptr, nullptr);
+    ACCEL key = {FVIRTKEY, VK_F5, 555};
+    ::SetPropA(r.hwnd, "_ACCEL_TABLE", ::CreateAcceleratorTableA(&key, 1));
+    pump_for(30);
+    seen_events.clear();
+    event_state.menu_id = 0;
+    ::PostMessageA(edit, WM_KEYDOWN, VK_F5, 1);
+    ::PostThreadMessageA(::GetCurrentThreadId(), WM_USER + 9, 0, 0); // no window: dispatched
+    process_events(1);
+    ASSERT_TRUE(saw_event(EV_MENU_PICK));
+    EXPECT_EQ(event_state.menu_id, 555);
+    for (const SeenEvent& s : seen_events) {
+        if (s.event_class == EV_MENU_PICK) {
+            EXPECT_EQ(s.window, &r);
+        }
+    }
+    ::DestroyWindow(edit);
+}
+
+TEST_F(Events, MenuPickGoesToTopChildRecord) {
+    WindowRecord& frame = open(0, 0, 400, 300, WF_MDI_FRAME);
+    WindowRecord& child = open(0, 0, 150, 100, 0, &frame);
+    seen_events.clear();
+    ::SendMessageA(frame.hwnd, WM_COMMAND, MAKEWPARAM(32773, 0), 0); // Cascade
+    ASSERT_TRUE(saw_event(EV_MENU_PICK));
+    for (const SeenEvent& s : seen_events) {
+        if (s.event_class == EV_MENU_PICK) {
+            EXPECT_EQ(s.window, &child);
+        }
+    }
+}
+
+TEST_F(Events, MenuPickOnFrameWithoutChildrenStaysOnFrame) {
+    WindowRecord& frame = open(0, 0, 400, 300, WF_MDI_FRAME);
+    seen_events.clear();
+    ::SendMessageA(frame.hwnd, WM_COMMAND, MAKEWPARAM(900, 0), 0);
+    ASSERT_TRUE(saw_event(EV_MENU_PICK));
+    EXPECT_EQ(seen_events.back().window, &frame); // the MDI client has no record
+}
+
+// ---- re-entry: events delivered while a modal message box runs inside a handler ----
+
+EventState outer_after_box = {};
+bool saw_timer_inside_box = false;
+
+BOOL CALLBACK close_message_box(HWND window, LPARAM) {
+    char name[16] = {};
+    ::GetClassNameA(window, name, sizeof(name));
+    if (std::string(name) == "#32770") {
+        ::PostMessageA(window, WM_COMMAND, IDOK, 0);
+    }
+    return TRUE;
+}
+
+intptr_t open_box_and_close_it_from_timer() {
+    if (event_state.event_class == WM_USER + 2) {
+        HWND hwnd = event_state.event_window->hwnd;
+        ::SetTimer(hwnd, 7, 50, nullptr);
+        ::MessageBoxA(hwnd, "Nested", "Alert", MB_OK);
+        ::KillTimer(hwnd, 7);
+        outer_after_box = event_state;
+    } else if (event_state.event_class == WM_TIMER && event_state.event_wparam == 7) {
+        saw_timer_inside_box = true;
+        ::EnumThreadWindows(::GetCurrentThreadId(), close_message_box, 0);
+    }
+    return 0;
+}
+
+TEST_F(Events, HandlerReceivesEventsWhileMessageBoxIsOpen) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    react_to_event = open_box_and_close_it_from_timer;
+    saw_timer_inside_box = false;
+    ::SendMessageA(r.hwnd, WM_USER + 2, 3, 4);
+    EXPECT_TRUE(saw_timer_inside_box);
+    EXPECT_EQ(outer_after_box.event_class, WM_USER + 2);
+    EXPECT_EQ(outer_after_box.event_wparam, 3u);
+    EXPECT_EQ(outer_after_box.event_lparam, 4);
+    EXPECT_EQ(outer_after_box.event_window, &r);
+}
+
+TEST_F(Events, ClientAreaShowsTheRecordsCursor) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    r.cursor = ::LoadCursorA(nullptr, IDC_CROSS);
+    ::SendMessageA(r.hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(r.hwnd),
+                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(::GetCursor(), r.cursor);
+}
+
+} // namespace

@@ -1,0 +1,195 @@
+// Shared by the window and drawing tests: a handler that records every event it sees,
+// pumping for a while, and pixels read back from a backing bitmap or from the screen.
+// Relies on the runtime's windows and on GDI32's GetDIBits; header-only, one copy per
+// test program.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "runtime/draw/draw.h"
+#include "runtime/window/window.h"
+
+// ============================================================================
+// Recorded events
+// ============================================================================
+
+struct SeenEvent {
+    int32_t event_class;
+    WPARAM wparam;
+    LPARAM lparam;
+    uint32_t mouse_x;
+    uint32_t mouse_y;
+    WindowRecord* window;
+    HWND hwnd; // the record's hwnd at the time
+    int32_t control_id;
+    int32_t notify_code;
+};
+
+inline std::vector<SeenEvent> seen_events;
+// Optional reaction of the recording handler; its result is the handler's result.
+inline intptr_t (*react_to_event)() = nullptr;
+
+// The handler every test window gets: records the event, then reacts.
+inline intptr_t recording_handler() {
+    const EventState& e = event_state;
+    seen_events.push_back(
+        {e.event_class, e.event_wparam, e.event_lparam, e.mouse_x, e.mouse_y, e.event_window,
+         e.event_window != nullptr ? e.event_window->hwnd : nullptr, e.control_id, e.notify_code});
+    return react_to_event != nullptr ? react_to_event() : 0;
+}
+
+// The recorded event classes that belong to the given set, in order.
+inline std::vector<int32_t> seen_classes(std::initializer_list<int32_t> wanted) {
+    std::vector<int32_t> out;
+    for (const SeenEvent& s : seen_events) {
+        for (int32_t w : wanted) {
+            if (s.event_class == w) {
+                out.push_back(s.event_class);
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+inline bool saw_event(int32_t event_class) {
+    for (const SeenEvent& s : seen_events) {
+        if (s.event_class == event_class) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// ============================================================================
+// Pumping and windows
+// ============================================================================
+
+// Handle queued messages for about ms milliseconds.
+inline void pump_for(DWORD ms) {
+    DWORD start = ::GetTickCount();
+    do {
+        process_events(1);
+        ::Sleep(10);
+    } while (::GetTickCount() - start < ms);
+}
+
+// Every test starts from a fresh recording and a clean record.
+class WindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        seen_events.clear();
+        react_to_event = nullptr;
+    }
+    void TearDown() override {
+        react_to_event = nullptr;
+        for (int i = used_ - 1; i >= 0; --i) { // children close first
+            close_window(&records_[i]);
+        }
+        pump_for(20);
+    }
+    // Open a window on a record that the test owns; closed again after the test.
+    WindowRecord& open(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t flags,
+                       WindowRecord* parent = nullptr, WindowHandler handler = recording_handler) {
+        WindowRecord& record = records_[used_ < RECORDS - 1 ? used_++ : used_];
+        record = WindowRecord{};
+        EXPECT_EQ(open_window(&record, x, y, w, h, flags, parent, "Test", handler), 1);
+        return record;
+    }
+
+  private:
+    static constexpr int RECORDS = 16;
+    WindowRecord records_[RECORDS] = {};
+    int used_ = 0;
+};
+
+// ============================================================================
+// Pixels
+// ============================================================================
+
+// A 32-bit top-down copy of some pixels; COLORREF values (red low).
+struct Pixels {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint32_t> bgr; // as GetDIBits writes them: blue low
+
+    COLORREF at(int32_t x, int32_t y) const {
+        uint32_t p = bgr[static_cast<size_t>(y) * width + x];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+};
+
+inline BITMAPINFO top_down_info(int32_t w, int32_t h) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+// The whole of a bitmap that is not selected into any context.
+inline Pixels read_bitmap(HBITMAP bitmap) {
+    Pixels px;
+    bitmap_size(bitmap, &px.width, &px.height);
+    px.bgr.assign(static_cast<size_t>(px.width) * px.height, 0);
+    BITMAPINFO info = top_down_info(px.width, px.height);
+    HDC screen = ::GetDC(nullptr);
+    ::GetDIBits(screen, bitmap, 0, px.height, px.bgr.data(), &info, DIB_RGB_COLORS);
+    ::ReleaseDC(nullptr, screen);
+    return px;
+}
+
+// A w x h block of the screen starting at the client point (x, y) of a window.
+inline Pixels read_screen(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t h) {
+    Pixels px;
+    px.width = w;
+    px.height = h;
+    px.bgr.assign(static_cast<size_t>(w) * h, 0);
+    POINT origin = {x, y};
+    ::ClientToScreen(hwnd, &origin);
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    BITMAPINFO info = top_down_info(w, h);
+    void* bits = nullptr;
+    HBITMAP dib = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(memory, dib);
+    ::BitBlt(memory, 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY);
+    ::GdiFlush();
+    std::memcpy(px.bgr.data(), bits, px.bgr.size() * 4);
+    ::SelectObject(memory, old);
+    ::DeleteObject(dib);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return px;
+}
+
+// Pump and re-read the screen until check passes or about 3 seconds went by; the last read.
+template <typename Check>
+Pixels poll_screen(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t h, Check check) {
+    Pixels px;
+    DWORD start = ::GetTickCount();
+    do {
+        process_events(1);
+        px = read_screen(hwnd, x, y, w, h);
+        if (check(px)) {
+            break;
+        }
+        ::Sleep(20);
+    } while (::GetTickCount() - start < 3000);
+    return px;
+}
+
+inline std::string color_text(COLORREF c) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "(%u,%u,%u)", GetRValue(c), GetGValue(c), GetBValue(c));
+    return text;
+}
