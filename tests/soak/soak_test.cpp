@@ -61,6 +61,16 @@ void crowd_the_field(Script& script) {
     }
 }
 
+// A streak of kills: the score jumps to three short of the level's target, so that level
+// changes and wins (rare for this player against the game's pace) come often.
+void close_in_on_the_target() {
+    const int32_t targets[] = {0, 60, 160, 300};
+    if (game.game_over == 0 && game.level >= 1 && game.level <= 3 &&
+        game.score < targets[game.level] - 3) {
+        game.score = targets[game.level] - 3;
+    }
+}
+
 // What a click on the lower right corner of a cell would do: terrorists it kills less
 // twice the hostages it hits (the four cells that meet there).
 int32_t corner_value(int32_t row, int32_t column) {
@@ -131,6 +141,8 @@ void play_frame(Player& player) {
             command = true;
         } else if (roll < 25) {
             crowd_the_field(script);
+        } else if (roll < 35) {
+            close_in_on_the_target();
         } else if (roll < 800 && game.game_over == 0) {
             shot = click_a_figure(script);
         } else if (roll < 880 && game.game_over == 0) {
@@ -224,7 +236,8 @@ TEST(Soak, ThousandsOfFramesLeaveNothingBehind) {
     EXPECT_EQ(census_changes(baseline, final_census), "");
     EXPECT_EQ(differing_samples, 0);
     EXPECT_GT(session_tally.level_boxes, 0);
-    EXPECT_GT(session_tally.wins + session_tally.losses, 0);
+    EXPECT_GT(session_tally.wins, 0);
+    EXPECT_GT(session_tally.losses, 0);
     EXPECT_GE(session_tally.most_figures, 25);
 
     session_close();
