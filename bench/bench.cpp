@@ -24,20 +24,6 @@ namespace {
 // A set of timings in milliseconds.
 struct Timings {
     std::vector<double> samples;
-    double median() {
-        if (samples.empty()) {
-            return 0.0;
-        }
-        std::sort(samples.begin(), samples.end());
-        return samples[samples.size() / 2];
-    }
-    double percentile(double p) {
-        if (samples.empty()) {
-            return 0.0;
-        }
-        std::sort(samples.begin(), samples.end());
-        return samples[static_cast<size_t>(p * static_cast<double>(samples.size() - 1))];
-    }
 };
 
 // A program started by the bench, with its window once it is up.
@@ -57,6 +43,20 @@ bool quick = false;
 // ============================================================================
 // Internal helpers
 // ============================================================================
+
+// The sample at fraction p of the sorted timings (0.5: the median).
+double timings_at(Timings& timings, double p) {
+    if (timings.samples.empty()) {
+        return 0.0;
+    }
+    std::sort(timings.samples.begin(), timings.samples.end());
+    return timings
+        .samples[static_cast<size_t>(p * static_cast<double>(timings.samples.size() - 1) + 0.5)];
+}
+
+double timings_median(Timings& timings) {
+    return timings_at(timings, 0.5);
+}
 
 double now_ms() {
     LARGE_INTEGER counter;
@@ -349,8 +349,8 @@ void time_start_up(const char* name, bool use_quit, int32_t runs, double* to_win
         }
         ::Sleep(300);
     }
-    *to_window = window_times.median();
-    *to_paint = paint_times.median();
+    *to_window = timings_median(window_times);
+    *to_paint = timings_median(paint_times);
 }
 
 // The Linux process id of a Wine process started from program (its command line starts
@@ -487,13 +487,13 @@ int main(int argc, char** argv) {
         Timings draw = time_draw_frame(frames);
         Timings blit = time_single_blit(frames);
         Timings repaint = time_single_repaint(frames);
-        const double draw_median = draw.median();
-        const double blit_median = blit.median();
-        const double repaint_median = repaint.median();
+        const double draw_median = timings_median(draw);
+        const double blit_median = timings_median(blit);
+        const double repaint_median = timings_median(repaint);
         char measure[64];
         std::snprintf(measure, sizeof measure, "draw_frame, 84 slots, 42 figures, %dx", zoom);
         std::snprintf(note, sizeof note, "median of %d frames; 90th percentile %s", frames,
-                      ms_text(draw.percentile(0.9)).c_str());
+                      ms_text(timings_at(draw, 0.9)).c_str());
         row(measure, ms_text(draw_median).c_str(), note);
         std::snprintf(measure, sizeof measure, "floor: one repaint of the whole field, %dx", zoom);
         std::snprintf(
@@ -515,10 +515,10 @@ int main(int argc, char** argv) {
     // A posted click to the end of the frame it hurries.
     Timings click = time_click_to_frame(quick ? 20 : 100);
     std::snprintf(note, sizeof note, "median of %d clicks at 1x; 90th percentile %s",
-                  quick ? 20 : 100, ms_text(click.percentile(0.9)).c_str());
-    row("posted click to the end of its frame", ms_text(click.median()).c_str(), note);
+                  quick ? 20 : 100, ms_text(timings_at(click, 0.9)).c_str());
+    row("posted click to the end of its frame", ms_text(timings_median(click)).c_str(), note);
     Timings sound = time_shot_sound(quick ? 5 : 20);
-    row("  of which: shot sound played to its end", ms_text(sound.median()).c_str(),
+    row("  of which: shot sound played to its end", ms_text(timings_median(sound)).c_str(),
         "PlaySoundA, sound\\shoot.wav; returns at once without a sound device");
     close_window(&game.main_window);
     process_events(1);

@@ -21,10 +21,6 @@ namespace {
 // A small deterministic generator for the player's choices, apart from the game's own.
 struct Script {
     uint32_t state;
-    uint32_t below(uint32_t limit) {
-        state = state * 1664525u + 1013904223u;
-        return (state >> 8) % limit;
-    }
 };
 
 // The player's plans that last over several frames.
@@ -35,11 +31,21 @@ struct Player {
 };
 
 // ============================================================================
-// Internal helpers
+// Module state
 // ============================================================================
 
 constexpr int32_t WARM_UP_FRAMES = 300;
 constexpr int32_t CENSUS_EVERY = 250;
+
+// ============================================================================
+// Internal helpers
+// ============================================================================
+
+// The next choice of the script, from 0 to limit - 1.
+uint32_t below(Script& script, uint32_t limit) {
+    script.state = script.state * 1664525u + 1013904223u;
+    return (script.state >> 8) % limit;
+}
 
 int32_t soak_frames() {
     const char* frames = std::getenv("TARROWIND_SOAK_FRAMES");
@@ -55,8 +61,8 @@ int32_t soak_frames() {
 void crowd_the_field(Script& script) {
     for (int32_t cell = 0; cell < GRID_CELLS; ++cell) {
         if (game.target_grid[cell] == CELL_SLOT) {
-            game.target_grid[cell] = script.below(8) < 5 ? CELL_HOSTAGE : CELL_TERRORIST;
-            game.shown_at[cell] = session_now - script.below(500);
+            game.target_grid[cell] = below(script, 8) < 5 ? CELL_HOSTAGE : CELL_TERRORIST;
+            game.shown_at[cell] = session_now - below(script, 500);
         }
     }
 }
@@ -88,7 +94,7 @@ int32_t corner_value(int32_t row, int32_t column) {
 // terrorists, or on the middle of one; now and then on a hostage by mistake. False when
 // there is nothing to aim at.
 bool click_a_figure(Script& script) {
-    const bool blunder = script.below(12) == 0;
+    const bool blunder = below(script, 12) == 0;
     int32_t best_cell = -1;
     int32_t best_value = 0;
     for (int32_t cell = 0; cell < GRID_CELLS; ++cell) {
@@ -97,7 +103,7 @@ bool click_a_figure(Script& script) {
             continue;
         }
         const int32_t value = blunder ? 1 : corner_value(cell / GRID_COLUMNS, cell % GRID_COLUMNS);
-        if (best_cell < 0 || value > best_value || (value == best_value && script.below(3) == 0)) {
+        if (best_cell < 0 || value > best_value || (value == best_value && below(script, 3) == 0)) {
             best_cell = cell;
             best_value = value;
         }
@@ -128,16 +134,16 @@ void play_frame(Player& player) {
             command = true;
         }
     } else {
-        const uint32_t roll = script.below(1000);
+        const uint32_t roll = below(script, 1000);
         if (roll < 5) {
             session_post_command(MENU_PAUSE);
-            player.pause_frames_left = 3 + static_cast<int32_t>(script.below(25));
+            player.pause_frames_left = 3 + static_cast<int32_t>(below(script, 25));
             command = true;
         } else if (roll < 9) {
             session_post_command(game.zoom == 1 ? MENU_ZOOM_2X : MENU_ZOOM_1X);
             command = true;
         } else if (roll < 11) {
-            session_post_command(script.below(2) == 0 ? MENU_RULES : MENU_ABOUT);
+            session_post_command(below(script, 2) == 0 ? MENU_RULES : MENU_ABOUT);
             command = true;
         } else if (roll < 25) {
             crowd_the_field(script);
@@ -146,13 +152,13 @@ void play_frame(Player& player) {
         } else if (roll < 800 && game.game_over == 0) {
             shot = click_a_figure(script);
         } else if (roll < 880 && game.game_over == 0) {
-            session_post_click(static_cast<int32_t>(script.below(330)) * game.zoom,
-                               static_cast<int32_t>(script.below(170)) * game.zoom);
+            session_post_click(static_cast<int32_t>(below(script, 330)) * game.zoom,
+                               static_cast<int32_t>(below(script, 170)) * game.zoom);
             shot = true;
         }
     }
     const bool hurried = shot && !command && game.paused == 0 && game.game_over == 0;
-    session_pace(hurried ? 60 + script.below(240) : 1001 + script.below(400));
+    session_pace(hurried ? 60 + below(script, 240) : 1001 + below(script, 400));
 }
 
 // The changes in the counts that must come back exactly, ignoring the census's own time.
