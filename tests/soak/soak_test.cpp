@@ -6,6 +6,7 @@
 // default; 10,000 with TARROWIND_LONG=1 (./test --long).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
