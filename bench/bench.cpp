@@ -1,0 +1,581 @@
+// The benchmark program: frame drawing at both magnifications against a single blit of
+// the field, the time from a posted click to the end of the frame it hurries, the CPU the
+// real game uses while it waits, and start-up time against a minimal Win32 program.
+// Relies on the game library in process, and on tarrowind.exe and minimal_window.exe
+// beside it (bin/). Prints a table; it checks nothing. Times come from
+// QueryPerformanceCounter. Usage: bench.exe [--quick]
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "game/game.h"
+
+// ============================================================================
+// Types
+// ============================================================================
+
+namespace {
+
+// A set of timings in milliseconds.
+struct Timings {
+    std::vector<double> samples;
+};
+
+// A program started by the bench, with its window once it is up.
+struct Child {
+    PROCESS_INFORMATION process;
+    HWND window;
+};
+
+// ============================================================================
+// Module state
+// ============================================================================
+
+LARGE_INTEGER counter_frequency;
+uint32_t fixed_now = 100000;
+bool quick = false;
+
+// ============================================================================
+// Internal helpers
+// ============================================================================
+
+// The sample at fraction p of the sorted timings (0.5: the median).
+double timings_at(Timings& timings, double p) {
+    if (timings.samples.empty()) {
+        return 0.0;
+    }
+    std::sort(timings.samples.begin(), timings.samples.end());
+    return timings
+        .samples[static_cast<size_t>(p * static_cast<double>(timings.samples.size() - 1) + 0.5)];
+}
+
+double timings_median(Timings& timings) {
+    return timings_at(timings, 0.5);
+}
+
+double now_ms() {
+    LARGE_INTEGER counter;
+    ::QueryPerformanceCounter(&counter);
+    return 1000.0 * static_cast<double>(counter.QuadPart) /
+           static_cast<double>(counter_frequency.QuadPart);
+}
+
+uint32_t read_fixed_clock() {
+    return fixed_now;
+}
+
+int32_t answer_box(HWND, const char*, const char*, uint32_t) {
+    return IDOK;
+}
+
+void row(const char* measure, const char* value, const char* note) {
+    std::printf("| %-52s | %16s | %s |\n", measure, value, note);
+}
+
+std::string ms_text(double ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, ms < 10.0 ? "%.3f ms" : "%.1f ms", ms);
+    return text;
+}
+
+// This program's folder (bin/), with its trailing backslash.
+std::string program_folder() {
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    *(std::strrchr(path, '\\') + 1) = 0;
+    return path;
+}
+
+// A picture beside the executable, loaded as the game loads it.
+ImageHandle load_picture(const char* relative_name) {
+    const std::string path = program_folder() + relative_name;
+    return image_load(path.c_str(), TAG_STRING, IMAGE_PICTURE);
+}
+
+// The game's window and pictures in this process, before "New".
+void open_game() {
+    std::memset(&game, 0, sizeof game);
+    message_box_set_responder(answer_box);
+    set_up_window();
+    game.hostage_picture = load_picture("graphics\\goodguy.bmp");
+    game.terrorist_picture = load_picture("graphics\\badguy.bmp");
+    game.main_loop_running = 1;
+    game.game_over = 1;
+    game.tick_interval_ms = 1000;
+    game.zoom = 1;
+    start_timer(&game.main_window, 1000, 1, nullptr);
+    process_events(1);
+}
+
+// Every cell a slot, every other one showing a figure (terrorists and hostages in turn).
+void fill_half_the_field() {
+    for (int32_t cell = 0; cell < GRID_CELLS; ++cell) {
+        game.target_grid[cell] = cell % 2 == 0   ? CELL_SLOT
+                                 : cell % 4 == 1 ? CELL_TERRORIST
+                                                 : CELL_HOSTAGE;
+        game.shown_at[cell] = fixed_now;
+    }
+}
+
+void set_zoom(int32_t zoom) {
+    game.zoom = zoom;
+    set_window_rect(&game.main_window, 0, 0,
+                    zoom == 1 ? game.window_width_1x : game.window_width_2x,
+                    zoom == 1 ? game.window_height_1x : game.window_height_2x, 0);
+    center_window(&game.main_window);
+    set_background_color(&game.main_window, rgb_color(0, 0, 255));
+    process_events(1);
+}
+
+// Median time of draw_frame over a field with every cell a slot, half of them showing.
+Timings time_draw_frame(int32_t frames) {
+    Timings timings;
+    for (int32_t i = 0; i < frames + 10; ++i) {
+        fill_half_the_field();
+        const double start = now_ms();
+        draw_frame();
+        const double stop = now_ms();
+        if (i >= 10) {
+            timings.samples.push_back(stop - start);
+        }
+        process_events(1);
+    }
+    return timings;
+}
+
+// The same field put on the screen by one blit from a memory bitmap that holds it.
+Timings time_single_blit(int32_t frames) {
+    const int32_t zoom = game.zoom;
+    const int32_t left = FIELD_LEFT * zoom;
+    const int32_t top = FIELD_TOP * zoom;
+    const int32_t width = GRID_COLUMNS * CELL_SIZE * zoom;
+    const int32_t height = GRID_ROWS * CELL_SIZE * zoom;
+    HWND window = game.main_window.hwnd;
+    HDC window_dc = ::GetDC(window);
+    HDC memory = ::CreateCompatibleDC(window_dc);
+    HBITMAP field = ::CreateCompatibleBitmap(window_dc, width, height);
+    HGDIOBJ previous = ::SelectObject(memory, field);
+    ::BitBlt(memory, 0, 0, width, height, window_dc, left, top, SRCCOPY);
+    ::ReleaseDC(window, window_dc);
+    Timings timings;
+    for (int32_t i = 0; i < frames + 10; ++i) {
+        const double start = now_ms();
+        HDC dc = ::GetDC(window);
+        ::BitBlt(dc, left, top, width, height, memory, 0, 0, SRCCOPY);
+        ::ReleaseDC(window, dc);
+        ::GdiFlush();
+        const double stop = now_ms();
+        if (i >= 10) {
+            timings.samples.push_back(stop - start);
+        }
+        process_events(1);
+    }
+    ::SelectObject(memory, previous);
+    ::DeleteObject(field);
+    ::DeleteDC(memory);
+    return timings;
+}
+
+// The same field put on the screen by one repaint: the field's rectangle invalidated and
+// the window updated, so the runtime's paint routine copies it from the backing bitmap in
+// one blit, as the end of every drawing operation does for its own rectangle.
+Timings time_single_repaint(int32_t frames) {
+    const int32_t zoom = game.zoom;
+    const RECT field = {FIELD_LEFT * zoom, FIELD_TOP * zoom,
+                        (FIELD_LEFT + GRID_COLUMNS * CELL_SIZE) * zoom,
+                        (FIELD_TOP + GRID_ROWS * CELL_SIZE) * zoom};
+    HWND window = game.main_window.hwnd;
+    Timings timings;
+    for (int32_t i = 0; i < frames + 10; ++i) {
+        const double start = now_ms();
+        ::InvalidateRect(window, &field, FALSE);
+        ::UpdateWindow(window);
+        const double stop = now_ms();
+        if (i >= 10) {
+            timings.samples.push_back(stop - start);
+        }
+        process_events(1);
+    }
+    return timings;
+}
+
+// From posting a click on a figure to the end of the frame it hurries: the event wait,
+// the shot (with its sound played to the end), spawn, drawing and rules.
+Timings time_click_to_frame(int32_t clicks) {
+    tick_source_set(nullptr);
+    set_zoom(1);
+    new_game();
+    Timings timings;
+    for (int32_t i = 0; i < clicks + 5; ++i) {
+        game.ammo = AMMO_LIMIT;
+        game.lives = START_LIVES;
+        game.score = 0;
+        const int32_t cell = 5 * GRID_COLUMNS + i % GRID_COLUMNS;
+        game.target_grid[cell] = CELL_TERRORIST;
+        game.shown_at[cell] = tick_count();
+        const int32_t x = (FIELD_LEFT + (i % GRID_COLUMNS) * CELL_SIZE + 10) * game.zoom;
+        const int32_t y = (FIELD_TOP + 5 * CELL_SIZE + 10) * game.zoom;
+        process_events(1);
+        ::PostMessageA(game.main_window.hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        const double start = now_ms();
+        pace_frame();
+        game.wait_for_tick = 1;
+        spawn_figure();
+        draw_frame();
+        apply_rules();
+        const double stop = now_ms();
+        if (i >= 5) {
+            timings.samples.push_back(stop - start);
+        }
+    }
+    return timings;
+}
+
+// Playing the shot sound to its end, as every shot does before it hits anything.
+Timings time_shot_sound(int32_t plays) {
+    const std::string path = program_folder() + "sound\\shoot.wav";
+    Timings timings;
+    for (int32_t i = 0; i < plays; ++i) {
+        const double start = now_ms();
+        play_wave(path.c_str(), TAG_STRING, 0);
+        timings.samples.push_back(now_ms() - start);
+    }
+    return timings;
+}
+
+// The visible top-level window of a process, or null.
+HWND window_of(DWORD process) {
+    struct Search {
+        DWORD process;
+        HWND found;
+    } search = {process, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM address) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(address);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner == s->process && ::IsWindowVisible(window) &&
+                (::GetWindowLongA(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool start_child(const char* name, Child& child) {
+    const std::string folder = program_folder();
+    const std::string program = folder + name;
+    std::string command = "\"" + program + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    child = {};
+    return ::CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            folder.c_str(), &startup, &child.process) != 0;
+}
+
+// Close the child's window and wait for it to end; its exit code, or -1.
+int64_t end_child(Child& child, bool use_quit) {
+    if (child.window != nullptr) {
+        if (use_quit) {
+            ::PostMessageA(child.window, WM_COMMAND, MENU_QUIT, 0);
+        } else {
+            ::PostMessageA(child.window, WM_CLOSE, 0, 0);
+        }
+    }
+    DWORD code = 0;
+    const bool ended = ::WaitForSingleObject(child.process.hProcess, 10000) == WAIT_OBJECT_0;
+    if (!ended) {
+        ::TerminateProcess(child.process.hProcess, 99);
+        ::WaitForSingleObject(child.process.hProcess, 5000);
+    }
+    ::GetExitCodeProcess(child.process.hProcess, &code);
+    ::CloseHandle(child.process.hThread);
+    ::CloseHandle(child.process.hProcess);
+    return ended ? static_cast<int64_t>(code) : -1;
+}
+
+// True when the screen shows pure blue in the middle of the window's client area.
+bool client_is_blue(HWND window) {
+    RECT client;
+    ::GetClientRect(window, &client);
+    POINT middle = {client.right / 2, client.bottom / 2};
+    ::ClientToScreen(window, &middle);
+    HDC screen = ::GetDC(nullptr);
+    const COLORREF pixel = ::GetPixel(screen, middle.x, middle.y);
+    ::ReleaseDC(nullptr, screen);
+    return pixel == RGB(0, 0, 255);
+}
+
+// From CreateProcess to the window's first paint seen on the screen (its blue client
+// area), and to the window's existence; the medians over runs.
+void time_start_up(const char* name, bool use_quit, int32_t runs, double* to_window,
+                   double* to_paint) {
+    Timings window_times;
+    Timings paint_times;
+    for (int32_t run = 0; run < runs; ++run) {
+        Child child;
+        const double start = now_ms();
+        if (!start_child(name, child)) {
+            break;
+        }
+        double window_at = -1.0;
+        double paint_at = -1.0;
+        while (now_ms() - start < 15000.0 && paint_at < 0.0) {
+            if (child.window == nullptr) {
+                child.window = window_of(child.process.dwProcessId);
+                if (child.window != nullptr) {
+                    window_at = now_ms() - start;
+                }
+            }
+            if (child.window != nullptr && client_is_blue(child.window)) {
+                paint_at = now_ms() - start;
+            }
+            ::Sleep(1);
+        }
+        end_child(child, use_quit);
+        if (window_at >= 0.0) {
+            window_times.samples.push_back(window_at);
+        }
+        if (paint_at >= 0.0) {
+            paint_times.samples.push_back(paint_at);
+        }
+        ::Sleep(300);
+    }
+    *to_window = timings_median(window_times);
+    *to_paint = timings_median(paint_times);
+}
+
+// The Linux process id of a Wine process started from program (its command line starts
+// with the program's Windows path), or 0.
+int64_t unix_process_of(const std::string& program) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA("Z:\\proc\\*", &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    int64_t best = 0;
+    do {
+        const char* name = found.cFileName;
+        if (name[0] < '1' || name[0] > '9') {
+            continue;
+        }
+        const std::string path = std::string("Z:\\proc\\") + name + "\\cmdline";
+        HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            continue;
+        }
+        char line[MAX_PATH * 2] = {};
+        DWORD read = 0;
+        ::ReadFile(file, line, sizeof line - 1, &read, nullptr);
+        ::CloseHandle(file);
+        if (_strnicmp(line, program.c_str(), program.size()) == 0) {
+            best = std::max<int64_t>(best, std::atoll(name));
+        }
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return best;
+}
+
+// User and system time of a Linux process from /proc, in milliseconds (clock ticks of
+// 10 ms).
+double unix_cpu_ms(int64_t unix_process) {
+    const std::string path = "Z:\\proc\\" + std::to_string(unix_process) + "\\stat";
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return 0.0;
+    }
+    char line[1024] = {};
+    DWORD read = 0;
+    ::ReadFile(file, line, sizeof line - 1, &read, nullptr);
+    ::CloseHandle(file);
+    // Fields after the command name in parentheses: state is field 3, utime 14, stime 15.
+    const char* field = std::strrchr(line, ')');
+    if (field == nullptr) {
+        return 0.0;
+    }
+    unsigned long long user = 0;
+    unsigned long long system = 0;
+    std::sscanf(field + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user, &system);
+    return static_cast<double>(user + system) * 10.0;
+}
+
+bool under_wine() {
+    return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+double cpu_ms(HANDLE process) {
+    FILETIME created;
+    FILETIME ended;
+    FILETIME kernel;
+    FILETIME user;
+    ::GetProcessTimes(process, &created, &ended, &kernel, &user);
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
+}
+
+// CPU time the real game uses over a number of seconds, in milliseconds.
+// NOTE: under Wine 8 GetProcessTimes on another process answers with the caller's own
+// times, so there the game's time is read from /proc through the Z: drive.
+double cpu_over(HANDLE process, int64_t unix_process, DWORD seconds) {
+    const auto read = [&]() {
+        return unix_process != 0 ? unix_cpu_ms(unix_process) : cpu_ms(process);
+    };
+    const double before = read();
+    ::Sleep(seconds * 1000);
+    return read() - before;
+}
+
+std::string machine_text() {
+    SYSTEM_INFO system;
+    ::GetSystemInfo(&system);
+    char cpu[128] = "unknown";
+    DWORD size = sizeof cpu;
+    ::RegGetValueA(HKEY_LOCAL_MACHINE, "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
+                   "ProcessorNameString", RRF_RT_REG_SZ, nullptr, cpu, &size);
+    using VersionRoutine = const char* (*)();
+    auto wine_version = reinterpret_cast<VersionRoutine>(
+        ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version"));
+    char text[256];
+    std::snprintf(text, sizeof text, "%lu processors, %s, %s%s",
+                  static_cast<unsigned long>(system.dwNumberOfProcessors), cpu,
+                  wine_version ? "Wine " : "Windows", wine_version ? wine_version() : "");
+    return text;
+}
+
+} // namespace
+
+// ============================================================================
+// Public routines
+// ============================================================================
+
+// Run every measurement and print the table.
+int main(int argc, char** argv) {
+    quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    ::QueryPerformanceFrequency(&counter_frequency);
+    runtime_startup();
+    const int32_t frames = quick ? 30 : 300;
+    const DWORD idle_seconds = quick ? 2 : 10;
+    const int32_t starts = quick ? 2 : 7;
+
+    std::printf("Tarrowind benchmark on %s\n\n", machine_text().c_str());
+    std::printf("| %-52s | %16s | %s |\n", "measure", "value", "note");
+    std::printf("|%s|%s|%s|\n", std::string(54, '-').c_str(), std::string(18, '-').c_str(),
+                "------");
+
+    // Frame drawing against the floor, in this process's own game window.
+    tick_source_set(read_fixed_clock);
+    open_game();
+    game.game_over = 0;
+    game.level = 1;
+    game.lives = START_LIVES;
+    game.ammo = AMMO_LIMIT;
+    char note[160];
+    for (int32_t zoom : {1, 2}) {
+        set_zoom(zoom);
+        Timings draw = time_draw_frame(frames);
+        Timings blit = time_single_blit(frames);
+        Timings repaint = time_single_repaint(frames);
+        const double draw_median = timings_median(draw);
+        const double blit_median = timings_median(blit);
+        const double repaint_median = timings_median(repaint);
+        char measure[64];
+        std::snprintf(measure, sizeof measure, "draw_frame, 84 slots, 42 figures, %dx", zoom);
+        std::snprintf(note, sizeof note, "median of %d frames; 90th percentile %s", frames,
+                      ms_text(timings_at(draw, 0.9)).c_str());
+        row(measure, ms_text(draw_median).c_str(), note);
+        std::snprintf(measure, sizeof measure, "floor: one repaint of the whole field, %dx", zoom);
+        std::snprintf(
+            note, sizeof note,
+            "InvalidateRect + UpdateWindow: paint_window blits %dx%d from the backing bitmap",
+            GRID_COLUMNS * CELL_SIZE * zoom, GRID_ROWS * CELL_SIZE * zoom);
+        row(measure, ms_text(repaint_median).c_str(), note);
+        std::snprintf(measure, sizeof measure, "ratio draw_frame / floor, %dx", zoom);
+        char ratio[32];
+        std::snprintf(ratio, sizeof ratio, "%.0f x",
+                      repaint_median > 0 ? draw_median / repaint_median : 0.0);
+        row(measure, ratio, "");
+        std::snprintf(measure, sizeof measure, "bare BitBlt of the field to the window DC, %dx",
+                      zoom);
+        row(measure, ms_text(blit_median).c_str(),
+            "GetDC, BitBlt, ReleaseDC, GdiFlush: reaches the screen later, with the next flush");
+    }
+
+    // A posted click to the end of the frame it hurries.
+    Timings click = time_click_to_frame(quick ? 20 : 100);
+    std::snprintf(note, sizeof note, "median of %d clicks at 1x; 90th percentile %s",
+                  quick ? 20 : 100, ms_text(timings_at(click, 0.9)).c_str());
+    row("posted click to the end of its frame", ms_text(timings_median(click)).c_str(), note);
+    Timings sound = time_shot_sound(quick ? 5 : 20);
+    row("  of which: shot sound played to its end", ms_text(timings_median(sound)).c_str(),
+        "PlaySoundA, sound\\shoot.wav; returns at once without a sound device");
+    close_window(&game.main_window);
+    process_events(1);
+    message_box_set_responder(nullptr);
+    tick_source_set(nullptr);
+
+    // CPU time of the real program while it waits.
+    Child game_process;
+    if (start_child("tarrowind.exe", game_process)) {
+        for (int32_t i = 0; i < 500 && game_process.window == nullptr; ++i) {
+            ::Sleep(20);
+            game_process.window = window_of(game_process.process.dwProcessId);
+        }
+        ::Sleep(1000);
+        const HANDLE process = game_process.process.hProcess;
+        const int64_t unix_process =
+            under_wine() ? unix_process_of(program_folder() + "tarrowind.exe") : 0;
+        const double waiting = cpu_over(process, unix_process, idle_seconds);
+        ::PostMessageA(game_process.window, WM_COMMAND, MENU_NEW, 0);
+        ::Sleep(500);
+        ::PostMessageA(game_process.window, WM_COMMAND, MENU_PAUSE, 0);
+        ::Sleep(1000);
+        const double paused = cpu_over(process, unix_process, idle_seconds);
+        ::PostMessageA(game_process.window, WM_COMMAND, MENU_PAUSE, 0);
+        ::Sleep(1000);
+        const double playing = cpu_over(process, unix_process, idle_seconds);
+        const int64_t code = end_child(game_process, true);
+        const double span = idle_seconds * 1000.0;
+        std::snprintf(note, sizeof note, "%.2f %% of one CPU over %lu s (%s)",
+                      100.0 * waiting / span, static_cast<unsigned long>(idle_seconds),
+                      unix_process != 0 ? "/proc, 10 ms ticks" : "GetProcessTimes");
+        row("game CPU time waiting for \"New\"", ms_text(waiting).c_str(), note);
+        std::snprintf(note, sizeof note, "%.2f %% of one CPU over %lu s", 100.0 * paused / span,
+                      static_cast<unsigned long>(idle_seconds));
+        row("game CPU time paused", ms_text(paused).c_str(), note);
+        std::snprintf(note, sizeof note,
+                      "%.2f %% of one CPU over %lu s, one frame a second; exit code %lld",
+                      100.0 * playing / span, static_cast<unsigned long>(idle_seconds),
+                      static_cast<long long>(code));
+        row("game CPU time playing, no input", ms_text(playing).c_str(), note);
+    }
+
+    // Start-up to the first paint, against the minimal program.
+    double game_window = 0.0;
+    double game_paint = 0.0;
+    double minimal_window = 0.0;
+    double minimal_paint = 0.0;
+    time_start_up("tarrowind.exe", true, starts, &game_window, &game_paint);
+    time_start_up("minimal_window.exe", false, starts, &minimal_window, &minimal_paint);
+    std::snprintf(note, sizeof note, "median of %d starts; window exists after %s", starts,
+                  ms_text(game_window).c_str());
+    row("tarrowind.exe: process start to first paint", ms_text(game_paint).c_str(), note);
+    std::snprintf(note, sizeof note, "median of %d starts; window exists after %s", starts,
+                  ms_text(minimal_window).c_str());
+    row("minimal_window.exe: process start to first paint", ms_text(minimal_paint).c_str(), note);
+    char ratio[32];
+    std::snprintf(ratio, sizeof ratio, "%+.1f ms", game_paint - minimal_paint);
+    row("start-up: game minus minimal program", ratio, "");
+    return 0;
+}
