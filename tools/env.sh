@@ -32,7 +32,7 @@ ensure_packages() {
 
 BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 googletest python3 wine wine64)
 
-# ensure_build [TARGET...]: configures once, then builds incrementally.
+# ensure_build [--target NAME]: configures once, then builds incrementally.
 ensure_build() {
     if [ ! -f "$BUILD/CMakeCache.txt" ]; then
         cmake -S "$TOP" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release \
