@@ -20,8 +20,8 @@ ensure_packages() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     if [ "$(id -u)" -ne 0 ]; then
-        say "Missing packages. Run this, then try again:"
-        say "  sudo apt-get install -y ${missing[*]}"
+        say "Missing packages. Run this as root, then try again:"
+        say "  apt-get update && apt-get install -y ${missing[*]}"
         exit 1
     fi
     say "Installing: ${missing[*]}"
