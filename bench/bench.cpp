@@ -91,24 +91,11 @@ std::string program_folder() {
     return path;
 }
 
-// A picture beside the executable, loaded as the game loads it.
-ImageHandle load_picture(const char* relative_name) {
-    const std::string path = program_folder() + relative_name;
-    return image_load(path.c_str(), TAG_STRING, IMAGE_PICTURE);
-}
-
 // The game's window and pictures in this process, before "New".
 void open_game() {
     std::memset(&game, 0, sizeof game);
     message_box_set_responder(answer_box);
-    set_up_window();
-    game.hostage_picture = load_picture("graphics\\goodguy.bmp");
-    game.terrorist_picture = load_picture("graphics\\badguy.bmp");
-    game.main_loop_running = 1;
-    game.game_over = 1;
-    game.tick_interval_ms = 1000;
-    game.zoom = 1;
-    start_timer(&game.main_window, 1000, 1, nullptr);
+    start_up_game();
     process_events(1);
 }
 

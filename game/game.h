@@ -99,6 +99,9 @@ inline bool time_has_passed(uint32_t now, uint32_t stamp, uint32_t interval) {
 // The full path of a data file beside the executable ("sound\\shoot.wav"), as a fresh
 // heap string owned by the caller.
 char* data_file_path(const char* relative_name);
+// Open the window, load the pictures, set the start values and start the window timer:
+// everything game_main does before it waits for "New".
+void start_up_game();
 // Run the game: open the window, load the pictures, wait for "New", then run frames.
 void game_main();
 // Open the main window, centre and colour it, build its menu, fit its height.

@@ -67,8 +67,8 @@ char* data_file_path(const char* relative_name) {
     return path;
 }
 
-// Run the game: open the window, load the pictures, wait for "New", then run frames.
-void game_main() {
+// Open the window, load the pictures, set the start values and start the window timer.
+void start_up_game() {
     set_up_window();
     game.hostage_picture = load_picture("graphics\\goodguy.bmp");
     game.terrorist_picture = load_picture("graphics\\badguy.bmp");
@@ -77,6 +77,11 @@ void game_main() {
     game.tick_interval_ms = 1000;
     game.zoom = 1;
     start_timer(&game.main_window, static_cast<uint32_t>(game.tick_interval_ms), 1, nullptr);
+}
+
+// Run the game: start it up, wait for "New", then run frames.
+void game_main() {
+    start_up_game();
 
     do {
         process_events(0);

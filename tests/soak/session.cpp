@@ -37,19 +37,6 @@ int32_t answer_box(HWND, const char* text, const char*, uint32_t) {
     return IDOK;
 }
 
-// A picture beside the executable, loaded as the game loads it.
-ImageHandle load_picture(const char* relative_name) {
-    char* folder = start_path();
-    char* name = string_duplicate(relative_name);
-    char* path = string_concat({folder, name});
-    heap_free(folder);
-    heap_free(name);
-    temp_push(path);
-    const ImageHandle picture = image_load(path, TAG_STRING, IMAGE_PICTURE);
-    temp_pop(1);
-    return picture;
-}
-
 void release_picture(ImageHandle picture) {
     if (picture != 0) {
         reinterpret_cast<IPicture*>(picture)->Release();
@@ -69,14 +56,7 @@ void session_open(uint32_t start_ms) {
     session_now = start_ms;
     tick_source_set(read_session_clock);
     message_box_set_responder(answer_box);
-    set_up_window();
-    game.hostage_picture = load_picture("graphics\\goodguy.bmp");
-    game.terrorist_picture = load_picture("graphics\\badguy.bmp");
-    game.main_loop_running = 1;
-    game.game_over = 1;
-    game.tick_interval_ms = 1000;
-    game.zoom = 1;
-    start_timer(&game.main_window, static_cast<uint32_t>(game.tick_interval_ms), 1, nullptr);
+    start_up_game();
     process_events(1);
 }
 
