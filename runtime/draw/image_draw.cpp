@@ -68,7 +68,8 @@ int32_t image_draw(WindowRecord* record, ImageHandle image, int32_t kind, int32_
     if (dc == nullptr) {
         return 0;
     }
-    switch (kind) {
+    // The caller passes the kind it loaded with; the load-time modifier bits draw nothing.
+    switch (kind & ~(IMAGE_MAP_3D_COLORS | IMAGE_SYSTEM)) {
     case IMAGE_BITMAP_KIND:
         if (image != 0 && width != 0 && height != 0) {
             draw_bitmap(dc, reinterpret_cast<HBITMAP>(image), x, y, width, height, raster_op);

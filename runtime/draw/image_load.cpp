@@ -30,7 +30,7 @@ struct ResourceId {
 
 namespace {
 
-constexpr uintptr_t RESOURCE_NUMBER_LIMIT = 0x7FFF; // below: a resource number
+constexpr DWORD STRING_VARIABLE_SIZE = 255; // bytes of a string variable, terminator included
 
 } // namespace
 
@@ -228,7 +228,8 @@ ImageHandle picture_load(HMODULE module, const char* name) {
             size = read_file_block(name, &block);
         }
     } else {
-        bool number = reinterpret_cast<uintptr_t>(name) < RESOURCE_NUMBER_LIMIT;
+        // Values below 0x10000 are resource numbers, never string addresses.
+        bool number = IS_INTRESOURCE(name);
         if (resource_load(name, number ? TypeTag{TYPE_INT} : TAG_STRING, "RTIMAGE", TAG_STRING,
                           &block, TAG_BLOCK) == 1) {
             size = ::GlobalSize(block);
@@ -262,15 +263,19 @@ int32_t resource_load(const void* name, TypeTag name_tag, const void* type, Type
         return 0;
     }
     switch (tag_code(destination_tag)) {
-    case TYPE_STRING:
-        std::memcpy(destination, bytes, size);
-        static_cast<char*>(destination)[size] = '\0';
+    case TYPE_STRING: {
+        // A string variable holds 255 bytes: a longer resource is cut, never overrun.
+        const DWORD length = size < STRING_VARIABLE_SIZE ? size : STRING_VARIABLE_SIZE - 1;
+        std::memcpy(destination, bytes, length);
+        static_cast<char*>(destination)[length] = '\0';
         return 1;
+    }
     case TYPE_INT:
     case TYPE_UINT:
         if (!tag_has_variable(destination_tag)) {
             return 0;
         }
+        // The variable receives an address, so it is pointer-sized on 64-bit.
         *static_cast<const void**>(destination) = bytes;
         return 1;
     case TYPE_BLOCK: {

@@ -127,7 +127,10 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
             ::SetActiveWindow(hwnd);
         }
         result = dispatch_event(record, message, wparam, lparam);
-    } else if (creating_record != nullptr) {
+    } else if (creating_record != nullptr &&
+               (creating_record->hwnd == nullptr || creating_record->hwnd == hwnd)) {
+        // Only the window being created belongs to creating_record; an inner window
+        // opened from its creation handler must not take over the outer record.
         creating_record->hwnd = hwnd;
         result = dispatch_event(creating_record, message, wparam, lparam);
     }

@@ -51,7 +51,7 @@ int32_t attach_menu(WindowRecord* record, HMENU menu) {
     }
     HMENU old = ::GetMenu(record->hwnd);
     ::SetMenu(record->hwnd, menu);
-    if (old != nullptr) {
+    if (old != nullptr && old != menu) { // attaching the same bar again keeps it
         ::DestroyMenu(old);
     }
     ::DrawMenuBar(record->hwnd);

@@ -88,6 +88,18 @@ int32_t close_window(WindowRecord* record) {
         return 0;
     }
     HWND hwnd = record->hwnd;
+    // A handler may close its window between begin_draw and end_draw: give the open
+    // context back first, or the bitmap, pen and font selected into it cannot be deleted.
+    if (record->draw_dc != nullptr) {
+        ::RestoreDC(record->draw_dc, -1);
+        if (record->surface_flags & SURFACE_BACKING) {
+            ::DeleteDC(record->draw_dc);
+        } else {
+            ::ReleaseDC(hwnd, record->draw_dc);
+        }
+        record->draw_dc = nullptr;
+        record->draw_depth = 0;
+    }
     HACCEL table = static_cast<HACCEL>(::GetPropA(hwnd, ACCEL_PROPERTY));
     if (table != nullptr) {
         ::DestroyAcceleratorTable(table);

@@ -195,6 +195,11 @@ int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, i
     }
 
     record->hwnd = nullptr;
+    // Handles left from an earlier life of the record were deleted by close_window; a
+    // window made without them must not delete them a second time.
+    record->backing_bitmap = nullptr;
+    record->font = nullptr;
+    record->pen = nullptr;
     record->handler = handler;
     record->erase_dc = nullptr;
     record->draw_dc = nullptr;

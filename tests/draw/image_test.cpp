@@ -7,6 +7,7 @@
 #include <ole2.h>
 #include <olectl.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -205,6 +206,12 @@ TEST_F(Images, BitmapIsClippedNotStretched) {
     }
     EXPECT_EQ(at(5, 26), SENTINEL);
 
+    // The kind as it was loaded, modifier bits and all, draws the same.
+    fill_sentinel();
+    image_draw(&record, bitmap, IMAGE_BITMAP_KIND | IMAGE_MAP_3D_COLORS, 5, 6, 10, 20, 0);
+    read_back();
+    EXPECT_EQ(at(5, 6), RED);
+
     // Width or height 0, or no image, draws nothing.
     fill_sentinel();
     image_draw(&record, bitmap, IMAGE_BITMAP_KIND, 5, 6, 0, 20, 0);
@@ -242,6 +249,14 @@ TEST_F(Images, ResourcePictures) {
     EXPECT_EQ(std::string(bytes, 2), "BM");
     EXPECT_GE(::GlobalSize(block), 247u) << "the resource's 246 bytes and a zero";
     ::GlobalFree(block);
+
+    // A string variable holds 255 bytes: a 600-byte resource is cut, not overrun.
+    char text[255 + 16];
+    std::memset(text, '#', sizeof text);
+    ASSERT_EQ(resource_load("LONGTEXT", TAG_STRING, "RTIMAGE", TAG_STRING, text, TAG_STRING), 1);
+    EXPECT_EQ(std::strlen(text), 254u);
+    EXPECT_EQ(std::string(text, 10), "0123456789");
+    EXPECT_EQ(std::string(text + 255, 16), std::string(16, '#'));
 }
 
 TEST(ImageLoad, LoadsThatFindNothing) {

@@ -35,6 +35,10 @@ TEST_F(Geometry, AttachMenuTwiceDestroysFirstBar) {
     EXPECT_FALSE(::IsMenu(first));
     EXPECT_FALSE(::IsMenu(sub)); // submenus go with their bar
 
+    attach_menu(&r, second); // the same bar again stays
+    EXPECT_TRUE(::IsMenu(second));
+    EXPECT_EQ(::GetMenu(r.hwnd), second);
+
     HMENU popup = create_menu(1);
     EXPECT_TRUE(::IsMenu(popup));
     ::DestroyMenu(popup);

@@ -210,4 +210,33 @@ TEST_F(WindowCreation, CloseReleasesAndSecondCloseDoesNothing) {
     EXPECT_EQ(v[2] | v[3], 0);
 }
 
+TEST_F(WindowCreation, CloseWhileDrawingReleasesTheOpenContext) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    HBITMAP bitmap = r.backing_bitmap;
+    HPEN pen = r.pen;
+    HDC dc = begin_draw(&r); // a handler closing its window halfway through drawing
+    ASSERT_NE(dc, nullptr);
+
+    close_window(&r);
+    EXPECT_EQ(r.draw_dc, nullptr);
+    EXPECT_EQ(r.draw_depth, 0);
+    EXPECT_EQ(::GetObjectType(dc), 0u);     // the memory context is gone
+    EXPECT_EQ(::GetObjectType(bitmap), 0u); // and could be deleted with what it held
+    EXPECT_EQ(::GetObjectType(pen), 0u);
+}
+
+TEST_F(WindowCreation, ReopenedRecordDoesNotDeleteOthersObjects) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    close_window(&r);
+    // The old handle values may now name objects of someone else.
+    HBRUSH stranger = ::CreateSolidBrush(RGB(1, 2, 3));
+    r.backing_bitmap = reinterpret_cast<HBITMAP>(stranger);
+    ASSERT_EQ(open_window(&r, 0, 0, 200, 100, WF_NO_BACKING, nullptr, "again", recording_handler),
+              1);
+    EXPECT_EQ(r.backing_bitmap, nullptr);
+    close_window(&r);
+    EXPECT_EQ(::GetObjectType(stranger), static_cast<DWORD>(OBJ_BRUSH));
+    ::DeleteObject(stranger);
+}
+
 } // namespace
