@@ -34,7 +34,7 @@ BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 googletest python3 wine wine64)
 
 # ensure_build [--target NAME]: configures once, then builds incrementally.
 ensure_build() {
-    if [ ! -f "$BUILD/CMakeCache.txt" ]; then
+    if [ ! -f "$BUILD/Makefile" ]; then # also redoes a configure that was cut short
         cmake -S "$TOP" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release \
             -DCMAKE_TOOLCHAIN_FILE="$TOP/cmake/mingw-w64-x86_64.cmake" >/dev/null ||
             { say "cmake configure failed"; exit 1; }
@@ -48,8 +48,12 @@ ensure_prefix() {
     [ -f "$WINEPREFIX/.tarrowind-ready" ] && return 0
     say "Creating the Wine prefix in $WINEPREFIX (once)..."
     mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    wineserver -w
-    touch "$WINEPREFIX/.tarrowind-ready"
+    if wineboot -i >/dev/null 2>&1 &&
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 &&
+        wineserver -w; then
+        touch "$WINEPREFIX/.tarrowind-ready"
+    else
+        say "Could not create the Wine prefix in $WINEPREFIX"
+        exit 1
+    fi
 }
