@@ -19,7 +19,20 @@ struct BoxWatch {
     RECT box;                // the box's rectangle once it settled
     bool found;
     bool has_ok, has_yes, has_no, has_icon;
+    DWORD owner_thread; // the thread showing the box
 };
+
+// Close every dialog box of a thread, so that a box the watcher failed to recognise
+// cannot keep the test waiting in its modal loop.
+BOOL CALLBACK close_dialog(HWND window, LPARAM) {
+    char name[16] = {};
+    ::GetClassNameA(window, name, sizeof name);
+    if (std::string(name) == "#32770") {
+        ::PostMessageA(window, WM_COMMAND, IDOK, 0);
+        ::PostMessageA(window, WM_COMMAND, IDNO, 0);
+    }
+    return TRUE;
+}
 
 DWORD WINAPI watch_box(void* parameter) {
     auto* watch = static_cast<BoxWatch*>(parameter);
@@ -29,6 +42,7 @@ DWORD WINAPI watch_box(void* parameter) {
         box = ::FindWindowA("#32770", watch->caption);
     }
     if (box == nullptr) {
+        ::EnumThreadWindows(watch->owner_thread, close_dialog, 0);
         return 0;
     }
     ::Sleep(300);
@@ -52,6 +66,7 @@ DWORD WINAPI watch_box(void* parameter) {
 int32_t show_watched_box(HWND owner, uint32_t style, BoxWatch* watch) {
     WindowRecord record = {};
     record.hwnd = owner;
+    watch->owner_thread = ::GetCurrentThreadId();
     HANDLE watcher = ::CreateThread(nullptr, 0, watch_box, watch, 0, nullptr);
     int32_t pressed = message_box(owner ? &record : nullptr, "A box.", watch->caption, style);
     ::WaitForSingleObject(watcher, 10000);
@@ -88,7 +103,7 @@ volatile LONG inner_done;
 void CALLBACK open_inner_box(HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
     inner_owner = make_window(40, 60, 300, 200);
-    inner_watch = {"Inner box", IDOK, nullptr, {}, false, false, false, false, false};
+    inner_watch = {"Inner box", IDOK, nullptr, {}, false, false, false, false, false, 0};
     show_watched_box(inner_owner, 0, &inner_watch);
     inner_done = 1;
 }
@@ -146,7 +161,7 @@ TEST(MessageBoxes, PlacedByTheRule) {
     for (const Case& c : cases) {
         HWND owner = c.owned ? make_window(c.owner.left, c.owner.top, c.owner.right, c.owner.bottom)
                              : nullptr;
-        BoxWatch watch = {"Placed box", IDOK, nullptr, {}, false, false, false, false, false};
+        BoxWatch watch = {"Placed box", IDOK, nullptr, {}, false, false, false, false, false, 0};
         EXPECT_EQ(show_watched_box(owner, 0, &watch), IDOK) << c.what;
         expect_placed(owner, watch, c.what);
         EXPECT_TRUE(watch.has_ok && !watch.has_yes && watch.has_icon)
@@ -159,7 +174,8 @@ TEST(MessageBoxes, PlacedByTheRule) {
 
 TEST(MessageBoxes, YesNoReturnsTheButtonPressed) {
     for (WPARAM button : {IDYES, IDNO}) {
-        BoxWatch watch = {"Question box", button, nullptr, {}, false, false, false, false, false};
+        BoxWatch watch = {"Question box", button, nullptr, {},    false,
+                          false,          false,  false,   false, 0};
         EXPECT_EQ(show_watched_box(nullptr, MB_YESNO, &watch), static_cast<int32_t>(button));
         EXPECT_TRUE(watch.has_yes && watch.has_no && !watch.has_ok);
     }
@@ -168,7 +184,7 @@ TEST(MessageBoxes, YesNoReturnsTheButtonPressed) {
 TEST(MessageBoxes, BoxOpenedWhileAnotherIsUp) {
     HWND owner = make_window(500, 300, 400, 300);
     inner_done = 0;
-    BoxWatch outer = {"Outer box", IDOK, &inner_done, {}, false, false, false, false, false};
+    BoxWatch outer = {"Outer box", IDOK, &inner_done, {}, false, false, false, false, false, 0};
     ASSERT_NE(::SetTimer(nullptr, 0, 50, open_inner_box), 0u);
     EXPECT_EQ(show_watched_box(owner, 0, &outer), IDOK);
     ASSERT_EQ(inner_done, 1);
