@@ -331,7 +331,7 @@ TEST_F(GameTest, FrameFollowsRightAfterTheBatchHoldingAClick) {
     ::PostMessageA(game.main_window.hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     const DWORD started = ::GetTickCount();
     pace_frame();
-    EXPECT_LT(::GetTickCount() - started, 500u) << "no wait for the timer";
+    EXPECT_LT(::GetTickCount() - started, 900u) << "no wait for the 1000 ms timer";
     EXPECT_EQ(game.wait_for_tick, 0);
     EXPECT_EQ(game.end_armed, 1);
     EXPECT_EQ(game.last_frame_ms, fake_now);
@@ -368,7 +368,7 @@ TEST_F(GameTest, FrameIsDueAcrossTheClockWrap) {
     ::PostMessageA(game.main_window.hwnd, WM_NULL, 0, 0);
     const DWORD started = ::GetTickCount();
     pace_frame();
-    EXPECT_LT(::GetTickCount() - started, 500u);
+    EXPECT_LT(::GetTickCount() - started, 900u);
     still_clock_jump = 100000;
     EXPECT_EQ(game.last_frame_ms, 0x00000100u);
 }

@@ -23,6 +23,25 @@ struct RunningGame {
     HWND window = nullptr;
 };
 
+struct WindowSearch {
+    DWORD process_id;
+    HWND found;
+};
+
+// The game's main window among the top-level windows of its own process.
+BOOL CALLBACK match_game_window(HWND window, LPARAM search_address) {
+    auto* search = reinterpret_cast<WindowSearch*>(search_address);
+    DWORD process_id = 0;
+    ::GetWindowThreadProcessId(window, &process_id);
+    char name[32] = {};
+    ::GetClassNameA(window, name, sizeof name);
+    if (process_id == search->process_id && std::strcmp(name, "KalvorineWndClass") == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 bool start_game(RunningGame& run) {
     // The game lies beside this test program, with its graphics and sound folders.
     char folder[MAX_PATH] = {};
@@ -36,11 +55,20 @@ bool start_game(RunningGame& run) {
                           folder, &startup, &run.process)) {
         return false;
     }
-    for (int32_t i = 0; i < 200 && run.window == nullptr; ++i) {
+    WindowSearch search = {run.process.dwProcessId, nullptr};
+    for (int32_t i = 0; i < 200 && search.found == nullptr; ++i) {
         ::Sleep(50);
-        run.window = ::FindWindowA("KalvorineWndClass", "Tarrowind");
+        ::EnumWindows(match_game_window, reinterpret_cast<LPARAM>(&search));
     }
-    return run.window != nullptr;
+    run.window = search.found;
+    if (run.window == nullptr) { // never leave a game behind
+        ::TerminateProcess(run.process.hProcess, 99);
+        ::WaitForSingleObject(run.process.hProcess, 5000);
+        ::CloseHandle(run.process.hThread);
+        ::CloseHandle(run.process.hProcess);
+        return false;
+    }
+    return true;
 }
 
 // Wait for the game to end; its exit code, or -1 when it did not end in time.
@@ -126,8 +154,12 @@ TEST(Program, NewShowsTheFieldAndQuitEndsWithCodeZero) {
     ASSERT_TRUE(start_game(run)) << "tarrowind.exe did not open its window";
 
     // Before "New" no frame runs: the client area is plain blue.
-    ::Sleep(300);
-    const FieldSeen before = look_at_field(run.window);
+    FieldSeen before;
+    for (int32_t i = 0; i < 60 && !before.blue; ++i) { // the first paint comes a moment later
+        ::Sleep(50);
+        before = look_at_field(run.window);
+    }
+    EXPECT_TRUE(before.blue);
     EXPECT_EQ(before.slots, 0);
     EXPECT_EQ(before.text_pixels, 0);
 
