@@ -46,8 +46,8 @@ void set_zoom(int32_t zoom, int32_t width, int32_t height, const char* text) {
     game.wait_for_tick = 0;
     set_window_rect(&game.main_window, 0, 0, width, height, 0);
     center_window(&game.main_window);
-    set_background_color(&game.main_window, rgb_color(0, 0, 255));
-    message_box(&game.main_window, text, "Alert", 0);
+    clear_to_blue();
+    alert(text);
 }
 
 // Toggle the pause; leaving it clears the window so the next frame redraws everything.
@@ -58,7 +58,7 @@ void toggle_pause() {
     }
     game.paused = 0;
     game.wait_for_tick = 0;
-    set_background_color(&game.main_window, rgb_color(0, 0, 255));
+    clear_to_blue();
 }
 
 // Carry out the menu command of the current event.

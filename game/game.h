@@ -102,6 +102,10 @@ char* data_file_path(const char* relative_name);
 // Open the window, load the pictures, set the start values and start the window timer:
 // everything game_main does before it waits for "New".
 void start_up_game();
+// Clear the whole window to the game's blue background.
+void clear_to_blue();
+// Show one of the game's notices (caption "Alert") and wait for the player to close it.
+void alert(const char* text);
 // Run the game: open the window, load the pictures, wait for "New", then run frames.
 void game_main();
 // Open the main window, centre and colour it, build its menu, fit its height.

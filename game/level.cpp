@@ -54,7 +54,7 @@ void new_game() {
 
 // Build the slots of the current level.
 void lay_out_level() {
-    set_background_color(&game.main_window, rgb_color(0, 0, 255));
+    clear_to_blue();
     for (int32_t cell = 0; cell < GRID_CELLS; ++cell) {
         game.target_grid[cell] = CELL_EMPTY;
     }

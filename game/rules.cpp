@@ -9,11 +9,6 @@
 
 namespace {
 
-// Show one of the game's notices and wait for the player to close it.
-void alert(const char* text) {
-    message_box(&game.main_window, text, "Alert", 0);
-}
-
 // Finish a level below the last: announce it, move up and lay out the next field.
 void finish_level(const char* text) {
     alert(text);
@@ -33,6 +28,11 @@ void end_game() {
 // ============================================================================
 // Public routines
 // ============================================================================
+
+// Show one of the game's notices (caption "Alert") and wait for the player to close it.
+void alert(const char* text) {
+    message_box(&game.main_window, text, "Alert", 0);
+}
 
 // Expire the figure in one cell when its time has run out.
 void expire_figure(int32_t cell) {

@@ -57,6 +57,11 @@ void build_menu() {
 // Public routines
 // ============================================================================
 
+// Clear the whole window to the game's blue background.
+void clear_to_blue() {
+    set_background_color(&game.main_window, rgb_color(0, 0, 255));
+}
+
 // The full path of a data file beside the executable, as a fresh heap string.
 char* data_file_path(const char* relative_name) {
     char* folder = start_path();
@@ -108,7 +113,7 @@ void set_up_window() {
     open_window(&game.main_window, 0, 0, game.window_width_1x, game.window_height_1x,
                 WS_MINIMIZEBOX, nullptr, "Tarrowind", on_window_event);
     center_window(&game.main_window);
-    set_background_color(&game.main_window, rgb_color(0, 0, 255));
+    clear_to_blue();
     build_menu();
     fit_client_area();
 }
