@@ -53,7 +53,7 @@ bool scaled_sizes(const WindowRecord* record, int32_t* cw, int32_t* ch, int32_t*
            *ch > 0 && *bw > 0 && *bh > 0;
 }
 
-// Apply the record's drawing state to a fresh context (after SaveDC).
+// Save the context, then apply the record's drawing state to it.
 void apply_drawing_state(WindowRecord* record, HDC dc) {
     ::SaveDC(dc);
     if (has_backing(record)) {

@@ -21,10 +21,7 @@ EventState event_state = {}; // the current event, read by handlers
 namespace {
 
 constexpr UINT WM_CTLCOLOR_REFLECTED = 0x19; // controls answer their own colours here
-constexpr int32_t MENU_CASCADE = 32773;
-constexpr int32_t MENU_TILE = 32774;
-constexpr int32_t MENU_ARRANGE = 32775;
-constexpr int CLASS_NAME_LIMIT = 20; // characters of a class name compared
+constexpr int CLASS_NAME_LIMIT = 20;         // characters of a class name compared
 
 // ============================================================================
 // Internal helpers
@@ -58,11 +55,11 @@ void arrange_mdi_children(HWND mdi_client, int32_t menu_id) {
     if (mdi_client == nullptr) {
         return;
     }
-    if (menu_id == MENU_TILE) {
+    if (menu_id == MENU_MDI_TILE) {
         ::SendMessageA(mdi_client, WM_MDITILE, MDITILE_HORIZONTAL, 0);
-    } else if (menu_id == MENU_CASCADE) {
+    } else if (menu_id == MENU_MDI_CASCADE) {
         ::SendMessageA(mdi_client, WM_MDICASCADE, 0, 0);
-    } else if (menu_id == MENU_ARRANGE) {
+    } else if (menu_id == MENU_MDI_ARRANGE) {
         ::SendMessageA(mdi_client, WM_MDIICONARRANGE, 0, 0);
     }
 }

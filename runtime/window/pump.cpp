@@ -19,9 +19,7 @@ constexpr const char* ACCEL_PROPERTY = "_ACCEL_TABLE"; // accelerator table of a
 // The record a queued message belongs to: its window's, or its nearest runtime ancestor's.
 WindowRecord* message_record(HWND window) {
     for (HWND w = window; w != nullptr; w = ::GetParent(w)) {
-        ATOM atom = static_cast<ATOM>(::GetClassWord(w, GCW_ATOM));
-        if (atom != 0 &&
-            (atom == wnd_class_atom || atom == frame_class_atom || atom == dialog_class_atom)) {
+        if (is_runtime_class(w)) {
             return window_record(w);
         }
     }

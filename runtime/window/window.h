@@ -1,7 +1,7 @@
 // Runtime windows: the window record, window creation, the window procedure and event
 // dispatch, the event pump, timers, closing, menus and window geometry.
 // Relies on USER32 and GDI32, on the runtime core, and on runtime/draw for painting.
-// One thread: records, EventState and creating_record are plain globals.
+// One thread: EventState and creating_record are plain globals; records are program-owned.
 #pragma once
 
 #include <windows.h>
@@ -58,6 +58,11 @@ constexpr uint32_t WF_TOOL_WINDOW = 0x200;
 constexpr uint32_t WF_TOPMOST = 0x400;
 constexpr uint32_t WF_RUNTIME_BITS = 0x7F0;
 
+// Items of a frame window's "&Window" menu.
+constexpr UINT_PTR MENU_MDI_CASCADE = 32773;
+constexpr UINT_PTR MENU_MDI_TILE = 32774;
+constexpr UINT_PTR MENU_MDI_ARRANGE = 32775;
+
 extern ATOM wnd_class_atom;           // "KalvorineWndClass"
 extern ATOM frame_class_atom;         // "KalvorineFrameClass"
 extern ATOM dialog_class_atom;        // "KalvorineDlgClass"
@@ -72,6 +77,8 @@ int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, i
                     WindowHandler handler);
 // The record of a runtime window, or null.
 WindowRecord* window_record(HWND hwnd);
+// True for a window of one of the runtime's classes (the ones that carry a record).
+bool is_runtime_class(HWND hwnd);
 
 // ============================================================================
 // Events

@@ -22,9 +22,6 @@ namespace {
 constexpr int ICON_RESOURCE = 101;       // the program's icon, used for every runtime window
 constexpr int MDI_CLIENT_ID = 3244;      // child identifier of a frame's MDI client
 constexpr UINT MDI_FIRST_CHILD = 0x4050; // identifier of the first MDI child
-constexpr UINT_PTR MENU_CASCADE = 32773;
-constexpr UINT_PTR MENU_TILE = 32774;
-constexpr UINT_PTR MENU_ARRANGE = 32775;
 
 // ============================================================================
 // Internal helpers
@@ -53,9 +50,9 @@ ATOM register_class(const char* name, UINT style, HBRUSH background) {
 void make_mdi_client(WindowRecord* record) {
     HMENU bar = ::CreateMenu();
     HMENU window_menu = ::CreateMenu();
-    ::AppendMenuA(window_menu, MF_STRING, MENU_CASCADE, "&Cascade");
-    ::AppendMenuA(window_menu, MF_STRING, MENU_TILE, "&Tile");
-    ::AppendMenuA(window_menu, MF_STRING, MENU_ARRANGE, "&Arrange Icons");
+    ::AppendMenuA(window_menu, MF_STRING, MENU_MDI_CASCADE, "&Cascade");
+    ::AppendMenuA(window_menu, MF_STRING, MENU_MDI_TILE, "&Tile");
+    ::AppendMenuA(window_menu, MF_STRING, MENU_MDI_ARRANGE, "&Arrange Icons");
     ::AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(window_menu), "&Window");
     ::SetMenu(record->hwnd, bar);
 
@@ -257,10 +254,15 @@ WindowRecord* window_record(HWND hwnd) {
     }
     // NOTE: only the runtime's classes keep a record address in extra word 0; other
     // classes (MDICLIENT, BUTTON, ...) keep their own data there.
-    ATOM atom = static_cast<ATOM>(::GetClassWord(hwnd, GCW_ATOM));
-    if (atom == 0 ||
-        (atom != wnd_class_atom && atom != frame_class_atom && atom != dialog_class_atom)) {
+    if (!is_runtime_class(hwnd)) {
         return nullptr;
     }
     return reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, 0));
+}
+
+// True for a window of one of the runtime's classes (the ones that carry a record).
+bool is_runtime_class(HWND hwnd) {
+    ATOM atom = static_cast<ATOM>(::GetClassWord(hwnd, GCW_ATOM));
+    return atom != 0 &&
+           (atom == wnd_class_atom || atom == frame_class_atom || atom == dialog_class_atom);
 }
