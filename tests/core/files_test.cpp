@@ -6,24 +6,9 @@
 #include <vector>
 
 #include "runtime/core/core.h"
+#include "test_support.h"
 
 namespace {
-
-std::string temp_file(const char* name) {
-    char folder[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, folder);
-    return std::string(folder) + "tarrowind_files_" + std::to_string(::GetCurrentProcessId()) +
-           "_" + name;
-}
-
-void write_file(const std::string& path, const std::string& bytes) {
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(file);
-}
 
 std::string file_bytes(const std::string& path) {
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,

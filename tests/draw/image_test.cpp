@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/draw/draw.h"
+#include "test_support.h"
 
 namespace {
 
@@ -20,22 +21,6 @@ constexpr COLORREF GREEN = RGB(0, 255, 0);
 constexpr COLORREF BLUE = RGB(0, 0, 255);
 constexpr COLORREF YELLOW = RGB(255, 255, 0);
 constexpr COLORREF SENTINEL = RGB(255, 0, 255);
-
-std::string temp_file(const char* name) {
-    char folder[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, folder);
-    return std::string(folder) + "tarrowind_images_" + std::to_string(::GetCurrentProcessId()) +
-           "_" + name;
-}
-
-void write_bytes(const std::string& path, const std::string& bytes) {
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(file);
-}
 
 // A 24-bit BMP file in four quadrants: red, green over blue, yellow.
 void write_quadrant_bmp(const std::string& path, int32_t width, int32_t height) {
@@ -64,8 +49,8 @@ void write_quadrant_bmp(const std::string& path, int32_t width, int32_t height) 
     file.bfType = 0x4D42;
     file.bfOffBits = sizeof file + sizeof info;
     file.bfSize = file.bfOffBits + info.biSizeImage;
-    write_bytes(path, std::string(reinterpret_cast<char*>(&file), sizeof file) +
-                          std::string(reinterpret_cast<char*>(&info), sizeof info) + pixels);
+    write_file(path, std::string(reinterpret_cast<char*>(&file), sizeof file) +
+                         std::string(reinterpret_cast<char*>(&info), sizeof info) + pixels);
 }
 
 // A window with a backing bitmap, and its pixels read back.
@@ -97,12 +82,7 @@ struct ImageWindow : testing::Test {
         ::GetObjectA(record.backing_bitmap, sizeof bitmap, &bitmap);
         width = bitmap.bmWidth;
         height = bitmap.bmHeight;
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height; // top-down
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
+        BITMAPINFO info = top_down_info(width, height);
         pixels.assign(static_cast<size_t>(width) * height, 0);
         HDC screen = ::GetDC(nullptr);
         ::GetDIBits(screen, record.backing_bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
@@ -261,9 +241,9 @@ TEST_F(Images, ResourcePictures) {
 
 TEST(ImageLoad, LoadsThatFindNothing) {
     std::string text = temp_file("not_a_picture.bmp");
-    write_bytes(text, "These bytes are no picture at all, just some text.\r\n");
+    write_file(text, "These bytes are no picture at all, just some text.\r\n");
     std::string empty = temp_file("empty.bmp");
-    write_bytes(empty, "");
+    write_file(empty, "");
     std::string long_name(300, 'N');
     int32_t system_icon = 32512; // IDI_APPLICATION
     struct Case {

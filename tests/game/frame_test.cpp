@@ -3,6 +3,7 @@
 // back as pixels from the window's backing bitmap.
 // Relies on the fixture's real window and the pictures beside the test program.
 #include "game_fixture.h"
+#include "test_support.h"
 
 // ============================================================================
 // Internal helpers
@@ -23,12 +24,7 @@ struct Surface {
     Surface() {
         bitmap_size(game.main_window.backing_bitmap, &width, &height);
         pixels.resize(static_cast<size_t>(width) * height);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
+        BITMAPINFO info = top_down_info(width, height);
         HDC screen = ::GetDC(nullptr);
         ::GetDIBits(screen, game.main_window.backing_bitmap, 0, height, pixels.data(), &info,
                     DIB_RGB_COLORS);

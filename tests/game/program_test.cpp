@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "test_support.h"
 
 // ============================================================================
 // Internal helpers
@@ -22,25 +23,6 @@ struct RunningGame {
     PROCESS_INFORMATION process{};
     HWND window = nullptr;
 };
-
-struct WindowSearch {
-    DWORD process_id;
-    HWND found;
-};
-
-// The game's main window among the top-level windows of its own process.
-BOOL CALLBACK match_game_window(HWND window, LPARAM search_address) {
-    auto* search = reinterpret_cast<WindowSearch*>(search_address);
-    DWORD process_id = 0;
-    ::GetWindowThreadProcessId(window, &process_id);
-    char name[32] = {};
-    ::GetClassNameA(window, name, sizeof name);
-    if (process_id == search->process_id && std::strcmp(name, "KalvorineWndClass") == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 bool start_game(RunningGame& run) {
     // The game lies beside this test program, with its graphics and sound folders.
@@ -55,12 +37,10 @@ bool start_game(RunningGame& run) {
                           folder, &startup, &run.process)) {
         return false;
     }
-    WindowSearch search = {run.process.dwProcessId, nullptr};
-    for (int32_t i = 0; i < 200 && search.found == nullptr; ++i) {
+    for (int32_t i = 0; i < 200 && run.window == nullptr; ++i) {
         ::Sleep(50);
-        ::EnumWindows(match_game_window, reinterpret_cast<LPARAM>(&search));
+        run.window = game_window_of(run.process.dwProcessId);
     }
-    run.window = search.found;
     if (run.window == nullptr) { // never leave a game behind
         ::TerminateProcess(run.process.hProcess, 99);
         ::WaitForSingleObject(run.process.hProcess, 5000);
@@ -96,12 +76,7 @@ std::vector<uint32_t> read_client(HWND window, int32_t width, int32_t height) {
     HGDIOBJ previous = ::SelectObject(memory, bitmap);
     ::BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
     ::SelectObject(memory, previous);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = top_down_info(width, height);
     ::GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
     ::DeleteObject(bitmap);
     ::DeleteDC(memory);

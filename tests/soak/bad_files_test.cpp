@@ -15,6 +15,7 @@
 
 #include "census.h"
 #include "game/game.h"
+#include "test_support.h"
 
 // ============================================================================
 // Types
@@ -175,29 +176,6 @@ int64_t private_bytes() {
     return static_cast<int64_t>(counters.PrivateUsage);
 }
 
-// The main window of a process, or null.
-HWND window_of(DWORD process) {
-    struct Search {
-        DWORD process;
-        HWND found;
-    } search = {process, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM address) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(address);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            char name[64] = {};
-            ::GetClassNameA(window, name, sizeof name);
-            if (owner == s->process && std::strcmp(name, "KalvorineWndClass") == 0) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 // Start a program in its folder and wait for its main window.
 bool start_program(const std::string& folder, Running& run) {
     const std::string program = folder + "tarrowind.exe";
@@ -211,7 +189,7 @@ bool start_program(const std::string& folder, Running& run) {
     }
     for (int32_t i = 0; i < 300 && run.window == nullptr; ++i) {
         ::Sleep(20);
-        run.window = window_of(run.process.dwProcessId);
+        run.window = game_window_of(run.process.dwProcessId);
     }
     return run.window != nullptr;
 }

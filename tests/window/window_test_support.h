@@ -14,6 +14,7 @@
 
 #include "runtime/draw/draw.h"
 #include "runtime/window/window.h"
+#include "test_support.h"
 
 // ============================================================================
 // Recorded events
@@ -124,17 +125,6 @@ struct Pixels {
         return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
     }
 };
-
-inline BITMAPINFO top_down_info(int32_t w, int32_t h) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
 
 // The whole of a bitmap that is not selected into any context.
 inline Pixels read_bitmap(HBITMAP bitmap) {
