@@ -235,25 +235,27 @@ Timings time_shot_sound(int32_t plays) {
     return timings;
 }
 
+struct WindowSearch {
+    DWORD process;
+    HWND found;
+};
+// EnumWindows step (a stdcall routine, so that it also builds for 32-bit Windows).
+BOOL CALLBACK window_of_step(HWND window, LPARAM address) {
+    auto* s = reinterpret_cast<WindowSearch*>(address);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == s->process && ::IsWindowVisible(window) &&
+        (::GetWindowLongA(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION) {
+        s->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The visible top-level window of a process, or null.
 HWND window_of(DWORD process) {
-    struct Search {
-        DWORD process;
-        HWND found;
-    } search = {process, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM address) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(address);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            if (owner == s->process && ::IsWindowVisible(window) &&
-                (::GetWindowLongA(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search = {process, nullptr};
+    ::EnumWindows(window_of_step, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -40,25 +40,27 @@ inline BITMAPINFO top_down_info(int32_t w, int32_t h) {
     return info;
 }
 
+struct WindowSearch {
+    DWORD process;
+    HWND found;
+};
+// EnumWindows step (a stdcall routine, so that it also builds for 32-bit Windows).
+inline BOOL CALLBACK game_window_of_step(HWND window, LPARAM address) {
+    auto* s = reinterpret_cast<WindowSearch*>(address);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    char name[32] = {};
+    ::GetClassNameA(window, name, sizeof name);
+    if (owner == s->process && std::strcmp(name, "KalvorineWndClass") == 0) {
+        s->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The game's main window among the top-level windows of a process, or null.
 inline HWND game_window_of(DWORD process) {
-    struct Search {
-        DWORD process;
-        HWND found;
-    } search = {process, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM address) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(address);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            char name[32] = {};
-            ::GetClassNameA(window, name, sizeof name);
-            if (owner == s->process && std::strcmp(name, "KalvorineWndClass") == 0) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search = {process, nullptr};
+    ::EnumWindows(game_window_of_step, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }

@@ -117,6 +117,8 @@ struct PtrNode {
     PtrNode* prev; // the head for the first real node
     void* payload; // null in the head
 };
+// Three 32-bit words in a 32-bit build, three 64-bit words in a 64-bit one.
+static_assert(sizeof(PtrNode) == (sizeof(void*) == 8 ? 24 : 12));
 
 PtrNode* list_create();
 void* list_insert_after(PtrNode* node, void* payload);
@@ -132,6 +134,8 @@ struct ExitHook {
     ExitHookRoutine callback;
     intptr_t value; // passed to the callback
 };
+// Two 32-bit words in a 32-bit build, two 64-bit words in a 64-bit one.
+static_assert(sizeof(ExitHook) == (sizeof(void*) == 8 ? 16 : 8));
 // Register a routine to run at shut-down (hooks run newest first); -1 when out of memory.
 int32_t exit_hook_add(ExitHookRoutine callback, intptr_t value);
 

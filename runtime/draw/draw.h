@@ -66,6 +66,8 @@ void text_print(int32_t count, ...);
 // An image of one of the kinds below; 0 for none. The caller passes the same kind to
 // image_load and image_draw.
 using ImageHandle = uintptr_t;
+// One 32-bit value in a 32-bit build; it holds a handle, so it widens on 64-bit.
+static_assert(sizeof(ImageHandle) == (sizeof(void*) == 8 ? 8 : 4));
 constexpr int32_t IMAGE_BITMAP_KIND = 0;
 constexpr int32_t IMAGE_ICON_KIND = 1;
 constexpr int32_t IMAGE_CURSOR_KIND = 2;

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 // ============================================================================
@@ -44,6 +45,40 @@ struct WindowRecord {
     void* reserved_c;       // reserved, null
     HDC reserved_d;         // reserved, null
 };
+
+// The record's layout, checked in both widths: 26 consecutive 32-bit words in a 32-bit
+// build; in a 64-bit build handles, addresses and the handler widen to 8 bytes (with 4
+// bytes of padding after reserved_a). Any change to the record shows here in both.
+constexpr bool WIDE_WORDS = sizeof(void*) == 8;
+static_assert(sizeof(WindowRecord) == (WIDE_WORDS ? 160 : 104));
+static_assert(offsetof(WindowRecord, hwnd) == 0);
+static_assert(offsetof(WindowRecord, backing_bitmap) == (WIDE_WORDS ? 8 : 4));
+static_assert(offsetof(WindowRecord, font) == (WIDE_WORDS ? 16 : 8));
+static_assert(offsetof(WindowRecord, pen) == (WIDE_WORDS ? 24 : 12));
+static_assert(offsetof(WindowRecord, mdi_client) == (WIDE_WORDS ? 32 : 16));
+static_assert(offsetof(WindowRecord, current_pos) == (WIDE_WORDS ? 40 : 20));
+static_assert(offsetof(WindowRecord, bk_mode) == (WIDE_WORDS ? 48 : 28));
+static_assert(offsetof(WindowRecord, rop2) == (WIDE_WORDS ? 52 : 32));
+static_assert(offsetof(WindowRecord, pen_style) == (WIDE_WORDS ? 56 : 36));
+static_assert(offsetof(WindowRecord, pen_width) == (WIDE_WORDS ? 60 : 40));
+static_assert(offsetof(WindowRecord, bk_color) == (WIDE_WORDS ? 64 : 44));
+static_assert(offsetof(WindowRecord, back_color) == (WIDE_WORDS ? 68 : 48));
+static_assert(offsetof(WindowRecord, surface_flags) == (WIDE_WORDS ? 72 : 52));
+static_assert(offsetof(WindowRecord, is_dialog) == (WIDE_WORDS ? 76 : 56));
+static_assert(offsetof(WindowRecord, cursor) == (WIDE_WORDS ? 80 : 60));
+static_assert(offsetof(WindowRecord, erase_dc) == (WIDE_WORDS ? 88 : 64));
+static_assert(offsetof(WindowRecord, draw_dc) == (WIDE_WORDS ? 96 : 68));
+static_assert(offsetof(WindowRecord, draw_depth) == (WIDE_WORDS ? 104 : 72));
+static_assert(offsetof(WindowRecord, kind) == (WIDE_WORDS ? 108 : 76));
+static_assert(offsetof(WindowRecord, dialog_def) == (WIDE_WORDS ? 112 : 80));
+static_assert(offsetof(WindowRecord, reserved_a) == (WIDE_WORDS ? 120 : 84));
+static_assert(offsetof(WindowRecord, reserved_b) == (WIDE_WORDS ? 128 : 88));
+static_assert(offsetof(WindowRecord, handler) == (WIDE_WORDS ? 136 : 92));
+static_assert(offsetof(WindowRecord, reserved_c) == (WIDE_WORDS ? 144 : 96));
+static_assert(offsetof(WindowRecord, reserved_d) == (WIDE_WORDS ? 152 : 100));
+// Extra bytes of both window classes: word 0 holds the record's address.
+constexpr int32_t WINDOW_EXTRA_BYTES = sizeof(WindowRecord*);
+static_assert(WINDOW_EXTRA_BYTES == (WIDE_WORDS ? 8 : 4));
 
 constexpr uint32_t SURFACE_BACKING = 0x1;     // the window draws into backing_bitmap
 constexpr uint32_t SURFACE_FIT_CLIENT = 0x10; // the bitmap has the client size and is stretched
@@ -97,6 +132,17 @@ struct EventState {
     int32_t menu_id;            // last picked menu item
     int32_t notify_code;        // notification code of a control event
 };
+// Nine 32-bit words in a 32-bit build; the parameters and the record address widen on 64-bit.
+static_assert(sizeof(EventState) == (WIDE_WORDS ? 56 : 36));
+static_assert(offsetof(EventState, event_class) == (WIDE_WORDS ? 0 : 0));
+static_assert(offsetof(EventState, event_wparam) == (WIDE_WORDS ? 8 : 4));
+static_assert(offsetof(EventState, event_lparam) == (WIDE_WORDS ? 16 : 8));
+static_assert(offsetof(EventState, mouse_x) == (WIDE_WORDS ? 24 : 12));
+static_assert(offsetof(EventState, mouse_y) == (WIDE_WORDS ? 28 : 16));
+static_assert(offsetof(EventState, event_window) == (WIDE_WORDS ? 32 : 20));
+static_assert(offsetof(EventState, control_id) == (WIDE_WORDS ? 40 : 24));
+static_assert(offsetof(EventState, menu_id) == (WIDE_WORDS ? 44 : 28));
+static_assert(offsetof(EventState, notify_code) == (WIDE_WORDS ? 48 : 32));
 extern EventState event_state;
 
 constexpr int32_t EV_CLOSE_REQUEST = 32770; // WM_CLOSE

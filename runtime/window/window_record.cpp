@@ -35,7 +35,7 @@ ATOM register_class(const char* name, UINT style, HBRUSH background) {
     wc.style = style;
     wc.lpfnWndProc = window_procedure;
     wc.cbClsExtra = 0;
-    wc.cbWndExtra = sizeof(void*); // the record's address
+    wc.cbWndExtra = WINDOW_EXTRA_BYTES; // the record's address
     wc.hInstance = module;
     wc.hIcon = ::LoadIconA(module, MAKEINTRESOURCEA(ICON_RESOURCE));
     if (wc.hIcon == nullptr) {

@@ -1,0 +1,4 @@
+# Cross toolchain: 32-bit Windows executables built on Linux with MinGW-w64.
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(TOOLCHAIN_PREFIX i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
