@@ -249,6 +249,7 @@ int32_t file_open(HANDLE* file, TypeTag tag, const char* name, const char* mode)
 int32_t file_close(HANDLE* file, TypeTag tag);
 // Read bytes (binary), a line (text into a string) or a number (text into a numeric
 // destination). count: bytes for binary reads; for line reads, the destination's
-// capacity in bytes, terminator included. 0 when something was read, -1 otherwise.
+// capacity in bytes, terminator included (0: a string variable of 256). Integers round
+// ties to even and stop at their type's limits. 0 when something was read, -1 otherwise.
 int32_t file_read(HANDLE* file, TypeTag tag, void* destination, TypeTag destination_tag,
                   uint32_t count);

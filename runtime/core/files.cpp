@@ -4,6 +4,7 @@
 // of wrong file variables. Leaves writing and seeking to callers' own platform calls.
 #include "runtime/core/core.h"
 
+#include <cfloat>
 #include <cmath>
 
 // ============================================================================
@@ -42,8 +43,11 @@ constexpr OpenMode OPEN_MODES[] = {
     {"a", false, READ_WRITE, FILE_SHARE_READ, OPEN_ALWAYS, true},
 };
 
-constexpr DWORD LINE_CHUNK = 128;    // bytes read at a time for line reads
-constexpr int32_t NUMBER_LIMIT = 40; // characters of a number's text
+constexpr DWORD LINE_CHUNK = 128;         // bytes read at a time for line reads
+constexpr int32_t NUMBER_LIMIT = 40;      // characters of a number's text
+constexpr uint32_t STRING_CAPACITY = 256; // a string variable: 255 characters and the NUL
+constexpr double TWO_TO_63 = 9223372036854775808.0;
+constexpr double TWO_TO_64 = 18446744073709551616.0;
 
 } // namespace
 
@@ -143,17 +147,43 @@ bool read_number_text(HANDLE file, char* text) {
     return true;
 }
 
+// Round to the nearest integer in the floating-point mode set at start-up (ties to even),
+// clamped to the signed 64-bit range: -2^63 and 2^63 - 1 at the limits.
 int64_t round_to_int64(double value) {
     if (!(value == value)) {
         return 0;
     }
-    if (value >= 9.2e18) {
+    const double whole = std::nearbyint(value);
+    if (whole >= TWO_TO_63) {
         return INT64_MAX;
     }
-    if (value <= -9.2e18) {
+    if (whole <= -TWO_TO_63) {
         return INT64_MIN;
     }
-    return std::llround(value);
+    return static_cast<int64_t>(whole);
+}
+
+// The same for the unsigned 64-bit range: 0 and 2^64 - 1 at the limits.
+uint64_t round_to_uint64(double value) {
+    const double whole = std::nearbyint(value);
+    if (!(whole > 0.0)) {
+        return 0;
+    }
+    if (whole >= TWO_TO_64) {
+        return UINT64_MAX;
+    }
+    return static_cast<uint64_t>(whole);
+}
+
+// Narrow to single precision; values beyond its range stop at its largest magnitude.
+float to_single(double value) {
+    if (value > FLT_MAX) {
+        return FLT_MAX;
+    }
+    if (value < -FLT_MAX) {
+        return -FLT_MAX;
+    }
+    return static_cast<float>(value);
 }
 
 void store_number(void* destination, int32_t code, double value) {
@@ -167,14 +197,16 @@ void store_number(void* destination, int32_t code, double value) {
         *static_cast<int16_t*>(destination) = static_cast<int16_t>(round_to_int64(value));
         break;
     case TYPE_SINGLE:
-        *static_cast<float*>(destination) = static_cast<float>(value);
+        *static_cast<float*>(destination) = to_single(value);
         break;
     case TYPE_DOUBLE:
         *static_cast<double*>(destination) = value;
         break;
     case TYPE_INT64:
-    case TYPE_UINT64:
         *static_cast<int64_t*>(destination) = round_to_int64(value);
+        break;
+    case TYPE_UINT64:
+        *static_cast<uint64_t*>(destination) = round_to_uint64(value);
         break;
     default:
         *static_cast<int32_t*>(destination) = static_cast<int32_t>(round_to_int64(value));
@@ -258,6 +290,11 @@ int32_t file_read(HANDLE* file, TypeTag tag, void* destination, TypeTag destinat
         return read_binary(*file, destination, destination_code, count);
     case TEXT_FILE:
         if (destination_code == TYPE_STRING) {
+            // The count is for binary reads; a caller that gives none reads into a
+            // string variable of the usual capacity.
+            if (count == 0) {
+                count = STRING_CAPACITY;
+            }
             if (count < 2) {
                 return -1;
             }

@@ -66,6 +66,8 @@ int32_t image_draw(WindowRecord* record, ImageHandle image, int32_t kind, int32_
     }
     HDC dc = begin_draw(record);
     if (dc == nullptr) {
+        // No context to draw on, but drawing was opened: close it again.
+        end_draw(record, dc, 1);
         return 0;
     }
     // The caller passes the kind it loaded with; the load-time modifier bits draw nothing.

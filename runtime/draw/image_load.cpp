@@ -40,8 +40,30 @@ constexpr DWORD STRING_VARIABLE_SIZE = 255; // bytes of a string variable, termi
 
 namespace {
 
+constexpr uintptr_t RESOURCE_NUMBER_LIMIT = 0x10000; // resource numbers have 16 bits
+
 bool tag_has_variable(TypeTag tag) {
     return (tag >> 16) != 0;
+}
+
+// The resource number of a code-2 or code-19 argument (read from the variable when the
+// tag says so); false when there is none or it is 0x10000 or more, which names no
+// resource of the program.
+bool resource_number(const void* argument, TypeTag tag, WORD* number) {
+    uintptr_t value = 0;
+    if (tag_has_variable(tag)) {
+        if (argument == nullptr) {
+            return false;
+        }
+        value = *static_cast<const uint32_t*>(argument);
+    } else {
+        value = reinterpret_cast<uintptr_t>(argument);
+    }
+    if (value >= RESOURCE_NUMBER_LIMIT) {
+        return false;
+    }
+    *number = static_cast<WORD>(value);
+    return true;
 }
 
 // Fill id from a typed resource name or type; false for a kind that names nothing.
@@ -56,13 +78,11 @@ bool resolve_resource_id(const void* argument, TypeTag tag, ResourceId* id) {
         return true;
     case TYPE_INT:
     case TYPE_UINT: {
-        if (tag_has_variable(tag) && argument == nullptr) {
+        WORD number = 0;
+        if (!resource_number(argument, tag, &number)) {
             return false;
         }
-        int32_t number = tag_has_variable(tag)
-                             ? *static_cast<const int32_t*>(argument)
-                             : static_cast<int32_t>(reinterpret_cast<intptr_t>(argument));
-        id->id = MAKEINTRESOURCEA(static_cast<WORD>(number));
+        id->id = MAKEINTRESOURCEA(number);
         return true;
     }
     case TYPE_WORD: {
@@ -167,13 +187,11 @@ ImageHandle image_load(const void* name, TypeTag tag, int32_t kind) {
         break;
     case TYPE_INT:
     case TYPE_UINT: {
-        if (tag_has_variable(tag) && name == nullptr) {
+        WORD number = 0;
+        if (!resource_number(name, tag, &number)) {
             return 0;
         }
-        int32_t number = tag_has_variable(tag)
-                             ? *static_cast<const int32_t*>(name)
-                             : static_cast<int32_t>(reinterpret_cast<intptr_t>(name));
-        source = MAKEINTRESOURCEA(static_cast<WORD>(number));
+        source = MAKEINTRESOURCEA(number);
         is_number = true;
         module = ::GetModuleHandleA(nullptr);
         break;
@@ -272,11 +290,13 @@ int32_t resource_load(const void* name, TypeTag name_tag, const void* type, Type
     }
     case TYPE_INT:
     case TYPE_UINT:
-        if (!tag_has_variable(destination_tag)) {
+        // A 32-bit variable receives the address only where addresses have 32 bits;
+        // elsewhere it cannot hold one, and the copy fails rather than write past it.
+        if (!tag_has_variable(destination_tag) || sizeof(bytes) > sizeof(uint32_t)) {
             return 0;
         }
-        // The variable receives an address, so it is pointer-sized on 64-bit.
-        *static_cast<const void**>(destination) = bytes;
+        *static_cast<uint32_t*>(destination) =
+            static_cast<uint32_t>(reinterpret_cast<uintptr_t>(bytes));
         return 1;
     case TYPE_BLOCK: {
         void* block = nullptr;

@@ -4,6 +4,7 @@
 // decimal conversions and decimal_places. Images are drawn by image_draw.cpp.
 #include "runtime/draw/draw.h"
 
+#include <cfloat>
 #include <cstdarg>
 #include <cstdio>
 
@@ -160,7 +161,14 @@ void text_print(int32_t count, ...) {
         case PRINT_INT:
             print_append(&text, "%d ", va_arg(args, int));
             break;
-        case PRINT_SINGLE:
+        case PRINT_SINGLE: {
+            // A single-precision item prints as its float value, whatever the caller passed.
+            double value = va_arg(args, double);
+            value = value > FLT_MAX ? FLT_MAX : value < -FLT_MAX ? -FLT_MAX : value;
+            print_append(&text, "% .*f", decimal_places,
+                         static_cast<double>(static_cast<float>(value)));
+            break;
+        }
         case PRINT_DOUBLE:
             print_append(&text, "% .*f", decimal_places, va_arg(args, double));
             break;

@@ -102,12 +102,19 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         result = paint_window(hwnd, wparam, lparam);
     } else if (message == WM_ERASEBKGND) {
         result = erase_background(hwnd, reinterpret_cast<HDC>(wparam), lparam);
-    } else if (is_reflected_colour_message(message) && lparam != 0) {
-        return ::SendMessageA(reinterpret_cast<HWND>(lparam), WM_CTLCOLOR_REFLECTED, wparam,
-                              lparam);
-    } else if (message == WM_DRAWITEM && wparam != 0) {
-        return ::SendMessageA(::GetDlgItem(hwnd, static_cast<int>(wparam)), WM_DRAWITEM, wparam,
-                              lparam);
+    } else if (is_reflected_colour_message(message)) {
+        // The control answers its own colours; without one the default procedure does.
+        if (lparam != 0) {
+            return ::SendMessageA(reinterpret_cast<HWND>(lparam), WM_CTLCOLOR_REFLECTED, wparam,
+                                  lparam);
+        }
+    } else if (message == WM_DRAWITEM) {
+        // Likewise owner drawing: the control draws itself, and identifier 0 (a menu item)
+        // is left to the default procedure.
+        if (wparam != 0) {
+            return ::SendMessageA(::GetDlgItem(hwnd, static_cast<int>(wparam)), WM_DRAWITEM, wparam,
+                                  lparam);
+        }
     } else if (record != nullptr) {
         if (message == WM_SIZE) {
             if (record->surface_flags & SURFACE_FIT_CLIENT) {

@@ -86,6 +86,12 @@ int32_t close_window(WindowRecord* record) {
         return 0;
     }
     HWND hwnd = record->hwnd;
+    // The record counts as closed from here on: a handler that calls close_window again
+    // from WM_DESTROY or WM_NCDESTROY finds it closed and does nothing, so the window is
+    // destroyed once and the objects below are deleted once. The handles are taken now,
+    // since such a handler may open the record again for a new window.
+    record->hwnd = nullptr;
+    const HGDIOBJ owned[] = {record->backing_bitmap, record->pen, record->font};
     // A handler may close its window between begin_draw and end_draw: give the open
     // context back first, or the bitmap, pen and font selected into it cannot be deleted.
     if (record->draw_dc != nullptr) {
@@ -103,7 +109,7 @@ int32_t close_window(WindowRecord* record) {
         ::DestroyAcceleratorTable(table);
         ::RemovePropA(hwnd, ACCEL_PROPERTY);
     }
-    // Destruction messages still reach the handler: the record stays attached.
+    // Destruction messages still reach the handler: the record stays attached to the window.
     HWND parent = ::GetParent(hwnd);
     if (parent != nullptr && mdi_client_atom != 0 &&
         ::GetClassWord(parent, GCW_ATOM) == mdi_client_atom) {
@@ -111,16 +117,12 @@ int32_t close_window(WindowRecord* record) {
     } else {
         ::DestroyWindow(hwnd);
     }
-    record->hwnd = nullptr;
-    // The handles stay in the record as they were; open_window overwrites them.
-    if (record->backing_bitmap != nullptr) {
-        ::DeleteObject(record->backing_bitmap);
-    }
-    if (record->pen != nullptr) {
-        ::DeleteObject(record->pen);
-    }
-    if (record->font != nullptr) {
-        ::DeleteObject(record->font);
+    // Bitmap, then pen, then font. The handles stay in the record as they were;
+    // open_window overwrites them.
+    for (HGDIOBJ object : owned) {
+        if (object != nullptr) {
+            ::DeleteObject(object);
+        }
     }
     return 0;
 }

@@ -106,7 +106,8 @@ extern WindowRecord* creating_record; // the record whose CreateWindowExA is in 
 
 // Register the runtime's window classes that are not registered yet.
 void register_window_classes();
-// Open the platform window for a record; 1 when the window exists, 0 otherwise.
+// Open the platform window for a closed record; 1 when the window exists, 0 when it could
+// not be made or the record still holds an open window.
 int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
                     uint32_t flags, WindowRecord* parent, const char* caption,
                     WindowHandler handler);

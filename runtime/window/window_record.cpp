@@ -71,17 +71,25 @@ void make_mdi_client(WindowRecord* record) {
     }
 }
 
-// Copy a context's default pen, font and text state into the record.
+// Copy a context's default pen, font and text state into the record. A pen or font the
+// record already owns was made by drawing from a creation handler: it is replaced, so
+// it is deleted.
 void copy_drawing_state(WindowRecord* record, HDC dc) {
     POINT pos = {};
     ::GetCurrentPositionEx(dc, &pos);
     record->current_pos = pos;
     LOGPEN pen = {};
     if (::GetObjectA(::GetCurrentObject(dc, OBJ_PEN), sizeof(pen), &pen) != 0) {
+        if (record->pen != nullptr) {
+            ::DeleteObject(record->pen);
+        }
         record->pen = ::CreatePenIndirect(&pen);
     }
     LOGFONTA font = {};
     if (::GetObjectA(::GetCurrentObject(dc, OBJ_FONT), sizeof(font), &font) != 0) {
+        if (record->font != nullptr) {
+            ::DeleteObject(record->font);
+        }
         record->font = ::CreateFontIndirectA(&font);
     }
     record->bk_mode = ::GetBkMode(dc);
@@ -159,7 +167,9 @@ void register_window_classes() {
 int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
                     uint32_t flags, WindowRecord* parent, const char* caption,
                     WindowHandler handler) {
-    if (record == nullptr) {
+    // A record that still holds an open window is refused: opening over it would lose
+    // that window and what the record owns. The program closes it first.
+    if (record == nullptr || record->hwnd != nullptr) {
         return 0;
     }
     register_window_classes();

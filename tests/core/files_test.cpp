@@ -2,6 +2,9 @@
 // the reports for wrong file variables (answered by a recording responder).
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -156,43 +159,71 @@ TEST(Files, LongLinesAreSplitByCapacity) {
     std::vector<std::string> expected = {"abcd", "efgh", "ij", "xyz", "1234"};
     EXPECT_EQ(read_lines(path, 5), expected);
 
+    // Count 1 holds no character; count 0 is a string variable of the usual 255
+    // characters and terminator.
+    write_file(path, std::string(300, 'L') + "\nend\n");
     HANDLE file = nullptr;
     ASSERT_EQ(file_open(&file, TAG_TEXT_FILE, path.c_str(), "R"), 0);
-    char line[4] = {'#', '#', '#', '#'};
-    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, line, TAG_STRING, 0), -1);
-    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, line, TAG_STRING, 1), -1);
+    std::vector<char> line(256 + 8, '#');
+    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, line.data(), TAG_STRING, 1), -1);
     EXPECT_EQ(line[0], '#');
-    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, line, TAG_STRING, 2), 0);
-    EXPECT_STREQ(line, "a");
+    const std::string parts[] = {std::string(255, 'L'), std::string(45, 'L'), "end"};
+    for (const std::string& part : parts) {
+        EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, line.data(), TAG_STRING, 0), 0);
+        EXPECT_EQ(std::string(line.data()), part);
+        EXPECT_EQ(line[256], '#') << "written past 256 bytes";
+    }
+    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, line.data(), TAG_STRING, 0), -1);
     file_close(&file, TAG_TEXT_FILE);
     ::DeleteFileA(path.c_str());
 }
 
-TEST(Files, Numbers) {
+// The bytes a value of type T leaves in memory.
+template <typename T> std::string bytes_of(T value) {
+    return std::string(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+TEST(Files, NumbersRoundToEvenAndClampAtTheLimits) {
+    struct Case {
+        const char* text;
+        int32_t code;
+        std::string stored; // the destination's bytes afterwards
+    } cases[] = {
+        {"abc -12.5;", TYPE_DOUBLE, bytes_of(-12.5)},
+        {"x 0.25", TYPE_SINGLE, bytes_of(0.25f)},
+        {"7.5", TYPE_INT, bytes_of(int32_t{8})},
+        {"2.5", TYPE_INT, bytes_of(int32_t{2})}, // ties go to the even neighbour
+        {"3.5", TYPE_UINT, bytes_of(uint32_t{4})},
+        {"-2.5", TYPE_BYTE, bytes_of(int8_t{-2})},
+        {"-3.5", TYPE_WORD, bytes_of(int16_t{-4})},
+        {"0.5", 31, bytes_of(int8_t{0})},
+        {"300", 30, bytes_of(int16_t{300})},
+        {"1234567890123", TYPE_INT64, bytes_of(int64_t{1234567890123})},
+        {"9210000000000000000", TYPE_INT64, bytes_of(int64_t{9210000000000000000})},
+        {"9300000000000000000", TYPE_INT64, bytes_of(INT64_MAX)},
+        {"-9300000000000000000", TYPE_INT64, bytes_of(INT64_MIN)},
+        {"-12.5", TYPE_INT64, bytes_of(int64_t{-12})},
+        {"9300000000000000000", TYPE_UINT64, bytes_of(uint64_t{9300000000000000000u})},
+        {"18000000000000000000", TYPE_UINT64, bytes_of(uint64_t{18000000000000000000u})},
+        {"20000000000000000000", TYPE_UINT64, bytes_of(UINT64_MAX)},
+        {"-7", TYPE_UINT64, bytes_of(uint64_t{0})},
+        {"400000000000000000000000000000000000000", TYPE_SINGLE, bytes_of(FLT_MAX)},
+        {"-400000000000000000000000000000000000000", TYPE_SINGLE, bytes_of(-FLT_MAX)},
+    };
     std::string path = temp_file("numbers.txt");
-    write_file(path, "abc -12.5; x 7.5 300 -2.5 1234567890123 0.25");
-    HANDLE file = nullptr;
-    ASSERT_EQ(file_open(&file, TAG_TEXT_FILE, path.c_str(), "r"), 0);
-    double real = 0;
-    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, &real, type_tag(TYPE_DOUBLE), 0), 0);
-    EXPECT_DOUBLE_EQ(real, -12.5);
-    int32_t whole = 0;
-    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, &whole, type_tag(TYPE_INT), 0), 0);
-    EXPECT_EQ(whole, 8); // 7.5 rounds to nearest
-    int16_t word = 0;
-    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, &word, type_tag(TYPE_WORD), 0), 0);
-    EXPECT_EQ(word, 300);
-    int8_t byte = 0;
-    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, &byte, type_tag(TYPE_BYTE), 0), 0);
-    EXPECT_EQ(byte, -3);
-    int64_t big = 0;
-    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, &big, type_tag(TYPE_INT64), 0), 0);
-    EXPECT_EQ(big, 1234567890123LL);
-    float single = 0;
-    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, &single, type_tag(TYPE_SINGLE), 0), 0);
-    EXPECT_FLOAT_EQ(single, 0.25f);
-    EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, &real, type_tag(TYPE_DOUBLE), 0), -1);
-    file_close(&file, TAG_TEXT_FILE);
+    for (const Case& c : cases) {
+        write_file(path, c.text);
+        HANDLE file = nullptr;
+        ASSERT_EQ(file_open(&file, TAG_TEXT_FILE, path.c_str(), "r"), 0);
+        char destination[16];
+        std::memset(destination, 0x5A, sizeof destination);
+        EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, destination, type_tag(c.code), 0), 0) << c.text;
+        EXPECT_EQ(std::string(destination, c.stored.size()), c.stored)
+            << c.text << " into code " << c.code;
+        EXPECT_EQ(destination[c.stored.size()], 0x5A) << c.text << ": written past the value";
+        EXPECT_EQ(file_read(&file, TAG_TEXT_FILE, destination, type_tag(c.code), 0), -1);
+        file_close(&file, TAG_TEXT_FILE);
+    }
     ::DeleteFileA(path.c_str());
 }
 

@@ -212,6 +212,11 @@ TEST_F(Images, ResourcePictures) {
         {"by name", "TESTPICTURE", TAG_STRING},
         {"by number", reinterpret_cast<const void*>(intptr_t{7}), TypeTag{TYPE_INT}},
         {"by number variable", &number, type_tag(TYPE_UINT)},
+        // Every number below 0x10000 is a number, also from 0x7FFF up.
+        {"by number 0x7FFE", reinterpret_cast<const void*>(intptr_t{0x7FFE}), TypeTag{TYPE_INT}},
+        {"by number 0x7FFF", reinterpret_cast<const void*>(intptr_t{0x7FFF}), TypeTag{TYPE_UINT}},
+        {"by number 0x8000", reinterpret_cast<const void*>(intptr_t{0x8000}), TypeTag{TYPE_INT}},
+        {"by number 0xFFFF", reinterpret_cast<const void*>(intptr_t{0xFFFF}), TypeTag{TYPE_UINT}},
     };
     for (const Source& s : sources) {
         ImageHandle picture = image_load(s.name, s.tag, IMAGE_PICTURE);
@@ -246,6 +251,10 @@ TEST(ImageLoad, LoadsThatFindNothing) {
     write_file(empty, "");
     std::string long_name(300, 'N');
     int32_t system_icon = 32512; // IDI_APPLICATION
+    // Numbers of 0x10000 and more name nothing, whatever their low 16 bits name.
+    int32_t wide_icon = 0x10000 + 32512;
+    int32_t wide_picture = 0x10007;
+    int32_t minus_one = -1;
     struct Case {
         const char* what;
         const void* name;
@@ -261,6 +270,12 @@ TEST(ImageLoad, LoadsThatFindNothing) {
         {"metafile by number", &system_icon, type_tag(TYPE_INT), IMAGE_METAFILE},
         {"unknown kind", text.c_str(), TAG_STRING, 9},
         {"unnamed kind of name", text.c_str(), TAG_BLOCK, IMAGE_PICTURE},
+        {"system icon number above 16 bits", &wide_icon, type_tag(TYPE_INT),
+         IMAGE_ICON_KIND | IMAGE_SYSTEM},
+        {"picture number above 16 bits", &wide_picture, type_tag(TYPE_UINT), IMAGE_PICTURE},
+        {"picture number above 16 bits, by value", reinterpret_cast<const void*>(intptr_t{0x10007}),
+         TypeTag{TYPE_INT}, IMAGE_PICTURE},
+        {"number -1", &minus_one, type_tag(TYPE_INT), IMAGE_PICTURE},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(image_load(c.name, c.tag, c.kind), 0u) << c.what;
@@ -268,6 +283,46 @@ TEST(ImageLoad, LoadsThatFindNothing) {
     // Nothing stayed open on the files that were tried.
     EXPECT_TRUE(::DeleteFileA(text.c_str()));
     EXPECT_TRUE(::DeleteFileA(empty.c_str()));
+}
+
+TEST(ResourceLoad, NumberedNamesAndAddressVariables) {
+    // A 32-bit variable (codes 2 and 19) can hold an address only where addresses have 32
+    // bits; elsewhere the copy fails and leaves the variable alone. Code 16 always works.
+    const bool address_fits = sizeof(void*) <= sizeof(uint32_t);
+    for (uint32_t number : {7u, 0x7FFEu, 0x7FFFu, 0x8000u, 0xFFFFu}) {
+        SCOPED_TRACE(number);
+        const void* address = nullptr;
+        ASSERT_EQ(resource_load(&number, type_tag(TYPE_UINT), "RTIMAGE", TAG_STRING, &address,
+                                type_tag(TYPE_POINTER)),
+                  1);
+        ASSERT_NE(address, nullptr);
+        EXPECT_EQ(std::string(static_cast<const char*>(address), 2), "BM");
+        for (int32_t code : {TYPE_INT, TYPE_UINT}) {
+            uint32_t variable[2] = {0x5A5A5A5Au, 0x5A5A5A5Au};
+            EXPECT_EQ(resource_load(reinterpret_cast<const void*>(uintptr_t{number}),
+                                    TypeTag{TYPE_INT}, "RTIMAGE", TAG_STRING, variable,
+                                    type_tag(code)),
+                      address_fits ? 1 : 0)
+                << code;
+            const uint32_t expected =
+                address_fits ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(address))
+                             : 0x5A5A5A5Au;
+            EXPECT_EQ(variable[0], expected) << code;
+            EXPECT_EQ(variable[1], 0x5A5A5A5Au) << code << ": written past the variable";
+        }
+    }
+    // Names of 0x10000 and more are no resource numbers of the program.
+    void* block = nullptr;
+    for (int32_t number : {0x10007, 0x17FFE, -1}) {
+        EXPECT_EQ(
+            resource_load(&number, type_tag(TYPE_INT), "RTIMAGE", TAG_STRING, &block, TAG_BLOCK), 0)
+            << number;
+        EXPECT_EQ(resource_load(reinterpret_cast<const void*>(static_cast<intptr_t>(number)),
+                                TypeTag{TYPE_UINT}, "RTIMAGE", TAG_STRING, &block, TAG_BLOCK),
+                  0)
+            << number;
+    }
+    EXPECT_EQ(block, nullptr);
 }
 
 TEST(ImageLoad, SystemIconAtDefaultSize) {
@@ -285,9 +340,22 @@ TEST(ImageLoad, SystemIconAtDefaultSize) {
     }
 }
 
-TEST(ImageDraw, ClosedWindowDrawsNothing) {
+TEST(ImageDraw, WithoutAContextDrawingStaysClosed) {
     WindowRecord closed = {};
     EXPECT_EQ(image_draw(&closed, 1, IMAGE_PICTURE, 0, 0, 20, 20, 0), 0);
+    EXPECT_EQ(closed.draw_depth, 0);
+
+    // A window without backing whose context cannot be had: begin_draw gives no context,
+    // and the closing end_draw must still run, or draw_depth stays 1 with no draw_dc.
+    WindowRecord lost = {};
+    ASSERT_EQ(open_window(&lost, 0, 0, 100, 80, WF_NO_BACKING, nullptr, "Lost", nullptr), 1);
+    ::DestroyWindow(lost.hwnd); // behind the runtime's back: the record still names it
+    for (int32_t kind : {IMAGE_PICTURE, IMAGE_BITMAP_KIND, IMAGE_ICON_KIND}) {
+        EXPECT_EQ(image_draw(&lost, 0, kind, 0, 0, 20, 20, 0), 0);
+        EXPECT_EQ(lost.draw_depth, 0) << kind;
+        EXPECT_EQ(lost.draw_dc, nullptr) << kind;
+    }
+    close_window(&lost);
 }
 
 TEST_F(Images, MetafilesStretchedIntoTheRectangle) {

@@ -36,10 +36,13 @@ const PixelCase filled_ring[] = {
     {40, 50, NO_COLOR}, {50, 50, NO_COLOR}, {29, 29, NO_COLOR},
 };
 
+// Carry out the window's pending first paint, so that later paints repaint only what
+// the test invalidates; true when it shows the background.
 bool screen_ready(HWND hwnd, COLORREF background) {
-    Pixels px =
-        poll_screen(hwnd, 0, 0, 4, 4, [&](const Pixels& p) { return p.at(1, 1) == background; });
-    return px.at(1, 1) == background;
+    ::UpdateWindow(hwnd);
+    pump_for(20);
+    return !::GetUpdateRect(hwnd, nullptr, FALSE) &&
+           read_window(hwnd, 0, 0, 4, 4).at(1, 1) == background;
 }
 
 TEST_F(Surface, FilledRectangleCoversExactlyItsPixels) {
@@ -48,10 +51,10 @@ TEST_F(Surface, FilledRectangleCoversExactlyItsPixels) {
     ASSERT_TRUE(screen_ready(r.hwnd, bg));
     draw_rect(&r, 30, 30, 20, 20, GREY, BLACK);
 
+    // On the window as soon as draw_rect returns, with nothing pumped in between.
+    expect_pixels(read_window(r.hwnd, 25, 25, 30, 30), filled_ring, std::size(filled_ring), bg, 25,
+                  25);
     expect_pixels(read_bitmap(r.backing_bitmap), filled_ring, std::size(filled_ring), bg);
-    Pixels screen =
-        poll_screen(r.hwnd, 25, 25, 30, 30, [](const Pixels& p) { return p.at(15, 15) == BLACK; });
-    expect_pixels(screen, filled_ring, std::size(filled_ring), bg, 25, 25);
 }
 
 TEST_F(Surface, OutlineChoices) {
@@ -71,17 +74,9 @@ TEST_F(Surface, DrawingRepaintsOnlyItsRectangle) {
     ASSERT_TRUE(screen_ready(r.hwnd, r.back_color & 0xFFFFFF));
     // Paint the screen behind the runtime's back; only the drawn rectangle may be
     // copied over it from the backing bitmap.
-    HDC dc = ::GetDC(r.hwnd);
-    HBRUSH red = ::CreateSolidBrush(RED);
-    RECT all = {0, 0, 300, 150};
-    ::FillRect(dc, &all, red);
-    ::DeleteObject(red);
-    ::ReleaseDC(r.hwnd, dc);
-    poll_screen(r.hwnd, 0, 0, 100, 100, [](const Pixels& p) { return p.at(70, 70) == RED; });
-
+    paint_behind(r.hwnd, {0, 0, 300, 150}, RED);
     draw_rect(&r, 40, 40, 10, 10, BLUE, BLUE);
-    Pixels px =
-        poll_screen(r.hwnd, 0, 0, 100, 100, [](const Pixels& p) { return p.at(45, 45) == BLUE; });
+    Pixels px = read_window(r.hwnd, 0, 0, 100, 100);
     const PixelCase cases[] = {
         {40, 40, BLUE}, {49, 49, BLUE}, {45, 45, BLUE}, {5, 5, RED},
         {38, 45, RED},  {52, 45, RED},  {45, 52, RED},  {90, 90, RED},
@@ -91,9 +86,18 @@ TEST_F(Surface, DrawingRepaintsOnlyItsRectangle) {
 
 TEST_F(Surface, MoveToStoresPositionWithoutDrawing) {
     WindowRecord& r = open(0, 0, 320, 200, 0);
+    const COLORREF bg = r.back_color & 0xFFFFFF;
+    ASSERT_TRUE(screen_ready(r.hwnd, bg));
     Pixels before = read_bitmap(r.backing_bitmap);
     HPEN pen = r.pen;
+    // A pending repaint is carried out before move_to returns.
+    paint_behind(r.hwnd, {0, 0, 50, 50}, RED);
+    RECT pending = {10, 10, 20, 20};
+    ::InvalidateRect(r.hwnd, &pending, FALSE);
     move_to(&r, 17, 23);
+    Pixels px = read_window(r.hwnd, 0, 0, 50, 50);
+    EXPECT_EQ(color_text(px.at(15, 15)), color_text(bg));
+    EXPECT_EQ(color_text(px.at(25, 25)), color_text(RED)) << "nothing else was repainted";
     EXPECT_EQ(r.current_pos.x, 17);
     EXPECT_EQ(r.current_pos.y, 23);
     EXPECT_TRUE(read_bitmap(r.backing_bitmap).bgr == before.bgr);
@@ -112,9 +116,7 @@ TEST_F(Surface, NestedPairsShareOneContext) {
     draw_rect(&r, 10, 10, 20, 20, RED, RED);
     EXPECT_EQ(r.draw_dc, outer);
     EXPECT_EQ(r.draw_depth, 1);
-    Pixels px =
-        poll_screen(r.hwnd, 0, 0, 40, 40, [](const Pixels& p) { return p.at(20, 20) == RED; });
-    EXPECT_EQ(color_text(px.at(20, 20)), color_text(RED));
+    EXPECT_EQ(color_text(read_window(r.hwnd, 0, 0, 40, 40).at(20, 20)), color_text(RED));
 
     EXPECT_EQ(begin_draw(&r), outer);
     EXPECT_EQ(r.draw_depth, 2);
@@ -179,8 +181,7 @@ TEST_F(Surface, ScaledSurfaceIsStretchedToTheClient) {
     pump_for(50);
 
     draw_rect(&r, 10, 10, 20, 20, BLUE, BLUE);
-    Pixels px =
-        poll_screen(r.hwnd, 0, 0, 100, 100, [](const Pixels& p) { return p.at(40, 40) == BLUE; });
+    Pixels px = read_window(r.hwnd, 0, 0, 100, 100);
     EXPECT_EQ(color_text(px.at(25, 25)), color_text(BLUE)); // bitmap 12,12
     EXPECT_EQ(color_text(px.at(55, 55)), color_text(BLUE)); // bitmap 27,27
     EXPECT_EQ(color_text(px.at(10, 10)), color_text(r.back_color & 0xFFFFFF));
@@ -210,8 +211,7 @@ TEST_F(Surface, DrawingInsideEraseGoesOntoTheEraseContext) {
     react_to_event = nullptr;
     EXPECT_TRUE(erase_context_used);
     EXPECT_EQ(r.erase_dc, nullptr);
-    Pixels px =
-        poll_screen(r.hwnd, 0, 0, 30, 30, [](const Pixels& p) { return p.at(10, 10) == GREEN; });
+    Pixels px = read_window(r.hwnd, 0, 0, 30, 30);
     EXPECT_EQ(color_text(px.at(10, 10)), color_text(GREEN));
     EXPECT_EQ(color_text(px.at(20, 20)), color_text(r.back_color & 0xFFFFFF));
 }
@@ -220,9 +220,7 @@ TEST_F(Surface, WindowWithoutBackingDrawsStraightOnScreen) {
     WindowRecord& r = open(0, 0, 200, 100, WF_NO_BACKING);
     ASSERT_TRUE(screen_ready(r.hwnd, r.back_color & 0xFFFFFF));
     draw_rect(&r, 20, 20, 10, 10, RED, RED);
-    Pixels px =
-        poll_screen(r.hwnd, 0, 0, 40, 40, [](const Pixels& p) { return p.at(25, 25) == RED; });
-    EXPECT_EQ(color_text(px.at(25, 25)), color_text(RED));
+    EXPECT_EQ(color_text(read_window(r.hwnd, 0, 0, 40, 40).at(25, 25)), color_text(RED));
     EXPECT_EQ(r.draw_dc, nullptr);
 }
 
@@ -232,6 +230,7 @@ TEST_F(Surface, BackgroundColourClearsWholeSurface) {
     const COLORREF blue = rgb_color(0, 0, 255);
     set_background_color(&r, blue);
     EXPECT_EQ(r.back_color, blue);
+    EXPECT_EQ(color_text(read_window(r.hwnd, 0, 0, 60, 60).at(40, 40)), color_text(BLUE));
     Pixels px = read_bitmap(r.backing_bitmap);
     size_t wrong = 0;
     for (int32_t y = 0; y < px.height; ++y) {
@@ -240,16 +239,79 @@ TEST_F(Surface, BackgroundColourClearsWholeSurface) {
         }
     }
     EXPECT_EQ(wrong, 0u);
-    Pixels screen =
-        poll_screen(r.hwnd, 0, 0, 60, 60, [](const Pixels& p) { return p.at(40, 40) == BLUE; });
-    EXPECT_EQ(color_text(screen.at(40, 40)), color_text(BLUE));
 
     WindowRecord& plain = open(0, 250, 200, 100, WF_NO_BACKING);
     set_background_color(&plain, RED);
     ::UpdateWindow(plain.hwnd);
-    Pixels erased =
-        poll_screen(plain.hwnd, 0, 0, 20, 20, [](const Pixels& p) { return p.at(10, 10) == RED; });
+    Pixels erased = read_window(plain.hwnd, 0, 0, 20, 20);
     EXPECT_EQ(color_text(erased.at(10, 10)), color_text(RED));
+}
+
+TEST_F(Surface, EndDrawWithoutRefreshLeavesTheScreen) {
+    WindowRecord& r = open(0, 0, 320, 200, 0);
+    const COLORREF bg = r.back_color & 0xFFFFFF;
+    ASSERT_TRUE(screen_ready(r.hwnd, bg));
+    HDC dc = begin_draw(&r);
+    fill_rect_dc(dc, 10, 10, 10, 10, RED);
+    end_draw(&r, dc, 0);
+    EXPECT_EQ(color_text(read_bitmap(r.backing_bitmap).at(15, 15)), color_text(RED));
+    EXPECT_FALSE(::GetUpdateRect(r.hwnd, nullptr, FALSE)) << "nothing invalidated";
+    pump_for(50);
+    EXPECT_EQ(color_text(read_window(r.hwnd, 0, 0, 30, 30).at(15, 15)), color_text(bg));
+}
+
+TEST_F(Surface, PaintWhileDrawingIsOpenCopiesWhatWasDrawnSince) {
+    WindowRecord& r = open(0, 0, 320, 200, 0);
+    ASSERT_TRUE(screen_ready(r.hwnd, r.back_color & 0xFFFFFF));
+    const RECT all = {0, 0, 100, 40};
+    auto repaint = [&] {
+        ::InvalidateRect(r.hwnd, nullptr, FALSE);
+        ::UpdateWindow(r.hwnd);
+        return read_window(r.hwnd, 0, 0, 100, 40);
+    };
+    HDC dc = begin_draw(&r);
+    fill_rect_dc(dc, 10, 10, 10, 10, RED);
+    paint_behind(r.hwnd, all, GREEN);
+    Pixels px = repaint();
+    EXPECT_EQ(color_text(px.at(15, 15)), color_text(RED)) << "drawn since drawing opened";
+    EXPECT_EQ(color_text(px.at(50, 15)), color_text(GREEN)) << "not drawn: not copied";
+
+    paint_behind(r.hwnd, all, GREEN);
+    px = repaint();
+    EXPECT_EQ(color_text(px.at(15, 15)), color_text(GREEN)) << "the bounds were cleared";
+
+    fill_rect_dc(dc, 40, 10, 10, 10, BLUE);
+    px = repaint();
+    EXPECT_EQ(color_text(px.at(45, 15)), color_text(BLUE));
+    EXPECT_EQ(color_text(px.at(15, 15)), color_text(GREEN));
+    end_draw(&r, dc, 0);
+}
+
+TEST_F(Surface, TextStateIsAppliedAtOpenAndReadBackAtClose) {
+    WindowRecord& r = open(0, 0, 320, 200, 0);
+    struct TextState {
+        int32_t bk_mode;
+        COLORREF bk_color;
+        int32_t rop2;
+    } states[] = {{TRANSPARENT, RGB(1, 2, 3), R2_XORPEN}, {OPAQUE, RGB(200, 100, 50), R2_NOT}};
+    for (int i = 0; i < 2; ++i) {
+        const TextState& from = states[i];
+        const TextState& to = states[1 - i];
+        r.bk_mode = from.bk_mode;
+        r.bk_color = from.bk_color;
+        r.rop2 = from.rop2;
+        HDC dc = begin_draw(&r);
+        EXPECT_EQ(::GetBkMode(dc), from.bk_mode) << i;
+        EXPECT_EQ(::GetBkColor(dc), from.bk_color) << i;
+        EXPECT_EQ(::GetROP2(dc), from.rop2) << i;
+        ::SetBkMode(dc, to.bk_mode);
+        ::SetBkColor(dc, to.bk_color);
+        ::SetROP2(dc, to.rop2);
+        end_draw(&r, dc, 1);
+        EXPECT_EQ(r.bk_mode, to.bk_mode) << i;
+        EXPECT_EQ(r.bk_color, to.bk_color) << i;
+        EXPECT_EQ(r.rop2, to.rop2) << i;
+    }
 }
 
 } // namespace

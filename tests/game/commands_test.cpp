@@ -59,6 +59,23 @@ UINT exit_code_seen = 0xFFFF;
     std::longjmp(exit_jump, 1);
 }
 
+// One pixel of the main window's backing bitmap.
+COLORREF field_pixel(int32_t x, int32_t y) {
+    HDC memory = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = ::SelectObject(memory, game.main_window.backing_bitmap);
+    const COLORREF colour = ::GetPixel(memory, x, y);
+    ::SelectObject(memory, previous);
+    ::DeleteDC(memory);
+    return colour;
+}
+
+// A clock that reads exactly one pacing interval after fake_now for its first three
+// reads and one millisecond more from then on.
+int32_t counted_reads = 0;
+uint32_t read_counting_clock() {
+    return fake_now + (++counted_reads > 3 ? 1001 : 1000);
+}
+
 } // namespace
 
 // ============================================================================
@@ -219,6 +236,12 @@ TEST_F(GameTest, MenuCommandsWorkInEveryState) {
         };
 
         enter();
+        game.zoom = 2;
+        game.end_armed = state == OVER ? 0 : 1;
+        game.spawn_interval_ms = 700;
+        game.last_spawn_ms = 12345;
+        game.last_refill_ms = 23456;
+        const int32_t armed_before = game.end_armed;
         pick(MENU_NEW);
         EXPECT_EQ(game.game_over, 0);
         EXPECT_EQ(game.level, 1);
@@ -227,9 +250,17 @@ TEST_F(GameTest, MenuCommandsWorkInEveryState) {
         EXPECT_EQ(game.ammo, 20);
         EXPECT_EQ(game.wait_for_tick, 0);
         EXPECT_EQ(game.paused, state == PAUSED ? 1 : 0) << "New keeps the pause";
+        EXPECT_EQ(game.zoom, 2) << "New keeps the magnification";
+        EXPECT_EQ(game.end_armed, armed_before) << "New keeps end_armed";
+        EXPECT_EQ(game.spawn_interval_ms, 2000);
+        EXPECT_EQ(game.last_spawn_ms, 0u);
+        EXPECT_EQ(game.last_refill_ms, 0u);
         EXPECT_FALSE(cells_changed_from(CELL_EMPTY).empty()) << "level 1 laid out";
 
         enter();
+        // A square on the field, which leaving the pause must clear to blue.
+        draw_rect(&game.main_window, 10, 136, 20, 20, rgb_color(128, 128, 128), 0);
+        ASSERT_EQ(field_pixel(20, 146), 0u);
         const int32_t paused_before = game.paused;
         pick(MENU_PAUSE);
         EXPECT_EQ(game.paused, 1 - paused_before);
@@ -237,7 +268,7 @@ TEST_F(GameTest, MenuCommandsWorkInEveryState) {
         pick(MENU_PAUSE);
         EXPECT_EQ(game.paused, paused_before);
         EXPECT_EQ(game.wait_for_tick, 0);
-        EXPECT_EQ(game.main_window.back_color, rgb_color(0, 0, 255));
+        EXPECT_EQ(field_pixel(20, 146), rgb_color(0, 0, 255));
 
         enter();
         pick(MENU_ZOOM_2X);
@@ -332,7 +363,6 @@ TEST_F(GameTest, FrameFollowsRightAfterTheBatchHoldingAClick) {
     const DWORD started = ::GetTickCount();
     pace_frame();
     EXPECT_LT(::GetTickCount() - started, 900u) << "no wait for the 1000 ms timer";
-    EXPECT_EQ(game.wait_for_tick, 0);
     EXPECT_EQ(game.end_armed, 1);
     EXPECT_EQ(game.last_frame_ms, fake_now);
 }
@@ -351,6 +381,20 @@ TEST_F(GameTest, FrameComesAboutOnceASecondWithoutInput) {
     EXPECT_LT(waited, 2600u);
     EXPECT_EQ(game.wait_for_tick, 0);
     EXPECT_GE(game.last_frame_ms - static_cast<uint32_t>(started), 1000u);
+}
+
+TEST_F(GameTest, FrameIsNotDueAtExactlyOneInterval) {
+    start_playing();
+    game.last_frame_ms = fake_now;
+    game.wait_for_tick = 1;
+    counted_reads = 0;
+    tick_source_set(read_counting_clock);
+    start_timer(&game.main_window, 10, 1, nullptr); // wakes the wait every 10 ms
+    pace_frame();
+    tick_source_set(read_fake_clock);
+    ::KillTimer(game.main_window.hwnd, 1);
+    EXPECT_GE(counted_reads, 4) << "the wait went on while the clock read +1000";
+    EXPECT_EQ(game.last_frame_ms, fake_now + 1001);
 }
 
 TEST_F(GameTest, FrameIsDueAcrossTheClockWrap) {

@@ -106,6 +106,45 @@ TEST_F(GameTest, FrameDrawsSquaresPicturesAndStatusLine) {
     EXPECT_EQ(s.count_other_than(BLUE, 1, 18, 200, 30), 0) << "no pause notice";
 }
 
+TEST_F(GameTest, DrawingExpiresFiguresAndShowsThemThatFrame) {
+    const COLORREF TERRORIST = RGB(128, 16, 16);
+    struct Case {
+        const char* what;
+        uint32_t age; // ms since the figure was shown
+        int32_t paused;
+        int32_t game_over;
+        int32_t lives_before;
+        int32_t state_after;
+        int32_t lives_after;
+        COLORREF cell; // the cell's colour after the frame
+    } cases[] = {
+        {"at 3500 ms", 3500, 0, 0, 1, CELL_TERRORIST, 1, TERRORIST},
+        {"at 3501 ms, the last life", 3501, 0, 0, 1, CELL_SLOT, 0, TERRORIST},
+        {"after the game ended", 3501, 0, 1, 1, CELL_SLOT, 0, TERRORIST},
+        {"while paused", 9000, 1, 0, 3, CELL_TERRORIST, 3, BLUE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        start_playing();
+        game.terrorist_picture = load_beside_program("graphics\\badguy.bmp");
+        ASSERT_NE(game.terrorist_picture, 0u);
+        const uint32_t shown = fake_now;
+        game.target_grid[at(5, 1)] = CELL_TERRORIST;
+        game.shown_at[at(5, 1)] = shown;
+        game.lives = c.lives_before;
+        game.paused = c.paused;
+        game.game_over = c.game_over;
+        fake_now = shown + c.age;
+        draw_frame();
+        EXPECT_EQ(game.target_grid[at(5, 1)], c.state_after);
+        EXPECT_EQ(game.lives, c.lives_after);
+        // Cell (5, 1): x 30 to 49, y 136 to 155.
+        const Surface s;
+        EXPECT_EQ(s.at(30, 136), c.cell);
+        EXPECT_EQ(s.at(49, 155), c.cell);
+    }
+}
+
 TEST_F(GameTest, FrameAtDoubleMagnification) {
     start_playing();
     game.zoom = 2;

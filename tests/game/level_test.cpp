@@ -155,3 +155,40 @@ TEST_F(GameTest, SpawnIntervalFallsByTenDownToFiveHundred) {
     // A terrorist three times in four.
     EXPECT_NEAR(terrorists / double(figures), 0.75, 0.07);
 }
+
+TEST_F(GameTest, SpawnDrawsTheColumnFirstAndGivesUpAfterTwentyTries) {
+    start_playing();
+    clear_field(CELL_SLOT);
+    fake_now += 2001;
+    // The first try's draws: a column from 0 to 13, then a row from 0 to 5.
+    random_seed(5);
+    const int32_t column = random_range(0, GRID_COLUMNS - 1);
+    const int32_t row = random_range(0, GRID_ROWS - 1);
+    random_seed(5);
+    const int32_t row_first = random_range(0, GRID_ROWS - 1);
+    const int32_t column_second = random_range(0, GRID_COLUMNS - 1);
+    ASSERT_NE(at(row, column), at(row_first, column_second)) << "the seed tells the orders apart";
+    random_seed(5);
+    spawn_figure();
+    EXPECT_NE(game.target_grid[at(row, column)], CELL_SLOT);
+
+    // A field without a free slot: 20 tries of two draws each, and nothing changes.
+    for (int32_t state : {CELL_EMPTY, CELL_HOSTAGE}) {
+        SCOPED_TRACE(state);
+        clear_field(state);
+        fake_now += 2001;
+        const GameState before = game;
+        random_seed(9);
+        spawn_figure();
+        const int32_t next_draw = random_range(0, 0x7FFF);
+        EXPECT_EQ(std::memcmp(game.target_grid, before.target_grid, sizeof game.target_grid), 0);
+        EXPECT_EQ(std::memcmp(game.shown_at, before.shown_at, sizeof game.shown_at), 0);
+        EXPECT_EQ(game.spawn_interval_ms, before.spawn_interval_ms);
+        EXPECT_EQ(game.last_spawn_ms, before.last_spawn_ms);
+        random_seed(9);
+        for (int32_t draw = 0; draw < 2 * SPAWN_TRIES; ++draw) {
+            random_range(0, 1);
+        }
+        EXPECT_EQ(next_draw, random_range(0, 0x7FFF)) << "exactly 20 tries";
+    }
+}

@@ -21,6 +21,7 @@ TEST_F(GameTest, FiguresExpireOnlyAfterMoreThan3500Ms) {
     const Case cases[] = {
         {"terrorist at exactly 3500 ms", CELL_TERRORIST, 10000, 13500, 3, false, 3},
         {"terrorist after 3501 ms", CELL_TERRORIST, 10000, 13501, 3, true, 2},
+        {"terrorist takes the last life", CELL_TERRORIST, 10000, 13501, 1, true, 0},
         {"terrorist with no lives left", CELL_TERRORIST, 10000, 20000, 0, true, 0},
         {"terrorist with lives below zero", CELL_TERRORIST, 10000, 20000, -1, true, -1},
         {"hostage", CELL_HOSTAGE, 10000, 13501, 3, true, 3},
@@ -42,26 +43,6 @@ TEST_F(GameTest, FiguresExpireOnlyAfterMoreThan3500Ms) {
         EXPECT_EQ(game.target_grid[at(2, 3)], c.expires ? CELL_SLOT : c.figure);
         EXPECT_EQ(game.lives, c.lives_after);
     }
-}
-
-TEST_F(GameTest, DrawingExpiresFiguresButNotWhilePaused) {
-    start_playing();
-    game.target_grid[at(5, 0)] = CELL_TERRORIST;
-    game.target_grid[at(5, 1)] = CELL_HOSTAGE;
-    game.target_grid[at(5, 2)] = CELL_TERRORIST;
-    game.shown_at[at(5, 2)] = fake_now + 1000; // shown later: still fresh
-    fake_now += 4000;
-    game.paused = 1;
-    draw_frame();
-    EXPECT_EQ(game.target_grid[at(5, 0)], CELL_TERRORIST);
-    EXPECT_EQ(game.lives, 3);
-
-    game.paused = 0;
-    draw_frame();
-    EXPECT_EQ(game.target_grid[at(5, 0)], CELL_SLOT);
-    EXPECT_EQ(game.target_grid[at(5, 1)], CELL_SLOT);
-    EXPECT_EQ(game.target_grid[at(5, 2)], CELL_TERRORIST);
-    EXPECT_EQ(game.lives, 2);
 }
 
 // ============================================================================
@@ -90,6 +71,7 @@ TEST_F(GameTest, LevelTargetsWinAndLoss) {
         {"level 2 needs 160 in total", 2, 159, 3, 1, {}, 2, 0},
         {"level 2 reached", 2, 160, 3, 0, {level2}, 3, 0},
         {"one level step per frame", 1, 300, 3, 1, {level1}, 2, 0},
+        {"level 3 one short", 3, 299, 3, 1, {}, 3, 0},
         {"level 3 reached but not armed", 3, 300, 3, 0, {}, 3, 0},
         {"level 3 won", 3, 300, 3, 1, {level3, rescued}, 3, 1},
         {"won and lost in one frame: only the win", 3, 300, 0, 1, {level3, rescued}, 3, 1},
@@ -129,6 +111,28 @@ TEST_F(GameTest, LevelTargetsWinAndLoss) {
                 EXPECT_EQ(box.level, c.level) << "the level changes after its notice";
             }
         }
+    }
+}
+
+TEST_F(GameTest, LevelChangeLaysOutTheNewLevel) {
+    // The field a level's layout makes from one generator state.
+    auto layout_of = [](int32_t level) {
+        random_seed(77);
+        game.level = level;
+        lay_out_level();
+        return std::vector<int32_t>(game.target_grid, game.target_grid + GRID_CELLS);
+    };
+    for (int32_t level : {1, 2}) {
+        SCOPED_TRACE(level);
+        const std::vector<int32_t> expected = layout_of(level + 1);
+        ASSERT_NE(layout_of(level), expected) << "the seed tells the two layouts apart";
+        start_playing();
+        game.level = level;
+        game.score = level == 1 ? 60 : 160;
+        random_seed(77);
+        apply_rules();
+        EXPECT_EQ(game.level, level + 1);
+        EXPECT_EQ(std::vector<int32_t>(game.target_grid, game.target_grid + GRID_CELLS), expected);
     }
 }
 

@@ -60,39 +60,44 @@ TEST_F(GameTest, MenuBarHoldsEveryCommand) {
                  {{"Rules", MENU_RULES, false}, {"About", MENU_ABOUT, false}}, "Help");
 }
 
-TEST_F(GameTest, HeightIsFittedOnceToTheField) {
-    // As set up: the field's bottom edge (156) fits in the client area.
+// The client height of the main window at an outer height.
+int32_t client_height_at(int32_t outer_height) {
+    set_window_rect(&game.main_window, 0, 0, 320, outer_height, 0);
     int32_t left = 0, top = 0, width = 0, height = 0;
     get_client_size(&game.main_window, &left, &top, &width, &height);
-    EXPECT_GE(height, 156);
-    EXPECT_EQ(game.window_width_1x, 320);
-    EXPECT_TRUE(game.window_height_1x == 200 || game.window_height_1x == 208);
-    EXPECT_EQ(game.window_height_2x, game.window_height_1x == 200 ? 360 : 376);
+    return height;
+}
+
+TEST_F(GameTest, HeightIsFittedOnceToTheField) {
+    // As set up: the window has the stored 1x size, grown or not by the rule below.
+    const int32_t set_up_1x = game.window_height_1x;
+    const int32_t set_up_2x = game.window_height_2x;
     RECT outer = {};
     ::GetWindowRect(game.main_window.hwnd, &outer);
     EXPECT_EQ(outer.right - outer.left, 320);
-    EXPECT_EQ(outer.bottom - outer.top, game.window_height_1x);
+    EXPECT_EQ(outer.bottom - outer.top, set_up_1x);
+    EXPECT_EQ(game.window_width_1x, 320);
+    EXPECT_EQ(game.window_width_2x, 640);
 
-    struct Case {
-        int32_t outer_height; // the window's height before the fit
-        int32_t height_1x;    // window_height_1x before the fit
-        int32_t grown_1x;     // ... after it
-        int32_t grown_2x;     // window_height_2x after it, from 360
-    } cases[] = {
-        {300, 200, 200, 360}, // room enough: nothing changes
-        {120, 200, 208, 376}, // too low: +8 and +16, once, whatever the result
-    };
-    for (const Case& c : cases) {
-        set_window_rect(&game.main_window, 0, 0, 320, c.outer_height, 0);
-        game.window_height_1x = c.height_1x;
+    // The rule: a client area lower than the field's bottom edge (156) grows the stored
+    // heights by 8 and 16, once, whatever the result; 156 or more leaves them.
+    const int32_t frame = 200 - client_height_at(200);
+    for (int32_t client : {100, 155, 156, 157, 200}) {
+        SCOPED_TRACE(client);
+        ASSERT_EQ(client_height_at(client + frame), client);
+        game.window_height_1x = 200;
         game.window_height_2x = 360;
         fit_client_area();
-        EXPECT_EQ(game.window_height_1x, c.grown_1x) << c.outer_height;
-        EXPECT_EQ(game.window_height_2x, c.grown_2x) << c.outer_height;
+        const bool grows = client < 156;
+        EXPECT_EQ(game.window_height_1x, grows ? 208 : 200);
+        EXPECT_EQ(game.window_height_2x, grows ? 376 : 360);
         ::GetWindowRect(game.main_window.hwnd, &outer);
-        const int32_t expected = c.grown_1x != c.height_1x ? c.grown_1x : c.outer_height;
-        EXPECT_EQ(outer.bottom - outer.top, expected) << c.outer_height;
+        EXPECT_EQ(outer.bottom - outer.top, grows ? 208 : client + frame);
     }
+    // The set-up followed the same rule for the client area of a 200 high window.
+    const bool set_up_grew = 200 - frame < 156;
+    EXPECT_EQ(set_up_1x, set_up_grew ? 208 : 200);
+    EXPECT_EQ(set_up_2x, set_up_grew ? 376 : 360);
 }
 
 } // namespace

@@ -148,6 +148,36 @@ TEST_F(Events, ControlCommandsAndNotifications) {
     ::DestroyWindow(button);
 }
 
+TEST_F(Events, ControlColoursAndOwnerDrawingWithoutAControlSkipTheHandler) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    HDC dc = ::GetDC(r.hwnd);
+    const WPARAM context = reinterpret_cast<WPARAM>(dc);
+    DRAWITEMSTRUCT menu_item = {};
+    menu_item.CtlType = ODT_MENU; // owner-drawn menus come with control identifier 0
+    const struct {
+        UINT message;
+        WPARAM wparam;
+        LPARAM lparam;
+        bool reaches_handler;
+    } cases[] = {
+        {WM_CTLCOLORMSGBOX, context, 0, false},
+        {WM_CTLCOLOREDIT, context, 0, false},
+        {WM_CTLCOLORLISTBOX, context, 0, false},
+        {WM_CTLCOLORBTN, context, 0, false},
+        {WM_CTLCOLORSCROLLBAR, context, 0, false},
+        {WM_CTLCOLORSTATIC, context, 0, false},
+        {WM_CTLCOLORDLG, context, 0, true}, // never reflected: an ordinary event
+        {WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&menu_item), false},
+    };
+    for (const auto& c : cases) {
+        seen_events.clear();
+        ::SendMessageA(r.hwnd, c.message, c.wparam, c.lparam);
+        EXPECT_EQ(saw_event(static_cast<int32_t>(c.message)), c.reaches_handler)
+            << std::hex << c.message;
+    }
+    ::ReleaseDC(r.hwnd, dc);
+}
+
 TEST_F(Events, PaintNeverReachesHandlerOfBackingWindow) {
     WindowRecord& r = open(0, 0, 200, 100, 0);
     WindowRecord& plain = open(0, 120, 200, 100, WF_NO_BACKING);

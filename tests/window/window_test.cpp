@@ -225,6 +225,91 @@ TEST_F(WindowCreation, CloseWhileDrawingReleasesTheOpenContext) {
     EXPECT_EQ(::GetObjectType(pen), 0u);
 }
 
+// ---- a handler that closes its own window while it is being destroyed ----
+
+int32_t closing_message = 0;      // the destruction message whose handler closes again
+bool objects_alive_after = false; // the record's objects right after that inner close_window
+
+intptr_t close_while_destroying() {
+    if (event_state.event_class == closing_message) {
+        WindowRecord* w = event_state.event_window;
+        close_window(w);
+        objects_alive_after = ::GetObjectType(w->backing_bitmap) == OBJ_BITMAP &&
+                              ::GetObjectType(w->pen) == OBJ_PEN &&
+                              ::GetObjectType(w->font) == OBJ_FONT;
+    }
+    return 0;
+}
+
+TEST_F(WindowCreation, CloseFromDestructionMessagesRunsOnce) {
+    for (int32_t message : {WM_DESTROY, WM_NCDESTROY}) {
+        SCOPED_TRACE(message);
+        WindowRecord& r = open(0, 0, 200, 100, 0);
+        const HWND hwnd = r.hwnd;
+        const HGDIOBJ objects[] = {r.backing_bitmap, r.pen, r.font};
+        closing_message = message;
+        objects_alive_after = false;
+        react_to_event = close_while_destroying;
+        seen_events.clear();
+        close_window(&r);
+        react_to_event = nullptr;
+        // The inner call finds the record closing and does nothing: the window is destroyed
+        // once and its objects are deleted once, by the outer call.
+        EXPECT_TRUE(objects_alive_after);
+        EXPECT_EQ(seen_classes({WM_DESTROY, WM_NCDESTROY}),
+                  (std::vector<int32_t>{WM_DESTROY, WM_NCDESTROY}));
+        EXPECT_EQ(r.hwnd, nullptr);
+        EXPECT_FALSE(::IsWindow(hwnd));
+        for (HGDIOBJ object : objects) {
+            EXPECT_EQ(::GetObjectType(object), 0u);
+        }
+    }
+}
+
+// ---- a handler that draws while its window is being created ----
+
+HGDIOBJ made_at_creation[2] = {}; // the record's pen and font after drawing in WM_CREATE
+
+intptr_t draw_at_creation() {
+    if (event_state.event_class == WM_CREATE) {
+        WindowRecord* w = event_state.event_window;
+        draw_rect(w, 0, 0, 5, 5, RGB(255, 0, 0), RGB(255, 0, 0));
+        made_at_creation[0] = w->pen;
+        made_at_creation[1] = w->font;
+    }
+    return 0;
+}
+
+TEST_F(WindowCreation, DrawingAtCreationLeavesNoPenOrFontBehind) {
+    react_to_event = draw_at_creation;
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    react_to_event = nullptr;
+    const HGDIOBJ kept[2] = {r.pen, r.font};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_NE(made_at_creation[i], nullptr) << i;
+        // Either the record still owns it, or it was deleted when replaced.
+        EXPECT_TRUE(made_at_creation[i] == kept[i] || ::GetObjectType(made_at_creation[i]) == 0)
+            << i;
+        EXPECT_NE(::GetObjectType(kept[i]), 0u) << i;
+    }
+}
+
+TEST_F(WindowCreation, OpeningAnOpenRecordIsRefused) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    const WindowRecord before = r;
+    EXPECT_EQ(open_window(&r, 50, 50, 100, 80, 0, nullptr, "Second", recording_handler), 0);
+    EXPECT_EQ(r.hwnd, before.hwnd);
+    EXPECT_EQ(r.backing_bitmap, before.backing_bitmap);
+    EXPECT_EQ(r.pen, before.pen);
+    EXPECT_EQ(r.font, before.font);
+    EXPECT_EQ(r.handler, before.handler);
+    EXPECT_EQ(window_record(r.hwnd), &r);
+    char caption[16] = {};
+    ::GetWindowTextA(r.hwnd, caption, sizeof caption);
+    EXPECT_STREQ(caption, "Test");
+    EXPECT_EQ(::GetObjectType(r.pen), static_cast<DWORD>(OBJ_PEN));
+}
+
 TEST_F(WindowCreation, ReopenedRecordDoesNotDeleteOthersObjects) {
     WindowRecord& r = open(0, 0, 200, 100, 0);
     close_window(&r);

@@ -162,6 +162,38 @@ inline Pixels read_screen(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t h)
     return px;
 }
 
+// A w x h block of a window's own pixels at the client point (x, y), read through its
+// device context at once: nothing is pumped, so only what was painted already shows.
+inline Pixels read_window(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t h) {
+    Pixels px;
+    px.width = w;
+    px.height = h;
+    px.bgr.assign(static_cast<size_t>(w) * h, 0);
+    HDC window = ::GetDC(hwnd);
+    HDC memory = ::CreateCompatibleDC(window);
+    BITMAPINFO info = top_down_info(w, h);
+    void* bits = nullptr;
+    HBITMAP dib = ::CreateDIBSection(window, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(memory, dib);
+    ::BitBlt(memory, 0, 0, w, h, window, x, y, SRCCOPY);
+    ::GdiFlush();
+    std::memcpy(px.bgr.data(), bits, px.bgr.size() * 4);
+    ::SelectObject(memory, old);
+    ::DeleteObject(dib);
+    ::DeleteDC(memory);
+    ::ReleaseDC(hwnd, window);
+    return px;
+}
+
+// Paint a rectangle of a window's screen behind the runtime's back.
+inline void paint_behind(HWND hwnd, RECT area, COLORREF color) {
+    HDC dc = ::GetDC(hwnd);
+    HBRUSH brush = ::CreateSolidBrush(color);
+    ::FillRect(dc, &area, brush);
+    ::DeleteObject(brush);
+    ::ReleaseDC(hwnd, dc);
+}
+
 // Pump and re-read the screen until check passes or about 3 seconds went by; the last read.
 template <typename Check>
 Pixels poll_screen(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t h, Check check) {
