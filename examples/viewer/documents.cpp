@@ -266,8 +266,8 @@ void measure_image(Document* document) {
         // NOTE: the runtime has no query for a metafile's size; its header gives the
         // bounds of what it draws, in pixels, right and bottom included.
         ENHMETAHEADER header = {};
-        if (::GetEnhMetaFileHeader(reinterpret_cast<HENHMETAFILE>(document->image),
-                                   sizeof(header), &header) != 0) {
+        if (::GetEnhMetaFileHeader(reinterpret_cast<HENHMETAFILE>(document->image), sizeof(header),
+                                   &header) != 0) {
             document->image_width = header.rclBounds.right - header.rclBounds.left + 1;
             document->image_height = header.rclBounds.bottom - header.rclBounds.top + 1;
         }

@@ -58,8 +58,7 @@ void build_menus() {
     // with USER32 directly, so that the runtime's menu stays the one the MDI client lists
     // its windows in.
     HMENU bar = ::GetMenu(viewer.frame.hwnd);
-    ::InsertMenuA(bar, 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(file_menu),
-                  "&File");
+    ::InsertMenuA(bar, 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(file_menu), "&File");
     append_menu_item(bar, "&Help", MF_POPUP, reinterpret_cast<UINT_PTR>(help_menu));
     ::DrawMenuBar(viewer.frame.hwnd);
 }

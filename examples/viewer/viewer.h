@@ -37,11 +37,11 @@ constexpr int32_t MAX_DOCUMENTS = 64;
 
 // Everything the viewer holds for the life of the program.
 struct ViewerState {
-    WindowRecord frame;                   // the MDI frame window
-    Document documents[MAX_DOCUMENTS];    // fixed slots: a record must not move while open
-    int32_t opened;                       // documents opened so far, for placing new ones
-    int32_t row_height;                   // height of one text row in pixels
-    char clock_text[16];                  // "hh:mm:ss" shown in the frame's caption
+    WindowRecord frame;                // the MDI frame window
+    Document documents[MAX_DOCUMENTS]; // fixed slots: a record must not move while open
+    int32_t opened;                    // documents opened so far, for placing new ones
+    int32_t row_height;                // height of one text row in pixels
+    char clock_text[16];               // "hh:mm:ss" shown in the frame's caption
 };
 
 // ============================================================================

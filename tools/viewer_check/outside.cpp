@@ -63,6 +63,17 @@ bool wait_document_count(HWND client, size_t count, DWORD timeout_ms) {
     return true;
 }
 
+// Waits until the client holds count documents and the window (if any) is destroyed.
+bool wait_closed(HWND client, size_t count, HWND gone, DWORD timeout_ms) {
+    uint32_t start = now_ms();
+    while (document_windows(client).size() != count || (gone && ::IsWindow(gone))) {
+        if (now_ms() - start > timeout_ms)
+            return false;
+        ::Sleep(50);
+    }
+    return true;
+}
+
 HWND document_named(HWND client, const std::string& caption) {
     for (HWND w : document_windows(client))
         if (window_text(w) == caption)
@@ -264,10 +275,9 @@ DWORD WINAPI reference_thread(void*) {
         ::AppendMenuA(bar, MF_POPUP, UINT_PTR(popup), title);
     }
     RECT p = reference.place;
-    reference.window =
-        ::CreateWindowExA(0, wc.lpszClassName, VIEWER_CAPTION, reference.style | WS_VISIBLE,
-                          p.left, p.top, p.right - p.left, p.bottom - p.top, nullptr, bar,
-                          wc.hInstance, nullptr);
+    reference.window = ::CreateWindowExA(
+        0, wc.lpszClassName, VIEWER_CAPTION, reference.style | WS_VISIBLE, p.left, p.top,
+        p.right - p.left, p.bottom - p.top, nullptr, bar, wc.hInstance, nullptr);
     ::SetEvent(reference.ready);
     MSG msg;
     while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
@@ -371,13 +381,13 @@ void check_documents(HWND client, const std::string& folder) {
 
     for (const char* name : {"line-ends.txt", "long-line.txt", "empty.txt"})
         check_document_pixels(client, name, "lines and status line equal the check's rendering",
-                               text_of_file, folder + name);
+                              text_of_file, folder + name);
     check_document_pixels(client, "missing.txt", "the line \"Cannot open missing.txt\"",
                           message_line, "Cannot open missing.txt");
     check_document_pixels(client, "data.bin", "the line \"Cannot show a binary file: data.bin\"",
                           message_line, "Cannot show a binary file: data.bin");
-    check_document_pixels(client, "broken.gif", "the line \"Cannot load broken.gif\"",
-                          message_line, "Cannot load broken.gif");
+    check_document_pixels(client, "broken.gif", "the line \"Cannot load broken.gif\"", message_line,
+                          "Cannot load broken.gif");
     for (const char* name : {"picture.bmp", "picture.ico", "picture.emf", "picture.gif"})
         check_document_pixels(client, name, "the picture upright at its natural size",
                               expected_picture, folder + name);
@@ -400,13 +410,12 @@ void check_samples(const GameProcess& viewer, HWND client, const std::string& fo
 void check_about(const GameProcess& viewer) {
     game_command(viewer, VIEWER_CMD_ABOUT);
     HWND box = wait_message_box(viewer, 5000);
-    if (!report("Help > About opens a box captioned \"About\"",
-                box && window_text(box) == "About",
+    if (!report("Help > About opens a box captioned \"About\"", box && window_text(box) == "About",
                 box ? "caption \"" + window_text(box) + "\"" : "no box within 5 s"))
         return;
     RECT b = window_rect(box), f = window_rect(viewer.window), work = work_area();
     int w = b.right - b.left, h = b.bottom - b.top;
-    int x = (f.left + f.right) / 2 - w / 2, y = (f.top + f.bottom) / 2 - h / 2;
+    int x = f.left + (f.right - f.left - w) / 2, y = f.top + (f.bottom - f.top - h) / 2;
     x = std::max(LONG(x), work.left);
     y = std::max(LONG(y), work.top);
     report("the About box is centred on the frame", b.left == x && b.top == y,
@@ -414,52 +423,75 @@ void check_about(const GameProcess& viewer) {
     report("the About box closes with OK", close_message_box(box, 3000), "it stayed open");
 }
 
+// After Tile the documents must cover the MDI client's area without overlapping; the
+// platform divides the area into equal parts, so less than one pixel per column or row
+// may stay free at the right and bottom edges.
 void check_tile(const GameProcess& viewer, HWND client) {
     game_command(viewer, VIEWER_CMD_TILE);
     std::vector<HWND> docs = document_windows(client);
     std::vector<RECT> rects = settled_rects(client, docs);
-    RECT area{};
+    RECT area{}, bounds{};
     ::GetClientRect(client, &area);
     long long covered = 0;
     std::string why;
+    std::vector<LONG> lefts, tops;
     for (size_t i = 0; i < rects.size(); i++) {
         const RECT& r = rects[i];
         covered += (long long)(r.right - r.left) * (r.bottom - r.top);
-        if (r.left < 0 || r.top < 0 || r.right > area.right || r.bottom > area.bottom)
-            why += format(" window %d (%ld,%ld)-(%ld,%ld) reaches outside;", int(i), r.left,
-                          r.top, r.right, r.bottom);
+        ::UnionRect(&bounds, &bounds, &r);
+        if (std::find(lefts.begin(), lefts.end(), r.left) == lefts.end())
+            lefts.push_back(r.left);
+        if (std::find(tops.begin(), tops.end(), r.top) == tops.end())
+            tops.push_back(r.top);
         for (size_t j = i + 1; j < rects.size(); j++) {
             RECT both{};
             if (::IntersectRect(&both, &rects[i], &rects[j]))
                 why += format(" windows %d and %d overlap;", int(i), int(j));
         }
     }
-    long long whole = (long long)area.right * area.bottom;
-    if (covered != whole)
-        why += format(" they cover %lld of %lld pixels", covered, whole);
+    long long inside = (long long)(bounds.right - bounds.left) * (bounds.bottom - bounds.top);
+    if (covered != inside)
+        why += format(" gaps: %lld of %lld pixels covered;", covered, inside);
+    if (bounds.left != 0 || bounds.top != 0 || bounds.right > area.right ||
+        bounds.bottom > area.bottom || area.right - bounds.right >= LONG(lefts.size()) ||
+        area.bottom - bounds.bottom >= LONG(tops.size()))
+        why += format(" they span (%ld,%ld)-(%ld,%ld) of a %ldx%ld area in %d columns and "
+                      "%d rows",
+                      bounds.left, bounds.top, bounds.right, bounds.bottom, area.right, area.bottom,
+                      int(lefts.size()), int(tops.size()));
     report(format("Window > Tile: %d documents cover the client area without overlapping",
                   int(docs.size())),
            why.empty() && !docs.empty(), why);
 }
 
+// After Cascade the documents, from the bottom of the stack to the top, must stand one
+// equal diagonal step apart, all of one size; the platform starts again at the top-left
+// corner when the client's height is used up.
 void check_cascade(const GameProcess& viewer, HWND client) {
     game_command(viewer, VIEWER_CMD_CASCADE);
     std::vector<HWND> docs = document_windows(client);
+    std::reverse(docs.begin(), docs.end());
     std::vector<RECT> rects = settled_rects(client, docs);
-    std::sort(rects.begin(), rects.end(),
-              [](const RECT& a, const RECT& b) { return a.top < b.top; });
     std::string why;
     int dx = rects.size() > 1 ? rects[1].left - rects[0].left : 0;
     int dy = rects.size() > 1 ? rects[1].top - rects[0].top : 0;
-    if (dx <= 0 || dy <= 0)
+    if (dx <= 0 || dx != dy)
         why = format("first step (%d,%d)", dx, dy);
+    size_t run = 0;
     for (size_t i = 1; i < rects.size(); i++) {
         int sx = rects[i].left - rects[i - 1].left, sy = rects[i].top - rects[i - 1].top;
-        if (sx != dx || sy != dy)
-            why += format(" step %d is (%d,%d), not (%d,%d);", int(i), sx, sy, dx, dy);
+        bool again = rects[i].left == rects[0].left && rects[i].top == rects[0].top;
+        if (again && run == 0)
+            run = i;
+        bool in_step = again ? (i % run == 0) : (sx == dx && sy == dy);
+        if (!in_step)
+            why += format(" window %d steps (%d,%d);", int(i), sx, sy);
+        if (rects[i].right - rects[i].left != rects[0].right - rects[0].left ||
+            rects[i].bottom - rects[i].top != rects[0].bottom - rects[0].top)
+            why += format(" window %d has another size;", int(i));
     }
-    report(format("Window > Cascade: %d documents stand at equal diagonal steps",
-                  int(docs.size())),
+    report(format("Window > Cascade: %d documents stand at equal diagonal steps (%d,%d)",
+                  int(docs.size()), dx, dy),
            why.empty() && rects.size() > 1, why);
 }
 
@@ -468,16 +500,16 @@ void check_closing(GameProcess& viewer, HWND client) {
     size_t before = document_windows(client).size();
     std::string name = active ? window_text(active) : "";
     game_command(viewer, VIEWER_CMD_CLOSE);
-    bool closed = wait_document_count(client, before - 1, 5000) && !::IsWindow(active);
-    report("File > Close closes the active document (\"" + name + "\")", active && closed,
-           format("%d documents before, %d after", int(before),
-                  int(document_windows(client).size())));
+    bool closed = active && wait_closed(client, before - 1, active, 5000);
+    report(
+        "File > Close closes the active document (\"" + name + "\")", active && closed,
+        format("%d documents before, %d after", int(before), int(document_windows(client).size())));
 
     std::vector<HWND> docs = document_windows(client);
     if (!docs.empty()) {
         HWND last = docs.back();
         ::PostMessageA(last, WM_CLOSE, 0, 0);
-        bool gone = wait_document_count(client, docs.size() - 1, 5000) && !::IsWindow(last);
+        bool gone = wait_closed(client, docs.size() - 1, last, 5000);
         report("a document's own close request closes it", gone,
                format("%d documents left", int(document_windows(client).size())));
     }
@@ -485,8 +517,7 @@ void check_closing(GameProcess& viewer, HWND client) {
     game_command(viewer, VIEWER_CMD_EXIT);
     DWORD code = 1;
     bool ended = game_wait_exit(viewer, 5000, code);
-    report("File > Exit ends the viewer with exit code 0, documents still open",
-           ended && code == 0,
+    report("File > Exit ends the viewer with exit code 0, documents still open", ended && code == 0,
            ended ? format("exit code %lu", code) : "still running after 5 s");
     game_kill(viewer);
 }

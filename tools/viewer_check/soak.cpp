@@ -76,8 +76,8 @@ void run_soak_check() {
     report(format("soak: %d documents opened and closed, each one closed", documents), all_closed,
            "a document stayed open after its close");
     std::string changes = census_changes(before, after);
-    report(format("soak: the census is the same after %d documents", documents),
-           changes.empty(), changes);
+    report(format("soak: the census is the same after %d documents", documents), changes.empty(),
+           changes);
     viewer_close_all();
     process_events(1);
 }
