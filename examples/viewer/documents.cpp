@@ -286,10 +286,48 @@ void draw_picture_document(Document* document) {
     }
 }
 
-// Open a picture document for an image loaded already (0 when it could not be).
+// Release an image of one of the kinds the viewer loads.
+void release_image(ImageHandle image, int32_t kind) {
+    // NOTE: the runtime never releases images (they last until the process ends); a
+    // viewer that opens and closes many releases each one itself, by its kind.
+    if (image == 0) {
+        return;
+    }
+    switch (kind) {
+    case IMAGE_BITMAP_KIND:
+        ::DeleteObject(reinterpret_cast<HGDIOBJ>(image));
+        break;
+    case IMAGE_ICON_KIND:
+        ::DestroyIcon(reinterpret_cast<HICON>(image));
+        break;
+    case IMAGE_METAFILE:
+        ::DeleteEnhMetaFile(reinterpret_cast<HENHMETAFILE>(image));
+        break;
+    case IMAGE_PICTURE:
+        reinterpret_cast<IUnknown*>(image)->Release();
+        break;
+    default:
+        break;
+    }
+}
+
+// Give back what a document holds besides its window and free its slot.
+void release_document(Document* document) {
+    release_image(document->image, document->image_kind);
+    document->image = 0;
+    if (document->message != nullptr) {
+        heap_free(document->message);
+        document->message = nullptr;
+    }
+    document->kind = DOC_FREE;
+}
+
+// Open a picture document for an image loaded already (0 when it could not be); the image
+// is released again when no window can be opened for it.
 Document* open_picture(ImageHandle image, int32_t kind, const char* caption, const char* name) {
     Document* document = free_document();
     if (document == nullptr) {
+        release_image(image, kind);
         return nullptr;
     }
     document->image = image;
@@ -299,40 +337,11 @@ Document* open_picture(ImageHandle image, int32_t kind, const char* caption, con
     }
     measure_image(document);
     if (!open_document_window(document, DOC_PICTURE, caption)) {
+        release_document(document);
         return nullptr;
     }
     draw_picture_document(document);
     return document;
-}
-
-// Give back what a document holds besides its window.
-void release_document(Document* document) {
-    // NOTE: the runtime never releases images (they last until the process ends); a
-    // viewer that opens and closes many releases each one itself, by its kind.
-    if (document->image != 0) {
-        switch (document->image_kind) {
-        case IMAGE_BITMAP_KIND:
-            ::DeleteObject(reinterpret_cast<HGDIOBJ>(document->image));
-            break;
-        case IMAGE_ICON_KIND:
-            ::DestroyIcon(reinterpret_cast<HICON>(document->image));
-            break;
-        case IMAGE_METAFILE:
-            ::DeleteEnhMetaFile(reinterpret_cast<HENHMETAFILE>(document->image));
-            break;
-        case IMAGE_PICTURE:
-            reinterpret_cast<IUnknown*>(document->image)->Release();
-            break;
-        default:
-            break;
-        }
-        document->image = 0;
-    }
-    if (document->message != nullptr) {
-        heap_free(document->message);
-        document->message = nullptr;
-    }
-    document->kind = DOC_FREE;
 }
 
 // Handler of every document window.
