@@ -50,3 +50,10 @@ if(TARGET driver)
     add_test(NAME e2e COMMAND driver WORKING_DIRECTORY ${BIN_DIR})
     set_tests_properties(e2e PROPERTIES TIMEOUT 900)
 endif()
+
+# The viewer's end-to-end check: starts tarrowind-viewer.exe with the files in
+# viewer-files/ and checks it from outside, then soaks the viewer's routines in-process.
+if(TARGET viewer_check)
+    add_test(NAME viewer COMMAND viewer_check WORKING_DIRECTORY ${BIN_DIR})
+    set_tests_properties(viewer PROPERTIES TIMEOUT 600)
+endif()

@@ -94,6 +94,10 @@ std::string format(const char* fmt, ...);
 void process_guard_install();
 // Starts folder\tarrowind.exe and waits for its main window; false with the reason.
 bool game_start(GameProcess& game, const std::string& folder, std::string& why);
+// Starts folder\program with arguments (already quoted as needed) and waits for its
+// visible window of window_class; false with the reason. game_start is this for the game.
+bool program_start(GameProcess& game, const std::string& folder, const std::string& program,
+                   const std::string& arguments, const char* window_class, std::string& why);
 // Ends the game if it still runs and closes its handles; safe to call twice.
 void game_kill(GameProcess& game);
 // Waits for the game to end by itself; true with its exit code when it did.
@@ -129,6 +133,21 @@ inline uint32_t now_ms() {
 // Screen, references and comparisons (screen.cpp)
 // ============================================================================
 
+// A memory context with a screen-compatible bitmap selected, as the game's backing bitmap.
+struct Canvas {
+    HDC screen;
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ old_bitmap;
+    int width, height;
+};
+// Opens a canvas of the size; canvas_close reads its pixels and frees it.
+Canvas canvas_open(int width, int height);
+Picture canvas_close(Canvas& c);
+// Loads a picture file through OleLoadPicture; null when it cannot be read. The caller
+// releases it.
+struct IPicture;
+IPicture* load_picture(const std::string& path);
 // Reads a rectangle of the screen.
 Picture capture_screen(int x, int y, int width, int height);
 // Reads a rectangle of a window's client area as it shows on the screen.

@@ -136,10 +136,16 @@ void process_guard_install() {
 
 // Starts folder\tarrowind.exe and waits for its main window; false with the reason.
 bool game_start(GameProcess& game, const std::string& folder, std::string& why) {
+    return program_start(game, folder, "tarrowind.exe", "", "KalvorineWndClass", why);
+}
+
+// Starts folder\program with arguments and waits for its visible window of the class.
+bool program_start(GameProcess& game, const std::string& folder, const std::string& program,
+                   const std::string& arguments, const char* window_class, std::string& why) {
     game = GameProcess{};
     game.folder = folder;
-    std::string exe = folder + "tarrowind.exe";
-    std::string command = "\"" + exe + "\"";
+    std::string exe = folder + program;
+    std::string command = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     if (!::CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
@@ -163,12 +169,12 @@ bool game_start(GameProcess& game, const std::string& folder, std::string& why) 
             why = format("the game ended before showing its window (exit code %lu)", code);
             return false;
         }
-        game.window = find_window_of(game.info.dwProcessId, "KalvorineWndClass");
+        game.window = find_window_of(game.info.dwProcessId, window_class);
         if (!game.window)
             ::Sleep(50);
     }
     if (!game.window) {
-        why = "no visible window of class KalvorineWndClass within 20 s";
+        why = format("no visible window of class %s within 20 s", window_class);
         return false;
     }
     ::WaitForInputIdle(game.info.hProcess, 5000);

@@ -39,15 +39,9 @@ Picture read_bitmap(HDC dc, HBITMAP bitmap, int width, int height) {
     return picture;
 }
 
-// A memory context with a screen-compatible bitmap selected, as the game's backing bitmap.
-struct Canvas {
-    HDC screen;
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ old_bitmap;
-    int width, height;
-};
+} // namespace
 
+// Shared with the viewer's check (declared in driver.h).
 Canvas canvas_open(int width, int height) {
     Canvas c{};
     c.screen = ::GetDC(nullptr);
@@ -68,6 +62,8 @@ Picture canvas_close(Canvas& c) {
     return picture;
 }
 
+namespace {
+
 // Draws the free-slot square: grey one-pixel outline, black inside.
 void draw_slot(HDC dc, int size) {
     HPEN pen = ::CreatePen(PS_SOLID, 1, RGB(128, 128, 128));
@@ -80,6 +76,8 @@ void draw_slot(HDC dc, int size) {
     ::DeleteObject(pen);
     ::DeleteObject(brush);
 }
+
+} // namespace
 
 // Loads a picture file through OleLoadPicture; null when it cannot be read.
 IPicture* load_picture(const std::string& path) {
@@ -114,6 +112,8 @@ IPicture* load_picture(const std::string& path) {
     stream->Release();
     return SUCCEEDED(hr) ? picture : nullptr;
 }
+
+namespace {
 
 // Draws a figure as the game does: the slot square, then the picture stretched over it.
 Picture render_figure(IPicture* picture, int size) {

@@ -1,0 +1,209 @@
+#!/usr/bin/env python3
+"""Makes the viewer's built-in samples and the files its end-to-end check opens.
+
+Usage: make_viewer_files.py OUT_DIR
+Writes into OUT_DIR:
+  sample.gif, sample.txt       the viewer's samples, built into it as "RTIMAGE" resources
+  picture.bmp, picture.ico,    one picture of each kind the viewer loads from files
+  picture.gif
+  broken.gif                   rubbish under a picture's name: no picture loads from it
+  line-ends.txt                lines ended by LF, CRLF and a lone CR, two of them on the
+                               128-byte boundaries where line reads fetch their next chunk
+  long-line.txt                a line far wider than any window
+  empty.txt                    no bytes at all
+  data.bin                     every byte value, NULs included: not a text file
+The metafile (picture.emf) is recorded by the check itself, through GDI.
+Standard library only; the output is the same on every run.
+"""
+import os
+import struct
+import sys
+
+# ---------------------------------------------------------------------------
+# Pictures: a function from (x, y) to an (r, g, b) colour, drawn at a size.
+# ---------------------------------------------------------------------------
+
+
+def harbour(x, y, w, h):
+    """A lighthouse on a rock at sea under a sun, in flat colours."""
+    horizon = h * 3 // 5
+    if (x - w * 4 // 5) ** 2 + (y - h // 4) ** 2 <= (h // 7) ** 2:
+        return (255, 214, 40)  # sun
+    tower_left, tower_right = w // 4, w // 4 + max(4, w // 10)
+    if tower_left <= x < tower_right and h // 6 <= y < horizon + 2:
+        if y < h // 6 + 3:
+            return (255, 250, 160)  # lamp
+        return (220, 30, 30) if ((y - h // 6) // 3) % 2 else (250, 250, 250)
+    if y >= horizon - 2 and abs(x - (tower_left + tower_right) // 2) < (y - horizon + 8):
+        if y < horizon + 4:
+            return (96, 80, 64)  # rock
+    if y < horizon:
+        return (120 + y * 2, 180 + y, 250)  # sky, lighter towards the horizon
+    return (16, 64 + (y % 4) * 12, 140)  # sea, in bands
+
+
+def checker(x, y, w, h):
+    """A badge: a green disc with a white cross on a checked ground."""
+    cx, cy = w // 2, h // 2
+    if (x - cx) ** 2 + (y - cy) ** 2 <= (min(w, h) // 2 - 2) ** 2:
+        if abs(x - cx) <= 1 or abs(y - cy) <= 1:
+            return (255, 255, 255)
+        return (30, 150, 60)
+    return (200, 200, 200) if (x // 4 + y // 4) % 2 else (90, 90, 110)
+
+
+def dunes(x, y, w, h):
+    """Dunes under a purple evening sky with one star."""
+    if (x, y) in ((w // 3, h // 5), (w // 3 + 1, h // 5), (w // 3, h // 5 + 1)):
+        return (255, 255, 255)
+    top = h // 2 + (abs((x % 24) - 12) * h) // 48
+    if y >= top:
+        return (230 - (y - top) * 3, 170 - (y - top) * 2, 80)
+    return (60 + y * 3, 30 + y, 110 + y * 2)
+
+
+def pixels(draw, w, h):
+    return [[draw(x, y, w, h) for x in range(w)] for y in range(h)]
+
+
+# ---------------------------------------------------------------------------
+# File formats
+# ---------------------------------------------------------------------------
+
+
+def bmp_bytes(rows):
+    """A 24-bit bottom-up BMP."""
+    h, w = len(rows), len(rows[0])
+    stride = (w * 3 + 3) & ~3
+    body = bytearray()
+    for row in reversed(rows):
+        line = bytearray()
+        for r, g, b in row:
+            line += bytes((b, g, r))
+        body += line + bytes(stride - len(line))
+    header = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(body), 2835, 2835, 0, 0)
+    return b"BM" + struct.pack("<IHHI", 14 + 40 + len(body), 0, 0, 14 + 40) + header + body
+
+
+def ico_bytes(rows):
+    """A one-image icon file: 32-bit colour, fully opaque, with an empty AND mask."""
+    h, w = len(rows), len(rows[0])
+    colour = bytearray()
+    for row in reversed(rows):
+        for r, g, b in row:
+            colour += bytes((b, g, r, 255))
+    mask = bytes(((w + 31) // 32) * 4 * h)
+    image = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, 32, 0, len(colour) + len(mask),
+                        0, 0, 0, 0) + colour + mask
+    directory = struct.pack("<HHH", 0, 1, 1)
+    entry = struct.pack("<BBBBHHII", w % 256, h % 256, 0, 0, 1, 32, len(image), 6 + 16)
+    return directory + entry + image
+
+
+def gif_bytes(rows):
+    """A GIF89a with a global palette of the picture's colours and LZW codes that stay
+    9 bits wide: a clear code every 250 literals keeps the code table from growing."""
+    h, w = len(rows), len(rows[0])
+    palette = []
+    index = {}
+    for row in rows:
+        for c in row:
+            if c not in index:
+                index[c] = len(palette)
+                palette.append(c)
+    if len(palette) > 256:
+        raise SystemExit("gif_bytes: more than 256 colours")
+    palette += [(0, 0, 0)] * (256 - len(palette))
+    codes = [256]
+    run = 0
+    for row in rows:
+        for c in row:
+            if run == 250:
+                codes.append(256)
+                run = 0
+            codes.append(index[c])
+            run += 1
+    codes.append(257)
+    packed = bytearray()
+    bits = nbits = 0
+    for code in codes:
+        bits |= code << nbits
+        nbits += 9
+        while nbits >= 8:
+            packed.append(bits & 0xFF)
+            bits >>= 8
+            nbits -= 8
+    if nbits:
+        packed.append(bits & 0xFF)
+    blocks = bytearray()
+    for i in range(0, len(packed), 255):
+        chunk = packed[i:i + 255]
+        blocks += bytes((len(chunk),)) + chunk
+    out = bytearray(b"GIF89a")
+    out += struct.pack("<HHBBB", w, h, 0xF7, 0, 0)  # global palette of 256 entries
+    for r, g, b in palette:
+        out += bytes((r, g, b))
+    out += struct.pack("<BHHHHB", 0x2C, 0, 0, w, h, 0)
+    out += bytes((8,)) + blocks + b"\x00" + b"\x3B"
+    return bytes(out)
+
+
+# ---------------------------------------------------------------------------
+# Texts
+# ---------------------------------------------------------------------------
+
+
+def line_ends_text():
+    """Every line-end form, with a CR as the 128th byte (its LF starts the next chunk)
+    and a lone CR as the 256th byte."""
+    text = b"A line ended by LF\nA line ended by CRLF\r\nA line ended by a lone CR\r"
+    text += b"Three kinds, one file\n"
+    filler = b"To the first boundary: "
+    text += filler + b"x" * (127 - len(text) - len(filler)) + b"\r\n"
+    assert text[127:129] == b"\r\n"
+    filler = b"And this one up to the second: "
+    text += filler + b"y" * (255 - len(text) - len(filler)) + b"\r"
+    assert text[255:256] == b"\r"
+    text += b"The last line has no end"
+    return text
+
+
+def long_line_text():
+    words = b"".join(b"word%04d " % n for n in range(200))
+    return b"Short first line\r\n" + words + b"\r\nShort last line\r\n"
+
+
+SAMPLE_TEXT = (b"Tarrowind Viewer\r\n"
+               b"\r\n"
+               b"This text and the picture beside it are built into the viewer\r\n"
+               b"as RTIMAGE resources and read back through the runtime.\r\n"
+               b"Open files by naming them on the command line.\r\n")
+
+
+def write(folder, name, data):
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def main():
+    if len(sys.argv) != 2:
+        raise SystemExit(__doc__)
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    write(out, "sample.gif", gif_bytes(pixels(dunes, 72, 48)))
+    write(out, "sample.txt", SAMPLE_TEXT)
+    write(out, "picture.bmp", bmp_bytes(pixels(harbour, 64, 40)))
+    write(out, "picture.ico", ico_bytes(pixels(checker, 32, 32)))
+    write(out, "picture.gif", gif_bytes(pixels(harbour, 56, 36)))
+    # No GIF header: Wine's OleLoadPicture was seen to keep 25,000 bytes of the process
+    # heap for every failed decode of a stream that starts like a GIF, which would hide
+    # the viewer's own resources in the check's soak.
+    write(out, "broken.gif", bytes(range(7, 250, 3)) * 4)
+    write(out, "line-ends.txt", line_ends_text())
+    write(out, "long-line.txt", long_line_text())
+    write(out, "empty.txt", b"")
+    write(out, "data.bin", bytes(range(256)) * 4)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,49 @@
+// The viewer's end-to-end check: starts tarrowind-viewer.exe with a set of files and checks
+// it from outside, the way the game's driver checks the game, then soaks the viewer's own
+// routines in this process under the resource census.
+// Relies on the driver's reporting, screen and process helpers (tools/driver), linked in
+// rather than copied. Owns the files it records itself (the metafile) and the knowledge of
+// what the viewer should show; outside.cpp holds the checks from outside, soak.cpp the soak.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "driver.h"
+
+// ============================================================================
+// Constants
+// ============================================================================
+
+// What the check knows of the viewer's looks (examples/viewer/viewer.h says the same).
+constexpr const char* VIEWER_PROGRAM = "tarrowind-viewer.exe";
+constexpr const char* VIEWER_CAPTION = "Tarrowind Viewer";
+constexpr int VIEWER_TEXT_MARGIN = 2;
+constexpr int VIEWER_CMD_OPEN_SAMPLES = 40001;
+constexpr int VIEWER_CMD_CLOSE = 40002;
+constexpr int VIEWER_CMD_EXIT = 40003;
+constexpr int VIEWER_CMD_ABOUT = 40004;
+constexpr int VIEWER_CMD_CASCADE = 32773;
+constexpr int VIEWER_CMD_TILE = 32774;
+
+// The files the viewer is started with, in viewer-files/ (missing.txt does not exist).
+extern const char* const VIEWER_TEST_FILES[];
+constexpr int VIEWER_TEST_FILE_COUNT = 10;
+
+// ============================================================================
+// Routines
+// ============================================================================
+
+// viewer-files\ beside the check, with a trailing backslash.
+std::string viewer_files_folder();
+// Records picture.emf in the folder through GDI; false when it could not be written.
+bool write_test_metafile(const std::string& folder);
+// The whole content of a file, empty when it cannot be read.
+std::string read_whole_file(const std::string& path);
+// Lines of a text as the viewer should show them: ended by LF, CRLF or a lone CR.
+std::vector<std::string> split_lines(const std::string& text);
+// Runs every check on the real program from outside.
+void run_outside_checks();
+// Opens and closes documents with the viewer's own routines in this process and checks
+// that the resource census ends where it began.
+void run_soak_check();
