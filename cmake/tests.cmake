@@ -57,3 +57,6 @@ if(TARGET viewer_check)
     add_test(NAME viewer COMMAND viewer_check WORKING_DIRECTORY ${BIN_DIR})
     set_tests_properties(viewer PROPERTIES TIMEOUT 600)
 endif()
+
+# The README's list of the runtime's routines agrees with the three headers (Python only).
+add_test(NAME docs COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/runtime_routines.py)

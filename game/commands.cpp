@@ -40,7 +40,7 @@ void play_sound(const char* relative_name, uint32_t mode) {
     program_end();
 }
 
-// Resize the window for a magnification, clear it and say so.
+// Resize the window for a magnification, clear it and say so, even when it is unchanged.
 void set_zoom(int32_t zoom, int32_t width, int32_t height, const char* text) {
     game.zoom = zoom;
     game.wait_for_tick = 0;
@@ -90,6 +90,7 @@ void run_menu_command() {
 }
 
 // True when a click at (x, y) lies in the cell's square or on its right or bottom edge.
+// Both edges count on purpose: a click on the line between two cells hits both.
 bool cell_is_hit(uint32_t x, uint32_t y, int32_t row, int32_t column) {
     const uint32_t zoom = static_cast<uint32_t>(game.zoom);
     const uint32_t left = static_cast<uint32_t>(column * CELL_SIZE + FIELD_LEFT) * zoom;
@@ -128,6 +129,7 @@ intptr_t on_window_event() {
 
 // Carry out one shot at the mouse position of the current event.
 void fire_shot() {
+    // Every attempt, even one without ammunition, hurries the frame and arms the end tests.
     game.wait_for_tick = 0;
     game.end_armed = 1;
     if (game.ammo < 1 || game.game_over != 0 || game.paused != 0) {
@@ -138,6 +140,7 @@ void fire_shot() {
 
     const uint32_t x = event_state.mouse_x;
     const uint32_t y = event_state.mouse_y;
+    // No stop at the first hit: every cell is tested, so one click may hit several.
     for (int32_t row = 0; row < GRID_ROWS; ++row) {
         for (int32_t column = 0; column < GRID_COLUMNS; ++column) {
             if (!cell_is_hit(x, y, row, column)) {
@@ -147,7 +150,7 @@ void fire_shot() {
             if (cell == CELL_HOSTAGE) {
                 play_sound("sound\\ggdeath.wav", 1);
                 cell = CELL_SLOT;
-                game.lives -= 1;
+                game.lives -= 1; // no lower limit: lives may go below 0
             } else if (cell == CELL_TERRORIST) {
                 play_sound("sound\\bgdeath.wav", 1);
                 cell = CELL_SLOT;

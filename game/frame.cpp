@@ -37,6 +37,7 @@ char* build_status_line() {
     text = append_piece(text, number_piece(game.lives));
     text = append_piece(text, string_duplicate(" Ammo:"));
     text = append_piece(text, number_piece(game.ammo));
+    // The two trailing blanks are part of the line: they cover the tail of a longer one.
     text = append_piece(text, string_duplicate("  "));
     return text;
 }
@@ -77,6 +78,7 @@ void draw_cell(int32_t row, int32_t column) {
 void draw_frame() {
     for (int32_t row = 0; row < GRID_ROWS; ++row) {
         for (int32_t column = 0; column < GRID_COLUMNS; ++column) {
+            // While paused the field is not drawn, and so no figure expires either.
             if (game.target_grid[row * GRID_COLUMNS + column] != CELL_EMPTY && game.paused == 0) {
                 draw_cell(row, column);
             }

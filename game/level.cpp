@@ -24,6 +24,7 @@ int32_t choose_column_height() {
     if (random_range(1, top) == 1) {
         return random_range(1, 3) == 1 ? 0 : 1;
     }
+    // Tests above level + 3 cannot succeed but still use up a draw; keep them.
     for (int32_t test = 2; test <= GRID_ROWS; ++test) {
         if (random_range(1, top) == test) {
             return test;
@@ -49,10 +50,12 @@ void new_game() {
     game.last_refill_ms = 0;
     game.spawn_interval_ms = START_SPAWN_INTERVAL_MS;
     game.last_spawn_ms = 0;
+    // paused, zoom, end_armed and shown_at are kept: a game started while paused begins paused.
     lay_out_level();
 }
 
 // Build the slots of the current level.
+// The spawn interval is kept across levels on purpose: only new_game raises it again.
 void lay_out_level() {
     clear_to_blue();
     for (int32_t cell = 0; cell < GRID_CELLS; ++cell) {

@@ -10,6 +10,7 @@
 namespace {
 
 // Finish a level below the last: announce it, move up and lay out the next field.
+// Unlike the win and the loss it leaves wait_for_tick alone, on purpose.
 void finish_level(const char* text) {
     alert(text);
     game.level += 1;
@@ -36,9 +37,11 @@ void alert(const char* text) {
 
 // Expire the figure in one cell when its time has run out.
 void expire_figure(int32_t cell) {
+    // shown_at keeps counting through a pause, so old figures expire in the first frame after it.
     if (!time_has_passed(tick_count(), game.shown_at[cell], FIGURE_LIFETIME_MS)) {
         return;
     }
+    // An expiry stops at 0 lives; a hostage hit (fire_shot) has no floor. Both deliberate.
     if (game.target_grid[cell] == CELL_TERRORIST && game.lives >= 1) {
         game.lives -= 1; // the terrorist shoots the player
     }
@@ -47,11 +50,13 @@ void expire_figure(int32_t cell) {
 
 // Apply the level targets, the ammunition refill and the loss.
 void apply_rules() {
+    // "Leve" (not "Level") is how the game's notices are spelt: keep it in all three.
+    // The targets 60, 160, 300 are totals: the score is not reset between levels.
     if (game.level == 1 && game.score >= 60) {
         finish_level("Leve 1 complete!");
     } else if (game.level == 2 && game.score >= 160) {
         finish_level("Leve 2 complete!");
-    } else if (game.level == 3 && game.score >= 300 && game.end_armed == 1) {
+    } else if (game.level == 3 && game.score >= 300 && game.end_armed == 1) { // needs a shot, too
         end_game();
         alert("Leve 3 complete!");
         alert("You have rescued all of the hostages!");
@@ -64,6 +69,8 @@ void apply_rules() {
         game.ammo += 1;
     }
 
+    // Deliberate: a loss by expiries alone waits for the next shot attempt (end_armed), and
+    // a win in this frame has already cleared end_armed, so only the win is announced.
     if (game.lives <= 0 && game.end_armed == 1) {
         end_game();
         alert("You have failed to complete your mission!");

@@ -100,6 +100,7 @@ void game_main() {
         pace_frame();
     } while (game.main_loop_running != 0);
 
+    // Never reached (nothing clears main_loop_running): the handler ends the program.
     close_window(&game.main_window);
     program_end();
 }
@@ -125,6 +126,7 @@ void fit_client_area() {
     int32_t width = 0;
     int32_t height = 0;
     get_client_size(&game.main_window, &left, &top, &width, &height);
+    // One step of 8 (16 at 2x) and no second test, whatever the height then is.
     if (height < FIELD_TOP + GRID_ROWS * CELL_SIZE) {
         game.window_height_1x += 8;
         game.window_height_2x += 16;
@@ -135,6 +137,8 @@ void fit_client_area() {
 
 // Handle events until the next frame is due.
 void pace_frame() {
+    // At least one event is waited for even when the frame is already due; the timer
+    // bounds that wait to a second.
     for (;;) {
         process_events(0);
         if (game.wait_for_tick == 0) {

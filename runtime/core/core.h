@@ -2,6 +2,9 @@
 // strings and numbers, random numbers and the clock, message boxes and sound, files.
 // Relies on KERNEL32, USER32 (message boxes) and WINMM (sound) only.
 // Windows, drawing and images live in runtime/window/window.h and runtime/draw/draw.h.
+// The one back-reference: WindowRecord is only named here (a message box's owner, a
+// dialog definition's record), never used, so this header does not include window.h.
+// Test seams are gathered in the last section.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +12,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-struct WindowRecord; // runtime/window/window.h
+struct WindowRecord; // defined in runtime/window/window.h
 
 // ============================================================================
 // Kinds of values
@@ -37,9 +40,11 @@ enum TypeCode : int32_t {
 // TypeTag: a TypeCode in the low 16 bits, 1 in the high 16 bits, passed beside a typed
 // argument. Routines compare only the low 16 bits.
 using TypeTag = uint32_t;
+// The tag of a TypeCode.
 constexpr TypeTag type_tag(int32_t code) {
     return 0x10000u | static_cast<uint16_t>(code);
 }
+// The TypeCode of a tag (its low 16 bits).
 constexpr int32_t tag_code(TypeTag tag) {
     return static_cast<int32_t>(tag & 0xFFFFu);
 }
@@ -60,17 +65,12 @@ void runtime_startup();
 void runtime_shutdown();
 // The program's own module, read at start-up.
 HINSTANCE runtime_module();
-
-// Test seam: the routine that ends the process after shut-down (ExitProcess by default;
-// null restores it). Should the routine return, ExitProcess still ends the process.
-using ProcessExitRoutine = void (*)(UINT exit_code);
-void runtime_set_exit_routine(ProcessExitRoutine routine);
 // End the process with exit_code through the exit routine, without shut-down.
 [[noreturn]] void runtime_exit(UINT exit_code);
 constexpr UINT EXIT_OUT_OF_MEMORY = 1; // exit code after the "Out of memory" stop
 
 // ============================================================================
-// The runtime heap and the TempStack
+// The runtime heap
 // ============================================================================
 
 // Create the runtime heap if there is none; 1 when it exists afterwards.
@@ -86,17 +86,12 @@ char* string_duplicate(const char* text);
 void* heap_alloc_or_stop(size_t size);
 // The runtime heap, null before heap_create and after shut-down.
 HANDLE heap_handle();
-// Run the exit hooks newest first and release them (a step of runtime_shutdown).
-void exit_hooks_run();
 // Destroy the runtime heap with every block still in it (the last step of runtime_shutdown).
 void heap_destroy();
-// Test seam: heap_alloc succeeds count more times, then fails until the seam is set again; a
-// negative count lets every allocation through again.
-void heap_set_fail_after(int32_t count);
-// Test seam: also hand every debug_message text (TempStack reports) to listener; null
-// removes it.
-using DebugListener = void (*)(const char* text);
-void debug_message_set_listener(DebugListener listener);
+
+// ============================================================================
+// The TempStack
+// ============================================================================
 
 constexpr int32_t TEMP_STACK_SIZE = 1000;
 // Record a heap string as the top TempStack entry (owned by the stack from now on).
@@ -107,9 +102,11 @@ int32_t temp_pop(int32_t count);
 int32_t temp_release_all();
 // Number of TempStack entries in use.
 int32_t temp_count();
+// Empty the TempStack without freeing: the heap calls it when it is made or destroyed.
+void temp_forget_all();
 
 // ============================================================================
-// PtrList, exit hooks, global memory
+// PtrList
 // ============================================================================
 
 struct PtrNode {
@@ -120,14 +117,26 @@ struct PtrNode {
 // Three 32-bit words in a 32-bit build, three 64-bit words in a 64-bit one.
 static_assert(sizeof(PtrNode) == (sizeof(void*) == 8 ? 24 : 12));
 
+// A new, empty list: its zeroed head node, or null.
 PtrNode* list_create();
+// Insert a node holding payload right after node; the payload, or null without memory.
 void* list_insert_after(PtrNode* node, void* payload);
+// Add a node holding payload after the last node reachable from node.
 void* list_append(PtrNode* node, void* payload);
+// Unlink and free node (and its payload when asked); the node that followed it.
 PtrNode* list_remove(PtrNode* node, int32_t free_payload);
+// Free every node from head onwards, and each payload when asked.
 int32_t list_free(PtrNode* head, int32_t free_payloads);
+// The first real node of a list, or null.
 PtrNode* list_first(PtrNode* head);
+// The node after node, or null.
 PtrNode* list_next(PtrNode* node);
+// A node's payload, or null.
 void* list_payload(PtrNode* node);
+
+// ============================================================================
+// Exit hooks
+// ============================================================================
 
 using ExitHookRoutine = void (*)(intptr_t value);
 struct ExitHook {
@@ -138,6 +147,12 @@ struct ExitHook {
 static_assert(sizeof(ExitHook) == (sizeof(void*) == 8 ? 16 : 8));
 // Register a routine to run at shut-down (hooks run newest first); -1 when out of memory.
 int32_t exit_hook_add(ExitHookRoutine callback, intptr_t value);
+// Run the exit hooks newest first and release them (a step of runtime_shutdown).
+void exit_hooks_run();
+
+// ============================================================================
+// Global memory and typed allocation
+// ============================================================================
 
 // Store a new zeroed fixed global block of count * size bytes in *variable; -1 if refused.
 int32_t global_alloc_zeroed(void** variable, int32_t count, int32_t size);
@@ -145,14 +160,24 @@ int32_t global_alloc_zeroed(void** variable, int32_t count, int32_t size);
 void* typed_alloc(int32_t code, int32_t count);
 // Element size of a TypeCode in typed_alloc.
 int32_t type_size(int32_t code);
+// Free a global block, unconditionally.
 int32_t global_free(void* block);
+// Free a global block unless it is null.
 int32_t global_free_if_set(void* block);
+
+// ============================================================================
+// Debugger output and interface identifiers
+// ============================================================================
 
 // Send a text to the debugger output.
 int32_t debug_message(const char* text);
 // Write a 128-bit interface identifier.
 int32_t guid_make(GUID* destination, uint32_t data1, uint16_t data2, uint16_t data3,
                   const uint8_t data4[8]);
+
+// ============================================================================
+// Dialog definitions
+// ============================================================================
 
 // Dialog definitions released at shut-down. The dialog facility fills the list.
 struct ControlDefinition {
@@ -167,6 +192,7 @@ struct DialogListNode {
     WindowRecord* record; // its dialog_def points to a DialogDefinition block
 };
 extern DialogListNode* dialog_definition_list;
+// Free every dialog definition on the list, then the list itself.
 void dialog_definitions_release();
 
 // ============================================================================
@@ -183,17 +209,29 @@ char* start_path();
 char* number_to_string(double value);
 // An upper-case copy (ANSI, locale-aware), as a fresh heap string.
 char* string_upper(const char* text);
+// The number of characters before the NUL.
 int32_t string_length(const char* text);
+// Copy source into destination, terminator included; the destination.
 char* string_copy(char* destination, const char* source);
+// Append source at destination's terminator; the destination.
 char* string_append(char* destination, const char* source);
+// The code (0 to 255) of the first character; 0 for an empty string.
 int32_t first_char_code(const char* text);
+// 1 when the low 8 bits of character are a digit "0" to "9".
 int32_t char_is_digit(int32_t character);
+// The leading decimal number of a text (blanks, "-", digits, "." and digits); 0 when none.
 double text_to_number(const char* text);
+// x raised to y; 0 for a negative x with a fractional y, and for x = 0.
 double real_power(double x, double y);
+// The absolute value of x.
 double real_abs(double x);
+// Write a signed integer followed by a blank; the characters written before the NUL.
 int32_t decimal_from_int64(char* buffer, int64_t value);
+// Write an unsigned integer followed by a blank; the characters written before the NUL.
 int32_t decimal_from_uint64(char* buffer, uint64_t value);
+// Write value with decimals digits after the point behind a sign column; the length.
 int32_t decimal_from_real(char* buffer, double value, int32_t decimals);
+// decimal_from_real for a single-precision value.
 int32_t decimal_from_real_single(char* buffer, float value, int32_t decimals);
 // 1-based position of find in text at or after start; 0 when absent.
 int32_t string_find(const char* text, const char* find, int32_t start);
@@ -202,19 +240,16 @@ int32_t string_find(const char* text, const char* find, int32_t start);
 // Random numbers and the clock
 // ============================================================================
 
+// Draw an integer in low..high, or in 0..low when high is 0; low when the span is 0.
 int32_t random_range(int32_t low, int32_t high);
+// Draw a real in [low, high) when high > low, otherwise between 0 and low.
 float random_real(float low, float high);
+// Set the generator's state without drawing.
 int32_t random_seed(uint32_t seed);
+// Whole seconds since the system started.
 int32_t clock_seconds();
-
-// Test seam: return the generator to its unseeded state, as at load.
-void random_forget_seed();
-
 // Milliseconds of the system tick clock (GetTickCount unless a test replaced it).
 uint32_t tick_count();
-// Test seam: replace the tick clock; null restores GetTickCount.
-using TickSource = uint32_t (*)();
-void tick_source_set(TickSource source);
 
 // ============================================================================
 // Message boxes and sound
@@ -228,17 +263,9 @@ LRESULT CALLBACK centring_hook(int code, WPARAM first, LPARAM second);
 // the lower limit.
 POINT centring_position(const RECT& reference, int32_t cx, int32_t cy, const RECT& work);
 
-// Test seam: answer message boxes without showing them (null restores MessageBoxA).
-using MessageBoxResponder = int32_t (*)(HWND owner, const char* text, const char* caption,
-                                        uint32_t style);
-void message_box_set_responder(MessageBoxResponder responder);
-
 // Play a wave file (TAG_STRING) or an in-memory wave image (TAG_BLOCK); mode 0 waits,
 // mode 1 returns at once. No sound (empty name, other kind) stops the sound playing.
 int32_t play_wave(const void* sound, TypeTag tag, uint32_t mode);
-// Test seam: replace PlaySoundA (null restores it).
-using WavePlayer = BOOL (*)(const char* sound, HMODULE module, DWORD flags);
-void play_wave_set_player(WavePlayer player);
 
 // ============================================================================
 // Files
@@ -246,6 +273,7 @@ void play_wave_set_player(WavePlayer player);
 
 // Open by mode "R", "W", "A", "R+" (or lower case); 0 when opened, 1 otherwise.
 int32_t file_open(HANDLE* file, TypeTag tag, const char* name, const char* mode);
+// Close a file variable's file and set it to null.
 int32_t file_close(HANDLE* file, TypeTag tag);
 // Read bytes (binary), a line (text into a string) or a number (text into a numeric
 // destination). count: bytes for binary reads; for line reads, the destination's
@@ -253,3 +281,31 @@ int32_t file_close(HANDLE* file, TypeTag tag);
 // ties to even and stop at their type's limits. 0 when something was read, -1 otherwise.
 int32_t file_read(HANDLE* file, TypeTag tag, void* destination, TypeTag destination_tag,
                   uint32_t count);
+
+// ============================================================================
+// Test seams
+// ============================================================================
+// Replaceable platform calls and failure switches for the tests; programs leave them
+// alone. Those that take a routine restore the platform's own when given null.
+
+// Replace the routine that ends the process after shut-down (ExitProcess by default).
+// Should the routine return, ExitProcess still ends the process.
+using ProcessExitRoutine = void (*)(UINT exit_code);
+void runtime_set_exit_routine(ProcessExitRoutine routine);
+// Let heap_alloc succeed count more times, then fail until set again; negative: never fail.
+void heap_set_fail_after(int32_t count);
+// Also hand every debug_message text (TempStack reports) to listener.
+using DebugListener = void (*)(const char* text);
+void debug_message_set_listener(DebugListener listener);
+// Return the random generator to its unseeded state, as at load.
+void random_forget_seed();
+// Replace the tick clock (GetTickCount).
+using TickSource = uint32_t (*)();
+void tick_source_set(TickSource source);
+// Answer message boxes without showing them (MessageBoxA).
+using MessageBoxResponder = int32_t (*)(HWND owner, const char* text, const char* caption,
+                                        uint32_t style);
+void message_box_set_responder(MessageBoxResponder responder);
+// Replace PlaySoundA.
+using WavePlayer = BOOL (*)(const char* sound, HMODULE module, DWORD flags);
+void play_wave_set_player(WavePlayer player);

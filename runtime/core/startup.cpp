@@ -1,7 +1,7 @@
 // Runtime start-up and end: the floating-point mode, the runtime heap and the module
 // handle before the program body runs; shut-down (dialog definitions, exit hooks, heap)
 // and the end of the process from any depth.
-// Relies on heap.cpp for the heap and the exit hooks, on KERNEL32 for the process.
+// Relies on heap.cpp and exit_hooks.cpp for the heap and the exit hooks, on KERNEL32.
 // Closing windows is left to the program; the system reclaims what is left.
 #include "runtime/core/core.h"
 #include "runtime/window/window.h"

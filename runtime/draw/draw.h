@@ -33,8 +33,12 @@ RECT scaled_bounds_to_client(const RECT& bounds, int32_t cw, int32_t ch, int32_t
 
 constexpr COLORREF NO_COLOR = 0xFFFFFFFF; // -1: no colour in draw_rect
 
+// Pack a colour: red in bits 0-7, green 8-15, blue 16-23 (components are not clamped).
 COLORREF rgb_color(int32_t red, int32_t green, int32_t blue);
+// Set the window's current drawing position without drawing.
 int32_t move_to(WindowRecord* record, int32_t x, int32_t y);
+// Draw a rectangle: outline NO_COLOR uses the window's pen colour and no fill; fill
+// NO_COLOR leaves it hollow. Right and bottom are exclusive.
 int32_t draw_rect(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
                   COLORREF outline, COLORREF fill);
 // Fill a rectangle of a context with one colour; the context's background colour stays set.

@@ -27,11 +27,6 @@ constexpr int CLASS_NAME_LIMIT = 20;         // characters of a class name compa
 // Internal helpers
 // ============================================================================
 
-bool is_reflected_colour_message(UINT message) {
-    return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC &&
-           message != WM_CTLCOLORDLG;
-}
-
 bool is_mouse_message(uint32_t event) {
     return event >= WM_MOUSEMOVE && event <= WM_RBUTTONDBLCLK;
 }
@@ -65,8 +60,9 @@ void arrange_mdi_children(HWND mdi_client, int32_t menu_id) {
 }
 
 // The platform's default answer for a runtime window.
-LRESULT default_procedure(HWND hwnd, WindowRecord* record, ATOM atom, UINT message, WPARAM wparam,
+LRESULT default_procedure(HWND hwnd, WindowRecord* record, UINT message, WPARAM wparam,
                           LPARAM lparam) {
+    ATOM atom = hwnd != nullptr ? static_cast<ATOM>(::GetClassWord(hwnd, GCW_ATOM)) : 0;
     if (record != nullptr && atom != 0 && atom == frame_class_atom) {
         if (message == WM_SIZE && wparam == SIZE_MINIMIZED &&
             layout_frame_bars(hwnd, record->mdi_client) != 0) {
@@ -84,6 +80,39 @@ LRESULT default_procedure(HWND hwnd, WindowRecord* record, ATOM atom, UINT messa
     return ::DefWindowProcA(hwnd, message, wparam, lparam);
 }
 
+// The handler's answer to a message: the record's handler, or while a window is being
+// created the creating record's; 0 when there is neither.
+LRESULT handler_answer(HWND hwnd, WindowRecord* record, UINT message, WPARAM wparam,
+                       LPARAM lparam) {
+    if (record != nullptr) {
+        return dispatch_event(record, message, wparam, lparam);
+    }
+    if (creating_record != nullptr &&
+        (creating_record->hwnd == nullptr || creating_record->hwnd == hwnd)) {
+        // Only the window being created belongs to creating_record; an inner window
+        // opened from its creation handler must not take over the outer record.
+        creating_record->hwnd = hwnd;
+        return dispatch_event(creating_record, message, wparam, lparam);
+    }
+    return 0;
+}
+
+// An answer when there is one, else the default procedure's.
+LRESULT answer_or_default(LRESULT answer, HWND hwnd, WindowRecord* record, UINT message,
+                          WPARAM wparam, LPARAM lparam) {
+    if (answer != 0) {
+        return answer;
+    }
+    return default_procedure(hwnd, record, message, wparam, lparam);
+}
+
+// The handler's answer, else the default procedure's: the way of every other message.
+LRESULT handled_or_default(HWND hwnd, WindowRecord* record, UINT message, WPARAM wparam,
+                           LPARAM lparam) {
+    return answer_or_default(handler_answer(hwnd, record, message, wparam, lparam), hwnd, record,
+                             message, wparam, lparam);
+}
+
 } // namespace
 
 // ============================================================================
@@ -93,61 +122,78 @@ LRESULT default_procedure(HWND hwnd, WindowRecord* record, ATOM atom, UINT messa
 // Answer every message of a runtime window: paint, erase and control colours here, the
 // rest through dispatch_event and, unless the handler answered, the default procedure.
 LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    ATOM atom = hwnd != nullptr ? static_cast<ATOM>(::GetClassWord(hwnd, GCW_ATOM)) : 0;
     WindowRecord* record =
         hwnd != nullptr ? reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, 0)) : nullptr;
-    LRESULT result = 0;
 
-    if (message == WM_PAINT) {
-        result = paint_window(hwnd, wparam, lparam);
-    } else if (message == WM_ERASEBKGND) {
-        result = erase_background(hwnd, reinterpret_cast<HDC>(wparam), lparam);
-    } else if (is_reflected_colour_message(message)) {
+    switch (message) {
+    case WM_PAINT:
+        return answer_or_default(paint_window(hwnd, wparam, lparam), hwnd, record, message, wparam,
+                                 lparam);
+    case WM_ERASEBKGND:
+        return answer_or_default(erase_background(hwnd, reinterpret_cast<HDC>(wparam), lparam),
+                                 hwnd, record, message, wparam, lparam);
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
         // The control answers its own colours; without one the default procedure does.
+        // WM_CTLCOLORDLG is not reflected: it goes to the handler like any other message.
         if (lparam != 0) {
             return ::SendMessageA(reinterpret_cast<HWND>(lparam), WM_CTLCOLOR_REFLECTED, wparam,
                                   lparam);
         }
-    } else if (message == WM_DRAWITEM) {
+        return default_procedure(hwnd, record, message, wparam, lparam);
+    case WM_DRAWITEM:
         // Likewise owner drawing: the control draws itself, and identifier 0 (a menu item)
         // is left to the default procedure.
         if (wparam != 0) {
             return ::SendMessageA(::GetDlgItem(hwnd, static_cast<int>(wparam)), WM_DRAWITEM, wparam,
                                   lparam);
         }
-    } else if (record != nullptr) {
-        if (message == WM_SIZE) {
+        return default_procedure(hwnd, record, message, wparam, lparam);
+    case WM_SIZE:
+        if (record != nullptr) {
             if (record->surface_flags & SURFACE_FIT_CLIENT) {
                 ::InvalidateRect(hwnd, nullptr, FALSE);
             }
             dispatch_event(record, EV_SIZE, wparam, lparam);
-        } else if (message == WM_EXITSIZEMOVE) {
+        }
+        return handled_or_default(hwnd, record, message, wparam, lparam);
+    case WM_EXITSIZEMOVE:
+        if (record != nullptr) {
             dispatch_event(record, EV_SIZE, wparam, lparam);
-        } else if (message == WM_CLOSE) {
-            // The default procedure never sees WM_CLOSE: only close_window closes.
-            message = EV_CLOSE_REQUEST;
-        } else if (message == WM_LBUTTONDOWN) {
+        }
+        return handled_or_default(hwnd, record, message, wparam, lparam);
+    case WM_CLOSE:
+        // The default procedure never sees WM_CLOSE of a window with a record: only
+        // close_window closes.
+        return handled_or_default(hwnd, record, record != nullptr ? EV_CLOSE_REQUEST : message,
+                                  wparam, lparam);
+    case WM_LBUTTONDOWN:
+        if (record != nullptr) {
             ::SetFocus(hwnd);
             ::SetActiveWindow(hwnd);
         }
-        result = dispatch_event(record, message, wparam, lparam);
-    } else if (creating_record != nullptr &&
-               (creating_record->hwnd == nullptr || creating_record->hwnd == hwnd)) {
-        // Only the window being created belongs to creating_record; an inner window
-        // opened from its creation handler must not take over the outer record.
-        creating_record->hwnd = hwnd;
-        result = dispatch_event(creating_record, message, wparam, lparam);
-    }
-
-    if (result != 0) {
+        return handled_or_default(hwnd, record, message, wparam, lparam);
+    case WM_SETCURSOR: {
+        LRESULT answer = handler_answer(hwnd, record, message, wparam, lparam);
+        if (answer != 0) {
+            return answer;
+        }
+        // The classes have no cursor of their own: over the client area the record's is
+        // shown.
+        LRESULT result = default_procedure(hwnd, record, message, wparam, lparam);
+        if (result == 0 && record != nullptr && LOWORD(lparam) == HTCLIENT &&
+            reinterpret_cast<HWND>(wparam) == hwnd) {
+            ::SetCursor(record->cursor);
+        }
         return result;
     }
-    result = default_procedure(hwnd, record, atom, message, wparam, lparam);
-    if (message == WM_SETCURSOR && result == 0 && record != nullptr && LOWORD(lparam) == HTCLIENT &&
-        reinterpret_cast<HWND>(wparam) == hwnd) {
-        ::SetCursor(record->cursor);
+    default:
+        return handled_or_default(hwnd, record, message, wparam, lparam);
     }
-    return result;
 }
 
 // Fill event_state, call the record's handler, restore event_state; the handler's result.

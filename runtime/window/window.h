@@ -152,22 +152,28 @@ constexpr int32_t EV_CONTROL = 32772;       // WM_COMMAND from a control, WM_NOT
 constexpr int32_t EV_SIZE = 32777;          // before WM_SIZE, and WM_EXITSIZEMOVE
 constexpr int32_t EV_ERASE = 32783;         // background erase, erase_dc available
 
+// The class procedure of every runtime window: paint, erase and control colours here,
+// everything else through dispatch_event and then the default procedure.
 LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 // Fill event_state, call the record's handler, restore event_state; the handler's result.
 intptr_t dispatch_event(WindowRecord* record, uint32_t event, WPARAM wparam, LPARAM lparam);
+// Paint an erased area with the background colour, then let the handler draw on it; 1.
 LRESULT erase_background(HWND hwnd, HDC dc, LPARAM lparam);
 // Child enumeration step: clip is a ChildClip.
 struct ChildClip {
     HWND window; // the painted window
     HDC dc;      // its paint context
 };
+// Exclude a visible child's rectangle from the painted window's clipping; continue.
 BOOL CALLBACK exclude_child_from_paint(HWND child, LPARAM clip);
+// Fit the MDI client into the room that toolbars and status bars leave; 1 when one was found.
 int32_t layout_frame_bars(HWND frame, HWND mdi_client);
 // Child enumeration step: free is a FrameBarSpace.
 struct FrameBarSpace {
     RECT free;     // client space left for the MDI client
     int32_t found; // 1 once a toolbar or status bar was seen
 };
+// Take a toolbar's or status bar's room from the free rectangle; continue.
 BOOL CALLBACK measure_frame_bar(HWND child, LPARAM free);
 
 // ============================================================================
@@ -176,6 +182,7 @@ BOOL CALLBACK measure_frame_bar(HWND child, LPARAM free);
 
 // Handle every queued message; with no_wait 0, first wait until one is queued.
 int32_t process_events(int32_t no_wait);
+// Give an open window a periodic WM_TIMER (or callback) every interval_ms.
 int32_t start_timer(WindowRecord* record, uint32_t interval_ms, UINT_PTR timer_id,
                     TIMERPROC callback);
 // Destroy the window and release what the record owns.
@@ -185,12 +192,19 @@ int32_t close_window(WindowRecord* record);
 // Menus and window geometry
 // ============================================================================
 
+// Make a menu bar (popup 0) or a popup menu; its handle.
 HMENU create_menu(int32_t popup);
+// Append an item, a submenu (MF_POPUP, id = the submenu) or a separator to a menu.
 int32_t append_menu_item(HMENU menu, const char* text, uint32_t flags, UINT_PTR id);
+// Attach a menu bar to the window, destroying the bar it had.
 int32_t attach_menu(WindowRecord* record, HMENU menu);
+// Read the client area as left 0, top 0, width and height; all 0 for a closed record.
 int32_t get_client_size(WindowRecord* record, int32_t* left, int32_t* top, int32_t* width,
                         int32_t* height);
+// Move and size the window (restored to normal first) or one of its controls.
 int32_t set_window_rect(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
                         int32_t control_id);
+// Set the window's background colour and clear the whole surface with it.
 int32_t set_background_color(WindowRecord* record, COLORREF color);
+// Centre the window over its parent, its visible owner or the work area, kept inside.
 int32_t center_window(WindowRecord* record);
