@@ -356,8 +356,12 @@ LRESULT paint_window(HWND hwnd, WPARAM wparam, LPARAM lparam) {
     if (!scaled) {
         u = ps.rcPaint;
     }
-    ChildClip clip = {hwnd, paint_dc};
-    ::EnumChildWindows(hwnd, exclude_child_from_paint, reinterpret_cast<LPARAM>(&clip));
+    // A clip-children window's paint context leaves its visible children out already; the
+    // enumeration (a server request under Wine) is only needed without that style.
+    if ((::GetWindowLongA(hwnd, GWL_STYLE) & WS_CLIPCHILDREN) == 0) {
+        ChildClip clip = {hwnd, paint_dc};
+        ::EnumChildWindows(hwnd, exclude_child_from_paint, reinterpret_cast<LPARAM>(&clip));
+    }
 
     ClosingDrawing* repaint = closing_of(record);
     if (!has_backing(record)) {
