@@ -533,7 +533,7 @@ int main(int argc, char** argv) {
     char ratio[32];
     // Rounds alternate the game's drawing and the floor program, so that a change in the
     // machine's load falls on both sides of each ratio alike.
-    const int32_t rounds = quick ? 2 : 5;
+    const int32_t rounds = quick ? 3 : 10;
     for (int32_t zoom : {1, 2}) {
         set_zoom(zoom);
         fill_half_the_field();
