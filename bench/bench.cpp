@@ -120,22 +120,6 @@ void set_zoom(int32_t zoom) {
     process_events(1);
 }
 
-// Median time of draw_frame over a field with every cell a slot, half of them showing.
-Timings time_draw_frame(int32_t frames) {
-    Timings timings;
-    for (int32_t i = 0; i < frames + 10; ++i) {
-        fill_half_the_field();
-        const double start = now_ms();
-        draw_frame();
-        const double stop = now_ms();
-        if (i >= 10) {
-            timings.samples.push_back(stop - start);
-        }
-        process_events(1);
-    }
-    return timings;
-}
-
 // The rectangle of every repaint that draw runs, in order: the game's window procedure is
 // wrapped for the time of one call, and each paint request's update rectangle noted.
 WNDPROC recorded_procedure = nullptr;
@@ -169,26 +153,16 @@ void draw_one_cell() {
               rgb_color(128, 128, 128), rgb_color(0, 0, 0));
 }
 
-// Median time of one draw_rect of a cell.
-Timings time_draw_rect(int32_t calls) {
-    Timings timings;
-    for (int32_t i = 0; i < calls + 10; ++i) {
-        const double start = now_ms();
-        draw_one_cell();
-        const double stop = now_ms();
-        if (i >= 10) {
-            timings.samples.push_back(stop - start);
-        }
-        if (i % 20 == 0) {
-            process_events(1);
-        }
-    }
-    return timings;
-}
+// floor_window.exe running over a sequence of rectangles, one pass per request.
+struct Floor {
+    PROCESS_INFORMATION process;
+    HANDLE requests; // its standard input
+    HANDLE answers;  // its standard output
+};
 
-// Run floor_window.exe over the rectangles in a window of the game's client size; adds
-// its times (one per pass over all rectangles) to timings.
-void run_floor(const std::vector<RECT>& rects, int32_t passes, Timings& timings) {
+// Start floor_window.exe over the rectangles in a window of the game's client size.
+bool start_floor(const std::vector<RECT>& rects, Floor& floor) {
+    floor = {};
     RECT client = {};
     ::GetClientRect(game.main_window.hwnd, &client);
     const std::string folder = program_folder();
@@ -196,53 +170,89 @@ void run_floor(const std::vector<RECT>& rects, int32_t passes, Timings& timings)
     std::string command = "\"";
     command.append(program);
     char number[64];
-    std::snprintf(number, sizeof number, "\" %d %ld %ld", passes, client.right, client.bottom);
+    std::snprintf(number, sizeof number, "\" %ld %ld", client.right, client.bottom);
     command.append(number);
     for (const RECT& r : rects) {
         std::snprintf(number, sizeof number, " %ld,%ld,%ld,%ld", r.left, r.top, r.right, r.bottom);
         command.append(number);
     }
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE read_end = nullptr;
-    HANDLE write_end = nullptr;
-    if (!::CreatePipe(&read_end, &write_end, &inherit, 0)) {
-        return;
+    HANDLE child_input = nullptr;
+    HANDLE child_output = nullptr;
+    if (!::CreatePipe(&child_input, &floor.requests, &inherit, 0)) {
+        return false;
     }
-    ::SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    if (!::CreatePipe(&floor.answers, &child_output, &inherit, 0)) {
+        ::CloseHandle(child_input);
+        ::CloseHandle(floor.requests);
+        return false;
+    }
+    ::SetHandleInformation(floor.requests, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(floor.answers, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = write_end;
+    startup.hStdInput = child_input;
+    startup.hStdOutput = child_output;
     startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process = {};
-    const bool started = ::CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, TRUE,
-                                          0, nullptr, folder.c_str(), &startup, &process) != 0;
-    ::CloseHandle(write_end);
-    std::string output;
-    char chunk[4096];
-    DWORD read = 0;
-    while (started && ::ReadFile(read_end, chunk, sizeof chunk, &read, nullptr) && read > 0) {
-        output.append(chunk, read);
-    }
-    ::CloseHandle(read_end);
+    const bool started =
+        ::CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                         folder.c_str(), &startup, &floor.process) != 0;
+    ::CloseHandle(child_input);
+    ::CloseHandle(child_output);
     if (!started) {
         std::fprintf(stderr, "could not start %s\n", program.c_str());
+        ::CloseHandle(floor.requests);
+        ::CloseHandle(floor.answers);
+        floor = {};
+    }
+    return started;
+}
+
+// One pass of the floor over its rectangles; its time in milliseconds, or -1.
+double floor_pass(Floor& floor) {
+    DWORD count = 0;
+    if (floor.requests == nullptr || !::WriteFile(floor.requests, "1\n", 2, &count, nullptr)) {
+        return -1.0;
+    }
+    char line[64] = {};
+    size_t used = 0;
+    while (used + 1 < sizeof line && ::ReadFile(floor.answers, line + used, 1, &count, nullptr) &&
+           count == 1 && line[used] != '\n') {
+        ++used;
+    }
+    return used > 0 ? std::strtod(line, nullptr) : -1.0;
+}
+
+// End the floor program: it ends at the end of its input.
+void end_floor(Floor& floor) {
+    if (floor.requests == nullptr) {
         return;
     }
-    ::WaitForSingleObject(process.hProcess, INFINITE);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    for (const char* line = output.c_str(); *line != 0;) {
-        char* end = nullptr;
-        const double ms = std::strtod(line, &end);
-        if (end == line) {
-            break;
-        }
-        timings.samples.push_back(ms);
-        line = end;
-        while (*line == '\r' || *line == '\n') {
-            ++line;
+    ::CloseHandle(floor.requests);
+    ::WaitForSingleObject(floor.process.hProcess, 10000);
+    ::CloseHandle(floor.answers);
+    ::CloseHandle(floor.process.hThread);
+    ::CloseHandle(floor.process.hProcess);
+    floor = {};
+}
+
+// Time draw (after 10 unmeasured calls) and the floor's pass alternately, so that both
+// sides of the ratio see the same moments of the machine's load.
+void time_against_floor(void (*draw)(), Floor& floor, int32_t count, Timings& drawn,
+                        Timings& floored) {
+    for (int32_t i = 0; i < count + 10; ++i) {
+        fill_half_the_field();
+        const double start = now_ms();
+        draw();
+        const double stop = now_ms();
+        process_events(1);
+        if (i >= 10) {
+            drawn.samples.push_back(stop - start);
+            const double pass = floor_pass(floor);
+            if (pass >= 0.0) {
+                floored.samples.push_back(pass);
+            }
         }
     }
 }
@@ -531,9 +541,6 @@ int main(int argc, char** argv) {
     char note[160];
     char measure[64];
     char ratio[32];
-    // Rounds alternate the game's drawing and the floor program, so that a change in the
-    // machine's load falls on both sides of each ratio alike.
-    const int32_t rounds = quick ? 3 : 10;
     for (int32_t zoom : {1, 2}) {
         set_zoom(zoom);
         fill_half_the_field();
@@ -543,13 +550,15 @@ int main(int argc, char** argv) {
         Timings floor;
         Timings rect;
         Timings step;
-        for (int32_t round = 0; round < rounds; ++round) {
-            Timings some = time_draw_frame(frames / rounds);
-            draw.samples.insert(draw.samples.end(), some.samples.begin(), some.samples.end());
-            run_floor(frame_rects, frames / rounds, floor);
-            some = time_draw_rect(frames / rounds);
-            rect.samples.insert(rect.samples.end(), some.samples.begin(), some.samples.end());
-            run_floor(cell_rects, frames / rounds, step);
+        Floor floor_frame;
+        if (start_floor(frame_rects, floor_frame)) {
+            time_against_floor(draw_frame, floor_frame, frames, draw, floor);
+            end_floor(floor_frame);
+        }
+        Floor floor_step;
+        if (start_floor(cell_rects, floor_step)) {
+            time_against_floor(draw_one_cell, floor_step, frames, rect, step);
+            end_floor(floor_step);
         }
         const double draw_median = timings_median(draw);
         const double floor_median = timings_median(floor);

@@ -3,8 +3,9 @@
 // it fills that rectangle of a memory bitmap, invalidates exactly that rectangle of its
 // window and updates the window; the paint copies the rectangle from the bitmap.
 // Relies on USER32 and GDI32 only; links nothing of the game or the runtime.
-// Usage: floor_window.exe FRAMES CLIENT_WIDTH CLIENT_HEIGHT LEFT,TOP,RIGHT,BOTTOM ...
-// Prints the time of each frame (all rectangles once) in milliseconds, one a line.
+// Usage: floor_window.exe CLIENT_WIDTH CLIENT_HEIGHT LEFT,TOP,RIGHT,BOTTOM ...
+// After 10 unmeasured passes it reads standard input: for each line it makes one pass over
+// all rectangles and prints its time in milliseconds on a line; it ends at end of input.
 #include <windows.h>
 
 #include <cstdio>
@@ -63,19 +64,18 @@ double now_ms(const LARGE_INTEGER& frequency) {
 // Public routines
 // ============================================================================
 
-// Time FRAMES passes over the rectangles, after 10 unmeasured ones; exit code 0, or 2 for
-// bad arguments.
+// Answer each line of standard input with one timed pass; exit code 0, or 2 for bad
+// arguments.
 int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
-    if (argc < 5) {
-        std::fprintf(stderr, "usage: floor_window.exe FRAMES WIDTH HEIGHT L,T,R,B ...\n");
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: floor_window.exe WIDTH HEIGHT L,T,R,B ...\n");
         return 2;
     }
-    const int frames = std::atoi(argv[1]);
-    const int width = std::atoi(argv[2]);
-    const int height = std::atoi(argv[3]);
+    const int width = std::atoi(argv[1]);
+    const int height = std::atoi(argv[2]);
     std::vector<RECT> rects;
-    for (int i = 4; i < argc; ++i) {
+    for (int i = 3; i < argc; ++i) {
         RECT r = {};
         if (std::sscanf(argv[i], "%ld,%ld,%ld,%ld", &r.left, &r.top, &r.right, &r.bottom) != 4) {
             std::fprintf(stderr, "bad rectangle: %s\n", argv[i]);
@@ -113,9 +113,10 @@ int main(int argc, char** argv) {
 
     LARGE_INTEGER frequency;
     ::QueryPerformanceFrequency(&frequency);
-    for (int frame = 0; frame < frames + 10; ++frame) {
+    char line[64];
+    for (int pass = 0; pass < 10 || std::fgets(line, sizeof line, stdin) != nullptr; ++pass) {
         // Alternate two colours so that every pass really changes the pixels.
-        ::SetDCBrushColor(memory_dc, frame % 2 == 0 ? RGB(0, 0, 0) : RGB(128, 128, 128));
+        ::SetDCBrushColor(memory_dc, pass % 2 == 0 ? RGB(0, 0, 0) : RGB(128, 128, 128));
         const double start = now_ms(frequency);
         for (const RECT& r : rects) {
             ::PatBlt(memory_dc, r.left, r.top, r.right - r.left, r.bottom - r.top, PATCOPY);
@@ -123,8 +124,9 @@ int main(int argc, char** argv) {
             ::UpdateWindow(window);
         }
         const double stop = now_ms(frequency);
-        if (frame >= 10) {
+        if (pass >= 10) {
             std::printf("%.4f\n", stop - start);
+            std::fflush(stdout);
         }
         pump();
     }
