@@ -124,22 +124,7 @@ bool prepare_surface(WindowRecord* record, uint32_t flags, int32_t width, int32_
             bitmap_w = fill_w = ::GetSystemMetrics(SM_CXSCREEN);
             bitmap_h = fill_h = ::GetSystemMetrics(SM_CYSCREEN);
         }
-        // NOTE: a 32-bit section rather than CreateCompatibleBitmap's device-dependent
-        // bitmap: Wine reads the display settings again (three server requests) whenever a
-        // device-dependent bitmap is selected into a context, which every drawing call does.
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = bitmap_w;
-        info.bmiHeader.biHeight = -bitmap_h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        record->backing_bitmap =
-            ::CreateDIBSection(window_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (record->backing_bitmap == nullptr) { // an empty size among others
-            record->backing_bitmap = ::CreateCompatibleBitmap(window_dc, bitmap_w, bitmap_h);
-        }
+        record->backing_bitmap = ::CreateCompatibleBitmap(window_dc, bitmap_w, bitmap_h);
         if (record->backing_bitmap != nullptr && memory_dc != nullptr) {
             previous = ::SelectObject(memory_dc, record->backing_bitmap);
             fill_rect_dc(memory_dc, 0, 0, fill_w, fill_h, record->back_color);
