@@ -1,9 +1,10 @@
-// The benchmark program: frame drawing at both magnifications against a single blit of
-// the field, the time from a posted click to the end of the frame it hurries, the CPU the
-// real game uses while it waits, and start-up time against a minimal Win32 program.
-// Relies on the game library in process, and on tarrowind.exe and minimal_window.exe
-// beside it (bin/). Prints a table; it checks nothing. Times come from
-// QueryPerformanceCounter. Usage: bench.exe [--quick]
+// The benchmark program: frame drawing at both magnifications against its floor (the same
+// repaints done by a minimal program), the time from a posted click to the end of the frame
+// it hurries, the CPU the real game uses while it waits, and start-up time against a
+// minimal Win32 program. Relies on the game library in process, and on tarrowind.exe,
+// floor_window.exe and minimal_window.exe beside it (bin/). Prints a table; it checks
+// nothing. Times come from QueryPerformanceCounter.
+// Usage: bench.exe [--quick] [--floor]   (--floor: only the frame against its floor)
 #include <windows.h>
 
 #include <algorithm>
@@ -119,76 +120,141 @@ void set_zoom(int32_t zoom) {
     process_events(1);
 }
 
-// Median time of draw_frame over a field with every cell a slot, half of them showing.
-Timings time_draw_frame(int32_t frames) {
-    Timings timings;
-    for (int32_t i = 0; i < frames + 10; ++i) {
+// The rectangle of every repaint that draw runs, in order: the game's window procedure is
+// wrapped for the time of one call, and each paint request's update rectangle noted.
+WNDPROC recorded_procedure = nullptr;
+std::vector<RECT>* recorded_rects = nullptr;
+
+LRESULT CALLBACK recording_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    RECT update;
+    if (message == WM_PAINT && ::GetUpdateRect(window, &update, FALSE)) {
+        recorded_rects->push_back(update);
+    }
+    return ::CallWindowProcA(recorded_procedure, window, message, wparam, lparam);
+}
+
+std::vector<RECT> record_repaints(void (*draw)()) {
+    HWND window = game.main_window.hwnd;
+    std::vector<RECT> rects;
+    process_events(1);
+    recorded_rects = &rects;
+    recorded_procedure = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(recording_procedure)));
+    draw();
+    ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(recorded_procedure));
+    recorded_rects = nullptr;
+    return rects;
+}
+
+// One square of the field, as draw_frame draws it: cell (0, 0).
+void draw_one_cell() {
+    const int32_t side = CELL_SIZE * game.zoom;
+    draw_rect(&game.main_window, FIELD_LEFT * game.zoom, FIELD_TOP * game.zoom, side, side,
+              rgb_color(128, 128, 128), rgb_color(0, 0, 0));
+}
+
+// floor_window.exe running over a sequence of rectangles, one pass per request.
+struct Floor {
+    PROCESS_INFORMATION process;
+    HANDLE requests; // its standard input
+    HANDLE answers;  // its standard output
+};
+
+// Start floor_window.exe over the rectangles in a window of the game's client size.
+bool start_floor(const std::vector<RECT>& rects, Floor& floor) {
+    floor = {};
+    RECT client = {};
+    ::GetClientRect(game.main_window.hwnd, &client);
+    const std::string folder = program_folder();
+    const std::string program = folder + "floor_window.exe";
+    std::string command = "\"";
+    command.append(program);
+    char number[64];
+    std::snprintf(number, sizeof number, "\" %ld %ld", client.right, client.bottom);
+    command.append(number);
+    for (const RECT& r : rects) {
+        std::snprintf(number, sizeof number, " %ld,%ld,%ld,%ld", r.left, r.top, r.right, r.bottom);
+        command.append(number);
+    }
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE child_input = nullptr;
+    HANDLE child_output = nullptr;
+    if (!::CreatePipe(&child_input, &floor.requests, &inherit, 0)) {
+        return false;
+    }
+    if (!::CreatePipe(&floor.answers, &child_output, &inherit, 0)) {
+        ::CloseHandle(child_input);
+        ::CloseHandle(floor.requests);
+        return false;
+    }
+    ::SetHandleInformation(floor.requests, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(floor.answers, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = child_input;
+    startup.hStdOutput = child_output;
+    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    const bool started =
+        ::CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                         folder.c_str(), &startup, &floor.process) != 0;
+    ::CloseHandle(child_input);
+    ::CloseHandle(child_output);
+    if (!started) {
+        std::fprintf(stderr, "could not start %s\n", program.c_str());
+        ::CloseHandle(floor.requests);
+        ::CloseHandle(floor.answers);
+        floor = {};
+    }
+    return started;
+}
+
+// One pass of the floor over its rectangles; its time in milliseconds, or -1.
+double floor_pass(Floor& floor) {
+    DWORD count = 0;
+    if (floor.requests == nullptr || !::WriteFile(floor.requests, "1\n", 2, &count, nullptr)) {
+        return -1.0;
+    }
+    char line[64] = {};
+    size_t used = 0;
+    while (used + 1 < sizeof line && ::ReadFile(floor.answers, line + used, 1, &count, nullptr) &&
+           count == 1 && line[used] != '\n') {
+        ++used;
+    }
+    return used > 0 ? std::strtod(line, nullptr) : -1.0;
+}
+
+// End the floor program: it ends at the end of its input.
+void end_floor(Floor& floor) {
+    if (floor.requests == nullptr) {
+        return;
+    }
+    ::CloseHandle(floor.requests);
+    ::WaitForSingleObject(floor.process.hProcess, 10000);
+    ::CloseHandle(floor.answers);
+    ::CloseHandle(floor.process.hThread);
+    ::CloseHandle(floor.process.hProcess);
+    floor = {};
+}
+
+// Time draw (after 10 unmeasured calls) and the floor's pass alternately, so that both
+// sides of the ratio see the same moments of the machine's load.
+void time_against_floor(void (*draw)(), Floor& floor, int32_t count, Timings& drawn,
+                        Timings& floored) {
+    for (int32_t i = 0; i < count + 10; ++i) {
         fill_half_the_field();
         const double start = now_ms();
-        draw_frame();
+        draw();
         const double stop = now_ms();
-        if (i >= 10) {
-            timings.samples.push_back(stop - start);
-        }
         process_events(1);
-    }
-    return timings;
-}
-
-// The same field put on the screen by one blit from a memory bitmap that holds it.
-Timings time_single_blit(int32_t frames) {
-    const int32_t zoom = game.zoom;
-    const int32_t left = FIELD_LEFT * zoom;
-    const int32_t top = FIELD_TOP * zoom;
-    const int32_t width = GRID_COLUMNS * CELL_SIZE * zoom;
-    const int32_t height = GRID_ROWS * CELL_SIZE * zoom;
-    HWND window = game.main_window.hwnd;
-    HDC window_dc = ::GetDC(window);
-    HDC memory = ::CreateCompatibleDC(window_dc);
-    HBITMAP field = ::CreateCompatibleBitmap(window_dc, width, height);
-    HGDIOBJ previous = ::SelectObject(memory, field);
-    ::BitBlt(memory, 0, 0, width, height, window_dc, left, top, SRCCOPY);
-    ::ReleaseDC(window, window_dc);
-    Timings timings;
-    for (int32_t i = 0; i < frames + 10; ++i) {
-        const double start = now_ms();
-        HDC dc = ::GetDC(window);
-        ::BitBlt(dc, left, top, width, height, memory, 0, 0, SRCCOPY);
-        ::ReleaseDC(window, dc);
-        ::GdiFlush();
-        const double stop = now_ms();
         if (i >= 10) {
-            timings.samples.push_back(stop - start);
+            drawn.samples.push_back(stop - start);
+            const double pass = floor_pass(floor);
+            if (pass >= 0.0) {
+                floored.samples.push_back(pass);
+            }
         }
-        process_events(1);
     }
-    ::SelectObject(memory, previous);
-    ::DeleteObject(field);
-    ::DeleteDC(memory);
-    return timings;
-}
-
-// The same field put on the screen by one repaint: the field's rectangle invalidated and
-// the window updated, so the runtime's paint routine copies it from the backing bitmap in
-// one blit, as the end of every drawing operation does for its own rectangle.
-Timings time_single_repaint(int32_t frames) {
-    const int32_t zoom = game.zoom;
-    const RECT field = {FIELD_LEFT * zoom, FIELD_TOP * zoom,
-                        (FIELD_LEFT + GRID_COLUMNS * CELL_SIZE) * zoom,
-                        (FIELD_TOP + GRID_ROWS * CELL_SIZE) * zoom};
-    HWND window = game.main_window.hwnd;
-    Timings timings;
-    for (int32_t i = 0; i < frames + 10; ++i) {
-        const double start = now_ms();
-        ::InvalidateRect(window, &field, FALSE);
-        ::UpdateWindow(window);
-        const double stop = now_ms();
-        if (i >= 10) {
-            timings.samples.push_back(stop - start);
-        }
-        process_events(1);
-    }
-    return timings;
 }
 
 // From posting a click on a figure to the end of the frame it hurries: the event wait,
@@ -451,7 +517,11 @@ std::string machine_text() {
 
 // Run every measurement and print the table.
 int main(int argc, char** argv) {
-    quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    bool floor_only = false;
+    for (int i = 1; i < argc; ++i) {
+        quick = quick || std::strcmp(argv[i], "--quick") == 0;
+        floor_only = floor_only || std::strcmp(argv[i], "--floor") == 0;
+    }
     ::QueryPerformanceFrequency(&counter_frequency);
     runtime_startup();
     const int32_t frames = quick ? 30 : 300;
@@ -471,34 +541,64 @@ int main(int argc, char** argv) {
     game.lives = START_LIVES;
     game.ammo = AMMO_LIMIT;
     char note[160];
+    char measure[64];
+    char ratio[32];
     for (int32_t zoom : {1, 2}) {
         set_zoom(zoom);
-        Timings draw = time_draw_frame(frames);
-        Timings blit = time_single_blit(frames);
-        Timings repaint = time_single_repaint(frames);
+        fill_half_the_field();
+        const std::vector<RECT> frame_rects = record_repaints(draw_frame);
+        const std::vector<RECT> cell_rects = record_repaints(draw_one_cell);
+        Timings draw;
+        Timings floor;
+        Timings rect;
+        Timings step;
+        Floor floor_frame;
+        if (start_floor(frame_rects, floor_frame)) {
+            time_against_floor(draw_frame, floor_frame, frames, draw, floor);
+            end_floor(floor_frame);
+        }
+        Floor floor_step;
+        if (start_floor(cell_rects, floor_step)) {
+            time_against_floor(draw_one_cell, floor_step, frames, rect, step);
+            end_floor(floor_step);
+        }
         const double draw_median = timings_median(draw);
-        const double blit_median = timings_median(blit);
-        const double repaint_median = timings_median(repaint);
-        char measure[64];
+        const double floor_median = timings_median(floor);
+        const double rect_median = timings_median(rect);
+        const double step_median = timings_median(step);
+
         std::snprintf(measure, sizeof measure, "draw_frame, 84 slots, 42 figures, %dx", zoom);
-        std::snprintf(note, sizeof note, "median of %d frames; 90th percentile %s", frames,
-                      ms_text(timings_at(draw, 0.9)).c_str());
+        std::snprintf(note, sizeof note, "median of %zu frames; 90th percentile %s",
+                      draw.samples.size(), ms_text(timings_at(draw, 0.9)).c_str());
         row(measure, ms_text(draw_median).c_str(), note);
-        std::snprintf(measure, sizeof measure, "floor: one repaint of the whole field, %dx", zoom);
-        std::snprintf(
-            note, sizeof note,
-            "InvalidateRect + UpdateWindow: paint_window blits %dx%d from the backing bitmap",
-            GRID_COLUMNS * CELL_SIZE * zoom, GRID_ROWS * CELL_SIZE * zoom);
-        row(measure, ms_text(repaint_median).c_str(), note);
+        std::snprintf(measure, sizeof measure, "floor: the frame's %zu repaints, %dx",
+                      frame_rects.size(), zoom);
+        std::snprintf(note, sizeof note,
+                      "floor_window.exe, the same rectangles; median of %zu; 90th percentile %s",
+                      floor.samples.size(), ms_text(timings_at(floor, 0.9)).c_str());
+        row(measure, ms_text(floor_median).c_str(), note);
         std::snprintf(measure, sizeof measure, "ratio draw_frame / floor, %dx", zoom);
-        char ratio[32];
-        std::snprintf(ratio, sizeof ratio, "%.0f x",
-                      repaint_median > 0 ? draw_median / repaint_median : 0.0);
+        std::snprintf(ratio, sizeof ratio, "%.2f x",
+                      floor_median > 0 ? draw_median / floor_median : 0.0);
         row(measure, ratio, "");
-        std::snprintf(measure, sizeof measure, "bare BitBlt of the field to the window DC, %dx",
-                      zoom);
-        row(measure, ms_text(blit_median).c_str(),
-            "GetDC, BitBlt, ReleaseDC, GdiFlush: reaches the screen later, with the next flush");
+        const RECT& cell = cell_rects.empty() ? RECT{} : cell_rects.front();
+        std::snprintf(measure, sizeof measure, "draw_rect, one %dx%d cell, %dx", CELL_SIZE * zoom,
+                      CELL_SIZE * zoom, zoom);
+        std::snprintf(note, sizeof note, "median of %zu calls; repaints (%ld,%ld)-(%ld,%ld)",
+                      rect.samples.size(), cell.left, cell.top, cell.right, cell.bottom);
+        row(measure, ms_text(rect_median).c_str(), note);
+        std::snprintf(measure, sizeof measure, "floor step: that rectangle, %dx", zoom);
+        std::snprintf(note, sizeof note, "floor_window.exe; median of %zu", step.samples.size());
+        row(measure, ms_text(step_median).c_str(), note);
+        std::snprintf(measure, sizeof measure, "ratio draw_rect / floor step, %dx", zoom);
+        std::snprintf(ratio, sizeof ratio, "%.2f x",
+                      step_median > 0 ? rect_median / step_median : 0.0);
+        row(measure, ratio, "");
+    }
+    if (floor_only) {
+        close_window(&game.main_window);
+        process_events(1);
+        return 0;
     }
 
     // A posted click to the end of the frame it hurries.
@@ -563,7 +663,6 @@ int main(int argc, char** argv) {
     std::snprintf(note, sizeof note, "median of %d starts; window exists after %s", starts,
                   ms_text(minimal_window).c_str());
     row("minimal_window.exe: process start to first paint", ms_text(minimal_paint).c_str(), note);
-    char ratio[32];
     std::snprintf(ratio, sizeof ratio, "%+.1f ms", game_paint - minimal_paint);
     row("start-up: game minus minimal program", ratio, "");
     return 0;

@@ -15,12 +15,28 @@
 namespace {
 
 // Logical descriptions of the pen and font selected in a context when drawing closes.
+// A pen or font that is still the record's own object is not described: nothing changed.
 struct DrawingObjects {
     LOGPEN pen;    // valid when has_pen
     LOGFONTA font; // valid when has_font
     bool has_pen;
     bool has_font;
 };
+
+// A backing window whose outermost end_draw is repainting: its closing context still holds
+// the backing bitmap, so the paint copies from there instead of selecting the bitmap into
+// a context of its own. Entries live on end_draw's stack, innermost first.
+struct ClosingDrawing {
+    const WindowRecord* record;
+    HDC dc; // the closing context; null once begin_draw took the bitmap back
+    ClosingDrawing* outer;
+};
+
+// ============================================================================
+// Module state
+// ============================================================================
+
+ClosingDrawing* closing = nullptr; // repaints in progress from end_draw
 
 // ============================================================================
 // Internal helpers
@@ -44,28 +60,48 @@ int32_t round_even(double value) {
 
 // Client size of the window, and whether a scaled surface must be stretched to it.
 bool scaled_sizes(const WindowRecord* record, int32_t* cw, int32_t* ch, int32_t* bw, int32_t* bh) {
+    if ((record->surface_flags & SURFACE_FIT_CLIENT) == 0) {
+        return false;
+    }
     RECT client = {};
     ::GetClientRect(record->hwnd, &client);
     *cw = client.right - client.left;
     *ch = client.bottom - client.top;
     bitmap_size(record->backing_bitmap, bw, bh);
-    return (record->surface_flags & SURFACE_FIT_CLIENT) && (*cw != *bw || *ch != *bh) && *cw > 0 &&
-           *ch > 0 && *bw > 0 && *bh > 0;
+    return (*cw != *bw || *ch != *bh) && *cw > 0 && *ch > 0 && *bw > 0 && *bh > 0;
 }
 
-// Save the context, then apply the record's drawing state to it.
-void apply_drawing_state(WindowRecord* record, HDC dc) {
-    ::SaveDC(dc);
-    if (has_backing(record)) {
-        ::SelectObject(dc, record->backing_bitmap);
+// The entry of a repaint in progress for the record, or null.
+ClosingDrawing* closing_of(const WindowRecord* record) {
+    for (ClosingDrawing* entry = closing; entry != nullptr; entry = entry->outer) {
+        if (entry->record == record) {
+            return entry;
+        }
     }
-    ::MoveToEx(dc, record->current_pos.x, record->current_pos.y, nullptr);
+    return nullptr;
+}
+
+// Apply the record's drawing state to a context, saving the context's state first.
+// NOTE: selecting a bitmap into a context makes GDI re-realise the context's font and
+// colours, the dearest step of a drawing call under Wine. The record's font and pen
+// therefore go in before the backing bitmap, and the state is saved after it, so that the
+// closing RestoreDC leaves the bitmap selected for the repaint and selects nothing again.
+void apply_drawing_state(WindowRecord* record, HDC dc) {
+    const bool backing = has_backing(record);
+    if (!backing) {
+        ::SaveDC(dc);
+    }
     if (record->font != nullptr) {
         ::SelectObject(dc, record->font);
     }
     if (record->pen != nullptr) {
         ::SelectObject(dc, record->pen);
     }
+    if (backing) {
+        ::SelectObject(dc, record->backing_bitmap);
+        ::SaveDC(dc);
+    }
+    ::MoveToEx(dc, record->current_pos.x, record->current_pos.y, nullptr);
     LOGPEN pen = {};
     if (record->pen != nullptr && ::GetObjectA(record->pen, sizeof(pen), &pen) != 0) {
         ::SetTextColor(dc, pen.lopnColor);
@@ -76,15 +112,15 @@ void apply_drawing_state(WindowRecord* record, HDC dc) {
     ::SetROP2(dc, record->rop2);
 }
 
-// Read the descriptions of the pen and font selected in a context.
-DrawingObjects read_drawing_objects(HDC dc) {
+// Read the descriptions of the pen and font selected in a context, other than the record's.
+DrawingObjects read_drawing_objects(const WindowRecord* record, HDC dc) {
     DrawingObjects objects = {};
     HGDIOBJ pen = ::GetCurrentObject(dc, OBJ_PEN);
-    objects.has_pen = pen != nullptr && ::GetObjectType(pen) == OBJ_PEN &&
+    objects.has_pen = pen != nullptr && pen != record->pen && ::GetObjectType(pen) == OBJ_PEN &&
                       ::GetObjectA(pen, sizeof(objects.pen), &objects.pen) != 0;
     HGDIOBJ font = ::GetCurrentObject(dc, OBJ_FONT);
-    objects.has_font =
-        font != nullptr && ::GetObjectA(font, sizeof(objects.font), &objects.font) != 0;
+    objects.has_font = font != nullptr && font != record->font &&
+                       ::GetObjectA(font, sizeof(objects.font), &objects.font) != 0;
     return objects;
 }
 
@@ -105,7 +141,9 @@ bool same_font(const LOGFONTA& a, const LOGFONTA& b) {
 
 // Replace the record's pen and font by copies of what the closing context held. A copy
 // equal to the object the record already owns would change nothing, so that one is kept.
-void keep_drawing_objects(WindowRecord* record, const DrawingObjects& objects) {
+// An object about to be deleted is first taken out of dc (a backing context keeps the
+// record's objects selected after its RestoreDC).
+void keep_drawing_objects(WindowRecord* record, HDC dc, const DrawingObjects& objects) {
     if (objects.has_pen) {
         LOGPEN current = {};
         bool same = record->pen != nullptr &&
@@ -113,6 +151,9 @@ void keep_drawing_objects(WindowRecord* record, const DrawingObjects& objects) {
                     same_pen(current, objects.pen);
         if (!same) {
             if (record->pen != nullptr) {
+                if (::GetCurrentObject(dc, OBJ_PEN) == record->pen) {
+                    ::SelectObject(dc, ::GetStockObject(BLACK_PEN));
+                }
                 ::DeleteObject(record->pen);
             }
             record->pen = ::CreatePenIndirect(&objects.pen);
@@ -125,10 +166,30 @@ void keep_drawing_objects(WindowRecord* record, const DrawingObjects& objects) {
                     same_font(current, objects.font);
         if (!same) {
             if (record->font != nullptr) {
+                if (::GetCurrentObject(dc, OBJ_FONT) == record->font) {
+                    ::SelectObject(dc, ::GetStockObject(SYSTEM_FONT));
+                }
                 ::DeleteObject(record->font);
             }
             record->font = ::CreateFontIndirectA(&objects.font);
         }
+    }
+}
+
+// Copy the invalid rectangle u from source, a context that holds the backing bitmap.
+void copy_rect(WindowRecord* record, HDC paint_dc, HDC source, const RECT& u) {
+    int32_t uw = u.right - u.left;
+    int32_t uh = u.bottom - u.top;
+    int32_t cw, ch, bw, bh;
+    if (scaled_sizes(record, &cw, &ch, &bw, &bh)) {
+        double fx = static_cast<double>(bw) / cw;
+        double fy = static_cast<double>(bh) / ch;
+        ::SetStretchBltMode(paint_dc, HALFTONE);
+        ::SetBrushOrgEx(paint_dc, 0, 0, nullptr);
+        ::StretchBlt(paint_dc, u.left, u.top, uw, uh, source, round_even(fx * u.left),
+                     round_even(fy * u.top), round_even(fx * uw), round_even(fy * uh), SRCCOPY);
+    } else {
+        ::BitBlt(paint_dc, u.left, u.top, uw, uh, source, u.left, u.top, SRCCOPY);
     }
 }
 
@@ -139,19 +200,7 @@ void copy_from_bitmap(WindowRecord* record, HDC paint_dc, const RECT& u) {
         return;
     }
     HGDIOBJ previous = ::SelectObject(memory_dc, record->backing_bitmap);
-    int32_t uw = u.right - u.left;
-    int32_t uh = u.bottom - u.top;
-    int32_t cw, ch, bw, bh;
-    if (scaled_sizes(record, &cw, &ch, &bw, &bh)) {
-        double fx = static_cast<double>(bw) / cw;
-        double fy = static_cast<double>(bh) / ch;
-        ::SetStretchBltMode(paint_dc, HALFTONE);
-        ::SetBrushOrgEx(paint_dc, 0, 0, nullptr);
-        ::StretchBlt(paint_dc, u.left, u.top, uw, uh, memory_dc, round_even(fx * u.left),
-                     round_even(fy * u.top), round_even(fx * uw), round_even(fy * uh), SRCCOPY);
-    } else {
-        ::BitBlt(paint_dc, u.left, u.top, uw, uh, memory_dc, u.left, u.top, SRCCOPY);
-    }
+    copy_rect(record, paint_dc, memory_dc, u);
     ::SelectObject(memory_dc, previous);
     ::DeleteDC(memory_dc);
 }
@@ -193,18 +242,22 @@ HDC begin_draw(WindowRecord* record) {
         record->draw_depth += 1;
         return record->draw_dc;
     }
-    HDC window_dc = ::GetDC(record->hwnd);
-    HDC dc = window_dc;
+    HDC dc = nullptr;
     if (has_backing(record)) {
-        // NOTE: without a window context the bitmap is still drawn on through a context
-        // compatible with the screen (CreateCompatibleDC(NULL)).
-        dc = ::CreateCompatibleDC(window_dc);
+        // A repaint of this window still in progress holds the bitmap: take it back.
+        ClosingDrawing* repaint = closing_of(record);
+        if (repaint != nullptr && repaint->dc != nullptr) {
+            ::DeleteDC(repaint->dc);
+            repaint->dc = nullptr;
+        }
+        // A memory context compatible with the screen: the window's own context would
+        // only be fetched to be released again.
+        dc = ::CreateCompatibleDC(nullptr);
+    } else {
+        dc = ::GetDC(record->hwnd);
     }
     if (dc != nullptr) {
         apply_drawing_state(record, dc);
-    }
-    if (has_backing(record) && window_dc != nullptr) {
-        ::ReleaseDC(record->hwnd, window_dc);
     }
     record->draw_dc = dc;
     record->draw_depth = 1;
@@ -241,7 +294,7 @@ int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh) {
     record->bk_mode = ::GetBkMode(dc);
     record->bk_color = ::GetBkColor(dc);
     record->rop2 = ::GetROP2(dc);
-    DrawingObjects objects = read_drawing_objects(dc);
+    DrawingObjects objects = read_drawing_objects(record, dc);
 
     if (backing && refresh != 0) {
         RECT b = {};
@@ -256,16 +309,22 @@ int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh) {
     }
 
     ::RestoreDC(dc, -1);
-    keep_drawing_objects(record, objects);
-    if (backing) {
-        ::DeleteDC(dc);
-    } else {
+    keep_drawing_objects(record, dc, objects);
+    if (!backing) {
         ::ReleaseDC(record->hwnd, dc);
+        return 0;
     }
-    if (backing && refresh != 0) {
+    if (refresh != 0) {
         // NOTE: UpdateWindow sends WM_PAINT synchronously; paint_window copies the
-        // invalidated rectangle from the bitmap before this returns.
+        // invalidated rectangle from the bitmap, still selected in dc, before this returns.
+        ClosingDrawing repaint = {record, dc, closing};
+        closing = &repaint;
         ::UpdateWindow(record->hwnd);
+        closing = repaint.outer;
+        dc = repaint.dc;
+    }
+    if (dc != nullptr) {
+        ::DeleteDC(dc);
     }
     return 0;
 }
@@ -285,14 +344,31 @@ LRESULT paint_window(HWND hwnd, WPARAM wparam, LPARAM lparam) {
         return 1;
     }
 
+    // The update rectangle: for an unscaled surface the paint's own rectangle serves, since
+    // the copy is clipped to the update region anyway; GetUpdateRect fetches and releases
+    // a window context of its own under Wine. A stretched copy needs the exact rectangle.
     RECT u = {};
-    ::GetUpdateRect(hwnd, &u, FALSE);
+    const bool scaled = (record->surface_flags & SURFACE_FIT_CLIENT) != 0;
+    if (scaled) {
+        ::GetUpdateRect(hwnd, &u, FALSE);
+    }
     HDC paint_dc = ::BeginPaint(hwnd, &ps);
-    ChildClip clip = {hwnd, paint_dc};
-    ::EnumChildWindows(hwnd, exclude_child_from_paint, reinterpret_cast<LPARAM>(&clip));
+    if (!scaled) {
+        u = ps.rcPaint;
+    }
+    // A clip-children window's paint context leaves its visible children out already; the
+    // enumeration (a server request under Wine) is only needed without that style.
+    if ((::GetWindowLongA(hwnd, GWL_STYLE) & WS_CLIPCHILDREN) == 0) {
+        ChildClip clip = {hwnd, paint_dc};
+        ::EnumChildWindows(hwnd, exclude_child_from_paint, reinterpret_cast<LPARAM>(&clip));
+    }
 
+    ClosingDrawing* repaint = closing_of(record);
     if (!has_backing(record)) {
         dispatch_event(record, WM_PAINT, wparam, lparam);
+    } else if (paint_dc != nullptr && record->draw_dc == nullptr && repaint != nullptr &&
+               repaint->dc != nullptr) {
+        copy_rect(record, paint_dc, repaint->dc, u);
     } else if (paint_dc != nullptr && record->draw_dc == nullptr) {
         copy_from_bitmap(record, paint_dc, u);
     } else if (paint_dc != nullptr) {
