@@ -2,8 +2,9 @@
 // strings and numbers, random numbers and the clock, message boxes and sound, files.
 // Relies on KERNEL32, USER32 (message boxes) and WINMM (sound) only.
 // Windows, drawing and images live in runtime/window/window.h and runtime/draw/draw.h.
-// The one back-reference: WindowRecord is only named here (a message box's owner, a
-// dialog definition's record), never used, so this header does not include window.h.
+// Back-reference to runtime/window: WindowRecord is only named here (a message box's
+// owner, a dialog definition's record), so this header does not include window.h;
+// message_box.cpp and startup.cpp include it to read the record.
 // Test seams are gathered in the last section.
 #pragma once
 

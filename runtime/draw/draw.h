@@ -1,7 +1,8 @@
 // Runtime drawing: the drawing surface and repaint, primitives and typed text output,
 // image loading and image drawing.
-// Relies on GDI32, USER32, OLE32/OLEAUT32, on the window record of runtime/window and
-// on the runtime core's heap, strings and files.
+// Relies on GDI32, USER32, OLE32/OLEAUT32 and on the runtime core's heap, strings and
+// files. It includes window.h because every routine draws on a window through its
+// WindowRecord, which owns the surface (bitmap, pen, font, open context).
 #pragma once
 
 #include <windows.h>
@@ -19,6 +20,12 @@
 HDC begin_draw(WindowRecord* record);
 // Close drawing: keep the state, invalidate what was touched and, with refresh, repaint.
 int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh);
+// Close an open drawing context of a window: with keep_state the record first takes its
+// position, modes, pen and font; the context is restored, then released to hwnd or (a
+// backing surface's) deleted, after serving hwnd's repaint when repaint is set. end_draw
+// closes with both, close_window with neither.
+int32_t close_drawing_context(WindowRecord* record, HWND hwnd, HDC dc, int32_t keep_state,
+                              int32_t repaint);
 // Answer a paint request of a runtime window from its backing bitmap; 1.
 LRESULT paint_window(HWND hwnd, WPARAM wparam, LPARAM lparam);
 // Width and height of a bitmap; both 0 for a null handle or no bitmap.
@@ -41,6 +48,8 @@ int32_t move_to(WindowRecord* record, int32_t x, int32_t y);
 // NO_COLOR leaves it hollow. Right and bottom are exclusive.
 int32_t draw_rect(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
                   COLORREF outline, COLORREF fill);
+// Set the window's background colour and clear the whole surface with it.
+int32_t set_background_color(WindowRecord* record, COLORREF color);
 // Fill a rectangle of a context with one colour; the context's background colour stays set.
 int32_t fill_rect_dc(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, COLORREF color);
 

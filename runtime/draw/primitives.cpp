@@ -1,5 +1,6 @@
 // Drawing primitives and typed text output: colours, the current position, rectangles,
-// plain fills of a context, and text_print with its print_buffer and print_target.
+// the window's background colour, plain fills of a context, and text_print with its
+// print_buffer and print_target.
 // Relies on GDI32, on begin_draw/end_draw of surface.cpp and on the core's 64-bit
 // decimal conversions and decimal_places. Images are drawn by image_draw.cpp.
 #include "runtime/draw/draw.h"
@@ -113,6 +114,21 @@ int32_t draw_rect(WindowRecord* record, int32_t x, int32_t y, int32_t width, int
         }
     }
     end_draw(record, dc, 1);
+    return 0;
+}
+
+// Set the window's background colour and clear the whole surface with it.
+int32_t set_background_color(WindowRecord* record, COLORREF color) {
+    if (record == nullptr || record->hwnd == nullptr) {
+        return 0;
+    }
+    record->back_color = color;
+    if (record->surface_flags != 0) {
+        draw_rect(record, 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
+                  color, color);
+    } else {
+        ::InvalidateRect(record->hwnd, nullptr, TRUE);
+    }
     return 0;
 }
 

@@ -1,7 +1,9 @@
 // Drawing surface and repaint: begin_draw/end_draw hand out a prepared context (on the
 // backing bitmap, or on the window itself), keep the drawing state in the record and
-// repaint exactly what was touched; paint_window copies the backing bitmap to the screen.
-// Relies on GDI32/USER32 and on the window record and dispatch_event of runtime/window.
+// repaint exactly what was touched; close_drawing_context gives a context back (for
+// end_draw and close_window); paint_window copies the backing bitmap to the screen,
+// leaving out visible children. Relies on GDI32/USER32 and on the window record and
+// dispatch_event of runtime/window.
 // Primitives and text live in primitives.cpp, images in image_draw.cpp.
 #include "runtime/draw/draw.h"
 
@@ -21,6 +23,12 @@ struct DrawingObjects {
     LOGFONTA font; // valid when has_font
     bool has_pen;
     bool has_font;
+};
+
+// Child enumeration step's argument: the painted window and its paint context.
+struct ChildClip {
+    HWND window; // the painted window
+    HDC dc;      // its paint context
 };
 
 // A backing window whose outermost end_draw is repainting: its closing context still holds
@@ -176,6 +184,18 @@ void keep_drawing_objects(WindowRecord* record, HDC dc, const DrawingObjects& ob
     }
 }
 
+// Exclude a visible child's rectangle from the painted window's clipping; continue.
+BOOL CALLBACK exclude_child_from_paint(HWND child, LPARAM clip) {
+    const ChildClip* target = reinterpret_cast<const ChildClip*>(clip);
+    if (::IsWindowVisible(child)) {
+        RECT r = {};
+        ::GetWindowRect(child, &r);
+        ::MapWindowPoints(nullptr, target->window, reinterpret_cast<POINT*>(&r), 2);
+        ::ExcludeClipRect(target->dc, r.left, r.top, r.right, r.bottom);
+    }
+    return TRUE;
+}
+
 // Copy the invalid rectangle u from source, a context that holds the backing bitmap.
 void copy_rect(WindowRecord* record, HDC paint_dc, HDC source, const RECT& u) {
     int32_t uw = u.right - u.left;
@@ -288,14 +308,6 @@ int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh) {
         return 0;
     }
 
-    POINT pos = {};
-    ::GetCurrentPositionEx(dc, &pos);
-    record->current_pos = pos;
-    record->bk_mode = ::GetBkMode(dc);
-    record->bk_color = ::GetBkColor(dc);
-    record->rop2 = ::GetROP2(dc);
-    DrawingObjects objects = read_drawing_objects(record, dc);
-
     if (backing && refresh != 0) {
         RECT b = {};
         UINT state = ::GetBoundsRect(dc, &b, DCB_RESET);
@@ -307,21 +319,43 @@ int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh) {
             ::InvalidateRect(record->hwnd, &b, FALSE);
         }
     }
+    return close_drawing_context(record, record->hwnd, dc, 1, refresh);
+}
 
-    ::RestoreDC(dc, -1);
-    keep_drawing_objects(record, dc, objects);
-    if (!backing) {
-        ::ReleaseDC(record->hwnd, dc);
+// Close an open drawing context: keep its state in the record when asked, restore it,
+// release it to the window or, after serving the repaint when asked, delete it.
+int32_t close_drawing_context(WindowRecord* record, HWND hwnd, HDC dc, int32_t keep_state,
+                              int32_t repaint) {
+    if (record == nullptr || dc == nullptr) {
         return 0;
     }
-    if (refresh != 0) {
+    DrawingObjects objects = {};
+    if (keep_state != 0) {
+        POINT pos = {};
+        ::GetCurrentPositionEx(dc, &pos);
+        record->current_pos = pos;
+        record->bk_mode = ::GetBkMode(dc);
+        record->bk_color = ::GetBkColor(dc);
+        record->rop2 = ::GetROP2(dc);
+        objects = read_drawing_objects(record, dc);
+    }
+
+    ::RestoreDC(dc, -1);
+    if (keep_state != 0) {
+        keep_drawing_objects(record, dc, objects);
+    }
+    if (!has_backing(record)) {
+        ::ReleaseDC(hwnd, dc);
+        return 0;
+    }
+    if (repaint != 0) {
         // NOTE: UpdateWindow sends WM_PAINT synchronously; paint_window copies the
         // invalidated rectangle from the bitmap, still selected in dc, before this returns.
-        ClosingDrawing repaint = {record, dc, closing};
-        closing = &repaint;
-        ::UpdateWindow(record->hwnd);
-        closing = repaint.outer;
-        dc = repaint.dc;
+        ClosingDrawing entry = {record, dc, closing};
+        closing = &entry;
+        ::UpdateWindow(hwnd);
+        closing = entry.outer;
+        dc = entry.dc;
     }
     if (dc != nullptr) {
         ::DeleteDC(dc);

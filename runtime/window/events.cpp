@@ -273,18 +273,6 @@ LRESULT erase_background(HWND hwnd, HDC dc, LPARAM lparam) {
     return 1;
 }
 
-// Exclude a visible child's rectangle from the painted window's clipping; continue.
-BOOL CALLBACK exclude_child_from_paint(HWND child, LPARAM clip) {
-    const ChildClip* target = reinterpret_cast<const ChildClip*>(clip);
-    if (::IsWindowVisible(child)) {
-        RECT r = {};
-        ::GetWindowRect(child, &r);
-        ::MapWindowPoints(nullptr, target->window, reinterpret_cast<POINT*>(&r), 2);
-        ::ExcludeClipRect(target->dc, r.left, r.top, r.right, r.bottom);
-    }
-    return TRUE;
-}
-
 // Fit the MDI client into the space that toolbars and status bars leave; 1 when one was found.
 int32_t layout_frame_bars(HWND frame, HWND mdi_client) {
     FrameBarSpace space = {};

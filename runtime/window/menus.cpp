@@ -1,10 +1,8 @@
 // Menus and window geometry: building and attaching menus, the client size, moving and
-// centring windows, and the window's background colour.
-// Relies on USER32 and on draw_rect from runtime/draw to repaint a backing surface.
-// Every routine does nothing on a closed record (null hwnd).
+// centring windows.
+// Relies on USER32 alone. The background colour, which draws, is runtime/draw's
+// (primitives.cpp). Every routine does nothing on a closed record (null hwnd).
 #include "runtime/window/window.h"
-
-#include "runtime/draw/draw.h"
 
 // ============================================================================
 // Internal helpers
@@ -95,21 +93,6 @@ int32_t set_window_rect(WindowRecord* record, int32_t x, int32_t y, int32_t widt
     }
     if (target != nullptr) {
         ::MoveWindow(target, x, y, width, height, TRUE);
-    }
-    return 0;
-}
-
-// Set the window's background colour and clear the whole surface with it.
-int32_t set_background_color(WindowRecord* record, COLORREF color) {
-    if (!is_open(record)) {
-        return 0;
-    }
-    record->back_color = color;
-    if (record->surface_flags != 0) {
-        draw_rect(record, 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
-                  color, color);
-    } else {
-        ::InvalidateRect(record->hwnd, nullptr, TRUE);
     }
     return 0;
 }

@@ -1,6 +1,9 @@
 // Runtime windows: the window record, window creation, the window procedure and event
 // dispatch, the event pump, timers, closing, menus and window geometry.
-// Relies on USER32 and GDI32, on the runtime core, and on runtime/draw for painting.
+// Relies on USER32 and GDI32 and on the runtime core. runtime/draw builds on this header
+// (every drawing routine takes a WindowRecord), so it does not include draw.h; the
+// back-references are in two files: events.cpp hands paint requests to paint_window,
+// window_record.cpp fills a new surface and gives back an open drawing context at close.
 // One thread: EventState and creating_record are plain globals; records are program-owned.
 #pragma once
 
@@ -93,6 +96,10 @@ constexpr uint32_t WF_TOOL_WINDOW = 0x200;
 constexpr uint32_t WF_TOPMOST = 0x400;
 constexpr uint32_t WF_RUNTIME_BITS = 0x7F0;
 
+// Window property that holds a window's accelerator table: the pump translates with it and
+// close_window destroys it.
+constexpr const char* ACCEL_TABLE_PROPERTY = "_ACCEL_TABLE";
+
 // Items of a frame window's "&Window" menu.
 constexpr UINT_PTR MENU_MDI_CASCADE = 32773;
 constexpr UINT_PTR MENU_MDI_TILE = 32774;
@@ -111,6 +118,8 @@ void register_window_classes();
 int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
                     uint32_t flags, WindowRecord* parent, const char* caption,
                     WindowHandler handler);
+// Destroy the window and release what the record owns.
+int32_t close_window(WindowRecord* record);
 // The record of a runtime window, or null.
 WindowRecord* window_record(HWND hwnd);
 // True for a window of one of the runtime's classes (the ones that carry a record).
@@ -159,13 +168,6 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
 intptr_t dispatch_event(WindowRecord* record, uint32_t event, WPARAM wparam, LPARAM lparam);
 // Paint an erased area with the background colour, then let the handler draw on it; 1.
 LRESULT erase_background(HWND hwnd, HDC dc, LPARAM lparam);
-// Child enumeration step: clip is a ChildClip.
-struct ChildClip {
-    HWND window; // the painted window
-    HDC dc;      // its paint context
-};
-// Exclude a visible child's rectangle from the painted window's clipping; continue.
-BOOL CALLBACK exclude_child_from_paint(HWND child, LPARAM clip);
 // Fit the MDI client into the room that toolbars and status bars leave; 1 when one was found.
 int32_t layout_frame_bars(HWND frame, HWND mdi_client);
 // Child enumeration step: free is a FrameBarSpace.
@@ -177,7 +179,7 @@ struct FrameBarSpace {
 BOOL CALLBACK measure_frame_bar(HWND child, LPARAM free);
 
 // ============================================================================
-// The event pump, timers, closing
+// The event pump and timers
 // ============================================================================
 
 // Handle every queued message; with no_wait 0, first wait until one is queued.
@@ -185,8 +187,6 @@ int32_t process_events(int32_t no_wait);
 // Give an open window a periodic WM_TIMER (or callback) every interval_ms.
 int32_t start_timer(WindowRecord* record, uint32_t interval_ms, UINT_PTR timer_id,
                     TIMERPROC callback);
-// Destroy the window and release what the record owns.
-int32_t close_window(WindowRecord* record);
 
 // ============================================================================
 // Menus and window geometry
@@ -204,7 +204,5 @@ int32_t get_client_size(WindowRecord* record, int32_t* left, int32_t* top, int32
 // Move and size the window (restored to normal first) or one of its controls.
 int32_t set_window_rect(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
                         int32_t control_id);
-// Set the window's background colour and clear the whole surface with it.
-int32_t set_background_color(WindowRecord* record, COLORREF color);
 // Centre the window over its parent, its visible owner or the work area, kept inside.
 int32_t center_window(WindowRecord* record);

@@ -1,7 +1,7 @@
-// Window record and window creation: the runtime's window classes, open_window and the
-// lookup from a platform window to its WindowRecord.
-// Relies on USER32/GDI32, on runtime_module() from the core and on fill_rect_dc from
-// runtime/draw. The window procedure lives in events.cpp, closing in pump.cpp.
+// Window record, creation and release: the runtime's window classes, open_window and
+// close_window side by side, and the lookup from a platform window to its WindowRecord.
+// Relies on USER32/GDI32, on runtime_module() from the core, and on runtime/draw for
+// fill_rect_dc and close_drawing_context. The window procedure lives in events.cpp.
 #include "runtime/window/window.h"
 
 #include "runtime/core/core.h"
@@ -255,6 +255,48 @@ int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, i
 
     ::SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(record));
     return 1;
+}
+
+// Destroy the window and release what the record owns.
+int32_t close_window(WindowRecord* record) {
+    if (record == nullptr || record->hwnd == nullptr || record->kind != 0) {
+        return 0;
+    }
+    HWND hwnd = record->hwnd;
+    // The record counts as closed from here on: a handler that calls close_window again
+    // from WM_DESTROY or WM_NCDESTROY finds it closed and does nothing, so the window is
+    // destroyed once and the objects below are deleted once. The handles are taken now,
+    // since such a handler may open the record again for a new window.
+    record->hwnd = nullptr;
+    const HGDIOBJ owned[] = {record->backing_bitmap, record->pen, record->font};
+    // A handler may close its window between begin_draw and end_draw: give the open
+    // context back first, or the bitmap, pen and font selected into it cannot be deleted.
+    if (record->draw_dc != nullptr) {
+        close_drawing_context(record, hwnd, record->draw_dc, 0, 0);
+        record->draw_dc = nullptr;
+        record->draw_depth = 0;
+    }
+    HACCEL table = static_cast<HACCEL>(::GetPropA(hwnd, ACCEL_TABLE_PROPERTY));
+    if (table != nullptr) {
+        ::DestroyAcceleratorTable(table);
+        ::RemovePropA(hwnd, ACCEL_TABLE_PROPERTY);
+    }
+    // Destruction messages still reach the handler: the record stays attached to the window.
+    HWND parent = ::GetParent(hwnd);
+    if (parent != nullptr && mdi_client_atom != 0 &&
+        ::GetClassWord(parent, GCW_ATOM) == mdi_client_atom) {
+        ::SendMessageA(parent, WM_MDIDESTROY, reinterpret_cast<WPARAM>(hwnd), 0);
+    } else {
+        ::DestroyWindow(hwnd);
+    }
+    // Bitmap, then pen, then font. The handles stay in the record as they were;
+    // open_window overwrites them.
+    for (HGDIOBJ object : owned) {
+        if (object != nullptr) {
+            ::DeleteObject(object);
+        }
+    }
+    return 0;
 }
 
 // The record of a runtime window, or null (also for windows of any other class).
