@@ -1,5 +1,6 @@
-// Helpers shared by the test programs: temporary files, a 32-bit top-down DIB header
-// for reading pixels back, and the game's main window found by its process.
+// Helpers shared by the test programs: temporary files and a 32-bit top-down DIB header
+// for reading pixels back. Starting the real game and finding its window is
+// tools/launch/launch.h's, shared with the benchmark and the driver.
 // Header-only; relies on KERNEL32, USER32 and GDI32 alone.
 #pragma once
 
@@ -38,29 +39,4 @@ inline BITMAPINFO top_down_info(int32_t w, int32_t h) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     return info;
-}
-
-struct WindowSearch {
-    DWORD process;
-    HWND found;
-};
-// EnumWindows step (a stdcall routine, so that it also builds for 32-bit Windows).
-inline BOOL CALLBACK game_window_of_step(HWND window, LPARAM address) {
-    auto* s = reinterpret_cast<WindowSearch*>(address);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    char name[32] = {};
-    ::GetClassNameA(window, name, sizeof name);
-    if (owner == s->process && std::strcmp(name, "KalvorineWndClass") == 0) {
-        s->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The game's main window among the top-level windows of a process, or null.
-inline HWND game_window_of(DWORD process) {
-    WindowSearch search = {process, nullptr};
-    ::EnumWindows(game_window_of_step, reinterpret_cast<LPARAM>(&search));
-    return search.found;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 #include "test_support.h"
+#include "tools/launch/launch.h"
 
 // ============================================================================
 // Internal helpers
@@ -24,28 +25,15 @@ struct RunningGame {
     HWND window = nullptr;
 };
 
+// Start the game beside this test program (with its graphics and sound folders) and wait
+// for its window; a game whose window never shows is ended.
 bool start_game(RunningGame& run) {
-    // The game lies beside this test program, with its graphics and sound folders.
-    char folder[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, folder, MAX_PATH);
-    *(std::strrchr(folder, '\\') + 1) = 0;
-    const std::string program = std::string(folder) + "tarrowind.exe";
-    std::string command = "\"" + program + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    if (!::CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folder, &startup, &run.process)) {
+    if (!launch_start(launch_own_folder(), GAME_PROGRAM, "", 0, &run.process)) {
         return false;
     }
-    for (int32_t i = 0; i < 200 && run.window == nullptr; ++i) {
-        ::Sleep(50);
-        run.window = game_window_of(run.process.dwProcessId);
-    }
+    run.window = launch_wait_window(run.process, GAME_WINDOW_CLASS, 0, 200, 50);
     if (run.window == nullptr) { // never leave a game behind
-        ::TerminateProcess(run.process.hProcess, 99);
-        ::WaitForSingleObject(run.process.hProcess, 5000);
-        ::CloseHandle(run.process.hThread);
-        ::CloseHandle(run.process.hProcess);
+        launch_end(run.process, 0);
         return false;
     }
     return true;
@@ -53,16 +41,7 @@ bool start_game(RunningGame& run) {
 
 // Wait for the game to end; its exit code, or -1 when it did not end in time.
 int64_t wait_for_exit(RunningGame& run) {
-    DWORD code = 0;
-    const bool ended = ::WaitForSingleObject(run.process.hProcess, 10000) == WAIT_OBJECT_0;
-    if (!ended) {
-        ::TerminateProcess(run.process.hProcess, 99);
-        ::WaitForSingleObject(run.process.hProcess, 5000);
-    }
-    ::GetExitCodeProcess(run.process.hProcess, &code);
-    ::CloseHandle(run.process.hThread);
-    ::CloseHandle(run.process.hProcess);
-    return ended ? static_cast<int64_t>(code) : -1;
+    return launch_end(run.process, 10000);
 }
 
 // The window's client area as it is on the screen, top row first, 0x00RRGGBB.

@@ -16,6 +16,7 @@
 #include "census.h"
 #include "game/game.h"
 #include "test_support.h"
+#include "tools/launch/launch.h"
 
 // ============================================================================
 // Types
@@ -53,14 +54,6 @@ int32_t folder_serial = 0;
 // ============================================================================
 // Internal helpers
 // ============================================================================
-
-// This program's folder (bin/), with its trailing backslash.
-std::string program_folder() {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    *(std::strrchr(path, '\\') + 1) = 0;
-    return path;
-}
 
 std::vector<char> read_whole(const std::string& path) {
     std::vector<char> bytes;
@@ -176,36 +169,19 @@ int64_t private_bytes() {
     return static_cast<int64_t>(counters.PrivateUsage);
 }
 
-// Start a program in its folder and wait for its main window.
+// Start the game in its folder and wait for its main window.
 bool start_program(const std::string& folder, Running& run) {
-    const std::string program = folder + "tarrowind.exe";
-    std::string command = "\"" + program + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
     run = {};
-    if (!::CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.c_str(), &startup, &run.process)) {
+    if (!launch_start(folder, GAME_PROGRAM, "", 0, &run.process)) {
         return false;
     }
-    for (int32_t i = 0; i < 300 && run.window == nullptr; ++i) {
-        ::Sleep(20);
-        run.window = game_window_of(run.process.dwProcessId);
-    }
+    run.window = launch_wait_window(run.process, GAME_WINDOW_CLASS, 0, 300, 20);
     return run.window != nullptr;
 }
 
 // Wait for the program to end; its exit code, or -1 when it had to be stopped.
 int64_t wait_for_exit(Running& run, DWORD timeout_ms) {
-    const bool ended = ::WaitForSingleObject(run.process.hProcess, timeout_ms) == WAIT_OBJECT_0;
-    if (!ended) {
-        ::TerminateProcess(run.process.hProcess, 99);
-        ::WaitForSingleObject(run.process.hProcess, 5000);
-    }
-    DWORD code = 0;
-    ::GetExitCodeProcess(run.process.hProcess, &code);
-    ::CloseHandle(run.process.hThread);
-    ::CloseHandle(run.process.hProcess);
-    return ended ? static_cast<int64_t>(code) : -1;
+    return launch_end(run.process, timeout_ms);
 }
 
 // Pixels of the top-left corner of the window's client area on the screen (where the
@@ -248,7 +224,7 @@ struct DataSet {
 
 // Copy the program into a fresh folder and put the set's bad files beside it.
 std::string lay_out_set(const DataSet& set) {
-    const std::string bin = program_folder();
+    const std::string bin = launch_own_folder();
     const std::string folder = make_temp_folder(set.name);
     ::CopyFileA((bin + "tarrowind.exe").c_str(), (folder + "tarrowind.exe").c_str(), FALSE);
     if (set.pictures != Bad::MISSING) {
@@ -274,7 +250,7 @@ std::string lay_out_set(const DataSet& set) {
 
 TEST(BadFiles, PicturesThatCannotBeReadLoadAsNothingAndLeaveNothing) {
     const std::string folder = make_temp_folder("pictures");
-    const std::string good = program_folder() + "graphics\\goodguy.bmp";
+    const std::string good = launch_own_folder() + "graphics\\goodguy.bmp";
     // A file cut inside its pixels still has a whole header: the platform's loaders make a
     // picture of what is there. Every other bad file must load as nothing.
     const struct {
@@ -320,7 +296,7 @@ TEST(BadFiles, PicturesThatCannotBeReadLoadAsNothingAndLeaveNothing) {
 
 TEST(BadFiles, SoundsThatCannotBePlayedFailQuietlyAndLeaveNothing) {
     const std::string folder = make_temp_folder("sounds");
-    const std::string good = program_folder() + "sound\\shoot.wav";
+    const std::string good = launch_own_folder() + "sound\\shoot.wav";
     const struct {
         const char* name;
         Bad kind;
