@@ -25,6 +25,7 @@ Standard library only; parec (pulseaudio-utils) does the recording.
 import array
 import os
 import select
+import shutil
 import signal
 import subprocess
 import sys
@@ -84,7 +85,7 @@ def write_wave(path, samples):
 
 def parec_command():
     return [
-        "parec",
+        shutil.which("parec") or "/usr/bin/parec",  # a Wine parent may pass no PATH
         "--device=@DEFAULT_MONITOR@",
         "--format=s16le",
         "--rate=%d" % RATE,
