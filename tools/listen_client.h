@@ -172,7 +172,7 @@ inline bool listen_stop(Listening& listening, std::vector<HeardSound>& heard, st
             ok = false;
         } else if (text[0] == '?' &&
                    std::sscanf(text, "? %lf %lf", &sound.start, &sound.reached) == 2) {
-            sound.name = "?";
+            sound.name.assign(1, '?');
             heard.push_back(sound);
         } else if (std::sscanf(text, "%63s %lf %lf %lf %lf %lf", name, &sound.start,
                                &sound.reached, &sound.length, &sound.heard, &sound.gap) == 6) {

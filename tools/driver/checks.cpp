@@ -241,9 +241,31 @@ FieldView check_new_game(const GameProcess& game, const CellReferences& refs) {
     return field;
 }
 
-// Shoots a terrorist and a hostage and checks each effect on the status line.
+// One click of a sound check and the sounds it should play, in order.
+struct ExpectedSounds {
+    std::string check;               // the check's name
+    std::vector<std::string> sounds; // wave file names without ".wav"
+};
+
+// Compares what was heard with what the clicks should have played, one check each.
+void report_sounds(const std::vector<ExpectedSounds>& clicks,
+                   const std::vector<HeardSound>& heard) {
+    size_t next = 0;
+    for (const ExpectedSounds& click : clicks) {
+        std::string why;
+        if (!report(click.check, sound_sequence_ok(heard, next, click.sounds, why), why))
+            return;
+    }
+    report("sound: nothing else is heard", next == heard.size(),
+           "more sounds than clicks: " + heard_text(heard));
+}
+
+// Shoots a terrorist and a hostage and checks each effect on the status line, then misses;
+// listens to every shot.
 void check_shooting(const GameProcess& game, const CellReferences& refs, StatusLine& status) {
     bool terrorist_done = false, hostage_done = false;
+    const bool listening = sound_watch_start("shooting");
+    std::vector<ExpectedSounds> clicks;
     uint32_t start = now_ms();
     while ((!terrorist_done || !hostage_done) && now_ms() - start < 30000) {
         FieldView field = read_field(capture_field(game), 1, refs);
@@ -294,6 +316,19 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
             status = found;
         else
             return;
+        if (first)
+            clicks.push_back(
+                terrorist ? ExpectedSounds{"sound: a terrorist hit plays the whole shot, then "
+                                           "the terrorist's sound",
+                                           {"shoot", "bgdeath"}}
+                          : ExpectedSounds{"sound: a hostage hit plays the whole shot, then the "
+                                           "hostage's sound",
+                                           {"shoot", "ggdeath"}});
+        else
+            clicks.push_back(ExpectedSounds{"sound: another terrorist hit",
+                                            {"shoot", terrorist ? "bgdeath" : "ggdeath"}});
+        // The hit's sound plays to its end before the next shot would cut it off.
+        ::Sleep(terrorist ? 700 : 950);
         if (terrorist)
             terrorist_done = true;
         else
@@ -303,6 +338,15 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
         report("shooting a terrorist raises the score", false, "no terrorist seen in 30 s");
     if (!hostage_done)
         report("shooting a hostage costs a life", false, "no hostage seen in 30 s");
+    if (!listening)
+        return;
+    // A miss beside the field: the shot alone.
+    game_click(game, 3, 30);
+    clicks.push_back(ExpectedSounds{"sound: a miss plays the whole shot only", {"shoot"}});
+    ::Sleep(700);
+    std::vector<HeardSound> heard;
+    if (sound_watch_stop("shooting", heard))
+        report_sounds(clicks, heard);
 }
 
 // Reads the status line until it shows the score with no ammunition (lives may fall as
@@ -321,22 +365,53 @@ bool wait_no_ammo(HWND window, int score, DWORD timeout_ms, StatusLine& found) {
 }
 
 // Empties the ammunition with clicks beside the field, then clicks without any.
+// Stops the no-ammunition recording: every sound heard must be a whole shot, and none may
+// begin after the click without ammunition (at `clicked` ms into the recording; a sound
+// reaches the recording some tens of milliseconds after it is started, never before).
+void report_no_ammo_sounds(double clicked) {
+    std::vector<HeardSound> heard;
+    if (!sound_watch_stop("no-ammo", heard))
+        return;
+    int shots = 0;
+    std::string why;
+    for (const HeardSound& sound_heard : heard) {
+        if (sound_heard.start >= clicked - 30.0)
+            why = format("a sound began %.0f ms after the click: %s",
+                         sound_heard.start - clicked, heard_text(heard).c_str());
+        else if (sound_heard.name != "shoot" || !played_whole(sound_heard))
+            why = "not a whole shot: " + heard_text(heard);
+        shots++;
+    }
+    if (why.empty() && shots < 20)
+        why = format("%d shots heard for 20 and more", shots);
+    report("sound: every shot of the ammunition is heard whole; a click without any is silent",
+           why.empty(), why);
+}
+
+// Listens from the first click on: every sound heard must be a whole shot, and none may
+// begin after the click without ammunition.
 void check_no_ammo_click(const GameProcess& game) {
-    // 25 clicks in one batch: 20 spend the ammunition, the rest find none.
+    const bool listening = sound_watch_start("no-ammo");
+    // 25 clicks in one batch: 20 spend the ammunition, the rest find none. Each shot
+    // plays its sound to the end first (about a quarter of a second under Wine).
     for (int i = 0; i < 25; i++)
         game_click(game, 3, 30);
     StatusLine found{};
-    bool drained = wait_no_ammo(game.window, 0, 3000, found);
+    bool drained = wait_no_ammo(game.window, 0, 15000, found);
     report("25 clicks beside the field spend the 20 shots and score nothing", drained,
            status_seen(game.window, StatusLine{1, 0, 3, 0}));
-    if (!drained)
+    if (!drained) {
+        std::vector<HeardSound> heard;
+        sound_watch_stop("no-ammo", heard);
         return;
+    }
     // The frame that drew "Ammo: 0" refilled one shot (the first refill of a game is due at
     // once); two quick clicks use it up, so the game now has none and no refill is due for
     // a second.
     game_click(game, 3, 30);
     game_click(game, 3, 30);
-    ::Sleep(250);
+    // Their two shots end before the click without ammunition (a refill is a second away).
+    ::Sleep(listening ? 600 : 250);
     // Cover the status line on the screen: the next frame repaints it from the game's
     // picture, which tells when that frame ran.
     RECT client = client_rect_on_screen(game.window);
@@ -351,6 +426,7 @@ void check_no_ammo_click(const GameProcess& game) {
     Picture covered = capture_client(game.window, 1, 1, line.width, line.height);
     bool marker_shows = all_of_colour(covered, 0, 0, line.width, line.height, 0xFF0000);
     uint32_t clicked = now_ms();
+    const double clicked_in_recording = listening ? sound_watch_time() : 0.0;
     game_click(game, 3, 30);
     bool redrawn = false;
     uint32_t took = 0;
@@ -365,6 +441,8 @@ void check_no_ammo_click(const GameProcess& game) {
     }
     StatusLine after{};
     bool unchanged = wait_no_ammo(game.window, 0, 1000, after);
+    if (listening)
+        report_no_ammo_sounds(clicked_in_recording);
     if (!marker_shows) {
         report_note("the screen cannot be drawn over from another process here: the hurry "
                     "of a click without ammunition is not measured");
@@ -502,9 +580,17 @@ void check_without_data(const CellReferences& refs) {
             ok = false;
         report("no data folders: New draws the field and status line (figures as bare squares)", ok,
                seen);
+        const bool listening = sound_watch_start("no-data");
         game_click(game, 3, 30);
         report("no data folders: a shot without sound files goes on at once",
                wait_status(game.window, StatusLine{1, 0, 3, 19}, 3000, seen, "nodata-shot"), seen);
+        std::vector<HeardSound> heard;
+        if (listening) {
+            ::Sleep(500);
+            if (sound_watch_stop("no-data", heard))
+                report("sound: without sound files a shot is silent", heard.empty(),
+                       "heard: " + heard_text(heard));
+        }
         game_command(game, CMD_QUIT);
         check_exit(game, "no data folders: Quit ends with exit code 0");
     }

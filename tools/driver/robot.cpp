@@ -269,11 +269,12 @@ DWORD WINAPI robot_thread(void*) {
 // ============================================================================
 
 // Starts the robot's game, parked in the top left corner; false when it did not start.
+// It plays silently: the checks that listen run beside it.
 bool robot_prepare(const CellReferences& refs) {
     robot.refs = &refs;
     robot.long_run = long_run_wanted();
     std::string why;
-    if (!report("robot: its game starts", game_start(robot.game, driver_folder(), why), why)) {
+    if (!report("robot: its game starts", game_start(robot.game, driver_folder(), why, false), why)) {
         game_kill(robot.game);
         return false;
     }
