@@ -33,7 +33,7 @@ ensure_packages() {
     apt-get install -y -qq "${missing[@]}" >/dev/null || { say "apt-get install failed"; exit 1; }
 }
 
-BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 googletest python3 wine wine64)
+BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 googletest python3 wine wine64 fonts-wine)
 # Wine's sound drivers need the client libraries; pactl tells whether a server answers.
 PLAY_SOUND_PACKAGES=(libpulse0 libasound2 libasound2-plugins pulseaudio-utils)
 # The tests run their own server and record it with parec.
@@ -54,7 +54,7 @@ ensure_build() {
 # at once without a window manager: the tests' choice).
 make_prefix() {
     local dir="$1" managed="$2"
-    [ -f "$dir/.tarrowind-ready" ] && return 0
+    [ -f "$dir/.tarrowind-ready" ] && { prefix_fonts "$dir"; return 0; }
     say "Creating the Wine prefix in $dir (once)..."
     mkdir -p "$dir"
     if WINEPREFIX="$dir" wineboot -i >/dev/null 2>&1 &&
@@ -62,10 +62,23 @@ make_prefix() {
             >/dev/null 2>&1 &&
         WINEPREFIX="$dir" wineserver -w; then
         touch "$dir/.tarrowind-ready"
+        prefix_fonts "$dir"
     else
         say "Could not create the Wine prefix in $dir"
         exit 1
     fi
+}
+
+# prefix_fonts DIR: gives the prefix Wine's own Marlett font. Wine draws the buttons of
+# the captions it draws itself (unmanaged windows) as Marlett letters: "0", "1" and "r"
+# are the minimise, maximise and close symbols. Debian's Wine does not load the fonts it
+# ships in /usr/share/wine/fonts (package fonts-wine), so without this another font
+# shows the letters themselves. Only Marlett: other fonts would change the text metrics.
+prefix_fonts() {
+    local font=/usr/share/wine/fonts/marlett.ttf
+    local link="$1/drive_c/windows/Fonts/marlett.ttf"
+    [ -f "$font" ] && [ ! -e "$link" ] && ln -s "$font" "$link"
+    return 0
 }
 
 # ensure_prefix: the tests' prefix ($WINEPREFIX, in the build folder), unmanaged.

@@ -184,10 +184,10 @@ inline bool listen_stop(Listening& listening, std::vector<HeardSound>& heard, st
     return ok;
 }
 
-// True when the sound played to its end: reached its last 5 ms, and at least 90 % of
+// True when the sound played to its end: reached its last 10 ms (a player may drop a few), and at least 90 % of
 // it was heard sample for sample.
 inline bool played_whole(const HeardSound& sound) {
-    return sound.name != "?" && sound.reached >= sound.length - 5.0 &&
+    return sound.name != "?" && sound.reached >= sound.length - 10.0 &&
            sound.heard >= 0.9 * sound.length;
 }
 
