@@ -95,10 +95,7 @@ std::string format(const char* fmt, ...);
 // Prepares the emergency clean-up that ends every started game on any exit path.
 void process_guard_install();
 // Starts folder\tarrowind.exe and waits for its main window; false with the reason.
-// Without sound the game gets no sound driver: it plays silently, and a game that runs
-// beside the checks that listen cannot be heard in their recordings.
-bool game_start(GameProcess& game, const std::string& folder, std::string& why,
-                bool with_sound = true);
+bool game_start(GameProcess& game, const std::string& folder, std::string& why);
 // Ends the game if it still runs and closes its handles; safe to call twice.
 void game_kill(GameProcess& game);
 // Waits for the game to end by itself; true with its exit code when it did.

@@ -108,21 +108,6 @@ HWND find_window_of(DWORD pid, const char* klass) {
     return search.found;
 }
 
-// The driver's environment with Wine's sound drivers switched off, as an environment block.
-std::vector<char> silent_environment() {
-    std::vector<char> block;
-    char* strings = ::GetEnvironmentStringsA();
-    for (const char* entry = strings; *entry; entry += strlen(entry) + 1) {
-        if (_strnicmp(entry, "WINEDLLOVERRIDES=", 17) != 0)
-            block.insert(block.end(), entry, entry + strlen(entry) + 1);
-    }
-    ::FreeEnvironmentStringsA(strings);
-    const char silent[] = "WINEDLLOVERRIDES=winealsa.drv,winepulse.drv=d;mscoree,mshtml=";
-    block.insert(block.end(), silent, silent + sizeof silent);
-    block.push_back('\0');
-    return block;
-}
-
 bool same_rect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
@@ -150,22 +135,15 @@ void process_guard_install() {
 }
 
 // Starts folder\tarrowind.exe and waits for its main window; false with the reason.
-// Without sound the game gets no sound driver: it plays silently, and a game that runs
-// beside the checks that listen cannot be heard in their recordings.
-bool game_start(GameProcess& game, const std::string& folder, std::string& why,
-                bool with_sound) {
+bool game_start(GameProcess& game, const std::string& folder, std::string& why) {
     game = GameProcess{};
     game.folder = folder;
     std::string exe = folder + "tarrowind.exe";
     std::string command = "\"" + exe + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    std::vector<char> environment;
-    if (!with_sound)
-        environment = silent_environment();
     if (!::CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                          with_sound ? nullptr : environment.data(), folder.c_str(), &startup,
-                          &game.info)) {
+                          nullptr, folder.c_str(), &startup, &game.info)) {
         why = format("CreateProcess %s failed with error %lu", exe.c_str(), ::GetLastError());
         game.info = PROCESS_INFORMATION{};
         return false;
