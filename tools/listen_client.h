@@ -126,8 +126,8 @@ inline bool listen_start(Listening& listening, const std::string& name, std::str
     }
     if (!wait_for_file(windows_path(listening.folder, listening.stem + ".ready"), 20000)) {
         // Whatever started stops at its time limit, or at once on the stop file.
-        std::FILE* stop = std::fopen(
-            windows_path(listening.folder, listening.stem + ".stop").c_str(), "w");
+        std::FILE* stop =
+            std::fopen(windows_path(listening.folder, listening.stem + ".stop").c_str(), "w");
         if (stop != nullptr) {
             std::fclose(stop);
         }
@@ -174,8 +174,8 @@ inline bool listen_stop(Listening& listening, std::vector<HeardSound>& heard, st
                    std::sscanf(text, "? %lf %lf", &sound.start, &sound.reached) == 2) {
             sound.name.assign(1, '?');
             heard.push_back(sound);
-        } else if (std::sscanf(text, "%63s %lf %lf %lf %lf %lf", name, &sound.start,
-                               &sound.reached, &sound.length, &sound.heard, &sound.gap) == 6) {
+        } else if (std::sscanf(text, "%63s %lf %lf %lf %lf %lf", name, &sound.start, &sound.reached,
+                               &sound.length, &sound.heard, &sound.gap) == 6) {
             sound.name = name;
             heard.push_back(sound);
         }
@@ -184,8 +184,8 @@ inline bool listen_stop(Listening& listening, std::vector<HeardSound>& heard, st
     return ok;
 }
 
-// True when the sound played to its end: reached its last 10 ms (a player may drop a few), and at least 90 % of
-// it was heard sample for sample.
+// True when the sound played to its end: reached its last 10 ms (a player may drop a few), and at
+// least 90 % of it was heard sample for sample.
 inline bool played_whole(const HeardSound& sound) {
     return sound.name != "?" && sound.reached >= sound.length - 10.0 &&
            sound.heard >= 0.9 * sound.length;

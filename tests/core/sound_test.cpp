@@ -78,7 +78,7 @@ namespace {
 // Records what the test between start() and stop() plays; skips the test where sound
 // cannot be recorded (not under Wine, or no sound server).
 class SoundPlayback : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string why;
         if (!listen_available(why)) {
@@ -97,9 +97,7 @@ protected:
         EXPECT_TRUE(listen_stop(listening, heard, why)) << why;
         return heard;
     }
-    std::string path(const char* name) const {
-        return sound_folder + name;
-    }
+    std::string path(const char* name) const { return sound_folder + name; }
     Listening listening;
     std::string sound_folder;
 };
@@ -154,8 +152,8 @@ TEST_F(SoundPlayback, NoWaitModeReturnsAtOnceAndTheNextSoundCutsIn) {
 
 // A wave file image in memory, passed as a memory-block variable, plays like the file.
 TEST_F(SoundPlayback, MemoryImagePlays) {
-    HANDLE file = ::CreateFileA(path("bgdeath.wav").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = ::CreateFileA(path("bgdeath.wav").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     std::vector<char> image(::GetFileSize(file, nullptr));
     DWORD read = 0;

@@ -376,8 +376,8 @@ void report_no_ammo_sounds(double clicked) {
     std::string why;
     for (const HeardSound& sound_heard : heard) {
         if (sound_heard.start >= clicked - 30.0)
-            why = format("a sound began %.0f ms after the click: %s",
-                         sound_heard.start - clicked, heard_text(heard).c_str());
+            why = format("a sound began %.0f ms after the click: %s", sound_heard.start - clicked,
+                         heard_text(heard).c_str());
         else if (sound_heard.name != "shoot" || !played_whole(sound_heard))
             why = "not a whole shot: " + heard_text(heard);
         shots++;
