@@ -267,14 +267,33 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
     const bool listening = sound_watch_start("shooting");
     std::vector<ExpectedSounds> clicks;
     uint32_t start = now_ms();
+    // Only figures seen to appear are shot, within 1.5 s of their 3.5 s: an older one may
+    // have run out of time already and still show, and a click finds a free slot there.
+    // Shots now last as long as their sound, which makes that race likelier.
+    uint32_t seen_since[FIELD_ROWS][FIELD_COLUMNS] = {};
+    CellLook seen_look[FIELD_ROWS][FIELD_COLUMNS];
+    for (auto& row : seen_look)
+        for (CellLook& look : row)
+            look = LOOK_OTHER; // figures on show at the start count as old
+    bool first_read = true;
     while ((!terrorist_done || !hostage_done) && now_ms() - start < 30000) {
         FieldView field = read_field(capture_field(game), 1, refs);
+        uint32_t read_at = now_ms();
+        for (int r = 0; r < FIELD_ROWS; r++)
+            for (int c = 0; c < FIELD_COLUMNS; c++) {
+                CellLook look = field.cells[r][c];
+                if (look != seen_look[r][c])
+                    seen_since[r][c] = first_read ? 0 : read_at;
+                seen_look[r][c] = look;
+            }
+        first_read = false;
         int target_r = -1, target_c = -1;
         CellLook target = LOOK_BLUE;
         for (int r = 0; r < FIELD_ROWS && target_r < 0; r++)
             for (int c = 0; c < FIELD_COLUMNS && target_r < 0; c++) {
                 CellLook look = field.cells[r][c];
-                if (look == LOOK_TERRORIST || (look == LOOK_HOSTAGE && !hostage_done)) {
+                bool fresh = seen_since[r][c] != 0 && read_at - seen_since[r][c] < 1500;
+                if (fresh && (look == LOOK_TERRORIST || (look == LOOK_HOSTAGE && !hostage_done))) {
                     target_r = r;
                     target_c = c;
                     target = look;
@@ -292,7 +311,11 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
         else
             want.lives--;
         StatusLine found{};
-        bool ok = wait_status_numbers(game.window, want.level, want.score, want.lives, 3000, found);
+        // Old terrorists left standing may run out of time meanwhile and cost lives too.
+        bool ok = false;
+        for (uint32_t waited = now_ms(); !ok && now_ms() - waited < 3000;)
+            for (int lives = want.lives; !ok && lives >= want.lives - 3 && lives >= 0; lives--)
+                ok = wait_status_numbers(game.window, want.level, want.score, lives, 0, found);
         Picture cell = crop(capture_field(game), target_c * 20 + 10, target_r * 20 + 36, 20, 20);
         CellLook after = classify_cell(cell, 1, refs, true);
         std::string name =
