@@ -184,11 +184,12 @@ inline bool listen_stop(Listening& listening, std::vector<HeardSound>& heard, st
     return ok;
 }
 
-// True when the sound played to its end: reached its last 10 ms (a player may drop a few), and at
-// least 90 % of it was heard sample for sample.
+// True when the sound played to its end: reached its last 10 ms (a player may drop a few),
+// and at least 80 % of it was heard sample for sample (a busy machine inserts gaps, and
+// the edges of each gap are lost).
 inline bool played_whole(const HeardSound& sound) {
     return sound.name != "?" && sound.reached >= sound.length - 10.0 &&
-           sound.heard >= 0.9 * sound.length;
+           sound.heard >= 0.8 * sound.length;
 }
 
 // The sounds as text for messages: "shoot 120/120 ms at 1200, ...", or "silence".
@@ -199,8 +200,9 @@ inline std::string heard_text(const std::vector<HeardSound>& heard) {
     std::string text;
     for (const HeardSound& sound : heard) {
         char part[128];
-        std::snprintf(part, sizeof part, "%s%s %.0f/%.0f ms at %.0f", text.empty() ? "" : ", ",
-                      sound.name.c_str(), sound.reached, sound.length, sound.start);
+        std::snprintf(part, sizeof part, "%s%s %.0f/%.0f ms (%.0f exact) at %.0f",
+                      text.empty() ? "" : ", ", sound.name.c_str(), sound.reached, sound.length,
+                      sound.heard, sound.start);
         text += part;
     }
     return text;

@@ -287,7 +287,7 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
                 seen_look[r][c] = look;
             }
         first_read = false;
-        int target_r = -1, target_c = -1;
+        int target_r = -1, target_c = -1, old_r = -1, old_c = -1;
         CellLook target = LOOK_BLUE;
         for (int r = 0; r < FIELD_ROWS && target_r < 0; r++)
             for (int c = 0; c < FIELD_COLUMNS && target_r < 0; c++) {
@@ -297,8 +297,34 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
                     target_r = r;
                     target_c = c;
                     target = look;
+                } else if (!fresh && look == LOOK_TERRORIST && old_r < 0) {
+                    old_r = r;
+                    old_c = c;
                 }
             }
+        if (target_r < 0 && old_r >= 0) {
+            // An old terrorist is shot too, or it would soon cost a life; it may have run
+            // out of time already, so the status tells whether it was hit.
+            game_click(game, old_c * 20 + 20, old_r * 20 + 46);
+            StatusLine found{};
+            bool hit = false, missed = false;
+            for (uint32_t waited = now_ms(); !hit && !missed && now_ms() - waited < 3000;)
+                for (int lives = status.lives; lives >= status.lives - 3 && lives >= 0; lives--) {
+                    hit = hit || wait_status_numbers(game.window, status.level, status.score + 1,
+                                                     lives, 0, found);
+                    missed = missed || (now_ms() - waited > 1000 &&
+                                        wait_status_numbers(game.window, status.level, status.score,
+                                                            lives, 0, found));
+                }
+            if (!hit && !missed)
+                break;
+            status = found;
+            clicks.push_back(
+                hit ? ExpectedSounds{"sound: another terrorist hit", {"shoot", "bgdeath"}}
+                    : ExpectedSounds{"sound: a shot at a figure whose time ran out", {"shoot"}});
+            ::Sleep(hit ? 700 : 300);
+            continue;
+        }
         if (target_r < 0) {
             ::Sleep(60);
             continue;
@@ -335,10 +361,13 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
         bool first = terrorist ? !terrorist_done : !hostage_done;
         if (first || !ok)
             report(name, ok, seen);
-        if (ok)
+        if (ok) {
             status = found;
-        else
+        } else {
+            std::vector<HeardSound> heard;
+            sound_watch_stop("shooting", heard);
             return;
+        }
         if (first)
             clicks.push_back(
                 terrorist ? ExpectedSounds{"sound: a terrorist hit plays the whole shot, then "
