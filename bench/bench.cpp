@@ -301,6 +301,37 @@ Timings time_shot_sound(int32_t plays) {
     return timings;
 }
 
+// The playing time of a PCM wave file from its header (data bytes over bytes per second),
+// or 0 when it cannot be read.
+double wave_length_ms(const std::string& path) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return 0.0;
+    }
+    unsigned char header[44] = {};
+    DWORD read = 0;
+    ::ReadFile(file, header, sizeof header, &read, nullptr);
+    ::CloseHandle(file);
+    const auto word = [&](int at) {
+        return static_cast<uint32_t>(header[at] | header[at + 1] << 8 | header[at + 2] << 16 |
+                                     header[at + 3] << 24);
+    };
+    if (read < sizeof header || word(28) == 0) {
+        return 0.0;
+    }
+    return 1000.0 * word(40) / word(28);
+}
+
+// Where sound goes: the sound server named in the environment, or none.
+std::string sound_server_text() {
+    char server[256] = {};
+    if (::GetEnvironmentVariableA("PULSE_SERVER", server, sizeof server) == 0) {
+        return "no sound server given (PULSE_SERVER unset)";
+    }
+    return "sound server running";
+}
+
 struct WindowSearch {
     DWORD process;
     HWND found;
@@ -607,8 +638,13 @@ int main(int argc, char** argv) {
                   quick ? 20 : 100, ms_text(timings_at(click, 0.9)).c_str());
     row("posted click to the end of its frame", ms_text(timings_median(click)).c_str(), note);
     Timings sound = time_shot_sound(quick ? 5 : 20);
-    row("  of which: shot sound played to its end", ms_text(timings_median(sound)).c_str(),
-        "PlaySoundA, sound\\shoot.wav; returns at once without a sound device");
+    const double shot_length = wave_length_ms(program_folder() + "sound\\shoot.wav");
+    std::snprintf(note, sizeof note, "play_wave mode 0, median of %d; %s", quick ? 5 : 20,
+                  sound_server_text().c_str());
+    row("  of which: shot sound played to its end", ms_text(timings_median(sound)).c_str(), note);
+    std::snprintf(note, sizeof note, "from the file's header; played / own length %.2f",
+                  shot_length > 0 ? timings_median(sound) / shot_length : 0.0);
+    row("  the shot sound's own length", ms_text(shot_length).c_str(), note);
     close_window(&game.main_window);
     process_events(1);
     message_box_set_responder(nullptr);
@@ -636,9 +672,10 @@ int main(int argc, char** argv) {
         const double playing = cpu_over(process, unix_process, idle_seconds);
         const int64_t code = end_child(game_process, true);
         const double span = idle_seconds * 1000.0;
-        std::snprintf(note, sizeof note, "%.2f %% of one CPU over %lu s (%s)",
+        std::snprintf(note, sizeof note, "%.2f %% of one CPU over %lu s (%s); %s",
                       100.0 * waiting / span, static_cast<unsigned long>(idle_seconds),
-                      unix_process != 0 ? "/proc, 10 ms ticks" : "GetProcessTimes");
+                      unix_process != 0 ? "/proc, 10 ms ticks" : "GetProcessTimes",
+                      sound_server_text().c_str());
         row("game CPU time waiting for \"New\"", ms_text(waiting).c_str(), note);
         std::snprintf(note, sizeof note, "%.2f %% of one CPU over %lu s", 100.0 * paused / span,
                       static_cast<unsigned long>(idle_seconds));

@@ -1,6 +1,8 @@
-# Shared set-up for ./play and ./test: packages, build folder, private Wine prefix.
-# Sourced, not run. Every step checks first and does nothing when all is in place,
-# so a second run costs only the incremental build.
+# Shared set-up for ./play and ./test: packages, build folder, private Wine prefixes
+# (one for the tests, one for playing), Wine's sound drivers and the tests' private
+# sound server. Sourced, not run. Every step checks first and does nothing when all is
+# in place, so a second run costs only the incremental build. Routines that concern one
+# build folder read it from $BUILD.
 
 TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # The width to build and run: x86_64 (64-bit, the default) or i686 (32-bit). Each width
@@ -23,8 +25,9 @@ esac
 TOOLCHAIN="$TOP/cmake/mingw-w64-$WIDTH.cmake"
 export WINEPREFIX="$BUILD/wineprefix"
 export WINEDEBUG=-all
-# No sound card here: keep Wine's ALSA/Pulse drivers quiet. No Mono or Gecko prompts.
-export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv=d;mscoree,mshtml="
+# No Mono or Gecko prompts; both sound drivers off until a routine below finds a server.
+NO_PROMPTS="mscoree,mshtml="
+export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv=d;$NO_PROMPTS"
 
 say() { printf '%s\n' "$*" >&2; }
 
@@ -47,7 +50,11 @@ ensure_packages() {
     apt-get install -y -qq "${missing[@]}" >/dev/null || { say "apt-get install failed"; exit 1; }
 }
 
-BUILD_PACKAGES=(cmake make googletest python3 wine "${WIDTH_PACKAGES[@]}")
+BUILD_PACKAGES=(cmake make googletest python3 wine fonts-wine "${WIDTH_PACKAGES[@]}")
+# Wine's sound drivers need the client libraries; pactl tells whether a server answers.
+PLAY_SOUND_PACKAGES=(libpulse0 libasound2 libasound2-plugins pulseaudio-utils)
+# The tests run their own server and record it with parec.
+TEST_SOUND_PACKAGES=(pulseaudio pulseaudio-utils)
 
 # ensure_build [--target NAME]: configures once, then builds incrementally.
 ensure_build() {
@@ -59,20 +66,118 @@ ensure_build() {
     cmake --build "$BUILD" -j"$(nproc)" "$@" || { say "build failed"; exit 1; }
 }
 
-# ensure_prefix: makes the private Wine prefix once, with window management off so
-# that windows close at once without a window manager.
-ensure_prefix() {
-    [ -f "$WINEPREFIX/.tarrowind-ready" ] && return 0
-    say "Creating the Wine prefix in $WINEPREFIX (once)..."
-    mkdir -p "$WINEPREFIX"
-    if wineboot -i >/dev/null 2>&1 &&
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 &&
-        wineserver -w; then
-        touch "$WINEPREFIX/.tarrowind-ready"
+# make_prefix DIR MANAGED: makes a Wine prefix once. MANAGED is Y (the window manager
+# frames the windows, as on a desktop) or N (Wine frames them itself, and windows close
+# at once without a window manager: the tests' choice).
+make_prefix() {
+    local dir="$1" managed="$2"
+    [ -f "$dir/.tarrowind-ready" ] && { prefix_fonts "$dir"; return 0; }
+    say "Creating the Wine prefix in $dir (once)..."
+    mkdir -p "$dir"
+    if WINEPREFIX="$dir" wineboot -i >/dev/null 2>&1 &&
+        WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f \
+            >/dev/null 2>&1 &&
+        WINEPREFIX="$dir" wineserver -w; then
+        touch "$dir/.tarrowind-ready"
+        prefix_fonts "$dir"
     else
-        say "Could not create the Wine prefix in $WINEPREFIX"
+        say "Could not create the Wine prefix in $dir"
         exit 1
     fi
+}
+
+# prefix_fonts DIR: gives the prefix Wine's own Marlett font. Wine draws the buttons of
+# the captions it draws itself (unmanaged windows) as Marlett letters: "0", "1" and "r"
+# are the minimise, maximise and close symbols. Debian's Wine does not load the fonts it
+# ships in /usr/share/wine/fonts (package fonts-wine), so without this another font
+# shows the letters themselves. Only Marlett: other fonts would change the text metrics.
+prefix_fonts() {
+    local font=/usr/share/wine/fonts/marlett.ttf
+    local link="$1/drive_c/windows/Fonts/marlett.ttf"
+    [ -f "$font" ] && [ ! -e "$link" ] && ln -s "$font" "$link"
+    return 0
+}
+
+# ensure_prefix: the tests' prefix ($WINEPREFIX, in the build folder), unmanaged.
+ensure_prefix() {
+    make_prefix "$WINEPREFIX" N
+}
+
+# ensure_play_prefix: a prefix of its own for ./play, managed like any desktop program,
+# so that playing never changes what the tests run in. Exports WINEPREFIX.
+ensure_play_prefix() {
+    export WINEPREFIX="$BUILD/wineprefix-play"
+    make_prefix "$WINEPREFIX" Y
+}
+
+# ---- Sound ----
+
+# play_sound_drivers: picks Wine's sound drivers for ./play. The desktop's sound server
+# (PulseAudio or PipeWire's Pulse service) when one answers, ALSA when there is a sound
+# card, otherwise none: without either the game plays silently, and a driver left on
+# would only print errors.
+play_sound_drivers() {
+    local pulse=n alsa=n off=()
+    # Asking must not start a server: autospawn off for this one question.
+    printf 'autospawn = no\n' >"$BUILD/pulse-client.conf"
+    PULSE_CLIENTCONFIG="$BUILD/pulse-client.conf" timeout 5 pactl info >/dev/null 2>&1 && pulse=y
+    grep -q '^ *[0-9]' /proc/asound/cards 2>/dev/null && alsa=y
+    [ $pulse = n ] && off+=(winepulse.drv)
+    [ $alsa = n ] && off+=(winealsa.drv)
+    if [ ${#off[@]} -gt 0 ]; then
+        local IFS=,
+        export WINEDLLOVERRIDES="${off[*]}=d;$NO_PROMPTS"
+    else
+        export WINEDLLOVERRIDES="$NO_PROMPTS"
+    fi
+}
+
+# The tests' sound server: a private PulseAudio with one null sink, 22050 Hz mono 16-bit
+# like the game's sounds, so that its monitor gives back what was played sample for
+# sample. Its runtime folder is $BUILD/sound-server (mode 0700) and it is reached only
+# through the socket there: no other server, cookie or configuration is shared.
+SOUND_SERVER_PID=
+
+# sound_server_start: starts the build's server and points Wine (pulse driver only) and
+# parec at it. Returns 1 when it did not come up.
+sound_server_start() {
+    local dir="$BUILD/sound-server"
+    rm -rf "$dir"
+    mkdir -p -m 0700 "$dir" || return 1
+    env -u DBUS_SESSION_BUS_ADDRESS HOME="$dir" XDG_RUNTIME_DIR="$dir" \
+        XDG_CONFIG_HOME="$dir/config" PULSE_RUNTIME_PATH="$dir/runtime" \
+        PULSE_STATE_PATH="$dir/state" PULSE_CONFIG_PATH="$dir/config" \
+        pulseaudio -n --daemonize=no --use-pid-file=no --system=no --exit-idle-time=-1 \
+        --high-priority=no --realtime=no --disable-shm=yes --log-target=stderr \
+        -L "module-native-protocol-unix socket=$dir/native auth-anonymous=1" \
+        -L "module-null-sink sink_name=tarrowind rate=22050 channels=1 format=s16le" \
+        </dev/null >"$dir/log" 2>&1 &
+    SOUND_SERVER_PID=$!
+    export PULSE_SERVER="unix:$dir/native"
+    export PULSE_COOKIE="$dir/cookie" # clients write theirs here, not in ~/.config
+    local _
+    for _ in $(seq 100); do
+        if pactl info >/dev/null 2>&1; then
+            export WINEDLLOVERRIDES="winealsa.drv=d;$NO_PROMPTS"
+            return 0
+        fi
+        kill -0 "$SOUND_SERVER_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    say "The sound server did not start; its log is in $dir/log"
+    sound_server_stop
+    return 1
+}
+
+# sound_server_stop: ends the server that sound_server_start started, by its process id,
+# and switches Wine's sound drivers off again.
+sound_server_stop() {
+    if [ -n "$SOUND_SERVER_PID" ]; then
+        kill "$SOUND_SERVER_PID" 2>/dev/null && wait "$SOUND_SERVER_PID" 2>/dev/null
+        SOUND_SERVER_PID=
+    fi
+    unset PULSE_SERVER PULSE_COOKIE
+    export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv=d;$NO_PROMPTS"
 }
 
 # ---- 32-bit programs ----

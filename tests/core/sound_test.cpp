@@ -1,10 +1,14 @@
 // Tests of play_wave: the PlaySoundA flags made from each source kind and mode (through
-// a recording player), and the real player's silent, immediate failure on a missing file.
+// a recording player), and real playback through the sound server, recorded from its
+// monitor and compared with the wave files sample for sample (tools/listen.py).
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "runtime/core/core.h"
+#include "test_support.h"
+#include "tools/listen_client.h"
 
 #include <mmsystem.h>
 
@@ -67,15 +71,151 @@ TEST(Sound, FlagsBySourceAndMode) {
     play_wave_set_player(nullptr);
 }
 
-TEST(Sound, MissingFileFailsAtOnceWithoutDefaultSound) {
-    std::string name =
-        "no_such_folder\\missing_" + std::to_string(::GetCurrentProcessId()) + ".wav";
+// ---- Real playback, recorded ----
+
+namespace {
+
+// Records what the test between start() and stop() plays; skips the test where sound
+// cannot be recorded (not under Wine, or no sound server).
+class SoundPlayback : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string why;
+        if (!listen_available(why)) {
+            GTEST_SKIP() << why;
+        }
+        sound_folder = listen_program_folder() + "sound\\";
+    }
+    void start() {
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string why;
+        ASSERT_TRUE(listen_start(listening, std::string("core_") + info->name(), why)) << why;
+    }
+    std::vector<HeardSound> stop() {
+        std::vector<HeardSound> heard;
+        std::string why;
+        EXPECT_TRUE(listen_stop(listening, heard, why)) << why;
+        return heard;
+    }
+    std::string path(const char* name) const { return sound_folder + name; }
+    Listening listening;
+    std::string sound_folder;
+};
+
+// Milliseconds that one play_wave call takes.
+uint32_t timed_play(const void* sound, TypeTag tag, uint32_t mode, int32_t* result) {
     DWORD start = ::GetTickCount();
-    EXPECT_EQ(play_wave(name.c_str(), TAG_STRING, 0), 0);
-    DWORD spent = ::GetTickCount() - start;
-    EXPECT_LT(spent, 1000u);
-    // An empty name only stops whatever plays; it must not block either.
-    start = ::GetTickCount();
-    play_wave("", TAG_STRING, 0);
-    EXPECT_LT(::GetTickCount() - start, 1000u);
+    *result = play_wave(sound, tag, mode);
+    return ::GetTickCount() - start;
+}
+
+} // namespace
+
+// Mode 0 returns only after the whole sound: the next sound, which would cut off one
+// still playing, finds the first finished, and the first is heard to its end.
+TEST_F(SoundPlayback, WaitModeReturnsAfterTheWholeSound) {
+    start();
+    int32_t first = 0;
+    int32_t second = 0;
+    const uint32_t took = timed_play(path("ggdeath.wav").c_str(), TAG_STRING, 0, &first);
+    timed_play(path("shoot.wav").c_str(), TAG_STRING, 0, &second);
+    std::vector<HeardSound> heard = stop();
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 1);
+    EXPECT_GE(took, 600u) << "returned before a 600 ms sound could have played";
+    ASSERT_EQ(heard.size(), 2u) << heard_text(heard);
+    EXPECT_EQ(heard[0].name, "ggdeath");
+    EXPECT_NEAR(heard[0].length, 600.0, 0.1) << "the file's own length";
+    EXPECT_TRUE(played_whole(heard[0])) << heard_text(heard);
+    EXPECT_EQ(heard[1].name, "shoot");
+    EXPECT_TRUE(played_whole(heard[1])) << heard_text(heard);
+}
+
+// Mode 1 returns at once; a second sound started while the first plays cuts it off.
+TEST_F(SoundPlayback, NoWaitModeReturnsAtOnceAndTheNextSoundCutsIn) {
+    start();
+    int32_t result = 0;
+    const uint32_t took = timed_play(path("ggdeath.wav").c_str(), TAG_STRING, 1, &result);
+    EXPECT_EQ(result, 1);
+    EXPECT_LT(took, 300u) << "mode 1 waited for part of a 600 ms sound";
+    ::Sleep(200);
+    timed_play(path("bgdeath.wav").c_str(), TAG_STRING, 1, &result);
+    ::Sleep(700);
+    std::vector<HeardSound> heard = stop();
+    ASSERT_EQ(heard.size(), 2u) << heard_text(heard);
+    EXPECT_EQ(heard[0].name, "ggdeath");
+    EXPECT_GT(heard[0].reached, 100.0) << heard_text(heard);
+    EXPECT_LT(heard[0].reached, 500.0) << "not cut off: " << heard_text(heard);
+    EXPECT_EQ(heard[1].name, "bgdeath");
+    EXPECT_TRUE(played_whole(heard[1])) << heard_text(heard);
+}
+
+// A wave file image in memory, passed as a memory-block variable, plays like the file.
+TEST_F(SoundPlayback, MemoryImagePlays) {
+    HANDLE file = ::CreateFileA(path("bgdeath.wav").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    std::vector<char> image(::GetFileSize(file, nullptr));
+    DWORD read = 0;
+    ::ReadFile(file, image.data(), static_cast<DWORD>(image.size()), &read, nullptr);
+    ::CloseHandle(file);
+    void* block_variable = image.data();
+    start();
+    int32_t result = 0;
+    timed_play(&block_variable, TAG_BLOCK, 0, &result);
+    std::vector<HeardSound> heard = stop();
+    EXPECT_EQ(result, 1);
+    ASSERT_EQ(heard.size(), 1u) << heard_text(heard);
+    EXPECT_EQ(heard[0].name, "bgdeath");
+    EXPECT_TRUE(played_whole(heard[0])) << heard_text(heard);
+}
+
+// No sound (an empty name, or a value of another kind) stops the sound that plays.
+TEST_F(SoundPlayback, NoSoundStopsThePlayingOne) {
+    int32_t number = 5;
+    struct Case {
+        const void* sound;
+        TypeTag tag;
+    } stops[] = {{"", TAG_STRING}, {&number, type_tag(TYPE_INT)}};
+    start();
+    for (const Case& c : stops) {
+        int32_t result = 0;
+        timed_play(path("ggdeath.wav").c_str(), TAG_STRING, 1, &result);
+        ::Sleep(200);
+        timed_play(c.sound, c.tag, 0, &result);
+        ::Sleep(700);
+    }
+    std::vector<HeardSound> heard = stop();
+    ASSERT_EQ(heard.size(), 2u) << heard_text(heard);
+    for (const HeardSound& sound : heard) {
+        EXPECT_EQ(sound.name, "ggdeath");
+        EXPECT_LT(sound.reached, 500.0) << "not stopped: " << heard_text(heard);
+    }
+}
+
+// A missing or broken file plays nothing, never the default sound, and returns at once;
+// in mode 0 with 0 (mode 1 hands the file to the player before it is read).
+TEST_F(SoundPlayback, MissingOrBrokenFilePlaysNothing) {
+    const std::string broken = temp_file("broken.wav");
+    write_file(broken, std::string("RIFF\x10\0\0\0WAVEfmt \xff\xff\xff\x7f", 20));
+    const std::string missing = path("no_such_sound.wav");
+    start();
+    for (const std::string& name : {missing, broken}) {
+        for (uint32_t mode : {0u, 1u}) {
+            int32_t result = 1;
+            const uint32_t took = timed_play(name.c_str(), TAG_STRING, mode, &result);
+            if (mode == 0) {
+                EXPECT_EQ(result, 0) << name;
+            }
+            EXPECT_LT(took, 1000u) << name << " mode " << mode;
+        }
+    }
+    ::Sleep(300);
+    // A sound that does play marks the end: the recording did hear.
+    int32_t result = 0;
+    timed_play(path("shoot.wav").c_str(), TAG_STRING, 0, &result);
+    std::vector<HeardSound> heard = stop();
+    ::DeleteFileA(broken.c_str());
+    ASSERT_EQ(heard.size(), 1u) << heard_text(heard);
+    EXPECT_EQ(heard[0].name, "shoot");
 }

@@ -241,23 +241,90 @@ FieldView check_new_game(const GameProcess& game, const CellReferences& refs) {
     return field;
 }
 
-// Shoots a terrorist and a hostage and checks each effect on the status line.
+// One click of a sound check and the sounds it should play, in order.
+struct ExpectedSounds {
+    std::string check;               // the check's name
+    std::vector<std::string> sounds; // wave file names without ".wav"
+};
+
+// Compares what was heard with what the clicks should have played, one check each.
+void report_sounds(const std::vector<ExpectedSounds>& clicks,
+                   const std::vector<HeardSound>& heard) {
+    size_t next = 0;
+    for (const ExpectedSounds& click : clicks) {
+        std::string why;
+        if (!report(click.check, sound_sequence_ok(heard, next, click.sounds, why), why))
+            return;
+    }
+    report("sound: nothing else is heard", next == heard.size(),
+           "more sounds than clicks: " + heard_text(heard));
+}
+
+// Shoots a terrorist and a hostage and checks each effect on the status line, then misses;
+// listens to every shot.
 void check_shooting(const GameProcess& game, const CellReferences& refs, StatusLine& status) {
     bool terrorist_done = false, hostage_done = false;
+    const bool listening = sound_watch_start("shooting");
+    std::vector<ExpectedSounds> clicks;
     uint32_t start = now_ms();
+    // Only figures seen to appear are shot, within 1.5 s of their 3.5 s: an older one may
+    // have run out of time already and still show, and a click finds a free slot there.
+    // Shots now last as long as their sound, which makes that race likelier.
+    uint32_t seen_since[FIELD_ROWS][FIELD_COLUMNS] = {};
+    CellLook seen_look[FIELD_ROWS][FIELD_COLUMNS];
+    for (auto& row : seen_look)
+        for (CellLook& look : row)
+            look = LOOK_OTHER; // figures on show at the start count as old
+    bool first_read = true;
     while ((!terrorist_done || !hostage_done) && now_ms() - start < 30000) {
         FieldView field = read_field(capture_field(game), 1, refs);
-        int target_r = -1, target_c = -1;
+        uint32_t read_at = now_ms();
+        for (int r = 0; r < FIELD_ROWS; r++)
+            for (int c = 0; c < FIELD_COLUMNS; c++) {
+                CellLook look = field.cells[r][c];
+                if (look != seen_look[r][c])
+                    seen_since[r][c] = first_read ? 0 : read_at;
+                seen_look[r][c] = look;
+            }
+        first_read = false;
+        int target_r = -1, target_c = -1, old_r = -1, old_c = -1;
         CellLook target = LOOK_BLUE;
         for (int r = 0; r < FIELD_ROWS && target_r < 0; r++)
             for (int c = 0; c < FIELD_COLUMNS && target_r < 0; c++) {
                 CellLook look = field.cells[r][c];
-                if (look == LOOK_TERRORIST || (look == LOOK_HOSTAGE && !hostage_done)) {
+                bool fresh = seen_since[r][c] != 0 && read_at - seen_since[r][c] < 1500;
+                if (fresh && (look == LOOK_TERRORIST || (look == LOOK_HOSTAGE && !hostage_done))) {
                     target_r = r;
                     target_c = c;
                     target = look;
+                } else if (!fresh && look == LOOK_TERRORIST && old_r < 0) {
+                    old_r = r;
+                    old_c = c;
                 }
             }
+        if (target_r < 0 && old_r >= 0) {
+            // An old terrorist is shot too, or it would soon cost a life; it may have run
+            // out of time already, so the status tells whether it was hit.
+            game_click(game, old_c * 20 + 20, old_r * 20 + 46);
+            StatusLine found{};
+            bool hit = false, missed = false;
+            for (uint32_t waited = now_ms(); !hit && !missed && now_ms() - waited < 3000;)
+                for (int lives = status.lives; lives >= status.lives - 3 && lives >= 0; lives--) {
+                    hit = hit || wait_status_numbers(game.window, status.level, status.score + 1,
+                                                     lives, 0, found);
+                    missed = missed || (now_ms() - waited > 1000 &&
+                                        wait_status_numbers(game.window, status.level, status.score,
+                                                            lives, 0, found));
+                }
+            if (!hit && !missed)
+                break;
+            status = found;
+            clicks.push_back(
+                hit ? ExpectedSounds{"sound: another terrorist hit", {"shoot", "bgdeath"}}
+                    : ExpectedSounds{"sound: a shot at a figure whose time ran out", {"shoot"}});
+            ::Sleep(hit ? 700 : 300);
+            continue;
+        }
         if (target_r < 0) {
             ::Sleep(60);
             continue;
@@ -270,7 +337,11 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
         else
             want.lives--;
         StatusLine found{};
-        bool ok = wait_status_numbers(game.window, want.level, want.score, want.lives, 3000, found);
+        // Old terrorists left standing may run out of time meanwhile and cost lives too.
+        bool ok = false;
+        for (uint32_t waited = now_ms(); !ok && now_ms() - waited < 3000;)
+            for (int lives = want.lives; !ok && lives >= want.lives - 3 && lives >= 0; lives--)
+                ok = wait_status_numbers(game.window, want.level, want.score, lives, 0, found);
         Picture cell = crop(capture_field(game), target_c * 20 + 10, target_r * 20 + 36, 20, 20);
         CellLook after = classify_cell(cell, 1, refs, true);
         std::string name =
@@ -290,10 +361,26 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
         bool first = terrorist ? !terrorist_done : !hostage_done;
         if (first || !ok)
             report(name, ok, seen);
-        if (ok)
+        if (ok) {
             status = found;
-        else
+        } else {
+            std::vector<HeardSound> heard;
+            sound_watch_stop("shooting", heard);
             return;
+        }
+        if (first)
+            clicks.push_back(
+                terrorist ? ExpectedSounds{"sound: a terrorist hit plays the whole shot, then "
+                                           "the terrorist's sound",
+                                           {"shoot", "bgdeath"}}
+                          : ExpectedSounds{"sound: a hostage hit plays the whole shot, then the "
+                                           "hostage's sound",
+                                           {"shoot", "ggdeath"}});
+        else
+            clicks.push_back(ExpectedSounds{"sound: another terrorist hit",
+                                            {"shoot", terrorist ? "bgdeath" : "ggdeath"}});
+        // The hit's sound plays to its end before the next shot would cut it off.
+        ::Sleep(terrorist ? 700 : 950);
         if (terrorist)
             terrorist_done = true;
         else
@@ -303,6 +390,15 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
         report("shooting a terrorist raises the score", false, "no terrorist seen in 30 s");
     if (!hostage_done)
         report("shooting a hostage costs a life", false, "no hostage seen in 30 s");
+    if (!listening)
+        return;
+    // A miss beside the field: the shot alone.
+    game_click(game, 3, 30);
+    clicks.push_back(ExpectedSounds{"sound: a miss plays the whole shot only", {"shoot"}});
+    ::Sleep(700);
+    std::vector<HeardSound> heard;
+    if (sound_watch_stop("shooting", heard))
+        report_sounds(clicks, heard);
 }
 
 // Reads the status line until it shows the score with no ammunition (lives may fall as
@@ -321,22 +417,53 @@ bool wait_no_ammo(HWND window, int score, DWORD timeout_ms, StatusLine& found) {
 }
 
 // Empties the ammunition with clicks beside the field, then clicks without any.
+// Stops the no-ammunition recording: every sound heard must be a whole shot, and none may
+// begin after the click without ammunition (at `clicked` ms into the recording; a sound
+// reaches the recording some tens of milliseconds after it is started, never before).
+void report_no_ammo_sounds(double clicked) {
+    std::vector<HeardSound> heard;
+    if (!sound_watch_stop("no-ammo", heard))
+        return;
+    int shots = 0;
+    std::string why;
+    for (const HeardSound& sound_heard : heard) {
+        if (sound_heard.start >= clicked - 30.0)
+            why = format("a sound began %.0f ms after the click: %s", sound_heard.start - clicked,
+                         heard_text(heard).c_str());
+        else if (sound_heard.name != "shoot" || !played_whole(sound_heard))
+            why = "not a whole shot: " + heard_text(heard);
+        shots++;
+    }
+    if (why.empty() && shots < 20)
+        why = format("%d shots heard for 20 and more", shots);
+    report("sound: every shot of the ammunition is heard whole; a click without any is silent",
+           why.empty(), why);
+}
+
+// Listens from the first click on: every sound heard must be a whole shot, and none may
+// begin after the click without ammunition.
 void check_no_ammo_click(const GameProcess& game) {
-    // 25 clicks in one batch: 20 spend the ammunition, the rest find none.
+    const bool listening = sound_watch_start("no-ammo");
+    // 25 clicks in one batch: 20 spend the ammunition, the rest find none. Each shot
+    // plays its sound to the end first (about a quarter of a second under Wine).
     for (int i = 0; i < 25; i++)
         game_click(game, 3, 30);
     StatusLine found{};
-    bool drained = wait_no_ammo(game.window, 0, 3000, found);
+    bool drained = wait_no_ammo(game.window, 0, 15000, found);
     report("25 clicks beside the field spend the 20 shots and score nothing", drained,
            status_seen(game.window, StatusLine{1, 0, 3, 0}));
-    if (!drained)
+    if (!drained) {
+        std::vector<HeardSound> heard;
+        sound_watch_stop("no-ammo", heard);
         return;
+    }
     // The frame that drew "Ammo: 0" refilled one shot (the first refill of a game is due at
     // once); two quick clicks use it up, so the game now has none and no refill is due for
     // a second.
     game_click(game, 3, 30);
     game_click(game, 3, 30);
-    ::Sleep(250);
+    // Their two shots end before the click without ammunition (a refill is a second away).
+    ::Sleep(listening ? 600 : 250);
     // Cover the status line on the screen: the next frame repaints it from the game's
     // picture, which tells when that frame ran.
     RECT client = client_rect_on_screen(game.window);
@@ -351,6 +478,7 @@ void check_no_ammo_click(const GameProcess& game) {
     Picture covered = capture_client(game.window, 1, 1, line.width, line.height);
     bool marker_shows = all_of_colour(covered, 0, 0, line.width, line.height, 0xFF0000);
     uint32_t clicked = now_ms();
+    const double clicked_in_recording = listening ? sound_watch_time() : 0.0;
     game_click(game, 3, 30);
     bool redrawn = false;
     uint32_t took = 0;
@@ -365,6 +493,8 @@ void check_no_ammo_click(const GameProcess& game) {
     }
     StatusLine after{};
     bool unchanged = wait_no_ammo(game.window, 0, 1000, after);
+    if (listening)
+        report_no_ammo_sounds(clicked_in_recording);
     if (!marker_shows) {
         report_note("the screen cannot be drawn over from another process here: the hurry "
                     "of a click without ammunition is not measured");
@@ -502,9 +632,17 @@ void check_without_data(const CellReferences& refs) {
             ok = false;
         report("no data folders: New draws the field and status line (figures as bare squares)", ok,
                seen);
+        const bool listening = sound_watch_start("no-data");
         game_click(game, 3, 30);
         report("no data folders: a shot without sound files goes on at once",
                wait_status(game.window, StatusLine{1, 0, 3, 19}, 3000, seen, "nodata-shot"), seen);
+        std::vector<HeardSound> heard;
+        if (listening) {
+            ::Sleep(500);
+            if (sound_watch_stop("no-data", heard))
+                report("sound: without sound files a shot is silent", heard.empty(),
+                       "heard: " + heard_text(heard));
+        }
         game_command(game, CMD_QUIT);
         check_exit(game, "no data folders: Quit ends with exit code 0");
     }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/listen_client.h"
+
 // ============================================================================
 // Types
 // ============================================================================
@@ -177,6 +179,22 @@ bool read_status(const Picture& client, const StatusLine& guess, StatusLine& fou
 // Waits until the status line equals the expected one; saves pictures on failure.
 bool wait_status(HWND window, const StatusLine& expected, DWORD timeout_ms, std::string& seen,
                  const std::string& failure_name);
+
+// ============================================================================
+// Sound (sound_check.cpp)
+// ============================================================================
+
+// Starts recording what the game plays; false (with a note, once) where sound cannot be
+// recorded, or with a failure when the recorder did not start.
+bool sound_watch_start(const std::string& name);
+// Milliseconds since the recording began: where an event of now falls in the recording.
+double sound_watch_time();
+// Stops recording; true with the sounds heard, in order.
+bool sound_watch_stop(const std::string& name, std::vector<HeardSound>& heard);
+// Checks that the sounds heard from `next` on begin with the expected ones, each played to
+// its end and each starting only after the one before ended; moves `next` past them.
+bool sound_sequence_ok(const std::vector<HeardSound>& heard, size_t& next,
+                       const std::vector<std::string>& expected, std::string& why);
 
 // ============================================================================
 // Checks (checks.cpp, menu_check.cpp, robot.cpp)

@@ -1,5 +1,7 @@
 // The playing robot: a second copy of the game, parked in the screen's top left corner,
-// played on its own thread by shooting every terrorist and sparing every hostage.
+// played on its own thread by shooting every terrorist and sparing every hostage. Its
+// copy runs in a folder of its own with the pictures but without the sounds, so that it
+// plays silently beside the checks that listen to the other game.
 // Relies on game_process.cpp and screen.cpp like the other checks; reports through
 // report.cpp, which serialises its lines with the main thread's. Level 1 and the level-2
 // layout always; on to the end of the game only with TARROWIND_LONG=1.
@@ -15,6 +17,7 @@ namespace {
 
 struct RobotState {
     GameProcess game;           // the robot's own copy of the game
+    std::string folder;         // the copy's folder: the program and graphics\ only
     const CellReferences* refs; // cell pictures to tell figures apart
     volatile LONG abort;        // set by the main thread to stop playing
     bool long_run;              // TARROWIND_LONG=1: play to the end of the game
@@ -35,6 +38,30 @@ bool long_run_wanted() {
     char value[8] = {};
     return ::GetEnvironmentVariableA("TARROWIND_LONG", value, sizeof value) > 0 &&
            strcmp(value, "1") == 0;
+}
+
+// Copies the program and its pictures, not its sounds, into a folder of the robot's own.
+bool make_silent_copy(std::string& why) {
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    robot.folder = format("%starrowind-robot-%lu\\", temp, ::GetCurrentProcessId());
+    ::CreateDirectoryA(robot.folder.c_str(), nullptr);
+    ::CreateDirectoryA((robot.folder + "graphics").c_str(), nullptr);
+    for (const char* name : {"tarrowind.exe", "graphics\\goodguy.bmp", "graphics\\badguy.bmp"}) {
+        if (!::CopyFileA((driver_folder() + name).c_str(), (robot.folder + name).c_str(), FALSE)) {
+            why = format("could not copy %s to %s", name, robot.folder.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+// Removes the robot's copy once its game has ended.
+void remove_silent_copy() {
+    for (const char* name : {"tarrowind.exe", "graphics\\goodguy.bmp", "graphics\\badguy.bmp"})
+        ::DeleteFileA((robot.folder + name).c_str());
+    ::RemoveDirectoryA((robot.folder + "graphics").c_str());
+    ::RemoveDirectoryA(robot.folder.c_str());
 }
 
 // Checks the layout that the frame after a level change draws.
@@ -259,6 +286,7 @@ DWORD WINAPI robot_thread(void*) {
                ended ? format("exit code %lu", code) : "still running 5 s later");
     }
     game_kill(robot.game);
+    remove_silent_copy();
     return 0;
 }
 
@@ -273,8 +301,10 @@ bool robot_prepare(const CellReferences& refs) {
     robot.refs = &refs;
     robot.long_run = long_run_wanted();
     std::string why;
-    if (!report("robot: its game starts", game_start(robot.game, driver_folder(), why), why)) {
+    if (!report("robot: its game starts without sounds",
+                make_silent_copy(why) && game_start(robot.game, robot.folder, why), why)) {
         game_kill(robot.game);
+        remove_silent_copy();
         return false;
     }
     // Out of the way of the centred windows of the other checks, so screen reads of
@@ -288,6 +318,7 @@ bool robot_prepare(const CellReferences& refs) {
     if (!report("robot: its window moves to the corner", r.left == 0 && r.top == 0,
                 format("window at (%ld,%ld)", r.left, r.top))) {
         game_kill(robot.game);
+        remove_silent_copy();
         return false;
     }
     return true;
