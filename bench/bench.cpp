@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "game/game.h"
+#include "tools/launch/launch.h"
 
 // ============================================================================
 // Types
@@ -82,14 +83,6 @@ std::string ms_text(double ms) {
     char text[32];
     std::snprintf(text, sizeof text, ms < 10.0 ? "%.3f ms" : "%.1f ms", ms);
     return text;
-}
-
-// This program's folder (bin/), with its trailing backslash.
-std::string program_folder() {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    *(std::strrchr(path, '\\') + 1) = 0;
-    return path;
 }
 
 // The game's window and pictures in this process, before "New".
@@ -165,7 +158,7 @@ bool start_floor(const std::vector<RECT>& rects, Floor& floor) {
     floor = {};
     RECT client = {};
     ::GetClientRect(game.main_window.hwnd, &client);
-    const std::string folder = program_folder();
+    const std::string folder = launch_own_folder();
     const std::string program = folder + "floor_window.exe";
     std::string command = "\"";
     command.append(program);
@@ -291,7 +284,7 @@ Timings time_click_to_frame(int32_t clicks) {
 
 // Playing the shot sound to its end, as every shot does before it hits anything.
 Timings time_shot_sound(int32_t plays) {
-    const std::string path = program_folder() + "sound\\shoot.wav";
+    const std::string path = launch_own_folder() + "sound\\shoot.wav";
     Timings timings;
     for (int32_t i = 0; i < plays; ++i) {
         const double start = now_ms();
@@ -332,39 +325,15 @@ std::string sound_server_text() {
     return "sound server running";
 }
 
-struct WindowSearch {
-    DWORD process;
-    HWND found;
-};
-// EnumWindows step (a stdcall routine, so that it also builds for 32-bit Windows).
-BOOL CALLBACK window_of_step(HWND window, LPARAM address) {
-    auto* s = reinterpret_cast<WindowSearch*>(address);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    if (owner == s->process && ::IsWindowVisible(window) &&
-        (::GetWindowLongA(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION) {
-        s->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The visible top-level window of a process, or null.
+// The visible, captioned top-level window of a process, or null.
 HWND window_of(DWORD process) {
-    WindowSearch search = {process, nullptr};
-    ::EnumWindows(window_of_step, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return launch_find_window(process, nullptr, LAUNCH_VISIBLE | LAUNCH_CAPTIONED);
 }
 
+// Start a program of this folder; false when it could not be started.
 bool start_child(const char* name, Child& child) {
-    const std::string folder = program_folder();
-    const std::string program = folder + name;
-    std::string command = "\"" + program + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
     child = {};
-    return ::CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            folder.c_str(), &startup, &child.process) != 0;
+    return launch_start(launch_own_folder(), name, "", 0, &child.process);
 }
 
 // Close the child's window and wait for it to end; its exit code, or -1.
@@ -376,16 +345,7 @@ int64_t end_child(Child& child, bool use_quit) {
             ::PostMessageA(child.window, WM_CLOSE, 0, 0);
         }
     }
-    DWORD code = 0;
-    const bool ended = ::WaitForSingleObject(child.process.hProcess, 10000) == WAIT_OBJECT_0;
-    if (!ended) {
-        ::TerminateProcess(child.process.hProcess, 99);
-        ::WaitForSingleObject(child.process.hProcess, 5000);
-    }
-    ::GetExitCodeProcess(child.process.hProcess, &code);
-    ::CloseHandle(child.process.hThread);
-    ::CloseHandle(child.process.hProcess);
-    return ended ? static_cast<int64_t>(code) : -1;
+    return launch_end(child.process, 10000);
 }
 
 // True when the screen shows pure blue in the middle of the window's client area.
@@ -638,7 +598,7 @@ int main(int argc, char** argv) {
                   quick ? 20 : 100, ms_text(timings_at(click, 0.9)).c_str());
     row("posted click to the end of its frame", ms_text(timings_median(click)).c_str(), note);
     Timings sound = time_shot_sound(quick ? 5 : 20);
-    const double shot_length = wave_length_ms(program_folder() + "sound\\shoot.wav");
+    const double shot_length = wave_length_ms(launch_own_folder() + "sound\\shoot.wav");
     std::snprintf(note, sizeof note, "play_wave mode 0, median of %d; %s", quick ? 5 : 20,
                   sound_server_text().c_str());
     row("  of which: shot sound played to its end", ms_text(timings_median(sound)).c_str(), note);
@@ -652,15 +612,13 @@ int main(int argc, char** argv) {
 
     // CPU time of the real program while it waits.
     Child game_process;
-    if (start_child("tarrowind.exe", game_process)) {
-        for (int32_t i = 0; i < 500 && game_process.window == nullptr; ++i) {
-            ::Sleep(20);
-            game_process.window = window_of(game_process.process.dwProcessId);
-        }
+    if (start_child(GAME_PROGRAM, game_process)) {
+        game_process.window = launch_wait_window(game_process.process, nullptr,
+                                                 LAUNCH_VISIBLE | LAUNCH_CAPTIONED, 500, 20);
         ::Sleep(1000);
         const HANDLE process = game_process.process.hProcess;
         const int64_t unix_process =
-            under_wine() ? unix_process_of(program_folder() + "tarrowind.exe") : 0;
+            under_wine() ? unix_process_of(launch_own_folder() + GAME_PROGRAM) : 0;
         const double waiting = cpu_over(process, unix_process, idle_seconds);
         ::PostMessageA(game_process.window, WM_COMMAND, MENU_NEW, 0);
         ::Sleep(500);
@@ -692,7 +650,7 @@ int main(int argc, char** argv) {
     double game_paint = 0.0;
     double minimal_window = 0.0;
     double minimal_paint = 0.0;
-    time_start_up("tarrowind.exe", true, starts, &game_window, &game_paint);
+    time_start_up(GAME_PROGRAM, true, starts, &game_window, &game_paint);
     time_start_up("minimal_window.exe", false, starts, &minimal_window, &minimal_paint);
     std::snprintf(note, sizeof note, "median of %d starts; window exists after %s", starts,
                   ms_text(game_window).c_str());

@@ -2,8 +2,11 @@
 // Owns the table of started processes, which an exit hook, the console handler and the
 // crash filter all terminate, so no game outlives the driver on any path.
 // Relies on KERNEL32 (processes, a kill-on-close job) and USER32 (window queries, posted
-// messages); knows the game only by its file name, window class and message boxes.
+// messages) and on tools/launch/launch.h for starting a program and finding its windows;
+// knows the game only by its file name, window class and message boxes.
 #include "driver.h"
+
+#include "tools/launch/launch.h"
 
 #include <cstdlib>
 
@@ -82,30 +85,9 @@ BOOL WINAPI on_console_event(DWORD) {
     return FALSE;
 }
 
-struct WindowSearch {
-    DWORD pid;         // process whose windows are wanted
-    const char* klass; // class name
-    HWND found;        // first visible match
-};
-
-BOOL CALLBACK match_window(HWND window, LPARAM param) {
-    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(window, &pid);
-    if (pid != search->pid || !::IsWindowVisible(window))
-        return TRUE;
-    char klass[64] = {};
-    ::GetClassNameA(window, klass, sizeof klass);
-    if (strcmp(klass, search->klass) != 0)
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
+// The first visible top-level window of the process with the class name, or null.
 HWND find_window_of(DWORD pid, const char* klass) {
-    WindowSearch search{pid, klass, nullptr};
-    ::EnumWindows(match_window, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return launch_find_window(pid, klass, LAUNCH_VISIBLE);
 }
 
 bool same_rect(const RECT& a, const RECT& b) {
@@ -136,7 +118,7 @@ void process_guard_install() {
 
 // Starts folder\tarrowind.exe and waits for its main window; false with the reason.
 bool game_start(GameProcess& game, const std::string& folder, std::string& why) {
-    return program_start(game, folder, "tarrowind.exe", "", "KalvorineWndClass", why);
+    return program_start(game, folder, GAME_PROGRAM, "", GAME_WINDOW_CLASS, why);
 }
 
 // Starts folder\program with arguments and waits for its visible window of the class.
@@ -144,13 +126,9 @@ bool program_start(GameProcess& game, const std::string& folder, const std::stri
                    const std::string& arguments, const char* window_class, std::string& why) {
     game = GameProcess{};
     game.folder = folder;
-    std::string exe = folder + program;
-    std::string command = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    if (!::CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                          nullptr, folder.c_str(), &startup, &game.info)) {
-        why = format("CreateProcess %s failed with error %lu", exe.c_str(), ::GetLastError());
+    if (!launch_start(folder, program, arguments, CREATE_SUSPENDED, &game.info)) {
+        const DWORD error = ::GetLastError();
+        why = format("CreateProcess %s failed with error %lu", (folder + program).c_str(), error);
         game.info = PROCESS_INFORMATION{};
         return false;
     }
