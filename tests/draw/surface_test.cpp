@@ -363,13 +363,30 @@ TEST_F(Surface, DrawingReopenedDuringTheClosingRepaintShowsBoth) {
     EXPECT_EQ(gdi_objects(), before);
 }
 
+// The record's pen and font as they were before the drawing that replaces them; checked
+// from the erase that the closing repaint brings, while the closing context still exists.
+HGDIOBJ replaced[2] = {};
+int32_t replaced_still_alive = 0;
+intptr_t check_replaced_on_erase() {
+    if (event_state.event_class == EV_ERASE) {
+        for (HGDIOBJ object : replaced) {
+            replaced_still_alive += object != nullptr && ::GetObjectType(object) != 0;
+        }
+    }
+    return 0;
+}
+
 TEST_F(Surface, ReplacedPenAndFontAreDeletedNotLeaked) {
     WindowRecord& backed = open(0, 0, 320, 200, 0);
     WindowRecord& plain = open(0, 250, 200, 100, WF_NO_BACKING);
+    ASSERT_TRUE(screen_ready(backed.hwnd, backed.back_color & 0xFFFFFF));
+    react_to_event = check_replaced_on_erase;
+    replaced_still_alive = 0;
     struct Case {
         WindowRecord* window;
         int32_t refresh;
-    } cases[] = {{&backed, 1}, {&backed, 0}, {&plain, 1}};
+        bool erase; // the repaint erases first: the old objects are checked then
+    } cases[] = {{&backed, 1, true}, {&backed, 0, false}, {&plain, 1, false}};
     const size_t before = gdi_objects();
     for (const Case& c : cases) {
         for (int i = 1; i <= 20; ++i) {
@@ -379,6 +396,11 @@ TEST_F(Surface, ReplacedPenAndFontAreDeletedNotLeaked) {
                                        0, 0, "Arial");
             ::SelectObject(dc, pen);
             ::SelectObject(dc, font);
+            replaced[0] = c.erase ? c.window->pen : nullptr;
+            replaced[1] = c.erase ? c.window->font : nullptr;
+            if (c.erase) {
+                ::InvalidateRect(c.window->hwnd, nullptr, TRUE);
+            }
             end_draw(c.window, dc, c.refresh);
             ::DeleteObject(pen);
             ::DeleteObject(font);
@@ -391,6 +413,10 @@ TEST_F(Surface, ReplacedPenAndFontAreDeletedNotLeaked) {
         EXPECT_EQ(font.lfHeight, 30);
     }
     EXPECT_EQ(gdi_objects(), before);
+    // A pen or font still selected in a context is not deleted by DeleteObject (Windows
+    // refuses, Wine waits for the context): it must have been taken out first.
+    EXPECT_EQ(replaced_still_alive, 0);
+    EXPECT_TRUE(saw_event(EV_ERASE));
 }
 
 // A child window that never paints itself: whatever shows in it was put there by others.
