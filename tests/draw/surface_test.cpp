@@ -1,5 +1,6 @@
 // The drawing surface: exact pixels of rectangles in the backing bitmap and on screen,
-// partial repaint, nesting, scaled surfaces, erase-time drawing and background colour.
+// partial repaint, nesting (also during the closing repaint), scaled surfaces, erase-time
+// drawing, background colour, child windows left out of a paint, and no GDI object leaked.
 #include "window/window_test_support.h"
 
 namespace {
