@@ -121,8 +121,30 @@ SIZE_T read_file_block(const char* name, void** block) {
     return read;
 }
 
+// True for bytes that start as a bitmap file but end before its two headers do.
+// NOTE: Wine's picture decoder reads such a file's headers past the end of the bytes it
+// was given, so whether it makes a picture depends on whatever memory follows.
+bool is_cut_bitmap(const void* block, SIZE_T size) {
+    constexpr SIZE_T FILE_HEADER = 14;   // BITMAPFILEHEADER
+    constexpr SIZE_T SMALLEST_INFO = 12; // BITMAPCOREHEADER
+    const auto* bytes = static_cast<const uint8_t*>(block);
+    if (size < 2 || bytes[0] != 'B' || bytes[1] != 'M') {
+        return false;
+    }
+    if (size < FILE_HEADER + 4) {
+        return true;
+    }
+    uint32_t info_size = 0;
+    std::memcpy(&info_size, bytes + FILE_HEADER, sizeof info_size);
+    return info_size < SMALLEST_INFO || size - FILE_HEADER < info_size;
+}
+
 // Decode a picture from size bytes of a block, which is freed here on every path.
 ImageHandle decode_picture(void* block, SIZE_T size) {
+    if (is_cut_bitmap(block, size)) {
+        global_free(block);
+        return 0;
+    }
     GUID picture_iid;
     const uint8_t tail[8] = {0x8B, 0xBB, 0x00, 0xAA, 0x00, 0x30, 0x0C, 0xAB};
     guid_make(&picture_iid, 0x7BF80980, 0xBF32, 0x101A, tail);

@@ -1,5 +1,6 @@
 // The drawing surface: exact pixels of rectangles in the backing bitmap and on screen,
-// partial repaint, nesting, scaled surfaces, erase-time drawing and background colour.
+// partial repaint, nesting (also during the closing repaint), scaled surfaces, erase-time
+// drawing, background colour, child windows left out of a paint, and no GDI object leaked.
 #include "window/window_test_support.h"
 
 namespace {
@@ -311,6 +312,175 @@ TEST_F(Surface, TextStateIsAppliedAtOpenAndReadBackAtClose) {
         EXPECT_EQ(r.bk_mode, to.bk_mode) << i;
         EXPECT_EQ(r.bk_color, to.bk_color) << i;
         EXPECT_EQ(r.rop2, to.rop2) << i;
+    }
+}
+
+// Live GDI objects of the process, found by probing every handle table index.
+// NOTE: GetGuiResources answers 0 under Wine; Wine takes a handle whose high word is 0
+// for any generation of that index.
+size_t gdi_objects() {
+    size_t count = 0;
+    for (uintptr_t value = 1; value <= 0xFFFF; ++value) {
+        count += ::GetObjectType(reinterpret_cast<HGDIOBJ>(value)) != 0;
+    }
+    return count;
+}
+
+// Armed just before end_draw: the frame paint that its repaint brings draws once more.
+bool draw_during_repaint = false;
+intptr_t draw_on_frame_paint() {
+    if (draw_during_repaint && event_state.event_class == WM_NCPAINT) {
+        draw_during_repaint = false;
+        draw_rect(event_state.event_window, 40, 10, 10, 10, BLUE, BLUE);
+    }
+    return 0;
+}
+
+TEST_F(Surface, DrawingReopenedDuringTheClosingRepaintShowsBoth) {
+    WindowRecord& r = open(0, 0, 320, 200, 0);
+    const COLORREF bg = r.back_color & 0xFFFFFF;
+    ASSERT_TRUE(screen_ready(r.hwnd, bg));
+    react_to_event = draw_on_frame_paint;
+    const size_t before = gdi_objects();
+
+    HDC dc = begin_draw(&r);
+    fill_rect_dc(dc, 10, 10, 10, 10, RED);
+    // The frame needs painting too: end_draw's UpdateWindow sends WM_NCPAINT, whose
+    // handler opens drawing on this window while the closing context holds the bitmap.
+    ::RedrawWindow(r.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+    draw_during_repaint = true;
+    end_draw(&r, dc, 1);
+    ASSERT_FALSE(draw_during_repaint) << "no drawing happened during the repaint";
+
+    const PixelCase cases[] = {
+        {10, 10, RED},      {19, 19, RED},      {40, 10, BLUE},     {49, 19, BLUE},
+        {30, 15, NO_COLOR}, {50, 15, NO_COLOR}, {45, 20, NO_COLOR}, {20, 20, NO_COLOR},
+    };
+    expect_pixels(read_window(r.hwnd, 0, 0, 60, 30), cases, std::size(cases), bg);
+    expect_pixels(read_bitmap(r.backing_bitmap), cases, std::size(cases), bg);
+    EXPECT_EQ(r.draw_dc, nullptr);
+    EXPECT_EQ(r.draw_depth, 0);
+    EXPECT_EQ(::GetObjectType(dc), 0u);
+    EXPECT_EQ(gdi_objects(), before);
+}
+
+// The record's pen and font as they were before the drawing that replaces them; checked
+// from the erase that the closing repaint brings, while the closing context still exists.
+HGDIOBJ replaced[2] = {};
+int32_t replaced_still_alive = 0;
+intptr_t check_replaced_on_erase() {
+    if (event_state.event_class == EV_ERASE) {
+        for (HGDIOBJ object : replaced) {
+            replaced_still_alive += object != nullptr && ::GetObjectType(object) != 0;
+        }
+    }
+    return 0;
+}
+
+TEST_F(Surface, ReplacedPenAndFontAreDeletedNotLeaked) {
+    WindowRecord& backed = open(0, 0, 320, 200, 0);
+    WindowRecord& plain = open(0, 250, 200, 100, WF_NO_BACKING);
+    ASSERT_TRUE(screen_ready(backed.hwnd, backed.back_color & 0xFFFFFF));
+    react_to_event = check_replaced_on_erase;
+    replaced_still_alive = 0;
+    struct Case {
+        WindowRecord* window;
+        int32_t refresh;
+        bool erase; // the repaint erases first: the old objects are checked then
+    } cases[] = {{&backed, 1, true}, {&backed, 0, false}, {&plain, 1, false}};
+    const size_t before = gdi_objects();
+    for (const Case& c : cases) {
+        for (int i = 1; i <= 20; ++i) {
+            HDC dc = begin_draw(c.window);
+            HPEN pen = ::CreatePen(PS_SOLID, 1, RGB(i, 0, 0));
+            HFONT font = ::CreateFontA(10 + i, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
+                                       0, 0, "Arial");
+            ::SelectObject(dc, pen);
+            ::SelectObject(dc, font);
+            replaced[0] = c.erase ? c.window->pen : nullptr;
+            replaced[1] = c.erase ? c.window->font : nullptr;
+            if (c.erase) {
+                ::InvalidateRect(c.window->hwnd, nullptr, TRUE);
+            }
+            end_draw(c.window, dc, c.refresh);
+            ::DeleteObject(pen);
+            ::DeleteObject(font);
+        }
+        LOGPEN pen = {};
+        LOGFONTA font = {};
+        ASSERT_NE(::GetObjectA(c.window->pen, sizeof(pen), &pen), 0);
+        ASSERT_NE(::GetObjectA(c.window->font, sizeof(font), &font), 0);
+        EXPECT_EQ(pen.lopnColor, RGB(20, 0, 0));
+        EXPECT_EQ(font.lfHeight, 30);
+    }
+    EXPECT_EQ(gdi_objects(), before);
+    // A pen or font still selected in a context is not deleted by DeleteObject (Windows
+    // refuses, Wine waits for the context): it must have been taken out first.
+    EXPECT_EQ(replaced_still_alive, 0);
+    EXPECT_TRUE(saw_event(EV_ERASE));
+}
+
+// A child window that never paints itself: whatever shows in it was put there by others.
+LRESULT CALLBACK still_child_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_ERASEBKGND) {
+        return 1;
+    }
+    if (message == WM_PAINT) {
+        PAINTSTRUCT ps;
+        ::BeginPaint(hwnd, &ps);
+        ::EndPaint(hwnd, &ps);
+        return 0;
+    }
+    return ::DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+HWND open_still_child(HWND parent, int32_t x, int32_t y, int32_t w, int32_t h) {
+    static ATOM atom = 0;
+    if (atom == 0) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = still_child_procedure;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = "SurfaceTestStillChild";
+        atom = ::RegisterClassA(&wc);
+    }
+    return ::CreateWindowExA(0, "SurfaceTestStillChild", "", WS_CHILD | WS_VISIBLE, x, y, w, h,
+                             parent, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+}
+
+// A child window over part of its parent: its pixels are marked behind the runtime's back
+// and must survive the parent drawing over its whole client area, with or without the
+// parent's WS_CLIPCHILDREN.
+TEST_F(Surface, ParentPaintLeavesItsChildWindowAlone) {
+    const struct {
+        const char* what;
+        bool clip_children;
+    } cases[] = {{"clip children", true}, {"no clip children", false}};
+    int32_t top = 0;
+    for (const auto& c : cases) {
+        WindowRecord& parent = open(0, top, 200, 120, WF_NO_CAPTION);
+        top += 150;
+        const LONG style = ::GetWindowLongA(parent.hwnd, GWL_STYLE);
+        ::SetWindowLongA(parent.hwnd, GWL_STYLE,
+                         c.clip_children ? style | WS_CLIPCHILDREN : style & ~WS_CLIPCHILDREN);
+        HWND child = open_still_child(parent.hwnd, 40, 30, 50, 40);
+        ASSERT_NE(child, nullptr);
+        ASSERT_TRUE(screen_ready(parent.hwnd, parent.back_color & 0xFFFFFF)) << c.what;
+        paint_behind(child, {0, 0, 50, 40}, BLUE);
+
+        draw_rect(&parent, 0, 0, 200, 120, RED, RED);
+        // The child covers client 40..89 x 30..69 of the parent.
+        const PixelCase around[] = {
+            {40, 30, BLUE}, {89, 30, BLUE}, {40, 69, BLUE}, {89, 69, BLUE}, {65, 50, BLUE},
+            {39, 50, RED},  {90, 50, RED},  {65, 29, RED},  {65, 70, RED},  {0, 0, RED},
+        };
+        // The screen shows the window's pixels once Wine has flushed them.
+        Pixels px = poll_screen(parent.hwnd, 0, 0, 100, 80,
+                                [](const Pixels& p) { return p.at(0, 0) == RED; });
+        for (const PixelCase& p : around) {
+            EXPECT_EQ(color_text(px.at(p.x, p.y)), color_text(p.expect))
+                << c.what << " at (" << p.x << "," << p.y << ")";
+        }
+        ::DestroyWindow(child);
     }
 }
 
