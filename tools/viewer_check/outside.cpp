@@ -16,6 +16,24 @@
 
 namespace {
 
+// Starts the viewer on count files of the folder and reports the start as check; on
+// failure nothing is left running.
+bool start_viewer(GameProcess& viewer, const std::string& folder, const char* const names[],
+                  int count, const char* check) {
+    std::string arguments;
+    for (int i = 0; i < count; i++)
+        arguments += " \"" + folder + names[i] + "\"";
+    std::string why;
+    if (!report(check,
+                program_start(viewer, driver_folder(), VIEWER_PROGRAM, arguments,
+                              "KalvorineFrameClass", why),
+                why)) {
+        game_kill(viewer);
+        return false;
+    }
+    return true;
+}
+
 // The reference window carrying the menu bar the frame must show.
 struct MenuReference {
     HWND window;  // the check's window, on its own thread
@@ -525,16 +543,9 @@ void check_closing(GameProcess& viewer, HWND client) {
 // A short second run: a few documents tiled for the screenshot, then a close request to
 // the frame.
 void check_frame_close(const std::string& folder) {
-    std::string arguments;
-    for (const char* name : {"line-ends.txt", "picture.gif", "sample.txt", "picture.emf"})
-        arguments += " \"" + folder + name + "\"";
+    const char* const names[] = {"line-ends.txt", "picture.gif", "sample.txt", "picture.emf"};
     GameProcess viewer;
-    std::string why;
-    if (!report("the viewer starts again with four files",
-                program_start(viewer, driver_folder(), VIEWER_PROGRAM, arguments,
-                              "KalvorineFrameClass", why),
-                why)) {
-        game_kill(viewer);
+    if (!start_viewer(viewer, folder, names, 4, "the viewer starts again with four files")) {
         return;
     }
     HWND client = mdi_client_of(viewer.window);
@@ -563,18 +574,11 @@ void check_frame_close(const std::string& folder) {
 // Runs every check on the real program from outside.
 void run_outside_checks() {
     std::string folder = viewer_files_folder();
-    std::string arguments;
-    for (int i = 0; i < VIEWER_TEST_FILE_COUNT; i++)
-        arguments += " \"" + folder + VIEWER_TEST_FILES[i] + "\"";
     GameProcess viewer;
-    std::string why;
     // Keep the pointer off every window: nothing should react to it.
     ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1);
-    if (!report("the viewer starts with ten files",
-                program_start(viewer, driver_folder(), VIEWER_PROGRAM, arguments,
-                              "KalvorineFrameClass", why),
-                why)) {
-        game_kill(viewer);
+    if (!start_viewer(viewer, folder, VIEWER_TEST_FILES, VIEWER_TEST_FILE_COUNT,
+                      "the viewer starts with ten files")) {
         return;
     }
     HWND client = mdi_client_of(viewer.window);
