@@ -19,6 +19,8 @@ import os
 import struct
 import sys
 
+from make_pictures import bmp_bytes  # the game's BMP writer: same format
+
 # ---------------------------------------------------------------------------
 # Pictures: a function from (x, y) to an (r, g, b) colour, drawn at a size.
 # ---------------------------------------------------------------------------
@@ -69,20 +71,6 @@ def pixels(draw, w, h):
 # ---------------------------------------------------------------------------
 # File formats
 # ---------------------------------------------------------------------------
-
-
-def bmp_bytes(rows):
-    """A 24-bit bottom-up BMP."""
-    h, w = len(rows), len(rows[0])
-    stride = (w * 3 + 3) & ~3
-    body = bytearray()
-    for row in reversed(rows):
-        line = bytearray()
-        for r, g, b in row:
-            line += bytes((b, g, r))
-        body += line + bytes(stride - len(line))
-    header = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(body), 2835, 2835, 0, 0)
-    return b"BM" + struct.pack("<IHHI", 14 + 40 + len(body), 0, 0, 14 + 40) + header + body
 
 
 def ico_bytes(rows):
