@@ -26,6 +26,9 @@ int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh);
 // closes with both, close_window with neither.
 int32_t close_drawing_context(WindowRecord* record, HWND hwnd, HDC dc, int32_t keep_state,
                               int32_t repaint);
+// Delete the context of a repaint of the record still in progress, which holds its
+// bitmap, pen and font, so that they can be selected elsewhere or deleted.
+int32_t release_closing_repaint(const WindowRecord* record);
 // Answer a paint request of a runtime window from its backing bitmap; 1.
 LRESULT paint_window(HWND hwnd, WPARAM wparam, LPARAM lparam);
 // Width and height of a bitmap; both 0 for a null handle or no bitmap.

@@ -265,11 +265,7 @@ HDC begin_draw(WindowRecord* record) {
     HDC dc = nullptr;
     if (has_backing(record)) {
         // A repaint of this window still in progress holds the bitmap: take it back.
-        ClosingDrawing* repaint = closing_of(record);
-        if (repaint != nullptr && repaint->dc != nullptr) {
-            ::DeleteDC(repaint->dc);
-            repaint->dc = nullptr;
-        }
+        release_closing_repaint(record);
         // A memory context compatible with the screen: the window's own context would
         // only be fetched to be released again.
         dc = ::CreateCompatibleDC(nullptr);
@@ -359,6 +355,17 @@ int32_t close_drawing_context(WindowRecord* record, HWND hwnd, HDC dc, int32_t k
     }
     if (dc != nullptr) {
         ::DeleteDC(dc);
+    }
+    return 0;
+}
+
+// Delete the context of a repaint of the record in progress; the paint then copies from
+// the bitmap through a context of its own.
+int32_t release_closing_repaint(const WindowRecord* record) {
+    ClosingDrawing* repaint = closing_of(record);
+    if (repaint != nullptr && repaint->dc != nullptr) {
+        ::DeleteDC(repaint->dc);
+        repaint->dc = nullptr;
     }
     return 0;
 }

@@ -276,6 +276,9 @@ int32_t close_window(WindowRecord* record) {
         record->draw_dc = nullptr;
         record->draw_depth = 0;
     }
+    // Likewise a handler may close it during end_draw's repaint, whose context still holds
+    // the bitmap, pen and font.
+    release_closing_repaint(record);
     HACCEL table = static_cast<HACCEL>(::GetPropA(hwnd, ACCEL_TABLE_PROPERTY));
     if (table != nullptr) {
         ::DestroyAcceleratorTable(table);

@@ -364,6 +364,44 @@ TEST_F(Surface, DrawingReopenedDuringTheClosingRepaintShowsBoth) {
     EXPECT_EQ(gdi_objects(), before);
 }
 
+// Armed just before end_draw: the frame paint that its repaint brings closes the window,
+// and notes whether its bitmap, pen and font were gone once close_window returned.
+bool close_during_repaint = false;
+int32_t owned_alive_after_close = -1;
+intptr_t close_on_frame_paint() {
+    if (close_during_repaint && event_state.event_class == WM_NCPAINT) {
+        close_during_repaint = false;
+        WindowRecord* record = event_state.event_window;
+        const HGDIOBJ owned[] = {record->backing_bitmap, record->pen, record->font};
+        close_window(record);
+        owned_alive_after_close = 0;
+        for (HGDIOBJ object : owned) {
+            owned_alive_after_close += ::GetObjectType(object) != 0;
+        }
+    }
+    return 0;
+}
+
+// NOTE: Wine only defers deleting an object still selected in a context (Windows refuses
+// and the object leaks), so the objects are checked right after close_window returns.
+TEST_F(Surface, ClosingDuringTheClosingRepaintFreesWhatTheWindowOwned) {
+    WindowRecord& r = open(0, 0, 320, 200, 0);
+    ASSERT_TRUE(screen_ready(r.hwnd, r.back_color & 0xFFFFFF));
+    react_to_event = close_on_frame_paint;
+
+    HDC dc = begin_draw(&r);
+    fill_rect_dc(dc, 10, 10, 10, 10, RED);
+    ::RedrawWindow(r.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+    close_during_repaint = true;
+    owned_alive_after_close = -1;
+    end_draw(&r, dc, 1);
+    ASSERT_FALSE(close_during_repaint) << "the window was not closed during the repaint";
+
+    EXPECT_EQ(owned_alive_after_close, 0);
+    EXPECT_EQ(r.hwnd, nullptr);
+    EXPECT_EQ(::GetObjectType(dc), 0u);
+}
+
 // The record's pen and font as they were before the drawing that replaces them; checked
 // from the erase that the closing repaint brings, while the closing context still exists.
 HGDIOBJ replaced[2] = {};
