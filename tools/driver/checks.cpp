@@ -287,13 +287,17 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
                 seen_look[r][c] = look;
             }
         first_read = false;
+        // A fresh hostage goes first while none was shot: terrorists come often enough that
+        // shooting each one first could use up the whole 30 s.
         int target_r = -1, target_c = -1, old_r = -1, old_c = -1;
         CellLook target = LOOK_BLUE;
-        for (int r = 0; r < FIELD_ROWS && target_r < 0; r++)
-            for (int c = 0; c < FIELD_COLUMNS && target_r < 0; c++) {
+        for (int r = 0; r < FIELD_ROWS; r++)
+            for (int c = 0; c < FIELD_COLUMNS; c++) {
                 CellLook look = field.cells[r][c];
                 bool fresh = seen_since[r][c] != 0 && read_at - seen_since[r][c] < 1500;
-                if (fresh && (look == LOOK_TERRORIST || (look == LOOK_HOSTAGE && !hostage_done))) {
+                bool wanted = look == LOOK_TERRORIST || (look == LOOK_HOSTAGE && !hostage_done);
+                if (fresh && wanted && (target_r < 0 || look == LOOK_HOSTAGE) &&
+                    target != LOOK_HOSTAGE) {
                     target_r = r;
                     target_c = c;
                     target = look;
