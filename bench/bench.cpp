@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "game/game.h"
-#include "tools/launch/launch.h"
+#include "tests/support/launch.h"
 
 // ============================================================================
 // Types

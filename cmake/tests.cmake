@@ -18,7 +18,21 @@ foreach(t gtest gtest_main)
     endif()
 endforeach()
 
+# Helpers shared by the test programs: the GoogleTest entry, and the resource census that
+# the soak tests and the viewer's check count a process's objects with.
+add_library(test_census STATIC ${CMAKE_SOURCE_DIR}/tests/support/census.cpp)
+target_link_libraries(test_census PUBLIC runtime)
+target_include_directories(test_census PUBLIC ${CMAKE_SOURCE_DIR})
+
+# The sound recorder that the sound tests and the driver start, copied beside them.
+add_custom_command(OUTPUT ${BIN_DIR}/listen.py
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/tests/support/listen.py ${BIN_DIR}/listen.py
+    DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/listen.py)
+add_custom_target(test_recorder DEPENDS ${BIN_DIR}/listen.py)
+
+# One GoogleTest program per area folder; tests/e2e and tests/support hold no area.
 file(GLOB TEST_AREAS LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/tests/*)
+list(REMOVE_ITEM TEST_AREAS ${CMAKE_SOURCE_DIR}/tests/e2e ${CMAKE_SOURCE_DIR}/tests/support)
 foreach(dir ${TEST_AREAS})
     if(NOT IS_DIRECTORY ${dir})
         continue()
@@ -36,27 +50,61 @@ foreach(dir ${TEST_AREAS})
     if(NOT sources)
         continue()
     endif()
-    add_executable(test_${area} ${sources} ${CMAKE_SOURCE_DIR}/tests/test_main.cpp)
-    target_include_directories(test_${area} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-    target_link_libraries(test_${area} PRIVATE game gtest)
-    add_dependencies(test_${area} assets tarrowind ${program_targets})
+    add_executable(test_${area} ${sources} ${CMAKE_SOURCE_DIR}/tests/support/test_main.cpp)
+    target_link_libraries(test_${area} PRIVATE game test_census gtest)
+    add_dependencies(test_${area} assets test_recorder tarrowind ${program_targets})
     add_test(NAME ${area} COMMAND test_${area} WORKING_DIRECTORY ${BIN_DIR})
     set_tests_properties(${area} PROPERTIES TIMEOUT 600)
 endforeach()
 
-# The end-to-end run: the driver starts the installed game and plays it from outside.
-if(TARGET driver)
-    add_dependencies(driver tarrowind assets)
-    add_test(NAME e2e COMMAND driver WORKING_DIRECTORY ${BIN_DIR})
-    set_tests_properties(e2e PROPERTIES TIMEOUT 900)
-endif()
+# ---- End-to-end checks: separate programs that drive the real programs from outside ----
+# tests/e2e/common holds their shared reporting, process and screen helpers.
+file(GLOB E2E_COMMON CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/common/*.cpp)
+add_library(e2e_common STATIC ${E2E_COMMON})
+target_include_directories(e2e_common PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(e2e_common PUBLIC user32 gdi32 kernel32 ole32 oleaut32 uuid)
 
-# The viewer's end-to-end check: starts tarrowind-viewer.exe with the files in
-# viewer-files/ and checks it from outside, then soaks the viewer's routines in-process.
-if(TARGET viewer_check)
-    add_test(NAME viewer COMMAND viewer_check WORKING_DIRECTORY ${BIN_DIR})
-    set_tests_properties(viewer PROPERTIES TIMEOUT 600)
-endif()
+# The game's driver starts the installed game and plays it from outside.
+file(GLOB DRIVER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/game/*.cpp)
+add_executable(driver ${DRIVER_SOURCES})
+target_link_libraries(driver PRIVATE e2e_common)
+add_dependencies(driver tarrowind assets test_recorder)
+add_test(NAME e2e COMMAND driver WORKING_DIRECTORY ${BIN_DIR})
+set_tests_properties(e2e PROPERTIES TIMEOUT 900)
 
-# The README's list of the runtime's routines agrees with the three headers (Python only).
+# The viewer's check starts tarrowind-viewer.exe with the files in viewer-files/ and checks
+# it from outside, then soaks the viewer's routines in its own process (with the viewer's
+# resources linked in). Its test files are made beside the samples by a step of their own.
+set(VIEWER_TEST_DATA)
+foreach(f picture.bmp picture.ico picture.gif broken.gif line-ends.txt long-line.txt empty.txt
+          data.bin)
+    list(APPEND VIEWER_TEST_DATA ${VIEWER_FILES}/${f})
+endforeach()
+add_custom_command(OUTPUT ${VIEWER_TEST_DATA}
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/viewer/make_test_files.py
+            ${VIEWER_FILES}
+    DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/viewer/make_test_files.py
+            ${CMAKE_SOURCE_DIR}/tools/make_viewer_samples.py
+            ${CMAKE_SOURCE_DIR}/tools/make_pictures.py
+    COMMENT "Making the viewer check's files")
+add_custom_target(viewer_test_files DEPENDS ${VIEWER_TEST_DATA})
+file(GLOB VIEWER_CHECK_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/viewer/*.cpp)
+add_executable(viewer_check ${VIEWER_CHECK_SOURCES} ${VIEWER_RC})
+target_link_libraries(viewer_check PRIVATE e2e_common test_census viewer_lib)
+add_dependencies(viewer_check tarrowind-viewer viewer_samples viewer_test_files)
+add_test(NAME viewer COMMAND viewer_check WORKING_DIRECTORY ${BIN_DIR})
+set_tests_properties(viewer PROPERTIES TIMEOUT 600)
+
+# The runtime installed as a package: examples/hello built against it as a project of its
+# own, run and read back from the screen by hello_check.
+add_executable(hello_check ${CMAKE_SOURCE_DIR}/tests/e2e/package/hello_check.cpp)
+target_link_libraries(hello_check PRIVATE e2e_common)
+add_test(NAME package
+         COMMAND ${CMAKE_COMMAND} -D BUILD=${CMAKE_BINARY_DIR} -D SOURCE=${CMAKE_SOURCE_DIR}
+                 -D TOOLCHAIN=${CMAKE_TOOLCHAIN_FILE} -D GENERATOR=${CMAKE_GENERATOR}
+                 -D EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR} -D CHECK=$<TARGET_FILE:hello_check>
+                 -P ${CMAKE_SOURCE_DIR}/tests/e2e/package/install_test.cmake)
+set_tests_properties(package PROPERTIES TIMEOUT 600)
+
+# The README's list of the runtime's routines agrees with the headers (Python only).
 add_test(NAME docs COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/runtime_routines.py)

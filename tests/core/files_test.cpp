@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "runtime/core/core.h"
-#include "test_support.h"
+#include "tests/support/test_support.h"
 
 namespace {
 

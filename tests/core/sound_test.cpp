@@ -1,14 +1,14 @@
 // Tests of play_wave: the PlaySoundA flags made from each source kind and mode (through
 // a recording player), and real playback through the sound server, recorded from its
-// monitor and compared with the wave files sample for sample (tools/listen.py).
+// monitor and compared with the wave files sample for sample (tests/support/listen.py).
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "runtime/core/core.h"
-#include "test_support.h"
-#include "tools/listen_client.h"
+#include "tests/support/test_support.h"
+#include "tests/support/listen_client.h"
 
 #include <mmsystem.h>
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "runtime/draw/draw.h"
-#include "test_support.h"
+#include "tests/support/test_support.h"
 
 namespace {
 

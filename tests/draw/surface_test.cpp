@@ -1,7 +1,7 @@
 // The drawing surface: exact pixels of rectangles in the backing bitmap and on screen,
 // partial repaint, nesting (also during the closing repaint), scaled surfaces, erase-time
 // drawing, background colour, child windows left out of a paint, and no GDI object leaked.
-#include "window/window_test_support.h"
+#include "tests/window/window_test_support.h"
 
 namespace {
 

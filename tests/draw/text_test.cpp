@@ -1,7 +1,7 @@
 // Colours and typed text output: the formatting of every item code (read back from
 // standard output), the bounded print_buffer, and printing into a window at its
 // current position.
-#include "window/window_test_support.h"
+#include "tests/window/window_test_support.h"
 
 #include <climits>
 #include <functional>

@@ -3,7 +3,7 @@
 // back as pixels from the window's backing bitmap.
 // Relies on the fixture's real window and the pictures beside the test program.
 #include "game_fixture.h"
-#include "test_support.h"
+#include "tests/support/test_support.h"
 
 // ============================================================================
 // Internal helpers

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#include "test_support.h"
-#include "tools/launch/launch.h"
+#include "tests/support/test_support.h"
+#include "tests/support/launch.h"
 
 // ============================================================================
 // Internal helpers

@@ -1,6 +1,6 @@
 // The main window as set_up_window leaves it: its menu, read back item by item, and the
 // one-time fit of its height to the field.
-#include "game/game_fixture.h"
+#include "tests/game/game_fixture.h"
 
 namespace {
 

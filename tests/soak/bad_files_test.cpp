@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "census.h"
+#include "tests/support/census.h"
 #include "game/game.h"
-#include "test_support.h"
-#include "tools/launch/launch.h"
+#include "tests/support/test_support.h"
+#include "tests/support/launch.h"
 
 // ============================================================================
 // Types

@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "census.h"
+#include "tests/support/census.h"
 #include "runtime/core/core.h"
 
 // ============================================================================

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "census.h"
+#include "tests/support/census.h"
 #include "session.h"
 
 // ============================================================================

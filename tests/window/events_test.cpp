@@ -1,6 +1,6 @@
 // The window procedure, event dispatch and the event pump: close requests, handler
 // results, mouse decoding, size events, nested events, routing of foreign children.
-#include "window/window_test_support.h"
+#include "tests/window/window_test_support.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Menus and window geometry: attaching menu bars, client size, moving, centring.
-#include "window/window_test_support.h"
+#include "tests/window/window_test_support.h"
 
 namespace {
 

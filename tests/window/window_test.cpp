@@ -1,6 +1,6 @@
 // Window creation: classes, styles and extended styles per flag, backing bitmaps and their
 // fill, the MDI frame, creation messages, maximizing, and closing.
-#include "window/window_test_support.h"
+#include "tests/window/window_test_support.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "runtime/draw/draw.h"
 #include "runtime/window/window.h"
-#include "test_support.h"
+#include "tests/support/test_support.h"
 
 // ============================================================================
 // Recorded events

@@ -2,11 +2,11 @@
 // Owns the table of started processes, which an exit hook, the console handler and the
 // crash filter all terminate, so no game outlives the driver on any path.
 // Relies on KERNEL32 (processes, a kill-on-close job) and USER32 (window queries, posted
-// messages) and on tools/launch/launch.h for starting a program and finding its windows;
+// messages) and on tests/support/launch.h for starting a program and finding its windows;
 // knows the game only by its file name, window class and message boxes.
-#include "driver.h"
+#include "tests/e2e/common/e2e.h"
 
-#include "tools/launch/launch.h"
+#include "tests/support/launch.h"
 
 #include <cstdlib>
 

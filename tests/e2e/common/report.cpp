@@ -2,7 +2,7 @@
 // Owns the pass/fail counters (shared by the main thread and the robot's thread) and the
 // e2e-failures/ folder. Relies on KERNEL32 for files and the lock; writes PNG files with
 // stored (uncompressed) deflate blocks, CRC-32 and Adler-32 computed here.
-#include "driver.h"
+#include "tests/e2e/common/e2e.h"
 
 #include <cstdarg>
 #include <cstdio>

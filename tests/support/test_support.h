@@ -1,6 +1,6 @@
 // Helpers shared by the test programs: temporary files and a 32-bit top-down DIB header
 // for reading pixels back. Starting the real game and finding its window is
-// tools/launch/launch.h's, shared with the benchmark and the driver.
+// tests/support/launch.h's, shared with the benchmark and the driver.
 // Header-only; relies on KERNEL32, USER32 and GDI32 alone.
 #pragma once
 

@@ -1,15 +1,16 @@
 // The viewer's end-to-end check: starts tarrowind-viewer.exe with a set of files and checks
 // it from outside, the way the game's driver checks the game, then soaks the viewer's own
 // routines in this process under the resource census.
-// Relies on the driver's reporting, screen and process helpers (tools/driver), linked in
-// rather than copied. Owns the files it records itself (the metafile) and the knowledge of
-// what the viewer should show; outside.cpp holds the checks from outside, soak.cpp the soak.
+// Relies on the shared end-to-end helpers (tests/e2e/common) for reports, processes and
+// pixels, linked in rather than copied. Owns the files it records itself (the metafile)
+// and the knowledge of what the viewer should show; outside.cpp holds the checks from outside,
+// soak.cpp the soak.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "driver.h"
+#include "tests/e2e/common/e2e.h"
 
 // ============================================================================
 // Constants

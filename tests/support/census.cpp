@@ -3,7 +3,7 @@
 // Relies on Wine accepting a handle value's low 16 bits alone (generation 0) for GDI and
 // USER handles, and on GlobalAlloc taking its blocks from the process heap.
 // The thresholds of what counts as a leak belong to the tests.
-#include "census.h"
+#include "tests/support/census.h"
 
 #include <cstdio>
 

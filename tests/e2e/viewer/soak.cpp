@@ -5,7 +5,7 @@
 // its resources linked in here) and on the soak tests' census.
 #include "viewer_check.h"
 
-#include "census.h"
+#include "tests/support/census.h"
 #include "examples/viewer/viewer.h"
 
 // ============================================================================

@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
-"""Makes the viewer's built-in samples and the files its end-to-end check opens.
+"""Makes the files the viewer's end-to-end check opens.
 
-Usage: make_viewer_files.py OUT_DIR
-Writes into OUT_DIR:
-  sample.gif, sample.txt       the viewer's samples, built into it as "RTIMAGE" resources
+Usage: make_test_files.py OUT_DIR
+Writes into OUT_DIR (beside the samples that tools/make_viewer_samples.py writes there):
   picture.bmp, picture.ico,    one picture of each kind the viewer loads from files
   picture.gif
   broken.gif                   rubbish under a picture's name: no picture loads from it
@@ -19,7 +18,10 @@ import os
 import struct
 import sys
 
-from make_pictures import bmp_bytes  # the game's BMP writer: same format
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..",
+                                "tools"))
+from make_pictures import bmp_bytes  # noqa: E402  the game's BMP writer: same format
+from make_viewer_samples import gif_bytes, pixels  # noqa: E402  the samples' GIF writer
 
 # ---------------------------------------------------------------------------
 # Pictures: a function from (x, y) to an (r, g, b) colour, drawn at a size.
@@ -54,20 +56,6 @@ def checker(x, y, w, h):
     return (200, 200, 200) if (x // 4 + y // 4) % 2 else (90, 90, 110)
 
 
-def dunes(x, y, w, h):
-    """Dunes under a purple evening sky with one star."""
-    if (x, y) in ((w // 3, h // 5), (w // 3 + 1, h // 5), (w // 3, h // 5 + 1)):
-        return (255, 255, 255)
-    top = h // 2 + (abs((x % 24) - 12) * h) // 48
-    if y >= top:
-        return (230 - (y - top) * 3, 170 - (y - top) * 2, 80)
-    return (60 + y * 3, 30 + y, 110 + y * 2)
-
-
-def pixels(draw, w, h):
-    return [[draw(x, y, w, h) for x in range(w)] for y in range(h)]
-
-
 # ---------------------------------------------------------------------------
 # File formats
 # ---------------------------------------------------------------------------
@@ -86,54 +74,6 @@ def ico_bytes(rows):
     directory = struct.pack("<HHH", 0, 1, 1)
     entry = struct.pack("<BBBBHHII", w % 256, h % 256, 0, 0, 1, 32, len(image), 6 + 16)
     return directory + entry + image
-
-
-def gif_bytes(rows):
-    """A GIF89a with a global palette of the picture's colours and LZW codes that stay
-    9 bits wide: a clear code every 250 literals keeps the code table from growing."""
-    h, w = len(rows), len(rows[0])
-    palette = []
-    index = {}
-    for row in rows:
-        for c in row:
-            if c not in index:
-                index[c] = len(palette)
-                palette.append(c)
-    if len(palette) > 256:
-        raise SystemExit("gif_bytes: more than 256 colours")
-    palette += [(0, 0, 0)] * (256 - len(palette))
-    codes = [256]
-    run = 0
-    for row in rows:
-        for c in row:
-            if run == 250:
-                codes.append(256)
-                run = 0
-            codes.append(index[c])
-            run += 1
-    codes.append(257)
-    packed = bytearray()
-    bits = nbits = 0
-    for code in codes:
-        bits |= code << nbits
-        nbits += 9
-        while nbits >= 8:
-            packed.append(bits & 0xFF)
-            bits >>= 8
-            nbits -= 8
-    if nbits:
-        packed.append(bits & 0xFF)
-    blocks = bytearray()
-    for i in range(0, len(packed), 255):
-        chunk = packed[i:i + 255]
-        blocks += bytes((len(chunk),)) + chunk
-    out = bytearray(b"GIF89a")
-    out += struct.pack("<HHBBB", w, h, 0xF7, 0, 0)  # global palette of 256 entries
-    for r, g, b in palette:
-        out += bytes((r, g, b))
-    out += struct.pack("<BHHHHB", 0x2C, 0, 0, w, h, 0)
-    out += bytes((8,)) + blocks + b"\x00" + b"\x3B"
-    return bytes(out)
 
 
 # ---------------------------------------------------------------------------
@@ -161,13 +101,6 @@ def long_line_text():
     return b"Short first line\r\n" + words + b"\r\nShort last line\r\n"
 
 
-SAMPLE_TEXT = (b"Tarrowind Viewer\r\n"
-               b"\r\n"
-               b"This text and the picture beside it are built into the viewer\r\n"
-               b"as RTIMAGE resources and read back through the runtime.\r\n"
-               b"Open files by naming them on the command line.\r\n")
-
-
 def write(folder, name, data):
     with open(os.path.join(folder, name), "wb") as f:
         f.write(data)
@@ -178,8 +111,6 @@ def main():
         raise SystemExit(__doc__)
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
-    write(out, "sample.gif", gif_bytes(pixels(dunes, 72, 48)))
-    write(out, "sample.txt", SAMPLE_TEXT)
     write(out, "picture.bmp", bmp_bytes(pixels(harbour, 64, 40)))
     write(out, "picture.ico", ico_bytes(pixels(checker, 32, 32)))
     write(out, "picture.gif", gif_bytes(pixels(harbour, 56, 36)))

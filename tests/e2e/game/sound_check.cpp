@@ -1,10 +1,10 @@
 // Listening to the game from outside: records what the sound server plays while a check
-// runs (tools/listen_client.h) and compares the sounds heard, in order, with the sounds
+// runs (tests/support/listen_client.h) and compares the sounds heard, in order, with the sounds
 // the clicks should have played. Relies on the recorder beside the driver in bin/ and on
 // the game's own wave files in bin/sound/; knows nothing of the game's code.
 #include "driver.h"
 
-#include "tools/listen_client.h"
+#include "tests/support/listen_client.h"
 
 // ============================================================================
 // Module state

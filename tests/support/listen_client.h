@@ -1,5 +1,5 @@
 // Recording what the sound server plays, from a Windows program under Wine: starts
-// tools/listen.py (copied beside the programs in bin/) as a Unix program, waits until it
+// tests/support/listen.py (copied beside the programs in bin/) as a Unix program, waits until it
 // records, and after the sounds reads which of the game's sounds it heard and for how long.
 // Relies on KERNEL32 only and on Wine starting Unix programs through CreateProcess; the
 // files go to bin/recordings/. Used by the sound tests and the end-to-end driver.

@@ -1,0 +1,17 @@
+# Installing the runtime for other CMake projects: the public headers (one per area, in
+# include/runtime/<area>/), the static library, and a CMake package, so that a project
+# says find_package(TarrowindRuntime) and links Tarrowind::runtime.
+# The runtime's internal headers (*_internal.h) stay behind: programs never include them.
+include(CMakePackageConfigHelpers)
+
+set(RUNTIME_PACKAGE_DIR lib/cmake/TarrowindRuntime)
+foreach(area core window draw)
+    install(FILES ${CMAKE_SOURCE_DIR}/runtime/${area}/${area}.h DESTINATION include/runtime/${area})
+endforeach()
+install(TARGETS runtime EXPORT TarrowindRuntimeTargets ARCHIVE DESTINATION lib)
+install(EXPORT TarrowindRuntimeTargets NAMESPACE Tarrowind:: DESTINATION ${RUNTIME_PACKAGE_DIR})
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/generated/TarrowindRuntimeConfigVersion.cmake
+                                 VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_SOURCE_DIR}/cmake/TarrowindRuntimeConfig.cmake
+              ${CMAKE_BINARY_DIR}/generated/TarrowindRuntimeConfigVersion.cmake
+        DESTINATION ${RUNTIME_PACKAGE_DIR})
