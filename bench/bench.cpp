@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "game/game.h"
+#include "runtime/core/core_internal.h"
+#include "runtime/draw/draw_internal.h"
 #include "tests/support/launch.h"
 
 // ============================================================================

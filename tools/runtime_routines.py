@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""The README's list of the runtime's routines, made from the three runtime headers.
+"""The README's list of the runtime's routines, made from its public headers.
 
-Each public routine of runtime/core/core.h, runtime/window/window.h and
+Each routine of the public headers runtime/core/core.h, runtime/window/window.h and
 runtime/draw/draw.h is listed under its header's section banner, with the first sentence
 of the comment that stands right above it. A routine without such a comment is an error.
 

@@ -1,11 +1,11 @@
-// Runtime core: process start-up and end, the runtime heap and temporary strings,
-// strings and numbers, random numbers and the clock, message boxes and sound, files.
+// Runtime core, what a program calls: process start-up and end, the runtime heap and
+// temporary strings, strings and numbers, random numbers and the clock, message boxes
+// and sound, files.
 // Relies on KERNEL32, USER32 (message boxes) and WINMM (sound) only.
 // Windows, drawing and images live in runtime/window/window.h and runtime/draw/draw.h.
-// Back-reference to runtime/window: WindowRecord is only named here (a message box's
-// owner, a dialog definition's record), so this header does not include window.h;
-// message_box.cpp and startup.cpp include it to read the record.
-// Test seams are gathered in the last section.
+// WindowRecord is only named here (a message box's owner), so this header does not
+// include window.h. What the runtime's own files share (shut-down steps, the heap's
+// internals, dialog definitions, the tests' seams) is in core_internal.h.
 #pragma once
 
 #include <windows.h>
@@ -62,13 +62,8 @@ constexpr TypeTag TAG_BINARY_FILE = 0x1000B; // a binary file variable
 void runtime_startup();
 // End the program from any depth: run runtime_shutdown and end the process (exit code 0).
 [[noreturn]] void program_end();
-// Release dialog definitions, run exit hooks newest first, destroy the heap.
-void runtime_shutdown();
 // The program's own module, read at start-up.
 HINSTANCE runtime_module();
-// End the process with exit_code through the exit routine, without shut-down.
-[[noreturn]] void runtime_exit(UINT exit_code);
-constexpr UINT EXIT_OUT_OF_MEMORY = 1; // exit code after the "Out of memory" stop
 
 // ============================================================================
 // The runtime heap
@@ -82,13 +77,6 @@ void* heap_alloc(size_t size);
 int32_t heap_free(void* block);
 // A fresh heap copy of any string.
 char* string_duplicate(const char* text);
-// heap_alloc for routines that return strings: when the heap is exhausted, shows an
-// "Out of memory" box and ends the process with EXIT_OUT_OF_MEMORY.
-void* heap_alloc_or_stop(size_t size);
-// The runtime heap, null before heap_create and after shut-down.
-HANDLE heap_handle();
-// Destroy the runtime heap with every block still in it (the last step of runtime_shutdown).
-void heap_destroy();
 
 // ============================================================================
 // The TempStack
@@ -103,8 +91,6 @@ int32_t temp_pop(int32_t count);
 int32_t temp_release_all();
 // Number of TempStack entries in use.
 int32_t temp_count();
-// Empty the TempStack without freeing: the heap calls it when it is made or destroyed.
-void temp_forget_all();
 
 // ============================================================================
 // PtrList
@@ -148,8 +134,6 @@ struct ExitHook {
 static_assert(sizeof(ExitHook) == (sizeof(void*) == 8 ? 16 : 8));
 // Register a routine to run at shut-down (hooks run newest first); -1 when out of memory.
 int32_t exit_hook_add(ExitHookRoutine callback, intptr_t value);
-// Run the exit hooks newest first and release them (a step of runtime_shutdown).
-void exit_hooks_run();
 
 // ============================================================================
 // Global memory and typed allocation
@@ -175,26 +159,6 @@ int32_t debug_message(const char* text);
 // Write a 128-bit interface identifier.
 int32_t guid_make(GUID* destination, uint32_t data1, uint16_t data2, uint16_t data3,
                   const uint8_t data4[8]);
-
-// ============================================================================
-// Dialog definitions
-// ============================================================================
-
-// Dialog definitions released at shut-down. The dialog facility fills the list.
-struct ControlDefinition {
-    ControlDefinition* next;
-    void* extra_block; // a global-memory block the control owns, or null
-};
-struct DialogDefinition {
-    ControlDefinition* first_control;
-};
-struct DialogListNode {
-    DialogListNode* next;
-    WindowRecord* record; // its dialog_def points to a DialogDefinition block
-};
-extern DialogListNode* dialog_definition_list;
-// Free every dialog definition on the list, then the list itself.
-void dialog_definitions_release();
 
 // ============================================================================
 // Strings and numbers
@@ -258,11 +222,6 @@ uint32_t tick_count();
 
 // A modal box centred over its owner (or the desktop); the button that closed it.
 int32_t message_box(WindowRecord* owner, const char* text, const char* caption, uint32_t style);
-// WH_CBT hook that places pop-up windows made while a box is up.
-LRESULT CALLBACK centring_hook(int code, WPARAM first, LPARAM second);
-// The centring rule: centre a cx by cy window on reference, kept inside work with 0 as
-// the lower limit.
-POINT centring_position(const RECT& reference, int32_t cx, int32_t cy, const RECT& work);
 
 // Play a wave file (TAG_STRING) or an in-memory wave image (TAG_BLOCK); mode 0 waits,
 // mode 1 returns at once. No sound (empty name, other kind) stops the sound playing.
@@ -282,31 +241,3 @@ int32_t file_close(HANDLE* file, TypeTag tag);
 // ties to even and stop at their type's limits. 0 when something was read, -1 otherwise.
 int32_t file_read(HANDLE* file, TypeTag tag, void* destination, TypeTag destination_tag,
                   uint32_t count);
-
-// ============================================================================
-// Test seams
-// ============================================================================
-// Replaceable platform calls and failure switches for the tests; programs leave them
-// alone. Those that take a routine restore the platform's own when given null.
-
-// Replace the routine that ends the process after shut-down (ExitProcess by default).
-// Should the routine return, ExitProcess still ends the process.
-using ProcessExitRoutine = void (*)(UINT exit_code);
-void runtime_set_exit_routine(ProcessExitRoutine routine);
-// Let heap_alloc succeed count more times, then fail until set again; negative: never fail.
-void heap_set_fail_after(int32_t count);
-// Also hand every debug_message text (TempStack reports) to listener.
-using DebugListener = void (*)(const char* text);
-void debug_message_set_listener(DebugListener listener);
-// Return the random generator to its unseeded state, as at load.
-void random_forget_seed();
-// Replace the tick clock (GetTickCount).
-using TickSource = uint32_t (*)();
-void tick_source_set(TickSource source);
-// Answer message boxes without showing them (MessageBoxA).
-using MessageBoxResponder = int32_t (*)(HWND owner, const char* text, const char* caption,
-                                        uint32_t style);
-void message_box_set_responder(MessageBoxResponder responder);
-// Replace PlaySoundA.
-using WavePlayer = BOOL (*)(const char* sound, HMODULE module, DWORD flags);
-void play_wave_set_player(WavePlayer player);

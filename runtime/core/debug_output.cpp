@@ -2,7 +2,7 @@
 // reports), with a listener that tests install to see them.
 // Relies on KERNEL32's OutputDebugStringA only.
 // Nothing is written to a file or a console.
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 // ============================================================================
 // Module state

@@ -2,7 +2,7 @@
 // kept as a PtrList of ExitHook records in global memory.
 // Relies on ptr_list.cpp and global_memory.cpp.
 // Running them is one step of runtime_shutdown, ordered by startup.cpp.
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 // ============================================================================
 // Module state

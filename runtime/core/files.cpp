@@ -2,7 +2,7 @@
 // string, read as lines, numbers or raw bytes, and closed.
 // Relies on KERNEL32 files, text_to_number for numbers and message_box for reports
 // of wrong file variables. Leaves writing and seeking to callers' own platform calls.
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 #include <cfloat>
 #include <cmath>

@@ -2,7 +2,7 @@
 // typed allocation by TypeCode with each code's element size, and freeing.
 // Relies on KERNEL32's global memory only.
 // Lists, exit hooks, files and resources take their blocks from here.
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 // ============================================================================
 // Public routines

@@ -3,7 +3,7 @@
 // Relies on KERNEL32 (private heap) and USER32 for the one "Out of memory" box.
 // The TempStack of temporary strings is temp_stack.cpp's; destroying the heap at
 // shut-down is ordered by startup.cpp.
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 // for the platform's object interfaces (the picture loader asks for IPicture by one).
 // Relies on nothing beyond the GUID record of <windows.h>.
 // Loading pictures themselves is runtime/draw's.
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 // and kept on the work area, through a thread-local WH_CBT hook.
 // Relies on USER32 and on the window record's hwnd (runtime/window/window.h).
 // Leaves to callers what the box says; tests may answer boxes through a responder.
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 #include "runtime/window/window.h"
 
 // ============================================================================

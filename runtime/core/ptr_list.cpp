@@ -2,7 +2,7 @@
 // global-memory block; inserting, appending, removing, walking and freeing.
 // Relies on global_memory.cpp for the nodes (and for freeing payloads when asked).
 // Exit hooks (exit_hooks.cpp) are the runtime's own user of these lists.
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 // ============================================================================
 // Internal helpers

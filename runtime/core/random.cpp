@@ -1,8 +1,7 @@
-// Random numbers and the clock: one linear congruential generator shared by the integer
-// and the real draw, whole seconds since system start, and the millisecond tick clock.
-// Relies on KERNEL32's GetTickCount (replaceable by a test clock).
+// Random numbers: one linear congruential generator shared by the integer and the real
+// draw, seeded from the tick clock (clock.cpp) on the first draw unless the program seeds it.
 // Choosing seeds and ranges is left to the program.
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 // ============================================================================
 // Types
@@ -24,7 +23,6 @@ struct RandomState {
 namespace {
 
 RandomState random_state = {};
-TickSource tick_source = nullptr; // test clock; null means GetTickCount
 
 constexpr uint32_t LCG_MULTIPLIER = 214013; // 0x343FD
 constexpr uint32_t LCG_INCREMENT = 2531011; // 0x269EC3
@@ -86,19 +84,4 @@ int32_t random_seed(uint32_t seed) {
 // Return the generator to its unseeded state.
 void random_forget_seed() {
     random_state = {};
-}
-
-// Return whole seconds since the system started.
-int32_t clock_seconds() {
-    return static_cast<int32_t>(tick_count()) / 1000;
-}
-
-// Return the tick clock in milliseconds.
-uint32_t tick_count() {
-    return tick_source != nullptr ? tick_source() : ::GetTickCount();
-}
-
-// Replace the tick clock (null restores GetTickCount).
-void tick_source_set(TickSource source) {
-    tick_source = source;
 }

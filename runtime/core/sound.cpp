@@ -2,7 +2,7 @@
 // a mode into PlaySoundA flags and plays it, never with the system's default sound.
 // Relies on WINMM. Leaves the sound files and their lifetime to callers; tests may
 // replace the player to see the flags.
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 #include <mmsystem.h>
 

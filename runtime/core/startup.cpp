@@ -3,7 +3,7 @@
 // and the end of the process from any depth.
 // Relies on heap.cpp and exit_hooks.cpp for the heap and the exit hooks, on KERNEL32.
 // Closing windows is left to the program; the system reclaims what is left.
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 #include "runtime/window/window.h"
 
 // ============================================================================

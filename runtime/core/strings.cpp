@@ -3,7 +3,7 @@
 // Relies on heap.cpp for fresh heap strings, on KERNEL32/USER32 for the module file
 // name and ANSI upper-casing, and on the C library's formatter for number text.
 // Printing typed values to a window is left to runtime/draw.
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 #include <cmath>
 #include <cstdio>

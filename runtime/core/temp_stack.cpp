@@ -2,7 +2,7 @@
 // freed by the caller's pop, with the debugger reports of an overflow and an underflow.
 // Relies on heap.cpp to free the strings and on debug_output.cpp for the reports.
 // The heap forgets the entries when it is made or destroyed (their strings go with it).
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 // ============================================================================
 // Types

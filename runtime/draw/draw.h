@@ -1,8 +1,9 @@
-// Runtime drawing: the drawing surface and repaint, primitives and typed text output,
-// image loading and image drawing.
+// Runtime drawing, what a program calls: opening and closing drawing on a window,
+// primitives and typed text output, image loading and image drawing.
 // Relies on GDI32, USER32, OLE32/OLEAUT32 and on the runtime core's heap, strings and
 // files. It includes window.h because every routine draws on a window through its
-// WindowRecord, which owns the surface (bitmap, pen, font, open context).
+// WindowRecord. What the runtime's own files share (the surface's make and release, the
+// paint routine, the print buffer) is in draw_internal.h.
 #pragma once
 
 #include <windows.h>
@@ -20,22 +21,8 @@
 HDC begin_draw(WindowRecord* record);
 // Close drawing: keep the state, invalidate what was touched and, with refresh, repaint.
 int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh);
-// Close an open drawing context of a window: with keep_state the record first takes its
-// position, modes, pen and font; the context is restored, then released to hwnd or (a
-// backing surface's) deleted, after serving hwnd's repaint when repaint is set. end_draw
-// closes with both, close_window with neither.
-int32_t close_drawing_context(WindowRecord* record, HWND hwnd, HDC dc, int32_t keep_state,
-                              int32_t repaint);
-// Delete the context of a repaint of the record still in progress, which holds its
-// bitmap, pen and font, so that they can be selected elsewhere or deleted.
-int32_t release_closing_repaint(const WindowRecord* record);
-// Answer a paint request of a runtime window from its backing bitmap; 1.
-LRESULT paint_window(HWND hwnd, WPARAM wparam, LPARAM lparam);
 // Width and height of a bitmap; both 0 for a null handle or no bitmap.
 int32_t bitmap_size(HBITMAP bitmap, int32_t* width, int32_t* height);
-// Map touched bounds of a bw x bh scaled surface (right and bottom inclusive) to the
-// rectangle of its cw x ch client area that must be repainted.
-RECT scaled_bounds_to_client(const RECT& bounds, int32_t cw, int32_t ch, int32_t bw, int32_t bh);
 
 // ============================================================================
 // Primitives and text
@@ -53,8 +40,6 @@ int32_t draw_rect(WindowRecord* record, int32_t x, int32_t y, int32_t width, int
                   COLORREF outline, COLORREF fill);
 // Set the window's background colour and clear the whole surface with it.
 int32_t set_background_color(WindowRecord* record, COLORREF color);
-// Fill a rectangle of a context with one colour; the context's background colour stays set.
-int32_t fill_rect_dc(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, COLORREF color);
 
 // PrintList item codes (the TypeCode of each value).
 constexpr int32_t PRINT_TEXT = 0;    // const char*
@@ -67,10 +52,6 @@ constexpr int32_t PRINT_DOUBLE = 14; // double
 constexpr int32_t PRINT_INT64 = 17;  // int64_t
 constexpr int32_t PRINT_UINT64 = 18; // uint64_t
 constexpr int32_t PRINT_UINT = 19;   // uint32_t
-
-constexpr int32_t PRINT_BUFFER_SIZE = 32767;
-extern char print_buffer[PRINT_BUFFER_SIZE]; // the formatted text of the last list
-extern WindowRecord* print_target;           // receives printed text; null: standard output
 
 // Print a counted list of typed items: text_print(count, code, value, code, value, ...).
 void text_print(int32_t count, ...);
@@ -95,8 +76,6 @@ constexpr int32_t IMAGE_SYSTEM = 0x100;         // modifier: the system's predef
 // Load an image by name (TAG_STRING: a file when the name has a ".", else a resource) or
 // by resource number (tag code 2 or 19). 0 on failure.
 ImageHandle image_load(const void* name, TypeTag tag, int32_t kind);
-// A picture object (IPicture) from a file (no module) or an "RTIMAGE" resource; or 0.
-ImageHandle picture_load(HMODULE module, const char* name);
 // Copy a resource of the program's module into a typed destination; 1 on success.
 int32_t resource_load(const void* name, TypeTag name_tag, const void* type, TypeTag type_tag,
                       void* destination, TypeTag destination_tag);

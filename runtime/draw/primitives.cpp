@@ -1,39 +1,14 @@
-// Drawing primitives and typed text output: colours, the current position, rectangles,
-// the window's background colour, plain fills of a context, and text_print with its
-// print_buffer and print_target.
-// Relies on GDI32, on begin_draw/end_draw of surface.cpp and on the core's 64-bit
-// decimal conversions and decimal_places. Images are drawn by image_draw.cpp.
-#include "runtime/draw/draw.h"
-
-#include <cfloat>
-#include <cstdarg>
-#include <cstdio>
-
-// ============================================================================
-// Types
-// ============================================================================
-
-namespace {
-
-// The text formatted so far into print_buffer.
-struct PrintText {
-    int32_t length; // characters in print_buffer, NUL excluded
-};
-
-} // namespace
-
-// ============================================================================
-// Module state
-// ============================================================================
-
-char print_buffer[PRINT_BUFFER_SIZE] = {}; // the formatted text of the last list
-WindowRecord* print_target = nullptr;      // receives printed text; null: standard output
-
-namespace {
+// Drawing primitives: colours, the current position, rectangles, the window's background
+// colour and plain fills of a context.
+// Relies on GDI32 and on begin_draw/end_draw of surface.cpp. Text output is
+// text_output.cpp's, images are drawn by image_draw.cpp.
+#include "runtime/draw/draw_internal.h"
 
 // ============================================================================
 // Internal helpers
 // ============================================================================
+
+namespace {
 
 // Draw a rectangle with a pen of the record's style and width in the given colour and the
 // given brush; the made pen is deleted again.
@@ -51,21 +26,6 @@ void outlined_rectangle(WindowRecord* record, HDC dc, int32_t x, int32_t y, int3
     }
     if (pen != nullptr) {
         ::DeleteObject(pen);
-    }
-}
-
-// Append to print_buffer; text that does not fit is cut at the buffer's end.
-void print_append(PrintText* text, const char* format, ...) {
-    int32_t room = PRINT_BUFFER_SIZE - text->length;
-    if (room <= 1) {
-        return;
-    }
-    va_list args;
-    va_start(args, format);
-    int written = std::vsnprintf(print_buffer + text->length, room, format, args);
-    va_end(args);
-    if (written > 0) {
-        text->length += written < room ? written : room - 1;
     }
 }
 
@@ -141,91 +101,4 @@ int32_t fill_rect_dc(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height
     RECT r = {x, y, x + width, y + height};
     ::ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &r, "", 0, nullptr);
     return 0;
-}
-
-// Print a counted list of typed items: text_print(count, code, value, code, value, ...).
-// A window item first selects print_target; the text goes to that window at its current
-// position (one trailing line end dropped), or to standard output while there is none.
-void text_print(int32_t count, ...) {
-    HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    PrintText text = {0};
-    print_buffer[0] = '\0';
-
-    va_list args;
-    va_start(args, count);
-    for (int32_t i = 0; i < count; ++i) {
-        int32_t code = va_arg(args, int32_t);
-        char number[32];
-        switch (code) {
-        case PRINT_WINDOW: {
-            WindowRecord* record = va_arg(args, WindowRecord*);
-            if (i == 0) {
-                print_target = record;
-            }
-            break;
-        }
-        case PRINT_TEXT: {
-            const char* s = va_arg(args, const char*);
-            if (s != nullptr) {
-                print_append(&text, "%s", s);
-            }
-            break;
-        }
-        case PRINT_CHAR:
-            print_append(&text, "%c", va_arg(args, int));
-            break;
-        case PRINT_INT:
-            print_append(&text, "%d ", va_arg(args, int));
-            break;
-        case PRINT_SINGLE: {
-            // A single-precision item prints as its float value, whatever the caller passed.
-            double value = va_arg(args, double);
-            value = value > FLT_MAX ? FLT_MAX : value < -FLT_MAX ? -FLT_MAX : value;
-            print_append(&text, "% .*f", decimal_places,
-                         static_cast<double>(static_cast<float>(value)));
-            break;
-        }
-        case PRINT_DOUBLE:
-            print_append(&text, "% .*f", decimal_places, va_arg(args, double));
-            break;
-        case PRINT_WORD:
-            print_append(&text, "%hu ", static_cast<unsigned short>(va_arg(args, int)));
-            break;
-        case PRINT_INT64:
-            decimal_from_int64(number, va_arg(args, int64_t));
-            print_append(&text, "%s", number);
-            break;
-        case PRINT_UINT64:
-            decimal_from_uint64(number, va_arg(args, uint64_t));
-            print_append(&text, "%s", number);
-            break;
-        case PRINT_UINT:
-            print_append(&text, "%u ", va_arg(args, unsigned));
-            break;
-        default:
-            (void)va_arg(args, intptr_t);
-            break;
-        }
-    }
-    va_end(args);
-
-    if (print_target == nullptr) {
-        DWORD written = 0;
-        if (text.length > 0) {
-            ::WriteFile(output, print_buffer, static_cast<DWORD>(text.length), &written, nullptr);
-        }
-        return;
-    }
-    if (text.length > 0 && print_buffer[text.length - 1] == '\n') {
-        print_buffer[--text.length] = '\0';
-        if (text.length > 0 && print_buffer[text.length - 1] == '\r') {
-            print_buffer[--text.length] = '\0';
-        }
-    }
-    if (text.length == 0) {
-        return;
-    }
-    HDC dc = begin_draw(print_target);
-    ::TextOutA(dc, 0, 0, print_buffer, text.length);
-    end_draw(print_target, dc, 1);
 }

@@ -1,11 +1,14 @@
-// Drawing surface and repaint: begin_draw/end_draw hand out a prepared context (on the
-// backing bitmap, or on the window itself), keep the drawing state in the record and
-// repaint exactly what was touched; close_drawing_context gives a context back (for
-// end_draw and close_window); paint_window copies the backing bitmap to the screen,
-// leaving out visible children. Relies on GDI32/USER32 and on the window record and
-// dispatch_event of runtime/window.
-// Primitives and text live in primitives.cpp, images in image_draw.cpp.
-#include "runtime/draw/draw.h"
+// Drawing surface and repaint: owns a window's surface from make to release.
+// surface_open makes the backing bitmap and the record's pen and font for open_window;
+// surface_close and surface_delete release them for close_window; begin_draw/end_draw hand out a
+// prepared context (on the backing bitmap, or on the window itself), keep the drawing state in the
+// record and repaint exactly what was touched; paint_window copies the backing bitmap to
+// the screen, leaving out visible children. Relies on GDI32/USER32 and on the window
+// record and dispatch_event of runtime/window.
+// Primitives live in primitives.cpp, text output in text_output.cpp, images in
+// image_draw.cpp.
+#include "runtime/draw/draw_internal.h"
+#include "runtime/window/window_internal.h"
 
 #include <cmath>
 #include <cstring>
@@ -244,11 +247,165 @@ void copy_from_open_drawing(WindowRecord* record, HDC paint_dc) {
     }
 }
 
+// Copy a context's default pen, font and text state into the record. A pen or font the
+// record already owns was made by drawing from a creation handler: it is replaced, so
+// it is deleted.
+void copy_drawing_state(WindowRecord* record, HDC dc) {
+    POINT pos = {};
+    ::GetCurrentPositionEx(dc, &pos);
+    record->current_pos = pos;
+    LOGPEN pen = {};
+    if (::GetObjectA(::GetCurrentObject(dc, OBJ_PEN), sizeof(pen), &pen) != 0) {
+        if (record->pen != nullptr) {
+            ::DeleteObject(record->pen);
+        }
+        record->pen = ::CreatePenIndirect(&pen);
+    }
+    LOGFONTA font = {};
+    if (::GetObjectA(::GetCurrentObject(dc, OBJ_FONT), sizeof(font), &font) != 0) {
+        if (record->font != nullptr) {
+            ::DeleteObject(record->font);
+        }
+        record->font = ::CreateFontIndirectA(&font);
+    }
+    record->bk_mode = ::GetBkMode(dc);
+    record->bk_color = ::GetBkColor(dc);
+    record->rop2 = ::GetROP2(dc);
+}
+
+// Close an open drawing context: keep its state in the record when asked, restore it,
+// release it to the window or, after serving the repaint when asked, delete it.
+int32_t close_drawing_context(WindowRecord* record, HWND hwnd, HDC dc, int32_t keep_state,
+                              int32_t repaint) {
+    if (record == nullptr || dc == nullptr) {
+        return 0;
+    }
+    DrawingObjects objects = {};
+    if (keep_state != 0) {
+        POINT pos = {};
+        ::GetCurrentPositionEx(dc, &pos);
+        record->current_pos = pos;
+        record->bk_mode = ::GetBkMode(dc);
+        record->bk_color = ::GetBkColor(dc);
+        record->rop2 = ::GetROP2(dc);
+        objects = read_drawing_objects(record, dc);
+    }
+
+    ::RestoreDC(dc, -1);
+    if (keep_state != 0) {
+        keep_drawing_objects(record, dc, objects);
+    }
+    if (!has_backing(record)) {
+        ::ReleaseDC(hwnd, dc);
+        return 0;
+    }
+    if (repaint != 0) {
+        // NOTE: UpdateWindow sends WM_PAINT synchronously; paint_window copies the
+        // invalidated rectangle from the bitmap, still selected in dc, before this returns.
+        ClosingDrawing entry = {record, dc, closing};
+        closing = &entry;
+        ::UpdateWindow(hwnd);
+        closing = entry.outer;
+        dc = entry.dc;
+    }
+    if (dc != nullptr) {
+        ::DeleteDC(dc);
+    }
+    return 0;
+}
+
+// Delete the context of a repaint of the record in progress; the paint then copies from
+// the bitmap through a context of its own.
+int32_t release_closing_repaint(const WindowRecord* record) {
+    ClosingDrawing* repaint = closing_of(record);
+    if (repaint != nullptr && repaint->dc != nullptr) {
+        ::DeleteDC(repaint->dc);
+        repaint->dc = nullptr;
+    }
+    return 0;
+}
+
 } // namespace
 
 // ============================================================================
 // Public routines
 // ============================================================================
+
+// Give a new window its backing bitmap (or clear the window itself) and copy a fresh
+// context's drawing state; false when the window's context could not be had.
+bool surface_open(WindowRecord* record, uint32_t flags, int32_t width, int32_t height) {
+    HDC window_dc = ::GetDC(record->hwnd);
+    if (window_dc == nullptr) {
+        return false;
+    }
+    HDC memory_dc = ::CreateCompatibleDC(window_dc);
+    record->back_color = ::GetSysColor(COLOR_WINDOW);
+
+    HGDIOBJ previous = nullptr;
+    if (record->surface_flags & SURFACE_BACKING) {
+        int32_t bitmap_w, bitmap_h, fill_w, fill_h;
+        if (flags & WF_BACKING_FIT_CLIENT) {
+            RECT client = {};
+            ::GetClientRect(record->hwnd, &client);
+            bitmap_w = fill_w = client.right - client.left;
+            bitmap_h = fill_h = client.bottom - client.top;
+        } else if (flags & WF_BACKING_WINDOW_SIZE) {
+            bitmap_w = width + 1;
+            bitmap_h = height + 1;
+            fill_w = width;
+            fill_h = height;
+        } else {
+            bitmap_w = fill_w = ::GetSystemMetrics(SM_CXSCREEN);
+            bitmap_h = fill_h = ::GetSystemMetrics(SM_CYSCREEN);
+        }
+        record->backing_bitmap = ::CreateCompatibleBitmap(window_dc, bitmap_w, bitmap_h);
+        if (record->backing_bitmap != nullptr && memory_dc != nullptr) {
+            previous = ::SelectObject(memory_dc, record->backing_bitmap);
+            fill_rect_dc(memory_dc, 0, 0, fill_w, fill_h, record->back_color);
+        }
+    } else {
+        fill_rect_dc(window_dc, 0, 0, width, height, record->back_color);
+    }
+
+    if (memory_dc != nullptr) {
+        copy_drawing_state(record, memory_dc);
+        if (previous != nullptr) {
+            ::SelectObject(memory_dc, previous);
+        }
+        ::DeleteDC(memory_dc);
+    }
+    ::ReleaseDC(record->hwnd, window_dc);
+    return true;
+}
+
+// Close a window's surface while its window still exists: give back open contexts and
+// hand over the objects the record owns, for surface_delete once the window is gone.
+SurfaceObjects surface_close(WindowRecord* record, HWND hwnd) {
+    // A handler may close its window between begin_draw and end_draw: give the open
+    // context back first, or the bitmap, pen and font selected into it cannot be deleted.
+    if (record->draw_dc != nullptr) {
+        close_drawing_context(record, hwnd, record->draw_dc, 0, 0);
+        record->draw_dc = nullptr;
+        record->draw_depth = 0;
+    }
+    // Likewise a handler may close it during end_draw's repaint, whose context still holds
+    // the bitmap, pen and font.
+    release_closing_repaint(record);
+    // The handles are taken now: a handler of the window's destruction messages may open
+    // the record again for a new window. They stay in the record; open_window overwrites
+    // them.
+    return SurfaceObjects{record->backing_bitmap, record->pen, record->font};
+}
+
+// Delete the bitmap, then the pen, then the font of a closed surface.
+void surface_delete(const SurfaceObjects& objects) {
+    const HGDIOBJ owned[] = {objects.bitmap, objects.pen, objects.font};
+    for (HGDIOBJ object : owned) {
+        if (object != nullptr) {
+            ::DeleteObject(object);
+        }
+    }
+}
 
 // Open drawing on a window: the context to draw on, or null for a closed record.
 HDC begin_draw(WindowRecord* record) {
@@ -316,58 +473,6 @@ int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh) {
         }
     }
     return close_drawing_context(record, record->hwnd, dc, 1, refresh);
-}
-
-// Close an open drawing context: keep its state in the record when asked, restore it,
-// release it to the window or, after serving the repaint when asked, delete it.
-int32_t close_drawing_context(WindowRecord* record, HWND hwnd, HDC dc, int32_t keep_state,
-                              int32_t repaint) {
-    if (record == nullptr || dc == nullptr) {
-        return 0;
-    }
-    DrawingObjects objects = {};
-    if (keep_state != 0) {
-        POINT pos = {};
-        ::GetCurrentPositionEx(dc, &pos);
-        record->current_pos = pos;
-        record->bk_mode = ::GetBkMode(dc);
-        record->bk_color = ::GetBkColor(dc);
-        record->rop2 = ::GetROP2(dc);
-        objects = read_drawing_objects(record, dc);
-    }
-
-    ::RestoreDC(dc, -1);
-    if (keep_state != 0) {
-        keep_drawing_objects(record, dc, objects);
-    }
-    if (!has_backing(record)) {
-        ::ReleaseDC(hwnd, dc);
-        return 0;
-    }
-    if (repaint != 0) {
-        // NOTE: UpdateWindow sends WM_PAINT synchronously; paint_window copies the
-        // invalidated rectangle from the bitmap, still selected in dc, before this returns.
-        ClosingDrawing entry = {record, dc, closing};
-        closing = &entry;
-        ::UpdateWindow(hwnd);
-        closing = entry.outer;
-        dc = entry.dc;
-    }
-    if (dc != nullptr) {
-        ::DeleteDC(dc);
-    }
-    return 0;
-}
-
-// Delete the context of a repaint of the record in progress; the paint then copies from
-// the bitmap through a context of its own.
-int32_t release_closing_repaint(const WindowRecord* record) {
-    ClosingDrawing* repaint = closing_of(record);
-    if (repaint != nullptr && repaint->dc != nullptr) {
-        ::DeleteDC(repaint->dc);
-        repaint->dc = nullptr;
-    }
-    return 0;
 }
 
 // Answer a paint request of a runtime window from its backing bitmap; 1.

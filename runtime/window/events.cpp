@@ -1,16 +1,10 @@
 // Window procedure and event dispatch: the one class procedure of the runtime's windows,
-// the global EventState and the handler call, background erase, and the layout of a
-// frame's toolbars and status bars around its MDI client.
-// Relies on USER32/GDI32, on string_upper/heap_free from the core and on paint_window
-// from runtime/draw. Creation is in window_record.cpp, the pump in pump.cpp.
-#include "runtime/window/window.h"
+// the global EventState and the handler call, and background erase.
+// Relies on USER32/GDI32, on paint_window from runtime/draw and on mdi.cpp for a frame's
+// menu picks and bar layout. Creation is in window_record.cpp, the pump in pump.cpp.
+#include "runtime/window/window_internal.h"
 
-#include <commctrl.h>
-
-#include <cstring>
-
-#include "runtime/core/core.h"
-#include "runtime/draw/draw.h"
+#include "runtime/draw/draw_internal.h"
 
 // ============================================================================
 // Module state
@@ -21,7 +15,6 @@ EventState event_state = {}; // the current event, read by handlers
 namespace {
 
 constexpr UINT WM_CTLCOLOR_REFLECTED = 0x19; // controls answer their own colours here
-constexpr int CLASS_NAME_LIMIT = 20;         // characters of a class name compared
 
 // ============================================================================
 // Internal helpers
@@ -29,34 +22,6 @@ constexpr int CLASS_NAME_LIMIT = 20;         // characters of a class name compa
 
 bool is_mouse_message(uint32_t event) {
     return event >= WM_MOUSEMOVE && event <= WM_RBUTTONDBLCLK;
-}
-
-// The record that a menu pick belongs to: the top child's (of the MDI client when it has
-// one), else the window's own.
-WindowRecord* menu_pick_window(WindowRecord* record) {
-    HWND child = nullptr;
-    if (record->mdi_client != nullptr) {
-        child = ::GetTopWindow(record->mdi_client);
-    }
-    if (child == nullptr && record->hwnd != nullptr) {
-        child = ::GetTopWindow(record->hwnd);
-    }
-    WindowRecord* child_record = window_record(child);
-    return child_record != nullptr ? child_record : record;
-}
-
-// Forward a menu pick of the frame's "&Window" menu to its MDI client.
-void arrange_mdi_children(HWND mdi_client, int32_t menu_id) {
-    if (mdi_client == nullptr) {
-        return;
-    }
-    if (menu_id == MENU_MDI_TILE) {
-        ::SendMessageA(mdi_client, WM_MDITILE, MDITILE_HORIZONTAL, 0);
-    } else if (menu_id == MENU_MDI_CASCADE) {
-        ::SendMessageA(mdi_client, WM_MDICASCADE, 0, 0);
-    } else if (menu_id == MENU_MDI_ARRANGE) {
-        ::SendMessageA(mdi_client, WM_MDIICONARRANGE, 0, 0);
-    }
 }
 
 // The platform's default answer for a runtime window.
@@ -271,54 +236,4 @@ LRESULT erase_background(HWND hwnd, HDC dc, LPARAM lparam) {
         ::RestoreDC(dc, -1);
     }
     return 1;
-}
-
-// Fit the MDI client into the space that toolbars and status bars leave; 1 when one was found.
-int32_t layout_frame_bars(HWND frame, HWND mdi_client) {
-    FrameBarSpace space = {};
-    ::GetClientRect(frame, &space.free);
-    ::EnumChildWindows(frame, measure_frame_bar, reinterpret_cast<LPARAM>(&space));
-    if (space.found == 1) {
-        ::MoveWindow(mdi_client, space.free.left, space.free.top,
-                     space.free.right - space.free.left, space.free.bottom - space.free.top, TRUE);
-    }
-    return space.found;
-}
-
-// Take a toolbar's or status bar's room from the free rectangle; continue.
-BOOL CALLBACK measure_frame_bar(HWND child, LPARAM free) {
-    FrameBarSpace* space = reinterpret_cast<FrameBarSpace*>(free);
-    char name[CLASS_NAME_LIMIT + 1] = {};
-    ::GetClassNameA(child, name, sizeof(name));
-    char* upper = string_upper(name);
-    if (upper == nullptr) {
-        return TRUE;
-    }
-    RECT r = {};
-    ::GetWindowRect(child, &r);
-    LONG width = r.right - r.left;
-    LONG height = r.bottom - r.top;
-    if (std::strcmp(upper, "TOOLBARWINDOW32") == 0) {
-        LONG style = ::GetWindowLongA(child, GWL_STYLE);
-        bool vertical = (style & CCS_VERT) != 0;
-        if ((style & 3) == CCS_TOP) {
-            if (vertical) {
-                space->free.left += width;
-            } else {
-                space->free.top += height;
-            }
-        } else if ((style & 3) == CCS_BOTTOM) {
-            if (vertical) {
-                space->free.right -= width;
-            } else {
-                space->free.bottom -= height;
-            }
-        }
-        space->found = 1;
-    } else if (std::strcmp(upper, "MSCTLS_STATUSBAR32") == 0) {
-        space->free.bottom -= height;
-        space->found = 1;
-    }
-    heap_free(upper);
-    return TRUE;
 }

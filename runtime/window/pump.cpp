@@ -3,7 +3,7 @@
 // Relies on USER32 and on window_record() from window_record.cpp.
 // Handling of each message is left to window_procedure in events.cpp; closing a window is
 // window_record.cpp's, beside its opening.
-#include "runtime/window/window.h"
+#include "runtime/window/window_internal.h"
 
 // ============================================================================
 // Module state

@@ -1,10 +1,9 @@
-// Runtime windows: the window record, window creation, the window procedure and event
-// dispatch, the event pump, timers, closing, menus and window geometry.
+// Runtime windows, what a program calls: the window record, opening and closing windows,
+// the events a handler reads, the event pump, timers, menus and window geometry.
 // Relies on USER32 and GDI32 and on the runtime core. runtime/draw builds on this header
-// (every drawing routine takes a WindowRecord), so it does not include draw.h; the
-// back-references are in two files: events.cpp hands paint requests to paint_window,
-// window_record.cpp fills a new surface and gives back an open drawing context at close.
-// One thread: EventState and creating_record are plain globals; records are program-owned.
+// (every drawing routine takes a WindowRecord). What the runtime's own files share (the
+// window procedure, dispatch, class atoms, MDI helpers) is in window_internal.h.
+// One thread: EventState is a plain global; records are program-owned.
 #pragma once
 
 #include <windows.h>
@@ -105,14 +104,6 @@ constexpr UINT_PTR MENU_MDI_CASCADE = 32773;
 constexpr UINT_PTR MENU_MDI_TILE = 32774;
 constexpr UINT_PTR MENU_MDI_ARRANGE = 32775;
 
-extern ATOM wnd_class_atom;           // "KalvorineWndClass"
-extern ATOM frame_class_atom;         // "KalvorineFrameClass"
-extern ATOM dialog_class_atom;        // "KalvorineDlgClass"
-extern ATOM mdi_client_atom;          // class of MDI clients; 0xFFFF once a plain window exists
-extern WindowRecord* creating_record; // the record whose CreateWindowExA is in progress
-
-// Register the runtime's window classes that are not registered yet.
-void register_window_classes();
 // Open the platform window for a closed record; 1 when the window exists, 0 when it could
 // not be made or the record still holds an open window.
 int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
@@ -120,10 +111,6 @@ int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, i
                     WindowHandler handler);
 // Destroy the window and release what the record owns.
 int32_t close_window(WindowRecord* record);
-// The record of a runtime window, or null.
-WindowRecord* window_record(HWND hwnd);
-// True for a window of one of the runtime's classes (the ones that carry a record).
-bool is_runtime_class(HWND hwnd);
 
 // ============================================================================
 // Events
@@ -160,23 +147,6 @@ constexpr int32_t EV_MENU_PICK = 32771;     // WM_COMMAND from a menu or acceler
 constexpr int32_t EV_CONTROL = 32772;       // WM_COMMAND from a control, WM_NOTIFY
 constexpr int32_t EV_SIZE = 32777;          // before WM_SIZE, and WM_EXITSIZEMOVE
 constexpr int32_t EV_ERASE = 32783;         // background erase, erase_dc available
-
-// The class procedure of every runtime window: paint, erase and control colours here,
-// everything else through dispatch_event and then the default procedure.
-LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
-// Fill event_state, call the record's handler, restore event_state; the handler's result.
-intptr_t dispatch_event(WindowRecord* record, uint32_t event, WPARAM wparam, LPARAM lparam);
-// Paint an erased area with the background colour, then let the handler draw on it; 1.
-LRESULT erase_background(HWND hwnd, HDC dc, LPARAM lparam);
-// Fit the MDI client into the room that toolbars and status bars leave; 1 when one was found.
-int32_t layout_frame_bars(HWND frame, HWND mdi_client);
-// Child enumeration step: free is a FrameBarSpace.
-struct FrameBarSpace {
-    RECT free;     // client space left for the MDI client
-    int32_t found; // 1 once a toolbar or status bar was seen
-};
-// Take a toolbar's or status bar's room from the free rectangle; continue.
-BOOL CALLBACK measure_frame_bar(HWND child, LPARAM free);
 
 // ============================================================================
 // The event pump and timers

@@ -1,11 +1,12 @@
 // Window record, creation and release: the runtime's window classes, open_window and
 // close_window side by side, and the lookup from a platform window to its WindowRecord.
-// Relies on USER32/GDI32, on runtime_module() from the core, and on runtime/draw for
-// fill_rect_dc and close_drawing_context. The window procedure lives in events.cpp.
-#include "runtime/window/window.h"
+// Relies on USER32, on runtime_module() from the core, and on runtime/draw's surface.cpp,
+// which makes and releases each window's surface (surface_open; surface_close and
+// surface_delete). The window procedure lives in events.cpp, MDI frames in mdi.cpp.
+#include "runtime/window/window_internal.h"
 
 #include "runtime/core/core.h"
-#include "runtime/draw/draw.h"
+#include "runtime/draw/draw_internal.h"
 
 // ============================================================================
 // Module state
@@ -19,9 +20,7 @@ WindowRecord* creating_record = nullptr; // record whose CreateWindowExA is in p
 
 namespace {
 
-constexpr int ICON_RESOURCE = 101;       // the program's icon, used for every runtime window
-constexpr int MDI_CLIENT_ID = 3244;      // child identifier of a frame's MDI client
-constexpr UINT MDI_FIRST_CHILD = 0x4050; // identifier of the first MDI child
+constexpr int ICON_RESOURCE = 101; // the program's icon, used for every runtime window
 
 // ============================================================================
 // Internal helpers
@@ -44,104 +43,6 @@ ATOM register_class(const char* name, UINT style, HBRUSH background) {
     wc.hbrBackground = background;
     wc.lpszClassName = name;
     return ::RegisterClassExA(&wc);
-}
-
-// Give a frame window its "&Window" menu and its MDI client.
-void make_mdi_client(WindowRecord* record) {
-    HMENU bar = ::CreateMenu();
-    HMENU window_menu = ::CreateMenu();
-    ::AppendMenuA(window_menu, MF_STRING, MENU_MDI_CASCADE, "&Cascade");
-    ::AppendMenuA(window_menu, MF_STRING, MENU_MDI_TILE, "&Tile");
-    ::AppendMenuA(window_menu, MF_STRING, MENU_MDI_ARRANGE, "&Arrange Icons");
-    ::AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(window_menu), "&Window");
-    ::SetMenu(record->hwnd, bar);
-
-    RECT client = {};
-    ::GetClientRect(record->hwnd, &client);
-    CLIENTCREATESTRUCT ccs = {};
-    ccs.hWindowMenu = window_menu;
-    ccs.idFirstChild = MDI_FIRST_CHILD;
-    record->mdi_client = ::CreateWindowExA(
-        0, "MDICLIENT", "", WS_CHILD | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL, 0, 0,
-        client.right - client.left, client.bottom - client.top, record->hwnd,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(MDI_CLIENT_ID)), runtime_module(), &ccs);
-    if (record->mdi_client != nullptr) {
-        mdi_client_atom = static_cast<ATOM>(::GetClassWord(record->mdi_client, GCW_ATOM));
-        ::ShowWindow(record->mdi_client, SW_SHOW);
-    }
-}
-
-// Copy a context's default pen, font and text state into the record. A pen or font the
-// record already owns was made by drawing from a creation handler: it is replaced, so
-// it is deleted.
-void copy_drawing_state(WindowRecord* record, HDC dc) {
-    POINT pos = {};
-    ::GetCurrentPositionEx(dc, &pos);
-    record->current_pos = pos;
-    LOGPEN pen = {};
-    if (::GetObjectA(::GetCurrentObject(dc, OBJ_PEN), sizeof(pen), &pen) != 0) {
-        if (record->pen != nullptr) {
-            ::DeleteObject(record->pen);
-        }
-        record->pen = ::CreatePenIndirect(&pen);
-    }
-    LOGFONTA font = {};
-    if (::GetObjectA(::GetCurrentObject(dc, OBJ_FONT), sizeof(font), &font) != 0) {
-        if (record->font != nullptr) {
-            ::DeleteObject(record->font);
-        }
-        record->font = ::CreateFontIndirectA(&font);
-    }
-    record->bk_mode = ::GetBkMode(dc);
-    record->bk_color = ::GetBkColor(dc);
-    record->rop2 = ::GetROP2(dc);
-}
-
-// Make the backing bitmap (or clear the window itself) and copy the default drawing state.
-// False when the window's context could not be had.
-bool prepare_surface(WindowRecord* record, uint32_t flags, int32_t width, int32_t height) {
-    HDC window_dc = ::GetDC(record->hwnd);
-    if (window_dc == nullptr) {
-        return false;
-    }
-    HDC memory_dc = ::CreateCompatibleDC(window_dc);
-    record->back_color = ::GetSysColor(COLOR_WINDOW);
-
-    HGDIOBJ previous = nullptr;
-    if (record->surface_flags & SURFACE_BACKING) {
-        int32_t bitmap_w, bitmap_h, fill_w, fill_h;
-        if (flags & WF_BACKING_FIT_CLIENT) {
-            RECT client = {};
-            ::GetClientRect(record->hwnd, &client);
-            bitmap_w = fill_w = client.right - client.left;
-            bitmap_h = fill_h = client.bottom - client.top;
-        } else if (flags & WF_BACKING_WINDOW_SIZE) {
-            bitmap_w = width + 1;
-            bitmap_h = height + 1;
-            fill_w = width;
-            fill_h = height;
-        } else {
-            bitmap_w = fill_w = ::GetSystemMetrics(SM_CXSCREEN);
-            bitmap_h = fill_h = ::GetSystemMetrics(SM_CYSCREEN);
-        }
-        record->backing_bitmap = ::CreateCompatibleBitmap(window_dc, bitmap_w, bitmap_h);
-        if (record->backing_bitmap != nullptr && memory_dc != nullptr) {
-            previous = ::SelectObject(memory_dc, record->backing_bitmap);
-            fill_rect_dc(memory_dc, 0, 0, fill_w, fill_h, record->back_color);
-        }
-    } else {
-        fill_rect_dc(window_dc, 0, 0, width, height, record->back_color);
-    }
-
-    if (memory_dc != nullptr) {
-        copy_drawing_state(record, memory_dc);
-        if (previous != nullptr) {
-            ::SelectObject(memory_dc, previous);
-        }
-        ::DeleteDC(memory_dc);
-    }
-    ::ReleaseDC(record->hwnd, window_dc);
-    return true;
 }
 
 } // namespace
@@ -245,7 +146,7 @@ int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, i
         mdi_client_atom = 0xFFFF;
     }
 
-    if (prepare_surface(record, flags, width, height)) {
+    if (surface_open(record, flags, width, height)) {
         record->cursor = ::LoadCursorA(nullptr, IDC_ARROW);
         record->pen_width = 1;
         record->pen_style = PS_SOLID;
@@ -265,20 +166,9 @@ int32_t close_window(WindowRecord* record) {
     HWND hwnd = record->hwnd;
     // The record counts as closed from here on: a handler that calls close_window again
     // from WM_DESTROY or WM_NCDESTROY finds it closed and does nothing, so the window is
-    // destroyed once and the objects below are deleted once. The handles are taken now,
-    // since such a handler may open the record again for a new window.
+    // destroyed once and its surface released once.
     record->hwnd = nullptr;
-    const HGDIOBJ owned[] = {record->backing_bitmap, record->pen, record->font};
-    // A handler may close its window between begin_draw and end_draw: give the open
-    // context back first, or the bitmap, pen and font selected into it cannot be deleted.
-    if (record->draw_dc != nullptr) {
-        close_drawing_context(record, hwnd, record->draw_dc, 0, 0);
-        record->draw_dc = nullptr;
-        record->draw_depth = 0;
-    }
-    // Likewise a handler may close it during end_draw's repaint, whose context still holds
-    // the bitmap, pen and font.
-    release_closing_repaint(record);
+    const SurfaceObjects surface = surface_close(record, hwnd);
     HACCEL table = static_cast<HACCEL>(::GetPropA(hwnd, ACCEL_TABLE_PROPERTY));
     if (table != nullptr) {
         ::DestroyAcceleratorTable(table);
@@ -292,13 +182,7 @@ int32_t close_window(WindowRecord* record) {
     } else {
         ::DestroyWindow(hwnd);
     }
-    // Bitmap, then pen, then font. The handles stay in the record as they were;
-    // open_window overwrites them.
-    for (HGDIOBJ object : owned) {
-        if (object != nullptr) {
-            ::DeleteObject(object);
-        }
-    }
+    surface_delete(surface);
     return 0;
 }
 

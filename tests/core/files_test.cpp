@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The runtime heap, the TempStack and its reports, typed global blocks and PtrList.
 #include <gtest/gtest.h>
 
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 #include <string>
 #include <vector>

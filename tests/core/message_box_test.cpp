@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "runtime/core/core.h"
-#include "runtime/window/window.h"
+#include "runtime/core/core_internal.h"
+#include "runtime/window/window_internal.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The generator's exact draws, its ranges and seeding, and the clock, with a test clock.
 #include <gtest/gtest.h>
 
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 #include <vector>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 #include "tests/support/test_support.h"
 #include "tests/support/listen_client.h"
 

@@ -2,7 +2,7 @@
 // process, and program_end, shut-down order and the out-of-memory stop in core_child.exe.
 #include <gtest/gtest.h>
 
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 #include <cmath>
 #include <string>

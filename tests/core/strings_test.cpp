@@ -1,7 +1,7 @@
 // Strings and number conversion: exact texts and exact doubles.
 #include <gtest/gtest.h>
 
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 #include <cmath>
 #include <cstring>

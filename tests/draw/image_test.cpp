@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/draw/draw.h"
+#include "runtime/draw/draw_internal.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "game/game.h"
+#include "runtime/core/core_internal.h"
+#include "runtime/draw/draw_internal.h"
 
 // ============================================================================
 // Types

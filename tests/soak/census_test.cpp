@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include "tests/support/census.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 // ============================================================================
 // Internal helpers

@@ -10,6 +10,8 @@
 #include <cstdint>
 
 #include "game/game.h"
+#include "runtime/core/core_internal.h"
+#include "runtime/draw/draw_internal.h"
 
 // ============================================================================
 // Types

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 // ============================================================================
 // Types

@@ -2,7 +2,7 @@
 // does for the game after start-up.
 #include <gtest/gtest.h>
 
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);

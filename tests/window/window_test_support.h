@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/draw/draw.h"
-#include "runtime/window/window.h"
+#include "runtime/draw/draw_internal.h"
+#include "runtime/window/window_internal.h"
 #include "tests/support/test_support.h"
 
 // ============================================================================

@@ -4,8 +4,8 @@
 //   core_child oom    runs out of heap inside string_concat; a watcher thread reads the
 //                     "Error" box and closes it
 //   core_child fresh  uses the heap before and after heap_create, without start-up
-#include "runtime/core/core.h"
-#include "runtime/window/window.h"
+#include "runtime/core/core_internal.h"
+#include "runtime/window/window_internal.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,0 +1,92 @@
+// What the runtime's core files share among themselves and with the other areas, beside
+// the public core.h: the steps of shut-down, the heap's internals, the dialog definition
+// list released at shut-down, the message box's centring, and the seams through which
+// the tests replace platform calls. Programs include core.h only; this header is not
+// installed. message_box.cpp and startup.cpp read window records (runtime/window).
+#pragma once
+
+#include "runtime/core/core.h"
+
+// ============================================================================
+// Start-up and shut-down (startup.cpp)
+// ============================================================================
+
+// Release dialog definitions, run exit hooks newest first, destroy the heap.
+void runtime_shutdown();
+// End the process with exit_code through the exit routine, without shut-down.
+[[noreturn]] void runtime_exit(UINT exit_code);
+constexpr UINT EXIT_OUT_OF_MEMORY = 1; // exit code after the "Out of memory" stop
+
+// ============================================================================
+// The heap, the TempStack and exit hooks (heap.cpp, temp_stack.cpp, exit_hooks.cpp)
+// ============================================================================
+
+// heap_alloc for routines that return strings: when the heap is exhausted, shows an
+// "Out of memory" box and ends the process with EXIT_OUT_OF_MEMORY.
+void* heap_alloc_or_stop(size_t size);
+// The runtime heap, null before heap_create and after shut-down.
+HANDLE heap_handle();
+// Destroy the runtime heap with every block still in it (the last step of runtime_shutdown).
+void heap_destroy();
+// Empty the TempStack without freeing: the heap calls it when it is made or destroyed.
+void temp_forget_all();
+// Run the exit hooks newest first and release them (a step of runtime_shutdown).
+void exit_hooks_run();
+
+// ============================================================================
+// Dialog definitions
+// ============================================================================
+
+// Dialog definitions released at shut-down. The dialog facility fills the list.
+struct ControlDefinition {
+    ControlDefinition* next;
+    void* extra_block; // a global-memory block the control owns, or null
+};
+struct DialogDefinition {
+    ControlDefinition* first_control;
+};
+struct DialogListNode {
+    DialogListNode* next;
+    WindowRecord* record; // its dialog_def points to a DialogDefinition block
+};
+extern DialogListNode* dialog_definition_list;
+// Free every dialog definition on the list, then the list itself.
+void dialog_definitions_release();
+
+// ============================================================================
+// Message boxes (message_box.cpp)
+// ============================================================================
+
+// WH_CBT hook that places pop-up windows made while a box is up.
+LRESULT CALLBACK centring_hook(int code, WPARAM first, LPARAM second);
+// The centring rule: centre a cx by cy window on reference, kept inside work with 0 as
+// the lower limit.
+POINT centring_position(const RECT& reference, int32_t cx, int32_t cy, const RECT& work);
+
+// ============================================================================
+// Test seams
+// ============================================================================
+// Replaceable platform calls and failure switches for the tests; programs leave them
+// alone. Those that take a routine restore the platform's own when given null.
+
+// Replace the routine that ends the process after shut-down (ExitProcess by default).
+// Should the routine return, ExitProcess still ends the process.
+using ProcessExitRoutine = void (*)(UINT exit_code);
+void runtime_set_exit_routine(ProcessExitRoutine routine);
+// Let heap_alloc succeed count more times, then fail until set again; negative: never fail.
+void heap_set_fail_after(int32_t count);
+// Also hand every debug_message text (TempStack reports) to listener.
+using DebugListener = void (*)(const char* text);
+void debug_message_set_listener(DebugListener listener);
+// Return the random generator to its unseeded state, as at load.
+void random_forget_seed();
+// Replace the tick clock (GetTickCount).
+using TickSource = uint32_t (*)();
+void tick_source_set(TickSource source);
+// Answer message boxes without showing them (MessageBoxA).
+using MessageBoxResponder = int32_t (*)(HWND owner, const char* text, const char* caption,
+                                        uint32_t style);
+void message_box_set_responder(MessageBoxResponder responder);
+// Replace PlaySoundA.
+using WavePlayer = BOOL (*)(const char* sound, HMODULE module, DWORD flags);
+void play_wave_set_player(WavePlayer player);
