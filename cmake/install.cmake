@@ -5,7 +5,7 @@
 include(CMakePackageConfigHelpers)
 
 set(RUNTIME_PACKAGE_DIR lib/cmake/TarrowindRuntime)
-foreach(area core window draw)
+foreach(area core window draw dialog)
     install(FILES ${CMAKE_SOURCE_DIR}/runtime/${area}/${area}.h DESTINATION include/runtime/${area})
 endforeach()
 install(TARGETS runtime EXPORT TarrowindRuntimeTargets ARCHIVE DESTINATION lib)

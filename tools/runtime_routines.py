@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """The README's list of the runtime's routines, made from its public headers.
 
-Each routine of the public headers runtime/core/core.h, runtime/window/window.h and
-runtime/draw/draw.h is listed under its header's section banner, with the first sentence
-of the comment that stands right above it. A routine without such a comment is an error.
+Each routine of the public headers runtime/core/core.h, runtime/window/window.h,
+runtime/draw/draw.h and runtime/dialog/dialog.h is listed under its header's section
+banner, with the first sentence of the comment that stands right above it. A routine without such a comment is an error.
 
   python3 tools/runtime_routines.py           check: exit 1 and show the difference when
                                               README.md and the headers disagree, or a
@@ -20,6 +20,7 @@ HEADERS = [
     ("Core", "runtime/core/core.h"),
     ("Windows and events", "runtime/window/window.h"),
     ("Drawing and images", "runtime/draw/draw.h"),
+    ("Dialogs and controls", "runtime/dialog/dialog.h"),
 ]
 BEGIN = "<!-- runtime-routines: begin (tools/runtime_routines.py --write) -->"
 END = "<!-- runtime-routines: end -->"

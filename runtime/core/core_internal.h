@@ -37,13 +37,27 @@ void exit_hooks_run();
 // Dialog definitions
 // ============================================================================
 
-// Dialog definitions released at shut-down. The dialog facility fills the list.
+// Dialog definitions, built by the dialog facility (runtime/dialog) and released here at
+// shut-down. Every block is zeroed global memory (typed_alloc, code 15). The release walks
+// only the first field of a DialogDefinition and the next and extra_block fields of a
+// ControlDefinition; the fields between belong to the dialog facility.
 struct ControlDefinition {
-    ControlDefinition* next;
-    void* extra_block; // a global-memory block the control owns, or null
+    ControlDefinition* next; // the next control of the dialog, null at the end
+    int32_t kind;            // ControlKind
+    int32_t id;              // control identifier
+    int32_t x, y;            // place in dialog units
+    int32_t width, height;   // size in dialog units
+    uint32_t style;          // window styles added to the kind's own
+    int32_t state;           // check state, or the selected item (-1 none)
+    void* extra_block;       // the control's text (a list's "|"-separated items), or null
 };
 struct DialogDefinition {
-    ControlDefinition* first_control;
+    ControlDefinition* first_control; // head of the dialog's controls, in tab order
+    ControlDefinition* last_control;  // where the next control is added
+    int32_t control_count;            // controls in the list
+    int32_t x, y;                     // place in dialog units; negative: centred on the owner
+    int32_t width, height;            // size in dialog units
+    char caption[1];                  // the caption, NUL-terminated; the block ends with it
 };
 struct DialogListNode {
     DialogListNode* next;

@@ -20,6 +20,9 @@ extern WindowRecord* creating_record; // the record whose CreateWindowExA is in 
 
 // Register the runtime's window classes that are not registered yet.
 void register_window_classes();
+// Where a dialog window keeps its record's address: after the extra bytes that belong to
+// the dialog manager, which writes each message's result at offset 0.
+constexpr int32_t DIALOG_RECORD_OFFSET = DLGWINDOWEXTRA;
 // The record of a runtime window, or null.
 WindowRecord* window_record(HWND hwnd);
 // True for a window of one of the runtime's classes (the ones that carry a record).

@@ -196,7 +196,9 @@ WindowRecord* window_record(HWND hwnd) {
     if (!is_runtime_class(hwnd)) {
         return nullptr;
     }
-    return reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, 0));
+    const ATOM atom = static_cast<ATOM>(::GetClassWord(hwnd, GCW_ATOM));
+    const int offset = atom == dialog_class_atom ? DIALOG_RECORD_OFFSET : 0;
+    return reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, offset));
 }
 
 // True for a window of one of the runtime's classes (the ones that carry a record).

@@ -19,6 +19,7 @@ namespace {
 struct WindowTally {
     DWORD process; // the process whose windows are counted
     int32_t windows;
+    int32_t properties; // window properties on those windows
 };
 
 } // namespace
@@ -51,12 +52,23 @@ void add_change(std::string& text, const char* name, int64_t before, int64_t aft
     text += line;
 }
 
+BOOL CALLBACK count_property(HWND, LPSTR, HANDLE, ULONG_PTR tally_address) {
+    ++reinterpret_cast<WindowTally*>(tally_address)->properties;
+    return TRUE;
+}
+
+// Count a window of the tally's process and its properties.
+void count_window(HWND window, WindowTally* tally) {
+    ++tally->windows;
+    ::EnumPropsExA(window, count_property, reinterpret_cast<LPARAM>(tally));
+}
+
 BOOL CALLBACK count_child(HWND window, LPARAM tally_address) {
     auto* tally = reinterpret_cast<WindowTally*>(tally_address);
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
     if (owner == tally->process) {
-        ++tally->windows;
+        count_window(window, tally);
     }
     return TRUE;
 }
@@ -67,7 +79,7 @@ BOOL CALLBACK count_window_tree(HWND window, LPARAM tally_address) {
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
     if (owner == tally->process) {
-        ++tally->windows;
+        count_window(window, tally);
         ::EnumChildWindows(window, count_child, tally_address);
     }
     return TRUE;
@@ -131,13 +143,14 @@ Census census_take() {
     }
     // Windows are enumerated rather than probed: IsWindow asks the server about every
     // handle that is not ours, which makes a full probe take seconds.
-    WindowTally tally = {::GetCurrentProcessId(), 0};
+    WindowTally tally = {::GetCurrentProcessId(), 0, 0};
     ::EnumWindows(count_window_tree, reinterpret_cast<LPARAM>(&tally));
     for (HWND window = ::FindWindowExA(HWND_MESSAGE, nullptr, nullptr, nullptr); window != nullptr;
          window = ::FindWindowExA(HWND_MESSAGE, window, nullptr, nullptr)) {
         count_window_tree(window, reinterpret_cast<LPARAM>(&tally));
     }
     census.windows = tally.windows;
+    census.properties = tally.properties;
     census.runtime_heap_blocks = heap_busy_blocks(heap_handle(), &census.runtime_heap_bytes);
     census.process_heap_blocks = heap_busy_blocks(::GetProcessHeap(), &census.process_heap_bytes);
     census.temp_strings = temp_count();
@@ -157,6 +170,7 @@ std::string census_changes(const Census& before, const Census& after) {
     }
     add_change(text, "menus", before.menus, after.menus);
     add_change(text, "windows", before.windows, after.windows);
+    add_change(text, "properties", before.properties, after.properties);
     add_change(text, "runtime_heap_blocks", before.runtime_heap_blocks, after.runtime_heap_blocks);
     add_change(text, "runtime_heap_bytes", before.runtime_heap_bytes, after.runtime_heap_bytes);
     add_change(text, "process_heap_blocks", before.process_heap_blocks, after.process_heap_blocks);
@@ -171,12 +185,13 @@ std::string census_text(const Census& census) {
     std::snprintf(
         line, sizeof line,
         "gdi %d (dcs %d, memdcs %d, bitmaps %d, pens %d, brushes %d, fonts %d), "
-        "menus %d, windows %d, runtime heap %d blocks / %lld bytes, process heap "
+        "menus %d, windows %d, properties %d, runtime heap %d blocks / %lld bytes, process heap "
         "%d blocks / %lld bytes, temp %d, probe %.1f ms",
         census.gdi_objects, census.gdi_by_kind[OBJ_DC], census.gdi_by_kind[OBJ_MEMDC],
         census.gdi_by_kind[OBJ_BITMAP], census.gdi_by_kind[OBJ_PEN], census.gdi_by_kind[OBJ_BRUSH],
-        census.gdi_by_kind[OBJ_FONT], census.menus, census.windows, census.runtime_heap_blocks,
-        static_cast<long long>(census.runtime_heap_bytes), census.process_heap_blocks,
-        static_cast<long long>(census.process_heap_bytes), census.temp_strings, census.probe_ms);
+        census.gdi_by_kind[OBJ_FONT], census.menus, census.windows, census.properties,
+        census.runtime_heap_blocks, static_cast<long long>(census.runtime_heap_bytes),
+        census.process_heap_blocks, static_cast<long long>(census.process_heap_bytes),
+        census.temp_strings, census.probe_ms);
     return line;
 }

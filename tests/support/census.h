@@ -1,6 +1,6 @@
-// Census of what the process holds: GDI objects, menus and windows, the runtime heap's
-// live blocks, the process heap's live blocks (which back GlobalAlloc under Wine) and the
-// TempStack. Relies on probing handle values, because GetGuiResources is a stub under
+// Census of what the process holds: GDI objects, menus, windows and their properties, the
+// runtime heap's live blocks, the process heap's live blocks (which back GlobalAlloc under
+// Wine) and the TempStack. Relies on probing handle values, because GetGuiResources is a stub under
 // Wine. Deciding what growth is a leak is left to the tests that compare two censuses.
 #pragma once
 
@@ -21,6 +21,7 @@ struct Census {
     int32_t gdi_by_kind[GDI_KINDS]; // the same, by GetObjectType result
     int32_t menus;                  // menus of this process
     int32_t windows;                // windows of this process
+    int32_t properties;             // window properties on them
     int32_t runtime_heap_blocks;    // busy blocks of the runtime heap
     int64_t runtime_heap_bytes;     // their payload bytes
     int32_t process_heap_blocks;    // busy blocks of the process heap (global memory)

@@ -17,7 +17,7 @@ endfunction()
 step("the runtime installs into a fresh prefix"
      ${CMAKE_COMMAND} --install ${BUILD} --prefix ${work}/prefix)
 foreach(file include/runtime/core/core.h include/runtime/window/window.h
-             include/runtime/draw/draw.h lib/libruntime.a
+             include/runtime/draw/draw.h include/runtime/dialog/dialog.h lib/libruntime.a
              lib/cmake/TarrowindRuntime/TarrowindRuntimeConfig.cmake)
     if(NOT EXISTS ${work}/prefix/${file})
         message(FATAL_ERROR "FAIL the prefix holds ${file}")

@@ -1,0 +1,310 @@
+// Controls and their values: control_create puts a subclassed control on an ordinary
+// runtime window; the value routines read and set a control's text, number, check state
+// and list items, on the control itself while it exists, else on its dialog's definition
+// (so that a form is filled before it is shown and read after it ended).
+// Relies on USER32's control messages and on the definitions of definitions.cpp; the
+// settings of subclassed controls are subclass.cpp's.
+#include "runtime/dialog/dialog_internal.h"
+
+#include <cstdio>
+
+// ============================================================================
+// Internal helpers
+// ============================================================================
+
+namespace {
+
+// The control's window while its dialog is shown or its window open, else null.
+HWND control_window(const WindowRecord* record, int32_t id) {
+    if (!record_is_open(record)) {
+        return nullptr;
+    }
+    return ::GetDlgItem(record->hwnd, id);
+}
+
+bool is_list_kind(const ControlDefinition* control) {
+    return control != nullptr && control_class(control->kind)->is_list;
+}
+
+// True for a list box or combo box window.
+bool is_list_window(HWND control) {
+    char name[16] = {};
+    ::GetClassNameA(control, name, sizeof(name));
+    return ::lstrcmpiA(name, "ListBox") == 0 || ::lstrcmpiA(name, "ComboBox") == 0;
+}
+
+// A fresh heap copy of a window's text.
+char* window_text(HWND window) {
+    const int length = ::GetWindowTextLengthA(window);
+    char* text = static_cast<char*>(heap_alloc_or_stop(static_cast<size_t>(length) + 1));
+    if (length > 0) {
+        ::GetWindowTextA(window, text, length + 1);
+    }
+    return text;
+}
+
+// The list message for a list box, or its counterpart for a combo box.
+UINT list_message(HWND control, UINT list_box_message) {
+    if (!is_combo_box(control)) {
+        return list_box_message;
+    }
+    switch (list_box_message) {
+    case LB_ADDSTRING:
+        return CB_ADDSTRING;
+    case LB_RESETCONTENT:
+        return CB_RESETCONTENT;
+    case LB_GETCOUNT:
+        return CB_GETCOUNT;
+    case LB_GETCURSEL:
+        return CB_GETCURSEL;
+    case LB_SETCURSEL:
+        return CB_SETCURSEL;
+    case LB_GETTEXTLEN:
+        return CB_GETLBTEXTLEN;
+    case LB_GETTEXT:
+        return CB_GETLBTEXT;
+    default:
+        return list_box_message;
+    }
+}
+
+LRESULT list_send(HWND control, UINT list_box_message, WPARAM wparam, LPARAM lparam) {
+    return ::SendMessageA(control, list_message(control, list_box_message), wparam, lparam);
+}
+
+// A whole signed 32-bit decimal number with blanks around it; false for anything else.
+bool parse_number(const char* text, int32_t* value) {
+    const char* p = text;
+    while (*p == ' ' || *p == '\t') {
+        ++p;
+    }
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+') {
+        ++p;
+    }
+    int64_t magnitude = 0;
+    int32_t digits = 0;
+    for (; *p >= '0' && *p <= '9'; ++p, ++digits) {
+        magnitude = magnitude * 10 + (*p - '0');
+        if (magnitude > 2147483648LL) {
+            return false;
+        }
+    }
+    while (*p == ' ' || *p == '\t') {
+        ++p;
+    }
+    const int64_t signed_value = negative ? -magnitude : magnitude;
+    if (digits == 0 || *p != '\0' || signed_value > INT32_MAX) {
+        return false;
+    }
+    *value = static_cast<int32_t>(signed_value);
+    return true;
+}
+
+// Replace a list definition's items by the items and an added one.
+bool definition_append_item(ControlDefinition* control, const char* item) {
+    const char* items = definition_text(control);
+    const bool first = list_text_count(items) == 0;
+    char* joined = first ? string_duplicate(item) : string_concat({items, "|", item});
+    const bool kept = definition_set_text(control, joined);
+    heap_free(joined);
+    return kept;
+}
+
+} // namespace
+
+// ============================================================================
+// Public routines
+// ============================================================================
+
+// Put a subclassed control on an open runtime window; 1, or 0.
+int32_t control_create(WindowRecord* record, int32_t kind, int32_t id, int32_t x, int32_t y,
+                       int32_t width, int32_t height, const char* text, uint32_t style) {
+    const ControlClass* type = control_class(kind);
+    if (!record_is_open(record) || type == nullptr) {
+        return 0;
+    }
+    control_classes_prepare(kind);
+    HWND control = ::CreateWindowExA(
+        type->ex_style, type->name, type->is_list ? "" : text,
+        WS_CHILD | WS_VISIBLE | type->style | style, x, y, width, height, record->hwnd,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), runtime_module(), nullptr);
+    if (control == nullptr) {
+        return 0;
+    }
+    control_subclass(control);
+    if (type->is_list) {
+        list_fill(control, text);
+    }
+    return 1;
+}
+
+// The control's text as a fresh heap string; a list's selected item.
+char* control_get_text(WindowRecord* record, int32_t id) {
+    HWND control = control_window(record, id);
+    if (control != nullptr && is_list_window(control)) {
+        return control_list_text(record, id, control_list_selection(record, id));
+    }
+    if (control != nullptr) {
+        return window_text(control);
+    }
+    ControlDefinition* definition = control_definition(record, id);
+    if (is_list_kind(definition)) {
+        return list_text_item(definition_text(definition), definition->state);
+    }
+    return string_duplicate(definition_text(definition));
+}
+
+// Set the control's text; a list's text is its "|"-separated items.
+int32_t control_set_text(WindowRecord* record, int32_t id, const char* text) {
+    HWND control = control_window(record, id);
+    ControlDefinition* definition = control_definition(record, id);
+    if (control != nullptr && is_list_window(control)) {
+        list_send(control, LB_RESETCONTENT, 0, 0);
+        list_fill(control, text);
+    } else if (control != nullptr) {
+        ::SetWindowTextA(control, text != nullptr ? text : "");
+    } else if (definition != nullptr) {
+        definition_set_text(definition, text);
+        if (is_list_kind(definition)) {
+            definition->state = -1;
+        }
+    }
+    return 0;
+}
+
+// The control's text as a whole number.
+int32_t control_get_number(WindowRecord* record, int32_t id, int32_t* valid) {
+    char* text = control_get_text(record, id);
+    int32_t value = 0;
+    const bool ok = parse_number(text, &value);
+    heap_free(text);
+    if (valid != nullptr) {
+        *valid = ok ? 1 : 0;
+    }
+    return ok ? value : 0;
+}
+
+// Set the control's text to a number.
+int32_t control_set_number(WindowRecord* record, int32_t id, int32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "%d", static_cast<int>(value));
+    return control_set_text(record, id, text);
+}
+
+// The check state of a check box or radio button.
+int32_t control_get_check(WindowRecord* record, int32_t id) {
+    HWND control = control_window(record, id);
+    if (control != nullptr) {
+        return static_cast<int32_t>(::SendMessageA(control, BM_GETCHECK, 0, 0));
+    }
+    ControlDefinition* definition = control_definition(record, id);
+    return definition != nullptr && !is_list_kind(definition) ? definition->state : 0;
+}
+
+// Set the check state of a check box or radio button.
+int32_t control_set_check(WindowRecord* record, int32_t id, int32_t state) {
+    HWND control = control_window(record, id);
+    ControlDefinition* definition = control_definition(record, id);
+    if (control != nullptr) {
+        ::SendMessageA(control, BM_SETCHECK, static_cast<WPARAM>(state), 0);
+    } else if (definition != nullptr && !is_list_kind(definition)) {
+        definition->state = state;
+    }
+    return 0;
+}
+
+// Give the keyboard focus to a control.
+int32_t control_focus(WindowRecord* record, int32_t id) {
+    HWND control = control_window(record, id);
+    if (control == nullptr) {
+        return 0;
+    }
+    if (record->kind == 1) {
+        // Through the dialog manager, which also moves the default button's frame.
+        ::SendMessageA(record->hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+    } else {
+        ::SetFocus(control);
+    }
+    return 0;
+}
+
+// Add an item to a list box or combo box; its index, or -1.
+int32_t control_list_add(WindowRecord* record, int32_t id, const char* text) {
+    HWND control = control_window(record, id);
+    if (control != nullptr) {
+        LRESULT index = list_send(control, LB_ADDSTRING, 0,
+                                  reinterpret_cast<LPARAM>(text != nullptr ? text : ""));
+        return index >= 0 ? static_cast<int32_t>(index) : -1;
+    }
+    ControlDefinition* definition = control_definition(record, id);
+    if (!is_list_kind(definition)) {
+        return -1;
+    }
+    const int32_t index = list_text_count(definition_text(definition));
+    return definition_append_item(definition, text != nullptr ? text : "") ? index : -1;
+}
+
+// Remove every item of a list box or combo box.
+int32_t control_list_clear(WindowRecord* record, int32_t id) {
+    HWND control = control_window(record, id);
+    ControlDefinition* definition = control_definition(record, id);
+    if (control != nullptr) {
+        list_send(control, LB_RESETCONTENT, 0, 0);
+    } else if (is_list_kind(definition)) {
+        definition_set_text(definition, "");
+        definition->state = -1;
+    }
+    return 0;
+}
+
+// Number of items of a list box or combo box.
+int32_t control_list_count(WindowRecord* record, int32_t id) {
+    HWND control = control_window(record, id);
+    if (control != nullptr) {
+        LRESULT count = list_send(control, LB_GETCOUNT, 0, 0);
+        return count > 0 ? static_cast<int32_t>(count) : 0;
+    }
+    ControlDefinition* definition = control_definition(record, id);
+    return is_list_kind(definition) ? list_text_count(definition_text(definition)) : 0;
+}
+
+// The selected item of a list box or combo box, or -1.
+int32_t control_list_selection(WindowRecord* record, int32_t id) {
+    HWND control = control_window(record, id);
+    if (control != nullptr) {
+        LRESULT index = list_send(control, LB_GETCURSEL, 0, 0);
+        return index >= 0 ? static_cast<int32_t>(index) : -1;
+    }
+    ControlDefinition* definition = control_definition(record, id);
+    return is_list_kind(definition) ? definition->state : -1;
+}
+
+// Select an item of a list box or combo box (-1: none).
+int32_t control_list_select(WindowRecord* record, int32_t id, int32_t index) {
+    HWND control = control_window(record, id);
+    ControlDefinition* definition = control_definition(record, id);
+    if (control != nullptr) {
+        list_send(control, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    } else if (is_list_kind(definition)) {
+        const bool exists = index >= 0 && index < list_text_count(definition_text(definition));
+        definition->state = exists ? index : -1;
+    }
+    return 0;
+}
+
+// An item's text as a fresh heap string.
+char* control_list_text(WindowRecord* record, int32_t id, int32_t index) {
+    HWND control = control_window(record, id);
+    if (control != nullptr) {
+        LRESULT length = list_send(control, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+        if (length < 0) {
+            return string_duplicate("");
+        }
+        char* text = static_cast<char*>(heap_alloc_or_stop(static_cast<size_t>(length) + 1));
+        list_send(control, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    ControlDefinition* definition = control_definition(record, id);
+    return list_text_item(is_list_kind(definition) ? definition_text(definition) : "", index);
+}

@@ -1,0 +1,98 @@
+// What the dialog files share among themselves, beside the public dialog.h: the property
+// names, the control classes, the definition lists' helpers, templates, the dialog
+// procedure and the subclass procedure of controls. Programs include dialog.h only; this
+// header is not installed.
+// The definition records (DialogDefinition, ControlDefinition, DialogListNode) are the
+// core's (core_internal.h), which releases them at shut-down.
+#pragma once
+
+#include "runtime/core/core_internal.h"
+#include "runtime/dialog/dialog.h"
+#include "runtime/window/window_internal.h"
+
+// ============================================================================
+// Properties of subclassed controls (subclass.cpp)
+// ============================================================================
+
+constexpr const char* PROP_ORIGINAL = "LPFN";             // the control's own window procedure
+constexpr const char* PROP_TEXT_COLOR = "FGRND";          // COLORREF | COLOR_SET
+constexpr const char* PROP_BACK_COLOR = "BGRND";          // COLORREF | COLOR_SET
+constexpr const char* PROP_BACK_BRUSH = "BBRUSH";         // brush of BGRND, owned
+constexpr const char* PROP_NOTIFY_ENTER = "NOTIFY_ENTER"; // 1: Enter notifies the owner
+constexpr const char* PROP_NOTIFY_TAB = "NOTIFY_TAB";     // 1: Tab notifies the owner
+constexpr const char* PROP_HOT = "DOHOT";                 // HOT_ON, or HOT_OVER with the mouse over
+constexpr const char* PROP_HOT_COLOR = "HTCLR";           // COLORREF | COLOR_SET
+constexpr const char* PROP_HOT_BRUSH = "HBRUSH";          // brush of HTCLR, owned
+constexpr const char* PROP_BORDER = "BORDERWIDTH";        // a bitmap button's frame in pixels
+constexpr const char* PROP_NORMAL_BITMAP = "NORBMP";      // owned
+constexpr const char* PROP_HOT_BITMAP = "HOTBMP";         // owned
+constexpr const char* PROP_PRESSED_BITMAP = "SELBMP";     // owned
+
+// Marks a colour property as set, so that black (0) is not taken for "none".
+constexpr uintptr_t COLOR_SET = 0x01000000;
+constexpr uintptr_t HOT_ON = 1;   // hot tracking on, the mouse elsewhere
+constexpr uintptr_t HOT_OVER = 2; // hot tracking on, the mouse over the control
+
+// Message under which a control answers its own colours (window_procedure and the dialog
+// procedure send it for the control-colour messages).
+constexpr UINT WM_CTLCOLOR_REFLECTED = 0x19;
+
+// Subclass a control: keep its procedure in "LPFN" and route its messages through
+// control_procedure. True when it is subclassed afterwards.
+bool control_subclass(HWND control);
+// The subclass procedure of every control the facility makes.
+LRESULT CALLBACK control_procedure(HWND control, UINT message, WPARAM wparam, LPARAM lparam);
+
+// ============================================================================
+// Control classes and templates (templates.cpp)
+// ============================================================================
+
+// What the platform needs to make a control of a kind.
+struct ControlClass {
+    const char* name; // window class name
+    WORD atom;        // predefined class atom for templates (0x0080 ...), 0 for a name
+    DWORD style;      // the kind's own styles, WS_CHILD | WS_VISIBLE added
+    DWORD ex_style;   // extended styles
+    bool is_list;     // items in "|"-separated text, filled after creation
+};
+// The class of a kind, or null for an unknown kind.
+const ControlClass* control_class(int32_t kind);
+// Make the common controls' classes (once) and load the rich edit library (once, when
+// kind is a rich edit) before a control of the kind is made.
+void control_classes_prepare(int32_t kind);
+// Register "KalvorineDlgClass" when it is not registered yet; its atom, or 0.
+ATOM dialog_register_class();
+// Build the in-memory dialog template of a definition in a new fixed global block (the
+// caller frees it with global_free); null without memory.
+void* dialog_template_build(const DialogDefinition* definition);
+
+// ============================================================================
+// Definitions (definitions.cpp)
+// ============================================================================
+
+// The definition of a dialog record, or null.
+DialogDefinition* dialog_definition(const WindowRecord* record);
+// The definition of a dialog's control by identifier, or null.
+ControlDefinition* control_definition(const WindowRecord* record, int32_t id);
+// The text a control definition holds ("" without one).
+const char* definition_text(const ControlDefinition* control);
+// Replace a control definition's text; false when memory was refused (the old text stays).
+bool definition_set_text(ControlDefinition* control, const char* text);
+
+// Items of a "|"-separated list text: their number (0 for an empty text).
+int32_t list_text_count(const char* items);
+// Copy item index of a "|"-separated list text into a fresh heap string ("" when absent).
+char* list_text_item(const char* items, int32_t index);
+// Fill a list box or combo box with the items of a "|"-separated text.
+void list_fill(HWND control, const char* items);
+// Read every item of a list box or combo box into a fresh heap string, "|"-separated.
+char* list_items_text(HWND control);
+// True for a combo box, false for a list box (and any other class).
+bool is_combo_box(HWND control);
+
+// ============================================================================
+// Dialogs (dialogs.cpp)
+// ============================================================================
+
+// The dialog procedure of every dialog: hands its messages to the record's handler.
+INT_PTR CALLBACK dialog_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);

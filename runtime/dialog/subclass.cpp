@@ -1,0 +1,367 @@
+// Subclassed controls: every control the facility makes keeps its own procedure in "LPFN"
+// and passes through control_procedure, which answers its colours under message 0x19,
+// turns Enter and Tab into notifications for its owner, tracks the mouse for hot colours
+// and pictures, and draws bitmap buttons. The settings live in window properties of the
+// control; the control owns its brushes and bitmaps and releases them, with every
+// property, when it is destroyed.
+// Relies on USER32 (properties, subclassing), GDI32 (brushes, drawing) and COMCTL32's
+// _TrackMouseEvent. Making controls is controls.cpp's and dialogs.cpp's.
+#include "runtime/dialog/dialog_internal.h"
+
+#include <commctrl.h>
+
+// ============================================================================
+// Internal helpers
+// ============================================================================
+
+namespace {
+
+// Every property a control may carry; all are removed when it is destroyed.
+const char* const ALL_PROPERTIES[] = {
+    PROP_ORIGINAL,     PROP_BACK_BRUSH,    PROP_BACK_COLOR,     PROP_TEXT_COLOR, PROP_NOTIFY_TAB,
+    PROP_NOTIFY_ENTER, PROP_HOT,           PROP_HOT_BRUSH,      PROP_HOT_COLOR,  PROP_BORDER,
+    PROP_HOT_BITMAP,   PROP_NORMAL_BITMAP, PROP_PRESSED_BITMAP,
+};
+// The objects among them, deleted when the control is destroyed.
+const char* const OWNED_OBJECTS[] = {PROP_BACK_BRUSH, PROP_HOT_BRUSH, PROP_NORMAL_BITMAP,
+                                     PROP_HOT_BITMAP, PROP_PRESSED_BITMAP};
+
+uintptr_t property(HWND control, const char* name) {
+    return reinterpret_cast<uintptr_t>(::GetPropA(control, name));
+}
+
+void set_property(HWND control, const char* name, uintptr_t value) {
+    if (value == 0) {
+        ::RemovePropA(control, name);
+    } else {
+        ::SetPropA(control, name, reinterpret_cast<HANDLE>(value));
+    }
+}
+
+// A colour property's colour, or NO_COLOR when it is not set.
+COLORREF property_color(HWND control, const char* name) {
+    uintptr_t value = property(control, name);
+    return (value & COLOR_SET) != 0 ? static_cast<COLORREF>(value & 0xFFFFFF) : NO_COLOR;
+}
+
+// True when one of the control's owned object properties holds the object.
+bool owns_object(HWND control, HGDIOBJ object) {
+    for (const char* name : OWNED_OBJECTS) {
+        if (reinterpret_cast<HGDIOBJ>(property(control, name)) == object) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Replace an owned object property, deleting the object it held unless another of the
+// control's properties still holds it.
+void replace_object(HWND control, const char* name, HGDIOBJ object) {
+    HGDIOBJ old = reinterpret_cast<HGDIOBJ>(property(control, name));
+    set_property(control, name, reinterpret_cast<uintptr_t>(object));
+    if (old != nullptr && !owns_object(control, old)) {
+        ::DeleteObject(old);
+    }
+}
+
+// Set a colour property and the brush made for it, or remove both with NO_COLOR.
+void set_color_and_brush(HWND control, const char* color_name, const char* brush_name,
+                         COLORREF color) {
+    if (color == NO_COLOR) {
+        set_property(control, color_name, 0);
+        replace_object(control, brush_name, nullptr);
+        return;
+    }
+    set_property(control, color_name, (color & 0xFFFFFF) | COLOR_SET);
+    replace_object(control, brush_name, ::CreateSolidBrush(color & 0xFFFFFF));
+}
+
+// The background a control has without colours of its own: the window colour for the
+// controls that hold text to edit or choose, the face colour for the rest.
+int system_background(HWND control) {
+    char name[32] = {};
+    ::GetClassNameA(control, name, sizeof(name));
+    const char* const editing[] = {"Edit", "ListBox", "ComboBox", "RichEdit20A", "RichEdit20W"};
+    for (const char* each : editing) {
+        if (::lstrcmpiA(name, each) == 0) {
+            return COLOR_WINDOW;
+        }
+    }
+    return COLOR_BTNFACE;
+}
+
+// Answer message 0x19: set the context's colours and give the brush; 0 without colours.
+LRESULT answer_colors(HWND control, HDC dc) {
+    const COLORREF text = property_color(control, PROP_TEXT_COLOR);
+    const COLORREF back = property_color(control, PROP_BACK_COLOR);
+    const COLORREF hot = property_color(control, PROP_HOT_COLOR);
+    const bool is_hot = property(control, PROP_HOT) == HOT_OVER && hot != NO_COLOR;
+    if (text == NO_COLOR && back == NO_COLOR && !is_hot) {
+        return 0;
+    }
+    if (text != NO_COLOR) {
+        ::SetTextColor(dc, text);
+    }
+    if (is_hot) {
+        ::SetBkColor(dc, hot);
+        return static_cast<LRESULT>(property(control, PROP_HOT_BRUSH));
+    }
+    if (back != NO_COLOR) {
+        ::SetBkColor(dc, back);
+        return static_cast<LRESULT>(property(control, PROP_BACK_BRUSH));
+    }
+    const int index = system_background(control);
+    ::SetBkColor(dc, ::GetSysColor(index));
+    return reinterpret_cast<LRESULT>(::GetSysColorBrush(index)); // a system brush: not ours
+}
+
+// Tell the owner's handler that Enter or Tab was pressed in the control.
+void notify_owner(HWND control, int32_t code) {
+    const int id = ::GetDlgCtrlID(control);
+    ::SendMessageA(::GetParent(control), WM_COMMAND,
+                   MAKEWPARAM(static_cast<WORD>(id), static_cast<WORD>(code)),
+                   reinterpret_cast<LPARAM>(control));
+}
+
+// The key's notification code when the control turns it into one, else 0.
+int32_t key_notification(HWND control, WPARAM key) {
+    if (key == VK_RETURN && property(control, PROP_NOTIFY_ENTER) != 0) {
+        return CN_ENTER;
+    }
+    if (key == VK_TAB && property(control, PROP_NOTIFY_TAB) != 0) {
+        return CN_TAB;
+    }
+    return 0;
+}
+
+// The mouse came over a hot-tracking control: repaint it hot and ask to hear when it leaves.
+void mouse_entered(HWND control) {
+    if (property(control, PROP_HOT) != HOT_ON) {
+        return;
+    }
+    set_property(control, PROP_HOT, HOT_OVER);
+    TRACKMOUSEEVENT track = {};
+    track.cbSize = sizeof(track);
+    track.dwFlags = TME_LEAVE;
+    track.hwndTrack = control;
+    ::_TrackMouseEvent(&track);
+    ::InvalidateRect(control, nullptr, TRUE);
+}
+
+void mouse_left(HWND control) {
+    if (property(control, PROP_HOT) == HOT_OVER) {
+        set_property(control, PROP_HOT, HOT_ON);
+        ::InvalidateRect(control, nullptr, TRUE);
+    }
+}
+
+// Draw a bitmap button: its frame, then the picture of its state stretched inside.
+void draw_bitmap_button(HWND control, const DRAWITEMSTRUCT* item) {
+    HBITMAP picture = reinterpret_cast<HBITMAP>(property(control, PROP_NORMAL_BITMAP));
+    HBITMAP hot = reinterpret_cast<HBITMAP>(property(control, PROP_HOT_BITMAP));
+    HBITMAP pressed = reinterpret_cast<HBITMAP>(property(control, PROP_PRESSED_BITMAP));
+    if ((item->itemState & ODS_SELECTED) != 0 && pressed != nullptr) {
+        picture = pressed;
+    } else if (property(control, PROP_HOT) == HOT_OVER && hot != nullptr) {
+        picture = hot;
+    }
+    const int border = static_cast<int>(property(control, PROP_BORDER));
+    const COLORREF text = property_color(control, PROP_TEXT_COLOR);
+    RECT inner = item->rcItem;
+    if (border > 0) {
+        HBRUSH frame = ::CreateSolidBrush(text != NO_COLOR ? text : RGB(0, 0, 0));
+        ::FillRect(item->hDC, &item->rcItem, frame);
+        ::DeleteObject(frame);
+        ::InflateRect(&inner, -border, -border);
+    }
+    BITMAP size = {};
+    HDC memory = picture != nullptr ? ::CreateCompatibleDC(item->hDC) : nullptr;
+    if (memory != nullptr && ::GetObjectA(picture, sizeof(size), &size) != 0) {
+        HGDIOBJ old = ::SelectObject(memory, picture);
+        ::SetStretchBltMode(item->hDC, COLORONCOLOR);
+        ::StretchBlt(item->hDC, inner.left, inner.top, inner.right - inner.left,
+                     inner.bottom - inner.top, memory, 0, 0, size.bmWidth, size.bmHeight, SRCCOPY);
+        ::SelectObject(memory, old);
+    } else {
+        ::FillRect(item->hDC, &inner, ::GetSysColorBrush(COLOR_BTNFACE));
+    }
+    if (memory != nullptr) {
+        ::DeleteDC(memory);
+    }
+    if ((item->itemState & ODS_FOCUS) != 0) {
+        ::InflateRect(&inner, -2, -2);
+        ::DrawFocusRect(item->hDC, &inner);
+    }
+}
+
+bool is_owner_drawn_button(HWND control) {
+    char name[8] = {};
+    ::GetClassNameA(control, name, sizeof(name));
+    return ::lstrcmpiA(name, "Button") == 0 &&
+           (::GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW;
+}
+
+// Delete what the control owns, remove every property and give it its procedure back.
+WNDPROC release_control(HWND control) {
+    WNDPROC original = reinterpret_cast<WNDPROC>(property(control, PROP_ORIGINAL));
+    HGDIOBJ deleted[sizeof(OWNED_OBJECTS) / sizeof(OWNED_OBJECTS[0])] = {};
+    int count = 0;
+    for (const char* name : OWNED_OBJECTS) {
+        HGDIOBJ object = reinterpret_cast<HGDIOBJ>(property(control, name));
+        bool seen = false; // one bitmap may serve two states: delete it once
+        for (int i = 0; i < count; ++i) {
+            seen = seen || deleted[i] == object;
+        }
+        if (object != nullptr && !seen) {
+            ::DeleteObject(object);
+            deleted[count++] = object;
+        }
+    }
+    for (const char* name : ALL_PROPERTIES) {
+        ::RemovePropA(control, name);
+    }
+    ::SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    return original;
+}
+
+// The control of a record by identifier, subclassed; null when there is none.
+HWND subclassed_control(WindowRecord* record, int32_t id) {
+    HWND control = record_is_open(record) ? ::GetDlgItem(record->hwnd, id) : nullptr;
+    return control != nullptr && control_subclass(control) ? control : nullptr;
+}
+
+} // namespace
+
+// ============================================================================
+// Public routines
+// ============================================================================
+
+// Subclass a control once: its own procedure goes into "LPFN".
+bool control_subclass(HWND control) {
+    if (property(control, PROP_ORIGINAL) != 0) {
+        return true;
+    }
+    LONG_PTR original = ::GetWindowLongPtrA(control, GWLP_WNDPROC);
+    if (original == 0 || !::SetPropA(control, PROP_ORIGINAL, reinterpret_cast<HANDLE>(original))) {
+        return false;
+    }
+    ::SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(control_procedure));
+    return true;
+}
+
+// The subclass procedure of every control the facility makes.
+LRESULT CALLBACK control_procedure(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
+    WNDPROC original = reinterpret_cast<WNDPROC>(property(control, PROP_ORIGINAL));
+    if (original == nullptr) {
+        return ::DefWindowProcA(control, message, wparam, lparam);
+    }
+    switch (message) {
+    case WM_CTLCOLOR_REFLECTED: {
+        LRESULT brush = answer_colors(control, reinterpret_cast<HDC>(wparam));
+        if (brush != 0) {
+            return brush;
+        }
+        break;
+    }
+    case WM_DRAWITEM:
+        if (is_owner_drawn_button(control)) {
+            draw_bitmap_button(control, reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+            return TRUE;
+        }
+        break;
+    case WM_GETDLGCODE: {
+        // The dialog manager hands Enter and Tab to a control only when it asks for them.
+        LRESULT code = ::CallWindowProcA(original, control, message, wparam, lparam);
+        const MSG* key = reinterpret_cast<const MSG*>(lparam);
+        if (key != nullptr && key->message == WM_KEYDOWN &&
+            key_notification(control, key->wParam) != 0) {
+            code |= key->wParam == VK_TAB ? DLGC_WANTTAB | DLGC_WANTMESSAGE : DLGC_WANTMESSAGE;
+        }
+        return code;
+    }
+    case WM_KEYDOWN: {
+        const int32_t code = key_notification(control, wparam);
+        if (code != 0) {
+            notify_owner(control, code);
+            return 0;
+        }
+        break;
+    }
+    case WM_CHAR:
+        // The character of a key that became a notification is dropped, not typed.
+        if ((wparam == '\r' && key_notification(control, VK_RETURN) != 0) ||
+            (wparam == '\t' && key_notification(control, VK_TAB) != 0)) {
+            return 0;
+        }
+        break;
+    case WM_MOUSEMOVE:
+        mouse_entered(control);
+        break;
+    case WM_MOUSELEAVE:
+        mouse_left(control);
+        break;
+    case WM_NCDESTROY:
+        return ::CallWindowProcA(release_control(control), control, message, wparam, lparam);
+    default:
+        break;
+    }
+    return ::CallWindowProcA(original, control, message, wparam, lparam);
+}
+
+// Colour a control's text and background.
+int32_t control_set_colors(WindowRecord* record, int32_t id, COLORREF text, COLORREF back) {
+    HWND control = subclassed_control(record, id);
+    if (control == nullptr) {
+        return 0;
+    }
+    set_property(control, PROP_TEXT_COLOR, text != NO_COLOR ? (text & 0xFFFFFF) | COLOR_SET : 0);
+    set_color_and_brush(control, PROP_BACK_COLOR, PROP_BACK_BRUSH, back);
+    ::InvalidateRect(control, nullptr, TRUE);
+    return 0;
+}
+
+// Turn Enter and Tab notifications on or off.
+int32_t control_set_notify(WindowRecord* record, int32_t id, int32_t enter, int32_t tab) {
+    HWND control = subclassed_control(record, id);
+    if (control != nullptr) {
+        set_property(control, PROP_NOTIFY_ENTER, enter != 0 ? 1 : 0);
+        set_property(control, PROP_NOTIFY_TAB, tab != 0 ? 1 : 0);
+    }
+    return 0;
+}
+
+// Turn hot tracking on with a colour, or off with NO_COLOR.
+int32_t control_set_hot(WindowRecord* record, int32_t id, COLORREF hot_color) {
+    HWND control = subclassed_control(record, id);
+    if (control == nullptr) {
+        return 0;
+    }
+    set_color_and_brush(control, PROP_HOT_COLOR, PROP_HOT_BRUSH, hot_color);
+    // A hot picture keeps the tracking on without a colour.
+    const bool tracking = hot_color != NO_COLOR || property(control, PROP_HOT_BITMAP) != 0;
+    if (!tracking) {
+        set_property(control, PROP_HOT, 0);
+    } else if (property(control, PROP_HOT) == 0) {
+        set_property(control, PROP_HOT, HOT_ON);
+    }
+    ::InvalidateRect(control, nullptr, TRUE);
+    return 0;
+}
+
+// Give a bitmap button its pictures (owned from now on) and its frame width.
+int32_t control_set_bitmaps(WindowRecord* record, int32_t id, HBITMAP normal, HBITMAP hot,
+                            HBITMAP pressed, int32_t border_width) {
+    HWND control = subclassed_control(record, id);
+    if (control == nullptr) {
+        return 0;
+    }
+    replace_object(control, PROP_NORMAL_BITMAP, normal);
+    replace_object(control, PROP_HOT_BITMAP, hot);
+    replace_object(control, PROP_PRESSED_BITMAP, pressed);
+    set_property(control, PROP_BORDER, border_width > 0 ? static_cast<uintptr_t>(border_width) : 0);
+    if (hot != nullptr && property(control, PROP_HOT) == 0) {
+        set_property(control, PROP_HOT, HOT_ON);
+    }
+    ::InvalidateRect(control, nullptr, TRUE);
+    return 0;
+}

@@ -1,0 +1,179 @@
+// Subclassed controls read back from the screen: colours answered under message 0x19, a
+// bitmap button in each of its states, hot tracking with the real mouse; and what a
+// control owns going with it. Ends with 500 dialogs of every kind under the census.
+#include "tests/dialog/dialog_test_support.h"
+#include "tests/support/census.h"
+
+namespace {
+
+constexpr COLORREF NAVY = RGB(0, 0, 128);
+constexpr COLORREF YELLOW = RGB(255, 255, 0);
+constexpr COLORREF HOT = RGB(0, 200, 0);
+constexpr int32_t EDIT = 21, LABEL = 22, PICTURE = 23, AWAY = 24;
+
+// A solid bitmap of one colour, the kind image_load gives for a bitmap file.
+HBITMAP solid_bitmap(COLORREF color) {
+    HDC screen = ::GetDC(nullptr);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 8, 8);
+    HDC memory = ::CreateCompatibleDC(screen);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    RECT all = {0, 0, 8, 8};
+    HBRUSH brush = ::CreateSolidBrush(color);
+    ::FillRect(memory, &all, brush);
+    ::DeleteObject(brush);
+    ::SelectObject(memory, old);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return bitmap;
+}
+
+// The colour in the middle of a control as the screen shows it, once it holds `want`.
+COLORREF centre_when(HWND control, COLORREF want) {
+    RECT r = {};
+    ::GetClientRect(control, &r);
+    Pixels px = poll_screen(control, r.right / 2, r.bottom / 2, 1, 1,
+                            [&](const Pixels& p) { return p.at(0, 0) == want; });
+    return px.at(0, 0);
+}
+
+// Move the real mouse over the middle of a window.
+void mouse_over(HWND window) {
+    RECT r = {};
+    ::GetWindowRect(window, &r);
+    ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+// A dialog with one control of every kind, its settings set; shown, then ended.
+void one_dialog_of_every_kind(WindowRecord* dialog, bool modal) {
+    dialog_begin(dialog, 0, 0, 300, 200, "Every kind", recording_handler);
+    for (int32_t kind = 1; kind <= CONTROL_KIND_COUNT; ++kind) {
+        dialog_add_control(dialog, kind, 100 + kind, (kind % 4) * 70, (kind / 4) * 30, 60, 24,
+                           "a|b", 0);
+    }
+    if (modal) {
+        // Ended from its first event: posted, as a person's answer would be.
+        react_to_event = [] {
+            if (event_state.event_class == WM_INITDIALOG) {
+                ::PostMessageA(event_state.event_window->hwnd, WM_COMMAND, IDCANCEL, 0);
+            } else if (event_state.event_class == EV_CLOSE_REQUEST) {
+                dialog_end(event_state.event_window, 3);
+            }
+            return intptr_t{0};
+        };
+        EXPECT_EQ(dialog_show_modal(dialog, nullptr), 3);
+        react_to_event = nullptr;
+    } else {
+        ASSERT_EQ(dialog_show(dialog, nullptr), 1);
+        for (int32_t kind = 1; kind <= CONTROL_KIND_COUNT; ++kind) {
+            control_set_colors(dialog, 100 + kind, YELLOW, NAVY);
+            control_set_hot(dialog, 100 + kind, HOT);
+            control_set_notify(dialog, 100 + kind, 1, 1);
+        }
+        control_set_bitmaps(dialog, 100 + CONTROL_BITMAP_BUTTON, solid_bitmap(NAVY),
+                            solid_bitmap(HOT), solid_bitmap(YELLOW), 2);
+        process_events(1);
+        dialog_end(dialog, 0);
+    }
+    dialog_release(dialog);
+}
+
+} // namespace
+
+TEST_F(DialogTest, ColouredEditAndLabelShowTheirColours) {
+    ASSERT_EQ(dialog_begin(&dialog, 0, 0, 160, 60, "Colours", recording_handler), 1);
+    dialog_add_control(&dialog, CONTROL_EDIT, EDIT, 5, 5, 100, 14, "", 0);
+    dialog_add_control(&dialog, CONTROL_LABEL, LABEL, 5, 25, 100, 14, "", 0);
+    ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
+    for (int32_t id : {EDIT, LABEL}) {
+        SCOPED_TRACE(id);
+        HWND control = ::GetDlgItem(dialog.hwnd, id);
+        pump_for(50);
+        RECT r = {};
+        ::GetClientRect(control, &r);
+        const COLORREF before = read_screen(control, r.right / 2, r.bottom / 2, 1, 1).at(0, 0);
+        EXPECT_NE(before, NAVY);
+        control_set_colors(&dialog, id, YELLOW, NAVY);
+        EXPECT_EQ(color_text(centre_when(control, NAVY)), color_text(NAVY));
+        control_set_colors(&dialog, id, NO_COLOR, NO_COLOR); // back to its own
+        EXPECT_EQ(color_text(centre_when(control, before)), color_text(before));
+    }
+}
+
+TEST_F(DialogTest, BitmapButtonDrawsEachStateAndHotTrackingFollowsTheMouse) {
+    ASSERT_EQ(dialog_begin(&dialog, 0, 0, 160, 80, "Bitmaps", recording_handler), 1);
+    dialog_add_control(&dialog, CONTROL_BITMAP_BUTTON, PICTURE, 5, 5, 60, 30, "", 0);
+    dialog_add_control(&dialog, CONTROL_LABEL, LABEL, 80, 5, 60, 30, "", 0);
+    dialog_add_control(&dialog, CONTROL_LABEL, AWAY, 5, 50, 140, 20, "", 0);
+    ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
+    mouse_over(::GetDlgItem(dialog.hwnd, AWAY));
+    pump_for(50);
+    const COLORREF red = RGB(255, 0, 0), green = RGB(0, 255, 0), blue = RGB(0, 0, 255);
+    control_set_bitmaps(&dialog, PICTURE, solid_bitmap(red), solid_bitmap(green),
+                        solid_bitmap(blue), 3);
+    control_set_hot(&dialog, LABEL, HOT);
+    control_set_colors(&dialog, LABEL, NO_COLOR, NAVY);
+
+    HWND button = ::GetDlgItem(dialog.hwnd, PICTURE);
+    HWND label = ::GetDlgItem(dialog.hwnd, LABEL);
+    EXPECT_EQ(color_text(centre_when(button, red)), color_text(red));
+    Pixels frame = read_screen(button, 1, 1, 1, 1); // inside the 3-pixel frame
+    EXPECT_EQ(color_text(frame.at(0, 0)), color_text(RGB(0, 0, 0)));
+    EXPECT_EQ(color_text(centre_when(label, NAVY)), color_text(NAVY));
+
+    struct Step {
+        const char* name;
+        HWND mouse_over;
+        BOOL pressed;
+        COLORREF button, label;
+    };
+    const Step steps[] = {
+        {"mouse over the button", button, FALSE, green, NAVY},
+        {"pressed", button, TRUE, blue, NAVY},
+        {"released, mouse over the label", label, FALSE, red, HOT},
+        {"mouse gone", ::GetDlgItem(dialog.hwnd, AWAY), FALSE, red, NAVY},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        mouse_over(step.mouse_over);
+        ::SendMessageA(button, BM_SETSTATE, step.pressed, 0);
+        EXPECT_EQ(color_text(centre_when(button, step.button)), color_text(step.button));
+        EXPECT_EQ(color_text(centre_when(label, step.label)), color_text(step.label));
+    }
+}
+
+TEST_F(DialogTest, AControlReleasesWhatItOwnsWhenDestroyed) {
+    WindowRecord& window = open(0, 0, 200, 120, 0);
+    ASSERT_EQ(control_create(&window, CONTROL_BITMAP_BUTTON, PICTURE, 5, 5, 40, 20, "", 0), 1);
+    const Census before = census_take();
+    HBITMAP shared = solid_bitmap(NAVY); // one picture for two states: deleted once
+    control_set_bitmaps(&window, PICTURE, shared, shared, solid_bitmap(HOT), 1);
+    control_set_colors(&window, PICTURE, YELLOW, NAVY);
+    control_set_hot(&window, PICTURE, HOT);
+    control_set_notify(&window, PICTURE, 1, 1);
+    HWND button = ::GetDlgItem(window.hwnd, PICTURE);
+    HGDIOBJ brush = ::GetPropA(button, "BBRUSH");
+    ASSERT_EQ(::GetObjectType(brush), static_cast<DWORD>(OBJ_BRUSH));
+    ::DestroyWindow(button);
+    const Census after = census_take();
+    EXPECT_EQ(::GetObjectType(shared), 0u);
+    EXPECT_EQ(::GetObjectType(brush), 0u);
+    // The window before held the button's "LPFN"; now neither the button nor that property.
+    EXPECT_EQ(census_changes(before, after), "windows " + std::to_string(before.windows) + " -> " +
+                                                 std::to_string(before.windows - 1) +
+                                                 ", properties " +
+                                                 std::to_string(before.properties) + " -> " +
+                                                 std::to_string(before.properties - 1));
+}
+
+TEST_F(DialogTest, FiveHundredDialogsOfEveryKindLeaveNothingBehind) {
+    one_dialog_of_every_kind(&dialog, false); // classes registered, libraries loaded
+    one_dialog_of_every_kind(&dialog, true);
+    pump_for(50);
+    const Census before = census_take();
+    for (int32_t i = 0; i < 500; ++i) {
+        one_dialog_of_every_kind(&dialog, i % 2 == 1);
+    }
+    pump_for(50);
+    const Census after = census_take();
+    EXPECT_EQ(census_changes(before, after), "") << census_text(after);
+}

@@ -1,0 +1,222 @@
+// Dialogs on real windows: every kind of control made from the template in dialog units,
+// a modal dialog answered by posted input, a modeless one navigated through
+// process_events, the events its handler sees, and the values it keeps when it ends.
+#include <cstdlib>
+#include <string>
+
+#include "tests/dialog/dialog_test_support.h"
+
+namespace {
+
+constexpr int32_t FIRST = 11, SECOND = 12, SCROLL = 13, OK = 1;
+
+// A form with two edits, a scroll bar and a default button.
+void define_form(WindowRecord* dialog, int32_t x = 10) {
+    ASSERT_EQ(dialog_begin(dialog, x, 10, 160, 80, "Form", recording_handler), 1);
+    dialog_add_control(dialog, CONTROL_EDIT, FIRST, 5, 5, 100, 12, "first", 0);
+    dialog_add_control(dialog, CONTROL_EDIT, SECOND, 5, 20, 100, 12, "second", 0);
+    dialog_add_control(dialog, CONTROL_SCROLL_BAR, SCROLL, 5, 35, 100, 10, "", 0);
+    dialog_add_control(dialog, CONTROL_DEFAULT_BUTTON, OK, 110, 60, 45, 14, "OK", 0);
+}
+
+HWND item(const WindowRecord& dialog, int32_t id) {
+    return ::GetDlgItem(dialog.hwnd, id);
+}
+
+WindowRecord* answered = nullptr; // the modal dialog that answer_with_enter serves
+
+// At WM_INITDIALOG: turn Enter into a notification in the first edit and post Enter to it;
+// on that notification: end the dialog with 42, checking the owner is disabled meanwhile.
+intptr_t answer_with_enter() {
+    const EventState& e = event_state;
+    if (e.event_class == WM_INITDIALOG) {
+        control_set_notify(answered, FIRST, 1, 0);
+        control_focus(answered, FIRST);
+        post_key(item(*answered, FIRST), VK_RETURN);
+        return 1; // the focus is set
+    }
+    if (e.event_class == EV_CONTROL && e.control_id == FIRST && e.notify_code == CN_ENTER) {
+        HWND owner = ::GetWindow(answered->hwnd, GW_OWNER);
+        dialog_end(answered, owner != nullptr && !::IsWindowEnabled(owner) ? 42 : 7);
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST_F(DialogTest, EveryKindIsMadeWithItsClassInDialogUnits) {
+    ASSERT_EQ(dialog_begin(&dialog, 0, 0, 300, 200, "All", recording_handler), 1);
+    for (int32_t kind = 1; kind <= CONTROL_KIND_COUNT; ++kind) {
+        dialog_add_control(&dialog, kind, 100 + kind, 4 + (kind % 4) * 70, 4 + (kind / 4) * 30, 60,
+                           24, "x", 0);
+    }
+    ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
+    for (int32_t kind = 1; kind <= CONTROL_KIND_COUNT; ++kind) {
+        SCOPED_TRACE(kind);
+        HWND control = item(dialog, 100 + kind);
+        ASSERT_NE(control, nullptr);
+        char name[64] = {};
+        ::GetClassNameA(control, name, sizeof(name));
+        EXPECT_EQ(::lstrcmpiA(name, control_class(kind)->name), 0) << name;
+        EXPECT_NE(::GetPropA(control, "LPFN"), nullptr); // subclassed
+        if (kind == CONTROL_STATUS_BAR || kind == CONTROL_COMBO_BOX) {
+            continue; // the status bar places itself; a combo box's height is its list's
+        }
+        RECT expected = {4 + (kind % 4) * 70, 4 + (kind / 4) * 30, 0, 0};
+        expected.right = expected.left + 60;
+        expected.bottom = expected.top + 24;
+        ::MapDialogRect(dialog.hwnd, &expected);
+        RECT actual = {};
+        ::GetWindowRect(control, &actual);
+        ::MapWindowPoints(nullptr, dialog.hwnd, reinterpret_cast<POINT*>(&actual), 2);
+        EXPECT_EQ(std::make_pair(actual.left, actual.top),
+                  std::make_pair(expected.left, expected.top));
+        EXPECT_EQ(std::make_pair(actual.right, actual.bottom),
+                  std::make_pair(expected.right, expected.bottom));
+    }
+    char caption[16] = {};
+    ::GetWindowTextA(dialog.hwnd, caption, sizeof(caption));
+    EXPECT_STREQ(caption, "All");
+}
+
+TEST_F(DialogTest, ModalDialogAnsweredByPostedInputReturnsItsValue) {
+    WindowRecord& owner = open(50, 50, 300, 200, 0);
+    define_form(&dialog);
+    answered = &dialog;
+    dialog.handler = answer_with_enter;
+    // The outer event's fields come back once the dialog's events are over.
+    event_state.event_class = 777;
+    event_state.control_id = 5;
+    event_state.event_window = &owner;
+    EXPECT_EQ(dialog_show_modal(&dialog, &owner), 42);
+    EXPECT_EQ(event_state.event_class, 777);
+    EXPECT_EQ(event_state.control_id, 5);
+    EXPECT_EQ(event_state.event_window, &owner);
+    EXPECT_EQ(dialog.hwnd, nullptr);
+    EXPECT_TRUE(::IsWindowEnabled(owner.hwnd));
+    event_state = EventState{};
+}
+
+TEST_F(DialogTest, ModelessTabCyclesTheTabStopsAsThePlatformOrdersThem) {
+    define_form(&dialog);
+    ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
+    EXPECT_EQ(dialog.is_dialog, 1);
+    control_focus(&dialog, FIRST);
+    // First edit, second edit, the button, and round again (the scroll bar takes no tab).
+    const int32_t order[] = {SECOND, OK, FIRST};
+    for (int32_t next : order) {
+        HWND from = ::GetFocus();
+        EXPECT_EQ(::GetNextDlgTabItem(dialog.hwnd, from, FALSE), item(dialog, next));
+        post_key(from, VK_TAB);
+        EXPECT_TRUE(pump_until([&] { return ::GetFocus() == item(dialog, next); }))
+            << "expected the focus on " << next;
+    }
+}
+
+TEST_F(DialogTest, EnterAndTabWithAndWithoutNotifications) {
+    struct Row {
+        const char* name;
+        bool on_window; // the edit is put on an ordinary window, not in a dialog
+        int32_t enter, tab;
+        WPARAM key;
+        std::vector<std::pair<int32_t, int32_t>> events;
+        int32_t focus_after; // the identifier that holds the focus afterwards
+    };
+    const Row rows[] = {
+        {"Enter notifies", false, 1, 0, VK_RETURN, {{FIRST, CN_ENTER}}, FIRST},
+        {"Enter presses the default button", false, 0, 0, VK_RETURN, {{OK, BN_CLICKED}}, FIRST},
+        {"Tab notifies", false, 0, 1, VK_TAB, {{FIRST, CN_TAB}}, FIRST},
+        {"Tab moves on", false, 0, 0, VK_TAB, {}, SECOND},
+        {"Enter notifies on a window", true, 1, 0, VK_RETURN, {{FIRST, CN_ENTER}}, FIRST},
+        {"Tab notifies on a window", true, 0, 1, VK_TAB, {{FIRST, CN_TAB}}, FIRST},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        WindowRecord* owner = &dialog;
+        if (row.on_window) {
+            owner = &open(0, 0, 200, 100, 0);
+            ASSERT_EQ(control_create(owner, CONTROL_EDIT, FIRST, 5, 5, 100, 20, "", 0), 1);
+        } else {
+            define_form(&dialog);
+            ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
+        }
+        control_set_notify(owner, FIRST, row.enter, row.tab);
+        control_focus(owner, FIRST);
+        seen_events.clear();
+        post_key(item(*owner, FIRST), row.key);
+        HWND focus_after = item(*owner, row.focus_after);
+        pump_until([&] {
+            return seen_controls().size() >= row.events.size() && ::GetFocus() == focus_after;
+        });
+        pump_for(50); // nothing more arrives
+        EXPECT_EQ(seen_controls(), row.events);
+        EXPECT_EQ(::GetFocus(), item(*owner, row.focus_after));
+        char text[8] = {};
+        ::GetWindowTextA(item(*owner, FIRST), text, sizeof(text));
+        EXPECT_EQ(std::string(text).find_first_of("\r\t"), std::string::npos); // nothing typed
+        dialog_release(&dialog);
+    }
+}
+
+TEST_F(DialogTest, HandlerSeesControlsScrollsAndCloseRequestsAndEndsTheDialog) {
+    define_form(&dialog);
+    ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
+    ASSERT_TRUE(saw_event(WM_INITDIALOG));
+    seen_events.clear();
+    ::SendMessageA(item(dialog, OK), BM_CLICK, 0, 0);
+    ::SendMessageA(dialog.hwnd, WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0),
+                   reinterpret_cast<LPARAM>(item(dialog, SCROLL)));
+    ::SendMessageA(dialog.hwnd, WM_CLOSE, 0, 0);
+    post_key(item(dialog, FIRST), VK_ESCAPE);
+    pump_for(100);
+    EXPECT_EQ(seen_controls(), (std::vector<std::pair<int32_t, int32_t>>{{OK, BN_CLICKED}}));
+    const std::vector<int32_t> expected = {WM_HSCROLL, EV_CLOSE_REQUEST, EV_CLOSE_REQUEST};
+    EXPECT_EQ(seen_classes({WM_HSCROLL, EV_CLOSE_REQUEST}), expected);
+    for (const SeenEvent& s : seen_events) {
+        if (s.event_class == WM_HSCROLL) {
+            EXPECT_EQ(s.control_id, SCROLL);
+            EXPECT_EQ(s.wparam, static_cast<WPARAM>(SB_LINERIGHT));
+        }
+        EXPECT_EQ(s.window, &dialog);
+    }
+    // A close request leaves it open; close_window leaves dialog records alone.
+    EXPECT_TRUE(::IsWindow(dialog.hwnd));
+    close_window(&dialog);
+    EXPECT_TRUE(::IsWindow(dialog.hwnd));
+    HWND hwnd = dialog.hwnd;
+    dialog_end(&dialog, 0);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    EXPECT_EQ(dialog.hwnd, nullptr);
+    EXPECT_EQ(dialog.is_dialog, 0);
+}
+
+TEST_F(DialogTest, AFormKeepsItsValuesWhenItEnds) {
+    ASSERT_EQ(
+        dialog_begin(&dialog, DIALOG_CENTRED, DIALOG_CENTRED, 160, 90, "Keep", recording_handler),
+        1);
+    dialog_add_control(&dialog, CONTROL_EDIT, FIRST, 5, 5, 100, 12, "", 0);
+    dialog_add_control(&dialog, CONTROL_CHECK_BOX, SECOND, 5, 20, 100, 10, "Check", 0);
+    dialog_add_control(&dialog, CONTROL_COMBO_BOX, SCROLL, 5, 35, 100, 60, "One|Two", 0);
+    control_list_select(&dialog, SCROLL, 1); // filled in before it is shown
+    WindowRecord& owner = open(100, 100, 400, 300, 0);
+    ASSERT_EQ(dialog_show(&dialog, &owner), 1);
+    EXPECT_EQ(control_list_selection(&dialog, SCROLL), 1);
+    // Centred over the owner.
+    RECT o = {}, d = {};
+    ::GetWindowRect(owner.hwnd, &o);
+    ::GetWindowRect(dialog.hwnd, &d);
+    EXPECT_LE(std::abs((o.left + o.right) / 2 - (d.left + d.right) / 2), 1);
+    control_set_text(&dialog, FIRST, "typed");
+    control_set_check(&dialog, SECOND, 1);
+    control_list_add(&dialog, SCROLL, "Three");
+    control_list_select(&dialog, SCROLL, 2);
+    dialog_end(&dialog, 0);
+    char* text = control_get_text(&dialog, FIRST);
+    EXPECT_STREQ(text, "typed");
+    heap_free(text);
+    EXPECT_EQ(control_get_check(&dialog, SECOND), 1);
+    EXPECT_EQ(control_list_count(&dialog, SCROLL), 3);
+    text = control_get_text(&dialog, SCROLL);
+    EXPECT_STREQ(text, "Three");
+    heap_free(text);
+}
