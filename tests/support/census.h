@@ -1,7 +1,8 @@
 // Census of what the process holds: GDI objects, menus, windows and their properties, the
 // runtime heap's live blocks, the process heap's live blocks (which back GlobalAlloc under
-// Wine) and the TempStack. Relies on probing handle values, because GetGuiResources is a stub under
-// Wine. Deciding what growth is a leak is left to the tests that compare two censuses.
+// Wine) and the TempStack. Relies on probing handle values, because GetGuiResources is a
+// stub under Wine. Deciding what growth is a leak is left to the tests that compare two
+// censuses.
 #pragma once
 
 #include <windows.h>
