@@ -235,6 +235,8 @@ int32_t play_wave(const void* sound, TypeTag tag, uint32_t mode);
 int32_t file_open(HANDLE* file, TypeTag tag, const char* name, const char* mode);
 // Close a file variable's file and set it to null.
 int32_t file_close(HANDLE* file, TypeTag tag);
+// The size in bytes of a file variable's open file, or -1 when it holds none.
+int64_t file_size(HANDLE* file, TypeTag tag);
 // Read bytes (binary), a line (text into a string) or a number (text into a numeric
 // destination). count: bytes for binary reads; for line reads, the destination's
 // capacity in bytes, terminator included (0: a string variable of 256). Integers round

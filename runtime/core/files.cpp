@@ -278,6 +278,16 @@ int32_t file_close(HANDLE* file, TypeTag tag) {
     return 0;
 }
 
+// The size in bytes of an open file, or -1.
+int64_t file_size(HANDLE* file, TypeTag tag) {
+    LARGE_INTEGER size = {};
+    if (!is_file_code(tag_code(tag)) || file == nullptr || *file == nullptr ||
+        !::GetFileSizeEx(*file, &size)) {
+        return -1;
+    }
+    return size.QuadPart;
+}
+
 // Read bytes, a line or a number from an open file; 0 when something was read, else -1.
 int32_t file_read(HANDLE* file, TypeTag tag, void* destination, TypeTag destination_tag,
                   uint32_t count) {

@@ -77,8 +77,15 @@ void keep_values(WindowRecord* record) {
     }
 }
 
-// Forget the window: the record is closed again and can be shown anew.
+// Forget the window: the record is closed again and can be shown anew. A dialog's
+// accelerator table goes with it (close_window, which destroys a window's, leaves
+// dialogs alone).
 void detach_window(WindowRecord* record, HWND hwnd) {
+    HACCEL table = static_cast<HACCEL>(::GetPropA(hwnd, ACCEL_TABLE_PROPERTY));
+    if (table != nullptr) {
+        ::DestroyAcceleratorTable(table);
+        ::RemovePropA(hwnd, ACCEL_TABLE_PROPERTY);
+    }
     ::SetWindowLongPtrA(hwnd, DIALOG_RECORD_OFFSET, 0);
     record->hwnd = nullptr;
     record->is_dialog = 0;

@@ -40,6 +40,9 @@ int32_t draw_rect(WindowRecord* record, int32_t x, int32_t y, int32_t width, int
                   COLORREF outline, COLORREF fill);
 // Set the window's background colour and clear the whole surface with it.
 int32_t set_background_color(WindowRecord* record, COLORREF color);
+// Set the colours of what the window prints from now on: the text (its pen's colour) and
+// the background of the character cells.
+int32_t set_text_color(WindowRecord* record, COLORREF text, COLORREF background);
 
 // PrintList item codes (the TypeCode of each value).
 constexpr int32_t PRINT_TEXT = 0;    // const char*
@@ -55,6 +58,10 @@ constexpr int32_t PRINT_UINT = 19;   // uint32_t
 
 // Print a counted list of typed items: text_print(count, code, value, code, value, ...).
 void text_print(int32_t count, ...);
+// Measure the first length characters of a text in the window's font: width and height in
+// pixels (both 0 for a closed record).
+int32_t measure_text(WindowRecord* record, const char* text, int32_t length, int32_t* width,
+                     int32_t* height);
 
 // ============================================================================
 // Images
@@ -79,6 +86,11 @@ ImageHandle image_load(const void* name, TypeTag tag, int32_t kind);
 // Copy a resource of the program's module into a typed destination; 1 on success.
 int32_t resource_load(const void* name, TypeTag name_tag, const void* type, TypeTag type_tag,
                       void* destination, TypeTag destination_tag);
+// Release an image that image_load made, of the kind it was loaded as; the system's own
+// images (IMAGE_SYSTEM) are shared and stay.
+int32_t image_release(ImageHandle image, int32_t kind);
+// Natural width and height in pixels of an image of a kind; both 0 when unknown.
+int32_t image_size(ImageHandle image, int32_t kind, int32_t* width, int32_t* height);
 // Draw an image at (x, y); pictures are stretched to width x height (natural size when both 0).
 int32_t image_draw(WindowRecord* record, ImageHandle image, int32_t kind, int32_t x, int32_t y,
                    int32_t width, int32_t height, uint32_t raster_op);

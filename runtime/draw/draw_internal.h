@@ -46,8 +46,10 @@ extern char print_buffer[PRINT_BUFFER_SIZE]; // the formatted text of the last l
 extern WindowRecord* print_target;           // receives printed text; null: standard output
 
 // ============================================================================
-// Images and resources (image_load.cpp, resources.cpp)
+// Images and resources (image_load.cpp, image_draw.cpp, resources.cpp)
 // ============================================================================
+
+constexpr LONG HIMETRIC_PER_INCH = 2540; // a picture's sizes are in hundredths of a millimetre
 
 // A picture object (IPicture) from a file (no module) or an "RTIMAGE" resource; or 0.
 ImageHandle picture_load(HMODULE module, const char* name);

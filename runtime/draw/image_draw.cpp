@@ -3,20 +3,10 @@
 // backing bitmap and the screen before the call returns.
 // Relies on GDI32, USER32 and the picture object's IPicture interface. The caller says
 // which kind the image is; loading is image_load's.
-#include "runtime/draw/draw.h"
+#include "runtime/draw/draw_internal.h"
 
 #include <ole2.h>
 #include <olectl.h>
-
-// ============================================================================
-// Module state
-// ============================================================================
-
-namespace {
-
-constexpr LONG HIMETRIC_PER_INCH = 2540; // hundredths of a millimetre
-
-} // namespace
 
 // ============================================================================
 // Internal helpers

@@ -1,8 +1,8 @@
 // Image loading: bitmaps, icons and cursors through LoadImageA, enhanced metafiles from
 // files, and picture objects (IPicture) decoded by OleLoadPicture from the bytes of a
 // file or of an "RTIMAGE" resource (read by resource_load, resources.cpp).
-// Relies on the core's files, global blocks, string_find and guid_make. Images are never
-// released here: they live until the process ends. Drawing them is image_draw's.
+// Relies on the core's files, global blocks, string_find and guid_make. An image lives until
+// image_release (or the process's end); drawing it is image_draw's.
 #include "runtime/draw/draw_internal.h"
 
 #include <ole2.h>
@@ -196,4 +196,89 @@ ImageHandle picture_load(HMODULE module, const char* name) {
         return 0;
     }
     return decode_picture(block, size);
+}
+
+// Release an image of the kind it was loaded as; shared system images stay.
+int32_t image_release(ImageHandle image, int32_t kind) {
+    if (image == 0 || (kind & IMAGE_SYSTEM) != 0) {
+        return 0;
+    }
+    switch (kind & 0xF) {
+    case IMAGE_BITMAP_KIND:
+        ::DeleteObject(reinterpret_cast<HGDIOBJ>(image));
+        break;
+    case IMAGE_ICON_KIND:
+        ::DestroyIcon(reinterpret_cast<HICON>(image));
+        break;
+    case IMAGE_CURSOR_KIND:
+        ::DestroyCursor(reinterpret_cast<HCURSOR>(image));
+        break;
+    case IMAGE_METAFILE:
+        ::DeleteEnhMetaFile(reinterpret_cast<HENHMETAFILE>(image));
+        break;
+    case IMAGE_PICTURE:
+        reinterpret_cast<IPicture*>(image)->Release();
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+// Natural width and height in pixels of an image; both 0 when unknown.
+int32_t image_size(ImageHandle image, int32_t kind, int32_t* width, int32_t* height) {
+    int32_t w = 0, h = 0;
+    switch (image != 0 ? kind & 0xF : -1) {
+    case IMAGE_BITMAP_KIND:
+        bitmap_size(reinterpret_cast<HBITMAP>(image), &w, &h);
+        break;
+    case IMAGE_ICON_KIND:
+    case IMAGE_CURSOR_KIND: {
+        // GetIconInfo hands out copies of the icon's bitmaps: measured, then deleted.
+        ICONINFO info = {};
+        if (::GetIconInfo(reinterpret_cast<HICON>(image), &info)) {
+            bitmap_size(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, &w, &h);
+            if (info.hbmColor == nullptr) {
+                h /= 2; // a monochrome icon's mask holds the AND and XOR halves
+            }
+            for (HBITMAP bitmap : {info.hbmColor, info.hbmMask}) {
+                if (bitmap != nullptr) {
+                    ::DeleteObject(bitmap);
+                }
+            }
+        }
+        break;
+    }
+    case IMAGE_METAFILE: {
+        // The header bounds what the metafile draws, in pixels, right and bottom included.
+        ENHMETAHEADER header = {};
+        if (::GetEnhMetaFileHeader(reinterpret_cast<HENHMETAFILE>(image), sizeof(header),
+                                   &header) != 0) {
+            w = header.rclBounds.right - header.rclBounds.left + 1;
+            h = header.rclBounds.bottom - header.rclBounds.top + 1;
+        }
+        break;
+    }
+    case IMAGE_PICTURE: {
+        OLE_XSIZE_HIMETRIC himetric_w = 0;
+        OLE_YSIZE_HIMETRIC himetric_h = 0;
+        auto* picture = reinterpret_cast<IPicture*>(image);
+        picture->get_Width(&himetric_w);
+        picture->get_Height(&himetric_h);
+        HDC screen = ::GetDC(nullptr);
+        w = ::MulDiv(himetric_w, ::GetDeviceCaps(screen, LOGPIXELSX), HIMETRIC_PER_INCH);
+        h = ::MulDiv(himetric_h, ::GetDeviceCaps(screen, LOGPIXELSY), HIMETRIC_PER_INCH);
+        ::ReleaseDC(nullptr, screen);
+        break;
+    }
+    default:
+        break;
+    }
+    if (width != nullptr) {
+        *width = w;
+    }
+    if (height != nullptr) {
+        *height = h;
+    }
+    return 0;
 }

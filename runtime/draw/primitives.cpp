@@ -92,6 +92,27 @@ int32_t set_background_color(WindowRecord* record, COLORREF color) {
     return 0;
 }
 
+// Set the colours of printed text: a new pen of the colour (the record's style and width)
+// replaces the record's, and the cells' background colour.
+int32_t set_text_color(WindowRecord* record, COLORREF text, COLORREF background) {
+    if (record == nullptr || record->hwnd == nullptr) {
+        return 0;
+    }
+    HPEN pen = ::CreatePen(record->pen_style, record->pen_width, text);
+    if (pen != nullptr) {
+        // Drawing open on the window holds the record's pen: the new one takes its place.
+        if (record->draw_dc != nullptr) {
+            ::SelectObject(record->draw_dc, pen);
+        }
+        if (record->pen != nullptr) {
+            ::DeleteObject(record->pen);
+        }
+        record->pen = pen;
+    }
+    record->bk_color = background;
+    return 0;
+}
+
 // Fill a rectangle of a context with one colour; the context's background colour stays set.
 int32_t fill_rect_dc(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, COLORREF color) {
     if (dc == nullptr) {

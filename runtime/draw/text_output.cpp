@@ -141,3 +141,26 @@ void text_print(int32_t count, ...) {
     ::TextOutA(dc, 0, 0, print_buffer, text.length);
     end_draw(print_target, dc, 1);
 }
+
+// Measure the first length characters of a text in the window's font.
+int32_t measure_text(WindowRecord* record, const char* text, int32_t length, int32_t* width,
+                     int32_t* height) {
+    SIZE size = {};
+    HDC dc = begin_draw(record);
+    if (dc != nullptr) {
+        TEXTMETRICA metrics = {};
+        ::GetTextMetricsA(dc, &metrics);
+        if (text != nullptr && length > 0) {
+            ::GetTextExtentPoint32A(dc, text, length, &size);
+        }
+        size.cy = metrics.tmHeight;
+        end_draw(record, dc, 0);
+    }
+    if (width != nullptr) {
+        *width = size.cx;
+    }
+    if (height != nullptr) {
+        *height = size.cy;
+    }
+    return 0;
+}

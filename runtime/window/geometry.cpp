@@ -1,5 +1,5 @@
 // Window geometry: the client size, moving and sizing a window or one of its controls,
-// and centring a window over its parent, its owner or the work area.
+// centring a window over its parent, its owner or the work area, and its scroll bars.
 // Relies on USER32 alone. The background colour, which draws, is runtime/draw's
 // (primitives.cpp). Every routine does nothing on a closed record (null hwnd).
 #include "runtime/window/window_internal.h"
@@ -105,4 +105,35 @@ int32_t center_window(WindowRecord* record) {
     clamp_span(&y, h, bounds.top, bounds.bottom);
     ::SetWindowPos(hwnd, nullptr, x, y, -1, -1, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return 0;
+}
+
+// Set a scroll bar's range, page and position.
+int32_t set_scroll_bar(WindowRecord* record, int32_t bar, int32_t position, int32_t maximum,
+                       int32_t page) {
+    if (!record_is_open(record)) {
+        return 0;
+    }
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    info.nMin = 0;
+    info.nMax = maximum > 0 ? maximum : 0;
+    info.nPage = page > 0 ? static_cast<UINT>(page) : 0;
+    info.nPos = position;
+    ::SetScrollInfo(record->hwnd, bar, &info, TRUE);
+    return 0;
+}
+
+// A scroll bar's position, or where its thumb is being dragged.
+int32_t get_scroll_position(WindowRecord* record, int32_t bar, int32_t tracking) {
+    if (!record_is_open(record)) {
+        return 0;
+    }
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = tracking != 0 ? SIF_TRACKPOS : SIF_POS;
+    if (!::GetScrollInfo(record->hwnd, bar, &info)) {
+        return 0;
+    }
+    return tracking != 0 ? info.nTrackPos : info.nPos;
 }

@@ -1,7 +1,11 @@
-// Menus: building menus and attaching a menu bar to a window.
-// Relies on USER32 alone. attach_menu does nothing on a closed record (null hwnd); the
-// frame window's "&Window" menu is made with its MDI client (mdi.cpp).
+// Menus and shortcuts: building menus, attaching a menu bar to a window, and the keyboard
+// shortcuts of a window's accelerator table (translated by the pump, destroyed with the
+// window). Relies on USER32 and on the core's heap for a table's entries. The routines on
+// a window do nothing on a closed record (null hwnd); the frame window's "&Window" menu is
+// made with its MDI client (mdi.cpp).
 #include "runtime/window/window_internal.h"
+
+#include "runtime/core/core.h"
 
 // ============================================================================
 // Public routines
@@ -18,6 +22,54 @@ int32_t append_menu_item(HMENU menu, const char* text, uint32_t flags, UINT_PTR 
         ::AppendMenuA(menu, flags, id, text);
     }
     return 0;
+}
+
+// Insert an item, submenu or separator before the item at position.
+int32_t insert_menu_item(HMENU menu, int32_t position, const char* text, uint32_t flags,
+                         UINT_PTR id) {
+    if (menu != nullptr) {
+        // NOTE: InsertMenuA appends for a position past the last item.
+        ::InsertMenuA(menu, static_cast<UINT>(position), flags | MF_BYPOSITION, id, text);
+    }
+    return 0;
+}
+
+// The menu bar of a window, or null.
+HMENU window_menu(WindowRecord* record) {
+    return record_is_open(record) ? ::GetMenu(record->hwnd) : nullptr;
+}
+
+// Add a keyboard shortcut to the window's accelerator table; 1, or 0.
+int32_t add_accelerator(WindowRecord* record, int32_t key, int32_t modifiers, int32_t command) {
+    if (!record_is_open(record)) {
+        return 0;
+    }
+    // A table cannot grow: the entries are copied into a new one with the added shortcut,
+    // which replaces the old table.
+    HACCEL old = static_cast<HACCEL>(::GetPropA(record->hwnd, ACCEL_TABLE_PROPERTY));
+    const int count = old != nullptr ? ::CopyAcceleratorTableA(old, nullptr, 0) : 0;
+    auto* entries = static_cast<ACCEL*>(heap_alloc(sizeof(ACCEL) * (count + 1)));
+    if (entries == nullptr) {
+        return 0;
+    }
+    if (count > 0) {
+        ::CopyAcceleratorTableA(old, entries, count);
+    }
+    entries[count].fVirt = static_cast<BYTE>(FVIRTKEY | (modifiers & (FSHIFT | FCONTROL | FALT)));
+    entries[count].key = static_cast<WORD>(key);
+    entries[count].cmd = static_cast<WORD>(command);
+    HACCEL table = ::CreateAcceleratorTableA(entries, count + 1);
+    heap_free(entries);
+    if (table == nullptr || !::SetPropA(record->hwnd, ACCEL_TABLE_PROPERTY, table)) {
+        if (table != nullptr) {
+            ::DestroyAcceleratorTable(table);
+        }
+        return 0;
+    }
+    if (old != nullptr) {
+        ::DestroyAcceleratorTable(old);
+    }
+    return 1;
 }
 
 // Attach a menu bar to the window, destroying the bar it had.

@@ -111,6 +111,8 @@ int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, i
                     WindowHandler handler);
 // Destroy the window and release what the record owns.
 int32_t close_window(WindowRecord* record);
+// Set the window's caption.
+int32_t set_window_caption(WindowRecord* record, const char* caption);
 
 // ============================================================================
 // Events
@@ -166,6 +168,18 @@ int32_t start_timer(WindowRecord* record, uint32_t interval_ms, UINT_PTR timer_i
 HMENU create_menu(int32_t popup);
 // Append an item, a submenu (MF_POPUP, id = the submenu) or a separator to a menu.
 int32_t append_menu_item(HMENU menu, const char* text, uint32_t flags, UINT_PTR id);
+// Insert an item, submenu or separator before the item at position (0 the first); a
+// position past the end appends.
+int32_t insert_menu_item(HMENU menu, int32_t position, const char* text, uint32_t flags,
+                         UINT_PTR id);
+// The menu bar of a window, or null.
+HMENU window_menu(WindowRecord* record);
+// Add a keyboard shortcut to the window's accelerator table (made when it has none): the
+// virtual key with ACCEL_* modifiers raises EV_MENU_PICK with command. 1, or 0 when refused.
+int32_t add_accelerator(WindowRecord* record, int32_t key, int32_t modifiers, int32_t command);
+constexpr int32_t ACCEL_SHIFT = FSHIFT;     // 0x04
+constexpr int32_t ACCEL_CONTROL = FCONTROL; // 0x08
+constexpr int32_t ACCEL_ALT = FALT;         // 0x10
 // Attach a menu bar to the window, destroying the bar it had.
 int32_t attach_menu(WindowRecord* record, HMENU menu);
 // Read the client area as left 0, top 0, width and height; all 0 for a closed record.
@@ -176,3 +190,10 @@ int32_t set_window_rect(WindowRecord* record, int32_t x, int32_t y, int32_t widt
                         int32_t control_id);
 // Centre the window over its parent, its visible owner or the work area, kept inside.
 int32_t center_window(WindowRecord* record);
+// Set a scroll bar of the window (SB_HORZ or SB_VERT): range 0..maximum, a page of page
+// units, at position; a page that holds the whole range hides the bar.
+int32_t set_scroll_bar(WindowRecord* record, int32_t bar, int32_t position, int32_t maximum,
+                       int32_t page);
+// A scroll bar's position, or with tracking 1 where its thumb is being dragged (the whole
+// 32-bit range, which WM_VSCROLL's 16 bits cannot carry).
+int32_t get_scroll_position(WindowRecord* record, int32_t bar, int32_t tracking);

@@ -186,6 +186,14 @@ int32_t close_window(WindowRecord* record) {
     return 0;
 }
 
+// Set the window's caption.
+int32_t set_window_caption(WindowRecord* record, const char* caption) {
+    if (record_is_open(record)) {
+        ::SetWindowTextA(record->hwnd, caption != nullptr ? caption : "");
+    }
+    return 0;
+}
+
 // The record of a runtime window, or null (also for windows of any other class).
 WindowRecord* window_record(HWND hwnd) {
     if (hwnd == nullptr) {

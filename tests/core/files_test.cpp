@@ -252,6 +252,9 @@ TEST(Files, BinaryReads) {
     EXPECT_EQ(file_read(&file, TAG_BINARY_FILE, rest, type_tag(TYPE_RAW), 8), 0);
     EXPECT_EQ(rest[0], 3);
     ::GlobalFree(small);
+    EXPECT_EQ(file_size(&file, TAG_BINARY_FILE), 5); // wherever the reads stand
     file_close(&file, TAG_BINARY_FILE);
+    EXPECT_EQ(file_size(&file, TAG_BINARY_FILE), -1);
+    EXPECT_EQ(file_size(&file, TAG_STRING), -1);
     ::DeleteFileA(path.c_str());
 }

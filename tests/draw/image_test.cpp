@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/draw/draw_internal.h"
+#include "tests/support/census.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -378,4 +379,80 @@ TEST_F(Images, MetafilesStretchedIntoTheRectangle) {
     EXPECT_EQ(at(75, 45), SENTINEL);
     ::DeleteEnhMetaFile(reinterpret_cast<HENHMETAFILE>(metafile));
     ::DeleteFileA(path.c_str());
+}
+
+namespace {
+
+// An icon (type 1) or cursor (type 2) file of one 16 x 16 image, 32-bit, fully opaque.
+std::string icon_file_bytes(uint16_t type) {
+    const int32_t side = 16;
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof(info);
+    info.biWidth = side;
+    info.biHeight = side * 2; // colour and mask
+    info.biPlanes = 1;
+    info.biBitCount = 32;
+    const std::string colour(side * side * 4, '\x7F');
+    const std::string mask(side * 4, '\0'); // 32-bit rows of 1 bit per pixel
+    std::string image = std::string(reinterpret_cast<char*>(&info), sizeof(info)) + colour + mask;
+    const uint16_t header[3] = {0, type, 1};
+    // Width, height, colours, reserved; planes or hot spot x; bits or hot spot y; size; offset.
+    const uint8_t entry_start[4] = {side, side, 0, 0};
+    const uint16_t entry_words[2] = {1, 32};
+    const uint32_t entry_longs[2] = {static_cast<uint32_t>(image.size()), 6 + 16};
+    return std::string(reinterpret_cast<const char*>(header), 6) +
+           std::string(reinterpret_cast<const char*>(entry_start), 4) +
+           std::string(reinterpret_cast<const char*>(entry_words), 4) +
+           std::string(reinterpret_cast<const char*>(entry_longs), 8) + image;
+}
+
+} // namespace
+
+TEST(ImageRelease, EveryKindIsReleasedAndMeasured) {
+    struct Kind {
+        const char* name;
+        int32_t kind;
+        int32_t width, height;
+    };
+    const std::string bmp = temp_file("release.bmp"), ico = temp_file("release.ico"),
+                      cur = temp_file("release.cur"), emf = temp_file("release.emf");
+    write_quadrant_bmp(bmp, 24, 12);
+    write_file(ico, icon_file_bytes(1));
+    write_file(cur, icon_file_bytes(2));
+    HDC recorder = ::CreateEnhMetaFileA(nullptr, emf.c_str(), nullptr, nullptr);
+    RECT square = {0, 0, 30, 20};
+    ::FillRect(recorder, &square, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    ::DeleteEnhMetaFile(::CloseEnhMetaFile(recorder));
+    const std::pair<Kind, std::string> kinds[] = {
+        {{"bitmap", IMAGE_BITMAP_KIND, 24, 12}, bmp}, {{"icon", IMAGE_ICON_KIND, 16, 16}, ico},
+        {{"cursor", IMAGE_CURSOR_KIND, 16, 16}, cur}, {{"metafile", IMAGE_METAFILE, 30, 20}, emf},
+        {{"picture", IMAGE_PICTURE, 24, 12}, bmp},
+    };
+    for (const auto& [kind, path] : kinds) {
+        SCOPED_TRACE(kind.name);
+        image_release(image_load(path.c_str(), TAG_STRING, kind.kind), kind.kind); // warm
+        const Census before = census_take();
+        for (int i = 0; i < 20; ++i) {
+            ImageHandle image = image_load(path.c_str(), TAG_STRING, kind.kind);
+            ASSERT_NE(image, 0u);
+            int32_t width = 0, height = 0;
+            image_size(image, kind.kind, &width, &height);
+            EXPECT_EQ(std::make_pair(width, height), std::make_pair(kind.width, kind.height));
+            image_release(image, kind.kind);
+        }
+        EXPECT_EQ(census_changes(before, census_take()), "");
+    }
+    // The system's shared images stay; no image is nothing.
+    const int32_t application = 32512;
+    ImageHandle shared =
+        image_load(&application, type_tag(TYPE_INT), IMAGE_ICON_KIND | IMAGE_SYSTEM);
+    image_release(shared, IMAGE_ICON_KIND | IMAGE_SYSTEM);
+    ICONINFO info = {};
+    EXPECT_TRUE(::GetIconInfo(reinterpret_cast<HICON>(shared), &info));
+    ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    EXPECT_EQ(image_release(0, IMAGE_PICTURE), 0);
+    for (const std::string& path : {bmp, ico, cur, emf}) {
+        ::DeleteFileA(path.c_str());
+    }
 }

@@ -190,4 +190,32 @@ TEST_F(WindowText, LoneCarriageReturnIsDrawn) {
     print_target = nullptr;
 }
 
+TEST_F(WindowText, TextColoursAndMeasuring) {
+    WindowRecord& r = open(0, 0, 320, 200, 0);
+    int32_t width = 0, height = 0;
+    measure_text(&r, "Score!", 5, &width, &height);
+    EXPECT_EQ(width, text_width(r, "Score"));
+    EXPECT_GT(height, 8);
+
+    const COLORREF ink = RGB(200, 0, 0), cells = RGB(0, 0, 160);
+    set_text_color(&r, ink, cells);
+    move_to(&r, 10, 10);
+    text_print(2, 9, &r, 0, "Score");
+    Pixels px = read_bitmap(r.backing_bitmap);
+    int32_t inked = 0, background = 0;
+    for (int32_t x = 10; x < 10 + width; ++x) {
+        for (int32_t y = 10; y < 10 + height; ++y) {
+            inked += px.at(x, y) == ink ? 1 : 0;
+            background += px.at(x, y) == cells ? 1 : 0;
+        }
+    }
+    EXPECT_GT(inked, width);                   // the glyphs in the text colour
+    EXPECT_GT(background, width * height / 2); // on cells of the background colour
+    EXPECT_EQ(px.at(10 + width + 2, 12), r.back_color & 0xFFFFFF); // nothing beyond
+
+    WindowRecord closed = {};
+    measure_text(&closed, "x", 1, &width, &height);
+    EXPECT_EQ(std::make_pair(width, height), std::make_pair(0, 0));
+}
+
 } // namespace

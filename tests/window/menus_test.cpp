@@ -1,4 +1,7 @@
-// Menus and window geometry: attaching menu bars, client size, moving, centring.
+// Menus, shortcuts and window geometry: menu bars, inserted items, accelerators, captions,
+// client size, moving, centring and scroll bars.
+#include <tuple>
+
 #include "tests/window/window_test_support.h"
 
 namespace {
@@ -133,6 +136,59 @@ TEST_F(Geometry, CenterOverVisibleOwnerOnly) {
     EXPECT_EQ(c.left, (work.left + work.right) / 2 - 50);
     ::SetWindowLongPtrA(r.hwnd, GWLP_HWNDPARENT, 0);
     ::DestroyWindow(owner);
+}
+
+TEST_F(Geometry, InsertedItemsCaptionsAndScrollBars) {
+    WindowRecord& r = open(0, 0, 300, 200, WS_VSCROLL);
+    HMENU bar = create_menu(0);
+    append_menu_item(bar, "&Window", 0, 3);
+    insert_menu_item(bar, 0, "&File", 0, 1);
+    insert_menu_item(bar, 1, "&Edit", 0, 2);
+    insert_menu_item(bar, 99, "&Help", 0, 4); // past the end: appended
+    attach_menu(&r, bar);
+    EXPECT_EQ(window_menu(&r), bar);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(::GetMenuItemID(bar, i), static_cast<UINT>(i + 1)) << i;
+    }
+
+    set_window_caption(&r, "New caption");
+    char caption[32] = {};
+    ::GetWindowTextA(r.hwnd, caption, sizeof(caption));
+    EXPECT_STREQ(caption, "New caption");
+
+    set_scroll_bar(&r, SB_VERT, 40, 200, 50);
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    ASSERT_TRUE(::GetScrollInfo(r.hwnd, SB_VERT, &info));
+    EXPECT_EQ(std::make_tuple(info.nMin, info.nMax, info.nPage, info.nPos),
+              std::make_tuple(0, 200, 50u, 40));
+    EXPECT_EQ(get_scroll_position(&r, SB_VERT, 0), 40);
+    set_scroll_bar(&r, SB_VERT, 500, 200, 50); // kept inside the range the page leaves
+    EXPECT_EQ(get_scroll_position(&r, SB_VERT, 0), 151);
+}
+
+TEST_F(Geometry, AcceleratorsRaiseMenuPicksAndGoWithTheWindow) {
+    WindowRecord& r = open(0, 0, 300, 200, 0);
+    EXPECT_EQ(add_accelerator(&r, VK_F3, 0, 301), 1);
+    EXPECT_EQ(add_accelerator(&r, 'O', ACCEL_CONTROL, 302), 1);
+    HACCEL table = static_cast<HACCEL>(::GetPropA(r.hwnd, ACCEL_TABLE_PROPERTY));
+    ASSERT_NE(table, nullptr);
+    ACCEL entries[4] = {};
+    ASSERT_EQ(::CopyAcceleratorTableA(table, entries, 4), 2);
+    EXPECT_EQ(entries[1].key, 'O');
+    EXPECT_EQ(entries[1].fVirt, FVIRTKEY | FCONTROL);
+    ::SetFocus(r.hwnd);
+    ::PostMessageA(r.hwnd, WM_KEYDOWN, VK_F3, 1);
+    pump_for(50);
+    bool picked = false;
+    for (const SeenEvent& e : seen_events) {
+        picked = picked || (e.event_class == EV_MENU_PICK && event_state.menu_id == 301);
+    }
+    EXPECT_TRUE(picked);
+    close_window(&r);
+    EXPECT_EQ(::CopyAcceleratorTableA(table, nullptr, 0), 0); // destroyed with the window
+    EXPECT_EQ(add_accelerator(&r, VK_F3, 0, 301), 0);         // closed record
 }
 
 } // namespace
