@@ -1,13 +1,18 @@
 #!/usr/bin/env python3
-"""Makes the samples built into Tarrowind Viewer as "RTIMAGE" resources.
+"""Makes the pictures and samples built into Tarrowind Viewer.
 
 Usage: make_viewer_samples.py OUT_DIR
-Writes sample.gif (dunes under an evening sky) and sample.txt into OUT_DIR.
+Writes into OUT_DIR sample.gif (dunes under an evening sky) and sample.txt, the samples
+"Open samples" shows, and find-normal.bmp, find-hot.bmp and find-pressed.bmp, the Find
+dialog's "Find next" button in its three states (a magnifier and the words, 80 x 24).
 Standard library only; the output is the same on every run.
 """
 import os
 import struct
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from make_pictures import bmp_bytes  # noqa: E402  the game's BMP writer: same format
 
 # ---------------------------------------------------------------------------
 # Pictures: a function from (x, y) to an (r, g, b) colour, drawn at a size.
@@ -88,6 +93,52 @@ SAMPLE_TEXT = (b"Tarrowind Viewer\r\n"
                b"Open files by naming them on the command line.\r\n")
 
 
+# ---------------------------------------------------------------------------
+# The "Find next" button: a magnifier and the words in a 5 x 7 pixel font.
+# ---------------------------------------------------------------------------
+
+GLYPHS = {
+    "F": ["#####", "#....", "#....", "####.", "#....", "#....", "#...."],
+    "i": ["..#..", ".....", ".##..", "..#..", "..#..", "..#..", ".###."],
+    "n": [".....", ".....", "####.", "#...#", "#...#", "#...#", "#...#"],
+    "d": ["....#", "....#", ".####", "#...#", "#...#", "#...#", ".####"],
+    "e": [".....", ".....", ".###.", "#...#", "#####", "#....", ".###."],
+    "x": [".....", ".....", "#...#", ".#.#.", "..#..", ".#.#.", "#...#"],
+    "t": [".#...", ".#...", "####.", ".#...", ".#...", ".#..#", "..##."],
+    " ": [".....", ".....", ".....", ".....", ".....", ".....", "....."],
+}
+BUTTON_WIDTH, BUTTON_HEIGHT = 80, 24
+BUTTON_STATES = {
+    # state: (face, ink, lens, shift): pressed moves the drawing one pixel down and right
+    "normal": ((216, 228, 240), (16, 32, 96), (160, 208, 248), 0),
+    "hot": ((255, 244, 176), (96, 48, 0), (255, 224, 96), 0),
+    "pressed": ((120, 144, 192), (255, 255, 255), (200, 224, 255), 1),
+}
+
+
+def find_button(state):
+    face, ink, lens, shift = BUTTON_STATES[state]
+    rows = [[face] * BUTTON_WIDTH for _ in range(BUTTON_HEIGHT)]
+    # The magnifier: a ring with a glass inside and a handle to the lower right.
+    cx, cy = 9 + shift, 10 + shift
+    for y in range(BUTTON_HEIGHT):
+        for x in range(BUTTON_WIDTH):
+            d = (x - cx) ** 2 + (y - cy) ** 2
+            if d <= 16:
+                rows[y][x] = lens
+            elif d <= 30:
+                rows[y][x] = ink
+            elif 0 <= x - y - (cx - cy) <= 1 and cx + 3 <= x <= cx + 8:
+                rows[y][x] = ink
+    x0, y0 = 20 + shift, 9 + shift
+    for i, letter in enumerate("Find next"):
+        for gy, line in enumerate(GLYPHS[letter]):
+            for gx, pixel in enumerate(line):
+                if pixel == "#":
+                    rows[y0 + gy][x0 + i * 6 + gx] = ink
+    return rows
+
+
 def main():
     if len(sys.argv) != 2:
         raise SystemExit(__doc__)
@@ -97,6 +148,9 @@ def main():
         f.write(gif_bytes(pixels(dunes, 72, 48)))
     with open(os.path.join(out, "sample.txt"), "wb") as f:
         f.write(SAMPLE_TEXT)
+    for state in BUTTON_STATES:
+        with open(os.path.join(out, "find-%s.bmp" % state), "wb") as f:
+            f.write(bmp_bytes(find_button(state)))
 
 
 if __name__ == "__main__":

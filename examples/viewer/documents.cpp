@@ -1,25 +1,16 @@
-// The viewer's documents: one MDI child per file or sample, showing lines of text on a
-// scaled surface or a picture on a window without a backing bitmap, and their release.
-// Relies on the runtime's files, text output, images and windows; Win32 directly only for
-// the few jobs the runtime has no routine for (named where they happen).
-// The frame, its menus and the program body live in frame.cpp.
+// The viewer's documents: one MDI child per file or sample, showing text (text.cpp and
+// text_view.cpp) on a backing bitmap, or a picture on a window without one that redraws
+// it on each paint request, both scrolled by bar, key and wheel; magnified copies of a
+// text's page on a scaled surface; and their release.
+// Relies on the runtime's windows, images, scroll bars and resources. The frame, its menus
+// and the program body live in frame.cpp.
 #include "examples/viewer/viewer.h"
-
-#include <unknwn.h>
 
 // ============================================================================
 // Types
 // ============================================================================
 
 namespace {
-
-// Lines being shown in a text document and what is known of them so far.
-struct TextLayout {
-    WindowRecord* window; // the document's window
-    int32_t rows_fit;     // rows that fit above the status line
-    int32_t lines;        // lines seen
-    int32_t longest;      // length of the longest line in bytes
-};
 
 // A picture file's extension and the image kind that loads it.
 struct PictureExtension {
@@ -37,7 +28,8 @@ constexpr PictureExtension PICTURE_EXTENSIONS[] = {
     {".PNG", IMAGE_PICTURE},
 };
 
-constexpr DWORD BINARY_PROBE = 4096; // leading bytes searched for a NUL before showing text
+constexpr uint32_t SCROLLED = WS_VSCROLL | WS_HSCROLL;
+constexpr int32_t PIXEL_STEP = 16; // pixels a picture moves for one line of a scroll bar or key
 
 // ============================================================================
 // Internal helpers
@@ -76,270 +68,177 @@ int32_t picture_kind(const char* name) {
     return kind;
 }
 
-// A free document slot, cleared, or null when all are in use.
-Document* free_document() {
+// A free document slot, cleared, named, or null when all are in use.
+Document* free_document(const char* name) {
     for (Document& document : viewer.documents) {
         if (document.kind == DOC_FREE) {
             document = Document{};
+            document.name = string_duplicate(name);
+            document.match_line = -1;
             return &document;
         }
     }
     return nullptr;
 }
 
-intptr_t document_event();
-
-// Open the document's window: a new MDI child of the frame, placed a step further down
-// and to the right than the one before. The slot is given back when that fails.
-bool open_document_window(Document* document, int32_t kind, const char* caption) {
-    constexpr uint32_t DOCUMENT_STYLE = WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
-    uint32_t flags = DOCUMENT_STYLE | (kind == DOC_TEXT ? WF_BACKING_FIT_CLIENT : WF_NO_BACKING);
-    int32_t step = 24 * (viewer.opened % 10);
-    document->kind = kind;
-    if (open_window(&document->window, step, step, DOCUMENT_WIDTH, DOCUMENT_HEIGHT, flags,
-                    &viewer.frame, caption, document_event) == 0) {
-        document->kind = DOC_FREE;
-        return false;
-    }
-    viewer.opened++;
-    return true;
-}
-
-// Height of one row of the window's font, measured once.
-int32_t row_height(WindowRecord* window) {
-    if (viewer.row_height == 0) {
-        HDC dc = begin_draw(window);
-        TEXTMETRICA metrics = {};
-        // NOTE: the runtime measures no text; the font's height comes from GDI directly.
-        if (dc != nullptr && ::GetTextMetricsA(dc, &metrics)) {
-            viewer.row_height = metrics.tmHeight;
-        }
-        end_draw(window, dc, 0);
-    }
-    return viewer.row_height > 0 ? viewer.row_height : 16;
-}
-
-// Print one text at the start of a row.
-void print_row(WindowRecord* window, int32_t row, const char* text) {
-    move_to(window, TEXT_MARGIN, TEXT_MARGIN + row * row_height(window));
-    text_print(2, PRINT_WINDOW, window, PRINT_TEXT, text);
-}
-
-TextLayout layout_begin(WindowRecord* window) {
-    int32_t left = 0, top = 0, width = 0, height = 0;
-    get_client_size(window, &left, &top, &width, &height);
-    int32_t row = row_height(window);
-    int32_t rows = (height - 3 * TEXT_MARGIN - row) / row;
-    return TextLayout{window, rows > 0 ? rows : 0, 0, 0};
-}
-
-// Count a line and show it when a row is left for it.
-void layout_add(TextLayout& layout, const char* text, int32_t length) {
-    if (layout.lines < layout.rows_fit) {
-        print_row(layout.window, layout.lines, text);
-    }
-    layout.lines++;
-    if (length > layout.longest) {
-        layout.longest = length;
-    }
-}
-
-// The status line at the bottom: the number of lines and the longest line's length.
-void layout_end(const TextLayout& layout) {
-    int32_t left = 0, top = 0, width = 0, height = 0;
-    get_client_size(layout.window, &left, &top, &width, &height);
-    move_to(layout.window, TEXT_MARGIN, height - TEXT_MARGIN - row_height(layout.window));
-    text_print(5, PRINT_WINDOW, layout.window, PRINT_TEXT, "Lines: ", PRINT_INT, layout.lines,
-               PRINT_TEXT, "Longest: ", PRINT_UINT, static_cast<uint32_t>(layout.longest));
-}
-
-// Show the one line that says why a document shows nothing else.
-void show_message(Document* document, const char* first, const char* second) {
-    document->message = string_concat({first, second});
-    if (document->kind == DOC_TEXT) {
-        print_row(&document->window, 0, document->message);
-    }
-}
-
-// True when the file's leading bytes hold a NUL: a binary file, not text.
-bool looks_binary(const char* path) {
-    HANDLE file = nullptr;
-    if (file_open(&file, TAG_BINARY_FILE, path, "R") != 0) {
-        return false;
-    }
-    // NOTE: the runtime's binary read does not say how many bytes arrived; the file's
-    // size, from KERNEL32 directly, bounds the bytes searched.
-    DWORD size = ::GetFileSize(file, nullptr);
-    DWORD count = size == INVALID_FILE_SIZE ? 0 : (size < BINARY_PROBE ? size : BINARY_PROBE);
-    bool binary = false;
-    void* bytes = count > 0 ? heap_alloc(count) : nullptr;
-    if (bytes != nullptr &&
-        file_read(&file, TAG_BINARY_FILE, bytes, type_tag(TYPE_RAW), count) == 0) {
-        const char* p = static_cast<const char*>(bytes);
-        for (DWORD i = 0; i < count && !binary; ++i) {
-            binary = p[i] == '\0';
-        }
-    }
-    if (bytes != nullptr) {
-        heap_free(bytes);
-    }
-    file_close(&file, TAG_BINARY_FILE);
-    return binary;
-}
-
-// Read a text file line by line into the document.
-void show_text_file(Document* document, const char* path, const char* name) {
-    if (looks_binary(path)) {
-        show_message(document, "Cannot show a binary file: ", name);
-        return;
-    }
-    HANDLE file = nullptr;
-    if (file_open(&file, TAG_TEXT_FILE, path, "R") != 0) {
-        show_message(document, "Cannot open ", name);
-        return;
-    }
-    char* line = static_cast<char*>(heap_alloc(LINE_CAPACITY));
-    char* rest = static_cast<char*>(heap_alloc(LINE_CAPACITY));
-    if (line == nullptr || rest == nullptr) {
-        show_message(document, "Out of memory reading ", name);
-    } else {
-        TextLayout layout = layout_begin(&document->window);
-        while (file_read(&file, TAG_TEXT_FILE, line, TAG_STRING, LINE_CAPACITY) == 0) {
-            // A line longer than the buffer comes back in pieces; the first is shown (it
-            // is far wider than any window) and the others only counted.
-            int32_t length = string_length(line);
-            int32_t piece = length;
-            while (piece == LINE_CAPACITY - 1 &&
-                   file_read(&file, TAG_TEXT_FILE, rest, TAG_STRING, LINE_CAPACITY) == 0) {
-                piece = string_length(rest);
-                length += piece;
-            }
-            layout_add(layout, line, length);
-        }
-        layout_end(layout);
-    }
-    if (line != nullptr) {
-        heap_free(line);
-    }
-    if (rest != nullptr) {
-        heap_free(rest);
-    }
-    file_close(&file, TAG_TEXT_FILE);
-}
-
-// Split text held in memory into lines ended by LF, CRLF or a lone CR, as files are read.
-void show_text_bytes(Document* document, const char* text) {
-    char* line = static_cast<char*>(heap_alloc(LINE_CAPACITY));
-    if (line == nullptr) {
-        return;
-    }
-    TextLayout layout = layout_begin(&document->window);
-    const char* p = text;
-    while (*p != '\0') {
-        int32_t length = 0;
-        while (*p != '\0' && *p != '\r' && *p != '\n') {
-            if (length + 1 < LINE_CAPACITY) {
-                line[length] = *p;
-            }
-            length++;
-            p++;
-        }
-        line[length < LINE_CAPACITY ? length : LINE_CAPACITY - 1] = '\0';
-        if (*p == '\r' && p[1] == '\n') {
-            p++;
-        }
-        if (*p != '\0') {
-            p++;
-        }
-        layout_add(layout, line, length);
-    }
-    layout_end(layout);
-    heap_free(line);
-}
-
-// Natural size of bitmaps and metafiles; icons and pictures know their own.
-void measure_image(Document* document) {
-    if (document->image_kind == IMAGE_BITMAP_KIND) {
-        bitmap_size(reinterpret_cast<HBITMAP>(document->image), &document->image_width,
-                    &document->image_height);
-    } else if (document->image_kind == IMAGE_METAFILE) {
-        // NOTE: the runtime has no query for a metafile's size; its header gives the
-        // bounds of what it draws, in pixels, right and bottom included.
-        ENHMETAHEADER header = {};
-        if (::GetEnhMetaFileHeader(reinterpret_cast<HENHMETAFILE>(document->image), sizeof(header),
-                                   &header) != 0) {
-            document->image_width = header.rclBounds.right - header.rclBounds.left + 1;
-            document->image_height = header.rclBounds.bottom - header.rclBounds.top + 1;
-        }
-    }
-}
-
-// Draw a picture document: the picture upright at its natural size in the top-left
-// corner, or the line saying why there is none. Called for every paint request, since
-// the window keeps no picture of its own.
-void draw_picture_document(Document* document) {
-    if (document->image != 0) {
-        image_draw(&document->window, document->image, document->image_kind, 0, 0,
-                   document->image_width, document->image_height, 0);
-    } else if (document->message != nullptr) {
-        print_row(&document->window, 0, document->message);
-    }
-}
-
-// Release an image of one of the kinds the viewer loads.
-void release_image(ImageHandle image, int32_t kind) {
-    // NOTE: the runtime never releases images (they last until the process ends); a
-    // viewer that opens and closes many releases each one itself, by its kind.
-    if (image == 0) {
-        return;
-    }
-    switch (kind) {
-    case IMAGE_BITMAP_KIND:
-        ::DeleteObject(reinterpret_cast<HGDIOBJ>(image));
-        break;
-    case IMAGE_ICON_KIND:
-        ::DestroyIcon(reinterpret_cast<HICON>(image));
-        break;
-    case IMAGE_METAFILE:
-        ::DeleteEnhMetaFile(reinterpret_cast<HENHMETAFILE>(image));
-        break;
-    case IMAGE_PICTURE:
-        reinterpret_cast<IUnknown*>(image)->Release();
-        break;
-    default:
-        break;
-    }
-}
-
 // Give back what a document holds besides its window and free its slot.
 void release_document(Document* document) {
-    release_image(document->image, document->image_kind);
+    text_read_end(document);
+    text_release(document);
+    image_release(document->image, document->image_kind);
     document->image = 0;
-    if (document->message != nullptr) {
-        heap_free(document->message);
-        document->message = nullptr;
+    for (char** text : {&document->message, &document->name}) {
+        if (*text != nullptr) {
+            heap_free(*text);
+            *text = nullptr;
+        }
     }
     document->kind = DOC_FREE;
 }
 
-// Open a picture document for an image loaded already (0 when it could not be); the image
-// is released again when no window can be opened for it.
-Document* open_picture(ImageHandle image, int32_t kind, const char* caption, const char* name) {
-    Document* document = free_document();
+intptr_t document_event();
+
+// Open the document's window: a new MDI child of the frame, placed a step further down
+// and to the right than the one before. The slot is given back when that fails.
+bool open_document_window(Document* document, int32_t kind, uint32_t flags) {
+    constexpr uint32_t DOCUMENT_STYLE = WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    const int32_t step = 24 * (viewer.opened % 10);
+    document->kind = kind;
+    if (open_window(&document->window, step, step, DOCUMENT_WIDTH, DOCUMENT_HEIGHT,
+                    DOCUMENT_STYLE | flags, &viewer.frame, document->name, document_event) == 0) {
+        release_document(document);
+        return false;
+    }
+    viewer.opened++;
+    viewer_add_shortcuts(&document->window);
+    return true;
+}
+
+// The picture's scroll bars: its size against the client area.
+void update_picture_bars(Document* document) {
+    int32_t left = 0, top = 0, width = 0, height = 0;
+    get_client_size(&document->window, &left, &top, &width, &height);
+    set_scroll_bar(&document->window, SB_HORZ, document->left, document->image_width, width);
+    set_scroll_bar(&document->window, SB_VERT, document->top, document->image_height, height);
+}
+
+// Draw a picture document: the picture upright at its natural size, scrolled, or the line
+// saying why there is none. Called for every paint request: the window keeps no picture.
+void draw_picture_document(Document* document) {
+    if (document->image != 0) {
+        image_draw(&document->window, document->image, document->image_kind, -document->left,
+                   -document->top, document->image_width, document->image_height, 0);
+    } else if (document->message != nullptr) {
+        move_to(&document->window, TEXT_MARGIN, TEXT_MARGIN);
+        text_print(2, PRINT_WINDOW, &document->window, PRINT_TEXT, document->message);
+    }
+}
+
+// Scroll a picture to a pixel position kept inside it, and show it there.
+void scroll_picture(Document* document, int32_t left, int32_t top) {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    get_client_size(&document->window, &x, &y, &width, &height);
+    const int32_t last_left = document->image_width - width;
+    const int32_t last_top = document->image_height - height;
+    left = left > last_left ? last_left : left;
+    top = top > last_top ? last_top : top;
+    left = left < 0 ? 0 : left;
+    top = top < 0 ? 0 : top;
+    if (left != document->left || top != document->top) {
+        document->left = left;
+        document->top = top;
+        set_background_color(&document->window, document->window.back_color); // repaints
+    }
+    update_picture_bars(document);
+}
+
+// A scroll code's new position, for a picture's bar of a page.
+int32_t scrolled_to(int32_t code, int32_t position, int32_t page, WindowRecord* window,
+                    int32_t bar) {
+    switch (code) {
+    case SB_LINEUP:
+        return position - PIXEL_STEP;
+    case SB_LINEDOWN:
+        return position + PIXEL_STEP;
+    case SB_PAGEUP:
+        return position - page;
+    case SB_PAGEDOWN:
+        return position + page;
+    case SB_TOP:
+        return 0;
+    case SB_BOTTOM:
+        return INT32_MAX / 2;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+        return get_scroll_position(window, bar, 1);
+    default:
+        return position;
+    }
+}
+
+// Handle a picture's scroll, key and wheel events; 1 when handled.
+int32_t picture_event(Document* document) {
+    const EventState& e = event_state;
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    get_client_size(&document->window, &x, &y, &width, &height);
+    const int32_t code = static_cast<int32_t>(e.event_wparam);
+    switch (e.event_class) {
+    case WM_VSCROLL:
+        scroll_picture(document, document->left,
+                       scrolled_to(code, document->top, height, &document->window, SB_VERT));
+        return 1;
+    case WM_HSCROLL:
+        scroll_picture(document,
+                       scrolled_to(code, document->left, width, &document->window, SB_HORZ),
+                       document->top);
+        return 1;
+    case WM_MOUSEWHEEL:
+        scroll_picture(document, document->left,
+                       document->top - static_cast<int16_t>(HIWORD(e.event_wparam)) / 120 *
+                                           WHEEL_LINES * PIXEL_STEP);
+        return 1;
+    case WM_KEYDOWN: {
+        const int32_t keys[][3] = {{VK_UP, 0, -PIXEL_STEP},
+                                   {VK_DOWN, 0, PIXEL_STEP},
+                                   {VK_LEFT, -PIXEL_STEP, 0},
+                                   {VK_RIGHT, PIXEL_STEP, 0},
+                                   {VK_PRIOR, 0, -height},
+                                   {VK_NEXT, 0, height},
+                                   {VK_HOME, -INT32_MAX / 2, -INT32_MAX / 2},
+                                   {VK_END, INT32_MAX / 2, INT32_MAX / 2}};
+        for (const auto& key : keys) {
+            if (static_cast<int32_t>(e.event_wparam) == key[0]) {
+                scroll_picture(document, document->left + key[1], document->top + key[2]);
+                return 1;
+            }
+        }
+        return 0;
+    }
+    case EV_SIZE:
+        scroll_picture(document, document->left, document->top);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+// Open a picture document for an image loaded already (0 when it could not be).
+Document* open_picture(ImageHandle image, int32_t kind, const char* caption) {
+    Document* document = free_document(caption);
     if (document == nullptr) {
-        release_image(image, kind);
+        image_release(image, kind);
         return nullptr;
     }
     document->image = image;
     document->image_kind = kind;
     if (image == 0) {
-        document->message = string_concat({"Cannot load ", name});
+        document->message = string_concat({"Cannot load ", caption});
     }
-    measure_image(document);
-    if (!open_document_window(document, DOC_PICTURE, caption)) {
-        release_document(document);
+    image_size(image, kind, &document->image_width, &document->image_height);
+    if (!open_document_window(document, DOC_PICTURE, WF_NO_BACKING | SCROLLED)) {
         return nullptr;
     }
+    update_picture_bars(document);
     draw_picture_document(document);
     return document;
 }
@@ -354,12 +253,18 @@ intptr_t document_event() {
     case EV_CLOSE_REQUEST:
         viewer_close_document(document);
         return 1;
+    case EV_MENU_PICK:
+        // The shortcuts of a document window: the frame's commands, on this document.
+        return viewer_command(event_state.menu_id, document);
     case WM_PAINT:
         // Only windows without a backing bitmap see paint requests: the pictures.
         draw_picture_document(document);
         return 1;
     default:
-        return 0;
+        if (document->kind == DOC_TEXT) {
+            return text_view_event(document);
+        }
+        return document->kind == DOC_PICTURE ? picture_event(document) : 0;
     }
 }
 
@@ -372,34 +277,61 @@ intptr_t document_event() {
 // Open a file in a new document window: a picture by its extension, else text.
 Document* viewer_open_file(const char* path) {
     const char* name = base_name(path);
-    int32_t kind = picture_kind(name);
+    const int32_t kind = picture_kind(name);
     if (kind >= 0) {
-        return open_picture(image_load(path, TAG_STRING, kind), kind, name, name);
+        return open_picture(image_load(path, TAG_STRING, kind), kind, name);
     }
-    Document* document = free_document();
-    if (document == nullptr || !open_document_window(document, DOC_TEXT, name)) {
+    Document* document = free_document(name);
+    if (document == nullptr || !open_document_window(document, DOC_TEXT, SCROLLED)) {
         return nullptr;
     }
-    show_text_file(document, path, name);
+    text_read_begin(document, path);
+    text_draw(document, &document->window);
+    text_scroll_to(document, 0, 0);
     return document;
 }
 
 // Open the two built-in samples: a picture and a text, both "RTIMAGE" resources.
 void viewer_open_samples() {
     open_picture(image_load(SAMPLE_PICTURE, TAG_STRING, IMAGE_PICTURE), IMAGE_PICTURE,
-                 "Sample picture", SAMPLE_PICTURE);
-    Document* document = free_document();
-    if (document == nullptr || !open_document_window(document, DOC_TEXT, "Sample text")) {
+                 "Sample picture");
+    Document* document = free_document("Sample text");
+    if (document == nullptr || !open_document_window(document, DOC_TEXT, SCROLLED)) {
         return;
     }
     void* block = nullptr;
     if (resource_load(SAMPLE_TEXT, TAG_STRING, "RTIMAGE", TAG_STRING, &block, TAG_BLOCK) == 0) {
-        show_message(document, "Cannot load ", SAMPLE_TEXT);
-        return;
+        document->message = string_concat({"Cannot load ", SAMPLE_TEXT});
+    } else {
+        // The block is one byte longer than the resource and zeroed: the text ends there.
+        const char* text = static_cast<const char*>(block);
+        text_add_bytes(document, text, static_cast<uint32_t>(string_length(text)));
+        global_free(block);
     }
-    // The block is one byte longer than the resource and zeroed: the text ends there.
-    show_text_bytes(document, static_cast<const char*>(block));
-    global_free(block);
+    text_draw(document, &document->window);
+    text_scroll_to(document, 0, 0);
+}
+
+// Open a magnified copy of a text document's page: drawn at its size into a scaled surface
+// of half the document's client area, then shown twice as large.
+Document* viewer_open_zoom(Document* source) {
+    if (source == nullptr || source->kind != DOC_TEXT) {
+        return nullptr;
+    }
+    const int32_t step = 24 * (viewer.opened % 10); // where the window is placed
+    char* caption = string_concat({"Zoom: ", source->name});
+    Document* zoom = free_document(caption);
+    heap_free(caption);
+    if (zoom == nullptr || !open_document_window(zoom, DOC_ZOOM, WF_BACKING_FIT_CLIENT)) {
+        return nullptr;
+    }
+    // The scaled surface keeps the client size it was made with: the page drawn into it
+    // at the text's own size doubles once the client area does.
+    int32_t left = 0, top = 0, width = 0, height = 0;
+    get_client_size(&zoom->window, &left, &top, &width, &height);
+    text_draw(source, &zoom->window);
+    set_window_rect(&zoom->window, step, step, DOCUMENT_WIDTH + width, DOCUMENT_HEIGHT + height, 0);
+    return zoom;
 }
 
 // Close a document window and release what it holds.
@@ -428,4 +360,13 @@ int32_t viewer_document_count() {
         count += document.kind != DOC_FREE ? 1 : 0;
     }
     return count;
+}
+
+// Redraw every text document.
+void viewer_redraw_texts() {
+    for (Document& document : viewer.documents) {
+        if (document.kind == DOC_TEXT) {
+            text_draw(&document, &document.window);
+        }
+    }
 }

@@ -33,15 +33,19 @@ bool prepare_classes(const DialogDefinition* definition) {
     return dialog_register_class() != 0;
 }
 
-// Subclass the dialog's controls and give them the values their definitions hold.
+// Subclass the dialog's controls (every child, also the ones that share an identifier)
+// and give them the values their definitions hold.
 void apply_values(WindowRecord* record) {
+    for (HWND child = ::GetWindow(record->hwnd, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        control_subclass(child);
+    }
     DialogDefinition* definition = dialog_definition(record);
     for (const ControlDefinition* c = definition->first_control; c != nullptr; c = c->next) {
         HWND control = ::GetDlgItem(record->hwnd, c->id);
         if (control == nullptr) {
             continue;
         }
-        control_subclass(control);
         if (control_class(c->kind)->is_list) {
             list_fill(control, definition_text(c));
             ::SendMessageA(control, is_combo_box(control) ? CB_SETCURSEL : LB_SETCURSEL,

@@ -80,6 +80,23 @@ void arrange_mdi_children(HWND mdi_client, int32_t menu_id) {
     }
 }
 
+// The record of an MDI frame's active child, or null.
+WindowRecord* mdi_active(WindowRecord* frame) {
+    if (!record_is_open(frame) || frame->mdi_client == nullptr) {
+        return nullptr;
+    }
+    return window_record(
+        reinterpret_cast<HWND>(::SendMessageA(frame->mdi_client, WM_MDIGETACTIVE, 0, 0)));
+}
+
+// Activate the MDI frame's next child.
+int32_t mdi_next(WindowRecord* frame) {
+    if (record_is_open(frame) && frame->mdi_client != nullptr) {
+        ::SendMessageA(frame->mdi_client, WM_MDINEXT, 0, FALSE);
+    }
+    return 0;
+}
+
 // Fit the MDI client into the space that toolbars and status bars leave; 1 when one was found.
 int32_t layout_frame_bars(HWND frame, HWND mdi_client) {
     FrameBarSpace space = {};

@@ -1,5 +1,5 @@
-// Event pump and timers: process_events drains the thread's queue through accelerator and
-// dialog translation; start_timer.
+// Event pump, keys and timers: process_events drains the thread's queue through accelerator
+// and dialog translation; key_down; start_timer.
 // Relies on USER32 and on window_record() from window_record.cpp.
 // Handling of each message is left to window_procedure in events.cpp; closing a window is
 // window_record.cpp's, beside its opening.
@@ -68,6 +68,11 @@ int32_t process_events(int32_t no_wait) {
         }
     }
     return 0;
+}
+
+// 1 while a key is held down, as of the message being handled.
+int32_t key_down(int32_t key) {
+    return (::GetKeyState(key) & 0x8000) != 0 ? 1 : 0;
 }
 
 // Give an open window a periodic WM_TIMER (or callback) every interval_ms.

@@ -156,6 +156,8 @@ constexpr int32_t EV_ERASE = 32783;         // background erase, erase_dc availa
 
 // Handle every queued message; with no_wait 0, first wait until one is queued.
 int32_t process_events(int32_t no_wait);
+// 1 while a key (a virtual-key code) is held down, as of the event being handled.
+int32_t key_down(int32_t key);
 // Give an open window a periodic WM_TIMER (or callback) every interval_ms.
 int32_t start_timer(WindowRecord* record, uint32_t interval_ms, UINT_PTR timer_id,
                     TIMERPROC callback);
@@ -197,3 +199,12 @@ int32_t set_scroll_bar(WindowRecord* record, int32_t bar, int32_t position, int3
 // A scroll bar's position, or with tracking 1 where its thumb is being dragged (the whole
 // 32-bit range, which WM_VSCROLL's 16 bits cannot carry).
 int32_t get_scroll_position(WindowRecord* record, int32_t bar, int32_t tracking);
+
+// ============================================================================
+// MDI frames
+// ============================================================================
+
+// The record of an MDI frame's active child, or null.
+WindowRecord* mdi_active(WindowRecord* frame);
+// Activate the MDI frame's next child, as Ctrl+F6 does.
+int32_t mdi_next(WindowRecord* frame);

@@ -1,0 +1,267 @@
+// The viewer's dialogs, made with the runtime's dialog facility: Go to line (modal, a
+// number that submits on Enter), Find (modeless: a text, "Match case", a bitmap button
+// "Find next" and a status line, while the documents keep working) and Colours (modal:
+// named colours in two list boxes, each previewed in a label of that colour).
+// Relies on the runtime's dialogs and controls and message boxes; finding and scrolling
+// are text_view.cpp's.
+#include "examples/viewer/viewer.h"
+
+#include <cstdio>
+#include <cstring>
+
+// ============================================================================
+// Module state
+// ============================================================================
+
+namespace {
+
+// A colour a person can name.
+struct NamedColor {
+    const char* name;
+    COLORREF color;
+};
+
+const NamedColor NAMED_COLORS[] = {
+    {"Black", RGB(0, 0, 0)},       {"White", RGB(255, 255, 255)},
+    {"Navy", RGB(0, 0, 128)},      {"Dark green", RGB(0, 100, 0)},
+    {"Maroon", RGB(128, 0, 0)},    {"Teal", RGB(0, 128, 128)},
+    {"Purple", RGB(128, 0, 128)},  {"Olive", RGB(128, 128, 0)},
+    {"Grey", RGB(128, 128, 128)},  {"Light grey", RGB(211, 211, 211)},
+    {"Ivory", RGB(255, 255, 240)}, {"Yellow", RGB(255, 255, 0)},
+};
+constexpr int32_t NAMED_COLOR_COUNT = sizeof(NAMED_COLORS) / sizeof(NAMED_COLORS[0]);
+
+Document* go_to_document = nullptr; // the document Go to line moves in
+
+// ============================================================================
+// Internal helpers
+// ============================================================================
+
+// The active document when it shows text, else null.
+Document* active_text() {
+    Document* document = viewer_document_of(mdi_active(&viewer.frame));
+    return document != nullptr && document->kind == DOC_TEXT ? document : nullptr;
+}
+
+// Go to line: take the number, or say which numbers there are and let the person type again.
+void submit_line() {
+    WindowRecord* dialog = &viewer.go_to_dialog;
+    int32_t valid = 0;
+    const int32_t line = control_get_number(dialog, ID_LINE, &valid);
+    const int32_t count = go_to_document->lines.count;
+    if (valid == 0 || line < 1 || line > count) {
+        char text[96];
+        std::snprintf(text, sizeof(text), "This document has lines 1 to %d.", count);
+        message_box(dialog, text, "Go to line", MB_OK | MB_ICONEXCLAMATION);
+        control_focus(dialog, ID_LINE);
+        return;
+    }
+    dialog_end(dialog, line);
+}
+
+intptr_t go_to_event() {
+    const EventState& e = event_state;
+    switch (e.event_class) {
+    case WM_INITDIALOG:
+        control_set_notify(&viewer.go_to_dialog, ID_LINE, 1, 0);
+        return 0;
+    case EV_CONTROL:
+        if (e.control_id == ID_OK || (e.control_id == ID_LINE && e.notify_code == CN_ENTER)) {
+            submit_line();
+        } else if (e.control_id == ID_CANCEL) {
+            dialog_end(&viewer.go_to_dialog, 0);
+        }
+        return 0;
+    case EV_CLOSE_REQUEST:
+        dialog_end(&viewer.go_to_dialog, 0);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+// Find the dialog's text in the active document and say where.
+void find_from_dialog() {
+    WindowRecord* dialog = &viewer.find_dialog;
+    char* text = control_get_text(dialog, ID_FIND_TEXT);
+    std::snprintf(viewer.find.text, sizeof(viewer.find.text), "%s", text);
+    heap_free(text);
+    viewer.find.match_case = control_get_check(dialog, ID_MATCH_CASE) == 1 ? 1 : 0;
+    Document* document = active_text();
+    char status[64] = "No text document";
+    if (document != nullptr && text_find(document, viewer.find.text, viewer.find.match_case)) {
+        std::snprintf(status, sizeof(status), "Found in line %d", document->match_line + 1);
+    } else if (document != nullptr) {
+        std::snprintf(status, sizeof(status), "Not found");
+    }
+    control_set_text(dialog, ID_FIND_STATUS, status);
+}
+
+intptr_t find_event() {
+    const EventState& e = event_state;
+    WindowRecord* dialog = &viewer.find_dialog;
+    switch (e.event_class) {
+    case WM_INITDIALOG:
+        control_set_notify(dialog, ID_FIND_TEXT, 1, 0);
+        // The button owns its pictures: loaded again for every dialog.
+        control_set_bitmaps(
+            dialog, ID_FIND_NEXT,
+            reinterpret_cast<HBITMAP>(image_load(FIND_NORMAL, TAG_STRING, IMAGE_BITMAP_KIND)),
+            reinterpret_cast<HBITMAP>(image_load(FIND_HOT, TAG_STRING, IMAGE_BITMAP_KIND)),
+            reinterpret_cast<HBITMAP>(image_load(FIND_PRESSED, TAG_STRING, IMAGE_BITMAP_KIND)), 1);
+        viewer_add_shortcuts(dialog);
+        return 0;
+    case EV_CONTROL:
+        if (e.control_id == ID_FIND_NEXT ||
+            (e.control_id == ID_FIND_TEXT && e.notify_code == CN_ENTER)) {
+            find_from_dialog();
+        } else if (e.control_id == ID_CANCEL) {
+            dialog_end(dialog, 0);
+        }
+        return 0;
+    case EV_CLOSE_REQUEST:
+        dialog_end(dialog, 0);
+        return 0;
+    case EV_MENU_PICK:
+        // The viewer's shortcuts work in the dialog too, on the active document.
+        return viewer_command(e.menu_id, viewer_document_of(mdi_active(&viewer.frame)));
+    default:
+        return 0;
+    }
+}
+
+// Show a list's choice in its preview label.
+void preview(int32_t list, int32_t sample) {
+    const int32_t index = control_list_selection(&viewer.colors_dialog, list);
+    if (index >= 0 && index < NAMED_COLOR_COUNT) {
+        control_set_colors(&viewer.colors_dialog, sample, NO_COLOR, NAMED_COLORS[index].color);
+    }
+}
+
+// The index of a named colour, or -1.
+int32_t color_index(COLORREF color) {
+    for (int32_t i = 0; i < NAMED_COLOR_COUNT; ++i) {
+        if (NAMED_COLORS[i].color == color) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+intptr_t colors_event() {
+    const EventState& e = event_state;
+    WindowRecord* dialog = &viewer.colors_dialog;
+    switch (e.event_class) {
+    case WM_INITDIALOG:
+        preview(ID_TEXT_COLORS, ID_TEXT_SAMPLE);
+        preview(ID_BACK_COLORS, ID_BACK_SAMPLE);
+        return 0;
+    case EV_CONTROL:
+        if (e.notify_code == LBN_SELCHANGE && e.control_id == ID_TEXT_COLORS) {
+            preview(ID_TEXT_COLORS, ID_TEXT_SAMPLE);
+        } else if (e.notify_code == LBN_SELCHANGE && e.control_id == ID_BACK_COLORS) {
+            preview(ID_BACK_COLORS, ID_BACK_SAMPLE);
+        } else if (e.control_id == ID_OK || e.control_id == ID_CANCEL) {
+            dialog_end(dialog, e.control_id == ID_OK ? 1 : 0);
+        }
+        return 0;
+    case EV_CLOSE_REQUEST:
+        dialog_end(dialog, 0);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+// ============================================================================
+// Public routines
+// ============================================================================
+
+// Ask for a line number and scroll the document there.
+void viewer_go_to_line(Document* document) {
+    if (document == nullptr || document->kind != DOC_TEXT) {
+        return;
+    }
+    WindowRecord* dialog = &viewer.go_to_dialog;
+    char prompt[64];
+    std::snprintf(prompt, sizeof(prompt), "&Line number (1 to %d):", document->lines.count);
+    dialog_begin(dialog, DIALOG_CENTRED, DIALOG_CENTRED, 150, 54, "Go to line", go_to_event);
+    dialog_add_control(dialog, CONTROL_LABEL, -1, 7, 7, 136, 9, prompt, 0);
+    dialog_add_control(dialog, CONTROL_EDIT, ID_LINE, 7, 18, 136, 12, "", 0);
+    dialog_add_control(dialog, CONTROL_DEFAULT_BUTTON, ID_OK, 39, 35, 50, 14, "OK", 0);
+    dialog_add_control(dialog, CONTROL_BUTTON, ID_CANCEL, 93, 35, 50, 14, "Cancel", 0);
+    control_set_number(dialog, ID_LINE, document->top + 1);
+    go_to_document = document;
+    const int32_t line = dialog_show_modal(dialog, &viewer.frame);
+    dialog_release(dialog);
+    go_to_document = nullptr;
+    if (line > 0) {
+        document->match_line = line - 1; // shown as the line gone to
+        document->match_start = 0;
+        document->match_length = 0;
+        text_scroll_to(document, line - 1, 0);
+        text_draw(document, &document->window);
+    }
+}
+
+// Show the Find dialog, or give its text the focus when it is shown already.
+void viewer_show_find() {
+    WindowRecord* dialog = &viewer.find_dialog;
+    if (dialog->hwnd != nullptr) {
+        control_focus(dialog, ID_FIND_TEXT);
+        return;
+    }
+    dialog_begin(dialog, DIALOG_CENTRED, DIALOG_CENTRED, 196, 66, "Find", find_event);
+    dialog_add_control(dialog, CONTROL_LABEL, -1, 7, 9, 34, 9, "Fi&nd:", 0);
+    dialog_add_control(dialog, CONTROL_EDIT, ID_FIND_TEXT, 42, 7, 147, 12, viewer.find.text, 0);
+    dialog_add_control(dialog, CONTROL_CHECK_BOX, ID_MATCH_CASE, 42, 24, 80, 10, "Match &case", 0);
+    dialog_add_control(dialog, CONTROL_BITMAP_BUTTON, ID_FIND_NEXT, 42, 38, 70, 16, "Find next", 0);
+    dialog_add_control(dialog, CONTROL_BUTTON, ID_CANCEL, 139, 38, 50, 16, "Close", 0);
+    dialog_add_control(dialog, CONTROL_LABEL, ID_FIND_STATUS, 7, 57, 182, 9, "", 0);
+    control_set_check(dialog, ID_MATCH_CASE, viewer.find.match_case);
+    dialog_show(dialog, &viewer.frame);
+}
+
+// Find the next match of the last search (F3); without one, ask for it.
+void viewer_find_next(Document* document) {
+    if (viewer.find.text[0] == '\0') {
+        viewer_show_find();
+        return;
+    }
+    if (document != nullptr && document->kind == DOC_TEXT) {
+        text_find(document, viewer.find.text, viewer.find.match_case);
+    }
+}
+
+// Choose the text and background colours of text documents.
+void viewer_choose_colors() {
+    WindowRecord* dialog = &viewer.colors_dialog;
+    char* names = string_duplicate(NAMED_COLORS[0].name);
+    for (int32_t i = 1; i < NAMED_COLOR_COUNT; ++i) {
+        char* longer = string_concat({names, "|", NAMED_COLORS[i].name});
+        heap_free(names);
+        names = longer;
+    }
+    dialog_begin(dialog, DIALOG_CENTRED, DIALOG_CENTRED, 200, 130, "Colours", colors_event);
+    dialog_add_control(dialog, CONTROL_LABEL, -1, 7, 7, 90, 9, "&Text", 0);
+    dialog_add_control(dialog, CONTROL_LIST_BOX, ID_TEXT_COLORS, 7, 18, 90, 70, names, 0);
+    dialog_add_control(dialog, CONTROL_LABEL, ID_TEXT_SAMPLE, 7, 90, 90, 12, "", SS_SUNKEN);
+    dialog_add_control(dialog, CONTROL_LABEL, -1, 103, 7, 90, 9, "&Background", 0);
+    dialog_add_control(dialog, CONTROL_LIST_BOX, ID_BACK_COLORS, 103, 18, 90, 70, names, 0);
+    dialog_add_control(dialog, CONTROL_LABEL, ID_BACK_SAMPLE, 103, 90, 90, 12, "", SS_SUNKEN);
+    dialog_add_control(dialog, CONTROL_DEFAULT_BUTTON, ID_OK, 89, 110, 50, 14, "OK", 0);
+    dialog_add_control(dialog, CONTROL_BUTTON, ID_CANCEL, 143, 110, 50, 14, "Cancel", 0);
+    heap_free(names);
+    control_list_select(dialog, ID_TEXT_COLORS, color_index(viewer.text_color));
+    control_list_select(dialog, ID_BACK_COLORS, color_index(viewer.back_color));
+    if (dialog_show_modal(dialog, &viewer.frame) == 1) {
+        const int32_t text = control_list_selection(dialog, ID_TEXT_COLORS);
+        const int32_t back = control_list_selection(dialog, ID_BACK_COLORS);
+        viewer.text_color = text >= 0 ? NAMED_COLORS[text].color : viewer.text_color;
+        viewer.back_color = back >= 0 ? NAMED_COLORS[back].color : viewer.back_color;
+        viewer_redraw_texts();
+    }
+    dialog_release(dialog);
+}
