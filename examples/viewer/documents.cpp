@@ -6,6 +6,8 @@
 // and the program body live in frame.cpp.
 #include "examples/viewer/viewer.h"
 
+#include <cstring>
+
 // ============================================================================
 // Types
 // ============================================================================
@@ -60,7 +62,7 @@ int32_t picture_kind(const char* name) {
     char* extension = string_upper(dot);
     int32_t kind = -1;
     for (const PictureExtension& entry : PICTURE_EXTENSIONS) {
-        if (::lstrcmpA(extension, entry.extension) == 0) {
+        if (std::strcmp(extension, entry.extension) == 0) {
             kind = entry.kind;
         }
     }
