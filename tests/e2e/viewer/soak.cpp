@@ -1,6 +1,7 @@
 // The viewer's soak: 200 documents of every kind opened and closed with the viewer's own
-// routines and commands, in this process, so that the resource census (which can count
-// only its own process) counts exactly what the viewer holds.
+// routines and commands, with its three dialogs opened and closed between them, in this
+// process, so that the resource census (which can count only its own process) counts
+// exactly what the viewer holds.
 // Relies on the viewer's library (the same routines tarrowind-viewer.exe is built from, with
 // its resources linked in here) and on the soak tests' census.
 #include "viewer_check.h"
@@ -23,8 +24,8 @@ constexpr int CYCLE_KINDS = VIEWER_TEST_FILE_COUNT + 1; // every file, then the 
 
 // Opens one file (or the two samples) and closes what opened through the viewer's own
 // paths: "Close" from the menu for files, each window's close request for the samples.
-// The number of documents opened, or -1 when something stayed open.
-int open_and_close(int cycle, const std::string& folder) {
+// The number of documents opened, or -1 when something stayed open. keep stays open.
+int open_and_close(int cycle, const std::string& folder, const Document* keep = nullptr) {
     int kind = cycle % CYCLE_KINDS;
     int opened = 0;
     if (kind < VIEWER_TEST_FILE_COUNT) {
@@ -37,11 +38,39 @@ int open_and_close(int cycle, const std::string& folder) {
         opened = 2;
         process_events(1);
         for (Document& document : viewer.documents)
-            if (document.kind != DOC_FREE)
+            if (document.kind != DOC_FREE && &document != keep)
                 ::PostMessageA(document.window.hwnd, WM_CLOSE, 0, 0);
     }
     process_events(1);
-    return viewer_document_count() == 0 ? opened : -1;
+    return viewer_document_count() == (keep != nullptr ? 1 : 0) ? opened : -1;
+}
+
+// Ends the modal dialog that is up, from inside its loop.
+void CALLBACK end_modal(HWND, UINT, UINT_PTR timer, DWORD) {
+    ::KillTimer(nullptr, timer);
+    dialog_end(&viewer.go_to_dialog, 0);
+    dialog_end(&viewer.colors_dialog, 0);
+}
+
+// Opens and closes one of the viewer's dialogs: Find (modeless), Go to line or Colours
+// (modal, ended from a timer inside their loops) on the document left open for them.
+void open_and_close_dialog(int cycle, Document* document) {
+    switch (cycle % 3) {
+    case 0:
+        viewer_show_find();
+        process_events(1);
+        dialog_end(&viewer.find_dialog, 0);
+        break;
+    case 1:
+        ::SetTimer(nullptr, 0, 10, end_modal);
+        viewer_go_to_line(document);
+        break;
+    default:
+        ::SetTimer(nullptr, 0, 10, end_modal);
+        viewer_choose_colors();
+        break;
+    }
+    process_events(1);
 }
 
 } // namespace
@@ -63,18 +92,27 @@ void run_soak_check() {
     // the picture decoder, cached fonts).
     while (cycle < CYCLE_KINDS)
         all_closed = open_and_close(cycle++, folder) > 0 && all_closed;
+    // The dialogs work on a text of their own, open for the whole soak.
+    Document* text = viewer_open_file((folder + "line-ends.txt").c_str());
+    for (int dialog = 0; dialog < 3; ++dialog) {
+        open_and_close_dialog(dialog, text);
+    }
     Census before = census_take();
     int documents = 0;
+    int dialogs = 0;
     while (documents < SOAK_DOCUMENTS) {
-        int opened = open_and_close(cycle++, folder);
+        int opened = open_and_close(cycle++, folder, text);
         all_closed = opened > 0 && all_closed;
         documents += opened > 0 ? opened : 1;
+        open_and_close_dialog(dialogs++, text);
     }
     Census after = census_take();
+    viewer_close_document(text);
     report_note("soak census before: " + census_text(before));
     report_note("soak census after:  " + census_text(after));
-    report(format("soak: %d documents opened and closed, each one closed", documents), all_closed,
-           "a document stayed open after its close");
+    report(format("soak: %d documents and %d dialogs opened and closed, each one closed", documents,
+                  dialogs),
+           all_closed, "a document stayed open after its close");
     std::string changes = census_changes(before, after);
     report(format("soak: the census is the same after %d documents", documents), changes.empty(),
            changes);
