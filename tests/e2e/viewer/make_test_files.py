@@ -11,6 +11,12 @@ Writes into OUT_DIR (beside the samples that tools/make_viewer_samples.py writes
   long-line.txt                a line far wider than any window
   empty.txt                    no bytes at all
   data.bin                     every byte value, NULs included: not a text file
+  utf8.txt, utf8-bom.txt,      the same lines with letters beyond ASCII, as UTF-8 without
+  utf16.txt                    and with its byte-order mark, and as UTF-16 (little end
+                               first, with its mark), one character of them not in the
+                               ANSI code page
+  tabs.txt                     tabs at every column of the first tab stop
+  many-lines.txt               500 numbered lines, for scrolling and finding
 The metafile (picture.emf) is recorded by the check itself, through GDI.
 Standard library only; the output is the same on every run.
 """
@@ -101,6 +107,19 @@ def long_line_text():
     return b"Short first line\r\n" + words + b"\r\nShort last line\r\n"
 
 
+UNICODE_LINES = ["Gr\u00fc\u00dfe aus K\u00f6ln", "Caf\u00e9 \u00e0 la cr\u00e8me",
+                 "Price: 5 \u20ac", "Not in the code page: \u4e2d"]
+
+
+def tabs_text():
+    lines = ["\t".join(["a" * n, "b"]) for n in range(0, 10)]
+    return ("\r\n".join(lines + ["x\ty\tz", "\t\tTwo tabs"]) + "\r\n").encode("ascii")
+
+
+def many_lines_text():
+    return b"".join(b"Line %03d of the long text\r\n" % n for n in range(1, 501))
+
+
 def write(folder, name, data):
     with open(os.path.join(folder, name), "wb") as f:
         f.write(data)
@@ -122,6 +141,12 @@ def main():
     write(out, "long-line.txt", long_line_text())
     write(out, "empty.txt", b"")
     write(out, "data.bin", bytes(range(256)) * 4)
+    unicode_text = "\r\n".join(UNICODE_LINES) + "\r\n"
+    write(out, "utf8.txt", unicode_text.encode("utf-8"))
+    write(out, "utf8-bom.txt", b"\xef\xbb\xbf" + unicode_text.encode("utf-8"))
+    write(out, "utf16.txt", b"\xff\xfe" + unicode_text.encode("utf-16-le"))
+    write(out, "tabs.txt", tabs_text())
+    write(out, "many-lines.txt", many_lines_text())
 
 
 if __name__ == "__main__":

@@ -6,6 +6,10 @@
 // its resources linked in here) and on the soak tests' census.
 #include "viewer_check.h"
 
+#include <shlobj.h>
+
+#include <cstring>
+
 #include "tests/support/census.h"
 #include "examples/viewer/viewer.h"
 
@@ -73,6 +77,31 @@ void open_and_close_dialog(int cycle, Document* document) {
     process_events(1);
 }
 
+// Files dropped on the frame open, each in its document: the drop is made here, in the
+// viewer's process, as the shell makes it (a DROPFILES block of NUL-separated names).
+void check_drop(const std::string& folder) {
+    const std::string names[] = {folder + "line-ends.txt", folder + "picture.bmp"};
+    std::string list;
+    for (const std::string& name : names)
+        list += name + '\0';
+    list += '\0';
+    HGLOBAL drop = ::GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
+    auto* files = static_cast<DROPFILES*>(::GlobalLock(drop));
+    files->pFiles = sizeof(DROPFILES);
+    std::memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), list.data(), list.size());
+    ::GlobalUnlock(drop);
+    ::SendMessageA(viewer.frame.hwnd, WM_DROPFILES, WPARAM(drop), 0); // the viewer frees it
+    int opened = 0;
+    for (Document& document : viewer.documents)
+        if (document.kind != DOC_FREE)
+            opened += std::string(document.name) == "line-ends.txt" ||
+                      std::string(document.name) == "picture.bmp";
+    report("files dropped on the frame open in documents", opened == 2,
+           format("%d of 2 opened", opened));
+    for (Document& document : viewer.documents)
+        viewer_close_document(&document);
+}
+
 } // namespace
 
 // ============================================================================
@@ -92,6 +121,7 @@ void run_soak_check() {
     // the picture decoder, cached fonts).
     while (cycle < CYCLE_KINDS)
         all_closed = open_and_close(cycle++, folder) > 0 && all_closed;
+    check_drop(folder);
     // The dialogs work on a text of their own, open for the whole soak.
     Document* text = viewer_open_file((folder + "line-ends.txt").c_str());
     for (int dialog = 0; dialog < 3; ++dialog) {
