@@ -40,7 +40,7 @@ struct TextView {
 // ============================================================================
 
 // A key pressed and let go with modifiers held, through the real input queue.
-void press(WORD key, std::initializer_list<WORD> modifiers = {}) {
+void press(WORD key, const std::vector<WORD>& modifiers = {}) {
     std::vector<INPUT> keys;
     auto add = [&](WORD vk, DWORD flags) {
         INPUT in{};
@@ -237,8 +237,7 @@ void check_scrolling(const GameProcess& viewer, HWND client, TextView& view) {
         {"Page Up", VK_PRIOR, {}, last - rows},   {"Ctrl+Home", VK_HOME, {VK_CONTROL}, 0},
     };
     for (const Step& step : steps) {
-        press(step.key, std::initializer_list<WORD>(step.modifiers.data(),
-                                                    step.modifiers.data() + step.modifiers.size()));
+        press(step.key, step.modifiers);
         view.top = step.top;
         check_view(doc, view, format("scrolling: %s shows line %d at the top", step.name, step.top + 1));
     }

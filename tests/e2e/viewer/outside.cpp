@@ -16,24 +16,6 @@
 
 namespace {
 
-// Starts the viewer on count files of the folder and reports the start as check; on
-// failure nothing is left running.
-bool start_viewer(GameProcess& viewer, const std::string& folder, const char* const names[],
-                  int count, const char* check) {
-    std::string arguments;
-    for (int i = 0; i < count; i++)
-        arguments += " \"" + folder + names[i] + "\"";
-    std::string why;
-    if (!report(check,
-                program_start(viewer, driver_folder(), VIEWER_PROGRAM, arguments,
-                              "KalvorineFrameClass", why),
-                why)) {
-        game_kill(viewer);
-        return false;
-    }
-    return true;
-}
-
 // The reference window carrying the menu bar the frame must show.
 struct MenuReference {
     HWND window;  // the check's window, on its own thread
@@ -52,35 +34,6 @@ MenuReference reference{};
 // Internal helpers
 // ============================================================================
 
-std::string class_of(HWND window) {
-    char name[64] = {};
-    ::GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-HWND mdi_client_of(HWND frame) {
-    return ::FindWindowExA(frame, nullptr, "MDIClient", nullptr);
-}
-
-// The visible document windows of the MDI client, top first.
-std::vector<HWND> document_windows(HWND client) {
-    std::vector<HWND> list;
-    for (HWND w = ::GetWindow(client, GW_CHILD); w; w = ::GetWindow(w, GW_HWNDNEXT))
-        if (class_of(w) == "KalvorineWndClass" && ::IsWindowVisible(w))
-            list.push_back(w);
-    return list;
-}
-
-bool wait_document_count(HWND client, size_t count, DWORD timeout_ms) {
-    uint32_t start = now_ms();
-    while (document_windows(client).size() != count) {
-        if (now_ms() - start > timeout_ms)
-            return false;
-        ::Sleep(50);
-    }
-    return true;
-}
-
 // Waits until the client holds count documents and the window (if any) is destroyed.
 bool wait_closed(HWND client, size_t count, HWND gone, DWORD timeout_ms) {
     uint32_t start = now_ms();
@@ -92,25 +45,11 @@ bool wait_closed(HWND client, size_t count, HWND gone, DWORD timeout_ms) {
     return true;
 }
 
-HWND document_named(HWND client, const std::string& caption) {
-    for (HWND w : document_windows(client))
-        if (window_text(w) == caption)
-            return w;
-    return nullptr;
-}
-
 // A window's rectangle in the client coordinates of another window.
 RECT rect_in(HWND window, HWND client) {
     RECT r = window_rect(window);
     ::MapWindowPoints(nullptr, client, reinterpret_cast<POINT*>(&r), 2);
     return r;
-}
-
-// Sends a message with a time limit, so that a hung viewer cannot hang the check.
-LRESULT send(HWND window, UINT message, WPARAM w, LPARAM l) {
-    DWORD_PTR result = 0;
-    ::SendMessageTimeoutA(window, message, w, l, SMTO_ABORTIFHUNG, 3000, &result);
-    return LRESULT(result);
 }
 
 // Waits until the documents' rectangles hold still after an arrangement.
@@ -145,10 +84,6 @@ void draw_row(Canvas& c, int row, int row_height, const std::string& text) {
     ::SetTextColor(c.dc, RGB(0, 0, 0));
     ::TextOutA(c.dc, VIEWER_TEXT_MARGIN, VIEWER_TEXT_MARGIN + row * row_height, text.c_str(),
                int(text.size()));
-}
-
-int row_height() {
-    return render_text("Ag").height;
 }
 
 // What a text document of the client size must show for the lines.

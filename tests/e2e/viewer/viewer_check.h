@@ -48,10 +48,15 @@ void run_outside_checks();
 // Runs the checks of the viewer's commands (keys, dialogs, encodings) on a run of its own.
 void run_feature_checks();
 
-// Helpers of outside.cpp that features.cpp shares.
+// ============================================================================
+// Shared by the checks (views.cpp)
+// ============================================================================
+
 // Starts the viewer on count files of the folder and reports the start as check.
 bool start_viewer(GameProcess& viewer, const std::string& folder, const char* const names[],
                   int count, const char* check);
+// The class name of a window.
+std::string class_of(HWND window);
 // The frame's MDI client.
 HWND mdi_client_of(HWND frame);
 // The visible document windows of the MDI client, top first.
