@@ -379,17 +379,20 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
         FieldView field = read_field(client, 1, refs);
         watch_field(cells, field, read_at);
         StatusLine found{};
-        if (read_status(client, status, found))
+        bool status_read = read_status(client, status, found);
+        if (status_read)
             status = found;
-        // A hostage goes first while none was hit (only with a life to spare); then the
-        // youngest terrorist, before it costs a life.
+        // A hostage goes first while none was hit (only with a life to spare, seen on this
+        // very read, so that no life lost before can pass for the hit); then the youngest
+        // terrorist, before it costs a life.
         int target_r = -1, target_c = -1;
         for (int r = 0; r < FIELD_ROWS; r++)
             for (int c = 0; c < FIELD_COLUMNS; c++) {
                 CellLook look = field.cells[r][c];
                 if (look != cells[r][c].figure)
                     continue;
-                bool hostage = look == LOOK_HOSTAGE && !hostage_done && status.lives >= 2;
+                bool hostage =
+                    look == LOOK_HOSTAGE && !hostage_done && status_read && status.lives >= 2;
                 if (look != LOOK_TERRORIST && !hostage)
                     continue;
                 bool better = target_r < 0 ||
@@ -486,7 +489,7 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
         return;
     }
     // The checks after this one need a game with lives to spare.
-    if (status.lives <= 1 && !restart_game(game, status, cells))
+    if ((status.lives <= 1 || status.score >= 50) && !restart_game(game, status, cells))
         report("New after the shooting", false, "New did not start a new game");
     if (!listening)
         return;
