@@ -116,5 +116,8 @@ void run_menu_checks(const GameProcess& game);
 bool robot_prepare(const CellReferences& refs);
 // Plays the robot's game (level 1, and to the end with TARROWIND_LONG=1) on a thread.
 HANDLE robot_start();
+// Holds the robot's game paused, without clicks, while a check steers the other game by
+// keyboard, or lets it play on; returns once the robot did (at once without a robot).
+void robot_hold(bool on);
 // Ends the robot's game if it still runs.
 void robot_abort();

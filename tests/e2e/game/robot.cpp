@@ -20,6 +20,9 @@ struct RobotState {
     std::string folder;         // the copy's folder: the program and graphics\ only
     const CellReferences* refs; // cell pictures to tell figures apart
     volatile LONG abort;        // set by the main thread to stop playing
+    volatile LONG playing;      // set from the thread's start to its end
+    volatile LONG hold;         // set by the main thread: keep the game paused, no clicks
+    volatile LONG held;         // set by the robot once its game is paused for a hold
     bool long_run;              // TARROWIND_LONG=1: play to the end of the game
     uint32_t started;           // tick time of the robot's "New"
 };
@@ -167,6 +170,15 @@ void play() {
     bool marked = false;
     int spawns = 1, shots_since_status = 0;
     while (!robot.abort) {
+        if (robot.held) {
+            if (!robot.hold) {
+                game_command(robot.game, CMD_PAUSE);
+                last_spawn = now_ms();
+                ::InterlockedExchange(&robot.held, 0);
+            }
+            ::Sleep(30);
+            continue;
+        }
         if (now_ms() - start > limit) {
             report(robot.long_run ? "long run: to the end of the game" : "robot: level 1", false,
                    format("time limit of %u s reached at \"%s\"", limit / 1000,
@@ -253,6 +265,17 @@ void play() {
                 if (look == LOOK_TERRORIST && now - clicked_at[r][c] > 700)
                     targets[terrorists++] = r * FIELD_COLUMNS + c;
             }
+        if (robot.hold) {
+            // The terrorists on show are shot in the batch that pauses: none of them can
+            // cost a life when the pause ends. The game is held once the pause shows.
+            shoot(targets, terrorists, clicked_at, now);
+            game_command(robot.game, CMD_PAUSE);
+            Picture paused;
+            wait_paused(robot.game.window, PATIENCE_MS, paused);
+            marked = false;
+            ::InterlockedExchange(&robot.held, 1);
+            continue;
+        }
         if (metronome) {
             if (!marked) {
                 paint_over_status(robot.game.window, 2, 2);
@@ -294,6 +317,7 @@ void play() {
 
 DWORD WINAPI robot_thread(void*) {
     play();
+    ::InterlockedExchange(&robot.playing, 0);
     if (game_alive(robot.game)) {
         game_command(robot.game, CMD_QUIT);
         DWORD code = 0;
@@ -342,7 +366,20 @@ bool robot_prepare(const CellReferences& refs) {
 
 // Plays the robot's game (level 1, and to the end with TARROWIND_LONG=1) on a thread.
 HANDLE robot_start() {
-    return ::CreateThread(nullptr, 0, robot_thread, nullptr, 0, nullptr);
+    ::InterlockedExchange(&robot.playing, 1);
+    HANDLE thread = ::CreateThread(nullptr, 0, robot_thread, nullptr, 0, nullptr);
+    if (!thread)
+        ::InterlockedExchange(&robot.playing, 0);
+    return thread;
+}
+
+// Holds the robot's game paused, without clicks, while a check steers the other game by
+// keyboard (a click activates the robot's window, and with it takes the foreground), or
+// lets it play on. Returns once the robot has done so, or has stopped playing.
+void robot_hold(bool on) {
+    ::InterlockedExchange(&robot.hold, on ? 1 : 0);
+    poll_until(PATIENCE_MS,
+               [] { return !robot.playing || (robot.held != 0) == (robot.hold != 0); });
 }
 
 // Ends the robot's game if it still runs.
