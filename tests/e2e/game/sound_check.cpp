@@ -21,6 +21,35 @@ struct SoundState {
 };
 SoundState sound{};
 
+// ============================================================================
+// Internal helpers
+// ============================================================================
+
+// Joins each sound that a busy machine interrupted to its continuation. When the player
+// falls behind, playback stops for a moment and what comes after the gap no longer lines
+// up sample for sample with the file, so the recorder reports the sound as cut off and the
+// rest as an unknown sound ("?"). A continuation counts only when it starts within half a
+// second of the cut and is about as long as the rest; a sound stopped for good (by another
+// sound, or by no sound) is followed by something else or by silence, and stays cut off.
+void join_interrupted(std::vector<HeardSound>& heard) {
+    for (size_t i = 0; i + 1 < heard.size(); i++) {
+        HeardSound& sound_heard = heard[i];
+        const HeardSound& rest = heard[i + 1]; // for "?", reached is its length
+        double missing = sound_heard.length - sound_heard.reached;
+        double gap = rest.start - (sound_heard.start + sound_heard.reached + sound_heard.gap);
+        if (sound_heard.name == "?" || rest.name != "?" || missing <= 10.0 || gap < 0.0 ||
+            gap > 500.0 || rest.reached < 0.8 * missing || rest.reached > missing + 250.0)
+            continue;
+        report_note(format("sound: \"%s\" at %.0f ms was interrupted for %.0f ms (a busy "
+                           "player) and went on for %.0f ms",
+                           sound_heard.name.c_str(), sound_heard.start, gap, rest.reached));
+        sound_heard.reached = sound_heard.length;
+        sound_heard.heard += missing;
+        sound_heard.gap += gap;
+        heard.erase(heard.begin() + long(i) + 1);
+    }
+}
+
 } // namespace
 
 // ============================================================================
@@ -57,8 +86,10 @@ bool sound_watch_stop(const std::string& name, std::vector<HeardSound>& heard) {
         return false;
     sound.listening_on = false;
     std::string why;
-    return report("recorder for " + name + " reports", listen_stop(sound.listening, heard, why),
-                  why);
+    bool stopped =
+        report("recorder for " + name + " reports", listen_stop(sound.listening, heard, why), why);
+    join_interrupted(heard);
+    return stopped;
 }
 
 // Checks that the sounds heard from `next` on begin with the expected ones, each played to

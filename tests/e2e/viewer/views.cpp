@@ -68,7 +68,7 @@ HWND document_named(HWND client, const std::string& caption) {
 // Sends a message with a time limit, so that a hung viewer cannot hang the check.
 LRESULT send(HWND window, UINT message, WPARAM w, LPARAM l) {
     DWORD_PTR result = 0;
-    ::SendMessageTimeoutA(window, message, w, l, SMTO_ABORTIFHUNG, 3000, &result);
+    ::SendMessageTimeoutA(window, message, w, l, SMTO_ABORTIFHUNG, PATIENCE_MS, &result);
     return LRESULT(result);
 }
 
