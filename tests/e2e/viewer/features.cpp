@@ -204,7 +204,8 @@ void check_decoding(HWND client, const std::string& folder) {
         HWND doc = document_named(client, name);
         send(client, WM_MDIACTIVATE, WPARAM(doc), 0);
         check_view(doc, unicode,
-                   std::string(name) + ": decoded into the ANSI code page, \"?\" where it lacks one");
+                   std::string(name) +
+                       ": decoded into the ANSI code page, \"?\" where it lacks one");
     }
     TextView tabs;
     tabs.lines = expanded(split_lines(read_whole_file(folder + "tabs.txt")));
@@ -239,7 +240,8 @@ void check_scrolling(const GameProcess& viewer, HWND client, TextView& view) {
     for (const Step& step : steps) {
         press(step.key, step.modifiers);
         view.top = step.top;
-        check_view(doc, view, format("scrolling: %s shows line %d at the top", step.name, step.top + 1));
+        check_view(doc, view,
+                   format("scrolling: %s shows line %d at the top", step.name, step.top + 1));
     }
     wheel(doc, 2);
     view.top = 6;
@@ -260,9 +262,10 @@ void check_go_to(const GameProcess& viewer, HWND client, TextView& view) {
     HWND dialog = wait_dialog(viewer, "KalvorineDlgClass", "Go to line");
     if (!report("Ctrl+G opens the modal \"Go to line\" dialog", dialog != nullptr, "no dialog"))
         return;
-    report("Go to line: the number's edit has the focus",
-           poll_until(PATIENCE_MS, [&] { return focus_of(viewer) == ::GetDlgItem(dialog, ID_LINE); }),
-           "the focus is elsewhere");
+    report(
+        "Go to line: the number's edit has the focus",
+        poll_until(PATIENCE_MS, [&] { return focus_of(viewer) == ::GetDlgItem(dialog, ID_LINE); }),
+        "the focus is elsewhere");
     press('A', {VK_CONTROL});
     type("9999");
     press(VK_RETURN);
@@ -274,10 +277,8 @@ void check_go_to(const GameProcess& viewer, HWND client, TextView& view) {
     press('A', {VK_CONTROL});
     type("250");
     press(VK_RETURN);
-    report("Go to line: Enter in the number submits it", poll_until(PATIENCE_MS, [&] {
-               return !::IsWindow(dialog);
-           }),
-           "the dialog stayed open");
+    report("Go to line: Enter in the number submits it",
+           poll_until(PATIENCE_MS, [&] { return !::IsWindow(dialog); }), "the dialog stayed open");
     view.top = 249;
     check_view(doc, view, "Go to line 250 shows line 250 at the top");
 }
@@ -331,8 +332,8 @@ bool sample_shows(HWND control, COLORREF want) {
         RECT r{};
         ::GetClientRect(control, &r);
         Picture p = capture_client(control, r.right / 2, r.bottom / 2, 1, 1);
-        return p.width == 1 && p.pixels[0] == ((want & 0xFF) << 16 | (want & 0xFF00) |
-                                               (want >> 16 & 0xFF));
+        return p.width == 1 &&
+               p.pixels[0] == ((want & 0xFF) << 16 | (want & 0xFF00) | (want >> 16 & 0xFF));
     });
 }
 
@@ -340,7 +341,8 @@ void check_colors(const GameProcess& viewer, HWND client, TextView& view) {
     HWND doc = activate(viewer, client, "many-lines.txt");
     game_command(viewer, CMD_COLORS);
     HWND dialog = wait_dialog(viewer, "KalvorineDlgClass", "Colours");
-    if (!report("View > Colours opens the modal \"Colours\" dialog", dialog != nullptr, "no dialog"))
+    if (!report("View > Colours opens the modal \"Colours\" dialog", dialog != nullptr,
+                "no dialog"))
         return;
     press(VK_DOWN); // text: Black -> White
     report("Colours: the text colour chosen shows in its sample",
@@ -368,27 +370,29 @@ void check_open_dialog(const GameProcess& viewer, HWND client, const std::string
     name = name ? name : ::GetDlgItem(dialog, 0x480);
     send(name, WM_SETTEXT, 0, LPARAM((folder + "picture.bmp").c_str()));
     ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    report("Open: the file chosen opens in a document", poll_until(PATIENCE_MS, [&] {
-               return document_windows(client).size() == before + 1 &&
-                      document_named(client, "picture.bmp") != nullptr;
-           }),
+    report("Open: the file chosen opens in a document",
+           poll_until(PATIENCE_MS,
+                      [&] {
+                          return document_windows(client).size() == before + 1 &&
+                                 document_named(client, "picture.bmp") != nullptr;
+                      }),
            format("%d documents", int(document_windows(client).size())));
 }
 
 void check_shortcuts(GameProcess& viewer, HWND client) {
     activate(viewer, client, "many-lines.txt");
     game_command(viewer, CMD_ZOOM);
-    report("View > Zoom opens \"Zoom: many-lines.txt\"", poll_until(PATIENCE_MS, [&] {
-               return document_named(client, "Zoom: many-lines.txt") != nullptr;
-           }),
+    report("View > Zoom opens \"Zoom: many-lines.txt\"",
+           poll_until(PATIENCE_MS,
+                      [&] { return document_named(client, "Zoom: many-lines.txt") != nullptr; }),
            "no zoom window");
     ::SetForegroundWindow(viewer.window);
     HWND first = HWND(send(client, WM_MDIGETACTIVE, 0, 0));
     press(VK_F6, {VK_CONTROL});
-    report("Ctrl+F6 activates the next document", poll_until(PATIENCE_MS, [&] {
-               return HWND(send(client, WM_MDIGETACTIVE, 0, 0)) != first;
-           }),
-           "the same document is active");
+    report(
+        "Ctrl+F6 activates the next document",
+        poll_until(PATIENCE_MS, [&] { return HWND(send(client, WM_MDIGETACTIVE, 0, 0)) != first; }),
+        "the same document is active");
     HWND active = HWND(send(client, WM_MDIGETACTIVE, 0, 0));
     press(VK_F4, {VK_CONTROL});
     report("Ctrl+F4 closes the active document",

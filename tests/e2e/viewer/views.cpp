@@ -76,4 +76,3 @@ LRESULT send(HWND window, UINT message, WPARAM w, LPARAM l) {
 int row_height() {
     return render_text("Ag").height;
 }
-
