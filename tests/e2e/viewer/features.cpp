@@ -283,6 +283,19 @@ void check_go_to(const GameProcess& viewer, HWND client, TextView& view) {
     check_view(doc, view, "Go to line 250 shows line 250 at the top");
 }
 
+// The picture at the top of the README: the documents tiled, the Find dialog over them.
+void take_screenshot(const GameProcess& viewer, HWND find) {
+    game_command(viewer, VIEWER_CMD_TILE);
+    ::Sleep(500); // a picture, not a check: the tiling has long settled by then
+    RECT f = window_rect(viewer.window), d = window_rect(find);
+    ::SetWindowPos(find, nullptr, f.right - (d.right - d.left) - 24,
+                   f.bottom - (d.bottom - d.top) - 24, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::Sleep(300);
+    png_write(driver_folder() + "viewer-screenshot.png",
+              capture_screen(f.left, f.top, f.right - f.left, f.bottom - f.top));
+}
+
 void check_find(const GameProcess& viewer, HWND client, TextView& view) {
     HWND doc = activate(viewer, client, "many-lines.txt");
     press('F', {VK_CONTROL});
@@ -290,6 +303,11 @@ void check_find(const GameProcess& viewer, HWND client, TextView& view) {
     if (!report("Ctrl+F opens the modeless \"Find\" dialog", dialog != nullptr, "no dialog"))
         return;
     poll_until(PATIENCE_MS, [&] { return focus_of(viewer) == ::GetDlgItem(dialog, ID_FIND_TEXT); });
+    // Out of the document's way, to the screen's bottom right corner.
+    RECT d = window_rect(dialog);
+    ::SetWindowPos(dialog, nullptr, ::GetSystemMetrics(SM_CXSCREEN) - (d.right - d.left),
+                   ::GetSystemMetrics(SM_CYSCREEN) - (d.bottom - d.top), 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     type("line 30");
     press(VK_RETURN);
     const int rows = rows_of(doc);
@@ -321,6 +339,7 @@ void check_find(const GameProcess& viewer, HWND client, TextView& view) {
     ::PostMessageA(doc, WM_VSCROLL, SB_LINEDOWN, 0);
     view.top += 1;
     check_view(doc, view, "with Find open the document still scrolls");
+    take_screenshot(viewer, dialog);
     press(VK_ESCAPE);
     report("Find: Escape closes it", poll_until(PATIENCE_MS, [&] { return !::IsWindow(dialog); }),
            "it stayed open");

@@ -77,6 +77,27 @@ void open_and_close_dialog(int cycle, Document* document) {
     process_events(1);
 }
 
+// NOTE: Wine hands out window contexts from a cache that binds each one to the window it
+// served until that window is destroyed, and makes a new one whenever none is free: the
+// frame and the text open for the whole soak came to hold 0 to 3 more of them, by the
+// timing of paints inside modal dialogs' loops. Up to CACHED_CONTEXTS more window contexts
+// (each with its region) are taken for that cache; a context that is never given back
+// shows once per cycle, far beyond.
+constexpr int CACHED_CONTEXTS = 4;
+
+// The census after, with the window contexts the cache may have added taken away.
+Census without_cached_contexts(const Census& before, Census after) {
+    const int added = after.gdi_by_kind[OBJ_DC] - before.gdi_by_kind[OBJ_DC];
+    if (added > 0 && added <= CACHED_CONTEXTS &&
+        after.gdi_by_kind[OBJ_REGION] - before.gdi_by_kind[OBJ_REGION] == added) {
+        after.gdi_by_kind[OBJ_DC] -= added;
+        after.gdi_by_kind[OBJ_REGION] -= added;
+        after.gdi_objects -= 2 * added;
+        report_note(format("soak: Wine's context cache grew by %d", added));
+    }
+    return after;
+}
+
 // Files dropped on the frame open, each in its document: the drop is made here, in the
 // viewer's process, as the shell makes it (a DROPFILES block of NUL-separated names).
 void check_drop(const std::string& folder) {
@@ -116,20 +137,20 @@ void run_soak_check() {
         return;
     std::string folder = viewer_files_folder();
     bool all_closed = true;
-    int cycle = 0;
-    // One round of every kind first: the platform keeps some things once made (classes,
-    // the picture decoder, cached fonts).
-    while (cycle < CYCLE_KINDS)
-        all_closed = open_and_close(cycle++, folder) > 0 && all_closed;
     check_drop(folder);
     // The dialogs work on a text of their own, open for the whole soak.
     Document* text = viewer_open_file((folder + "line-ends.txt").c_str());
-    for (int dialog = 0; dialog < 3; ++dialog) {
-        open_and_close_dialog(dialog, text);
+    // Every kind of document beside every dialog first: the platform keeps some things once
+    // made (classes, the picture decoder, cached fonts, the contexts it hands out again).
+    int cycle = 0;
+    int dialogs = 0;
+    while (cycle < CYCLE_KINDS) {
+        all_closed = open_and_close(cycle++, folder, text) > 0 && all_closed;
+        open_and_close_dialog(dialogs++, text);
     }
     Census before = census_take();
     int documents = 0;
-    int dialogs = 0;
+    dialogs = 0;
     while (documents < SOAK_DOCUMENTS) {
         int opened = open_and_close(cycle++, folder, text);
         all_closed = opened > 0 && all_closed;
@@ -143,7 +164,7 @@ void run_soak_check() {
     report(format("soak: %d documents and %d dialogs opened and closed, each one closed", documents,
                   dialogs),
            all_closed, "a document stayed open after its close");
-    std::string changes = census_changes(before, after);
+    std::string changes = census_changes(before, without_cached_contexts(before, after));
     report(format("soak: the census is the same after %d documents", documents), changes.empty(),
            changes);
     viewer_close_all();
