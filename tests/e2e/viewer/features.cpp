@@ -8,6 +8,7 @@
 #include "viewer_check.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 // ============================================================================
 // Module state
@@ -20,9 +21,9 @@ constexpr int ID_LINE = 101, ID_FIND_TEXT = 201, ID_MATCH_CASE = 202, ID_FIND_NE
 constexpr int CMD_COLORS = 40009, CMD_ZOOM = 40010;
 constexpr COLORREF WHITE = RGB(255, 255, 255), BLACK = RGB(0, 0, 0), NAVY = RGB(0, 0, 128);
 
-const char* const FEATURE_FILES[] = {"utf8.txt", "utf8-bom.txt", "utf16.txt", "tabs.txt",
-                                     "many-lines.txt"};
-constexpr int FEATURE_FILE_COUNT = 5;
+const char* const FEATURE_FILES[] = {"utf8.txt", "utf8-bom.txt", "utf16.txt",
+                                     "tabs.txt", "big.bmp",      "many-lines.txt"};
+constexpr int FEATURE_FILE_COUNT = 6;
 const wchar_t* const UNICODE_LINES[] = {L"Gr\u00fc\u00dfe aus K\u00f6ln",
                                         L"Caf\u00e9 \u00e0 la cr\u00e8me", L"Price: 5 \u20ac",
                                         L"Not in the code page: \u4e2d"};
@@ -243,6 +244,12 @@ void check_scrolling(const GameProcess& viewer, HWND client, TextView& view) {
         check_view(doc, view,
                    format("scrolling: %s shows line %d at the top", step.name, step.top + 1));
     }
+    // A taller window shows more lines, at the same size.
+    RECT before = window_rect(doc);
+    ::SetWindowPos(doc, nullptr, 0, 0, before.right - before.left,
+                   before.bottom - before.top + 5 * row_height(),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    check_view(doc, view, "resizing: a taller window shows more lines, unstretched");
     wheel(doc, 2);
     view.top = 6;
     check_view(doc, view, "scrolling: two notches of the wheel move 6 lines down");
@@ -252,8 +259,45 @@ void check_scrolling(const GameProcess& viewer, HWND client, TextView& view) {
     POINT corner{client_area.right, client_area.bottom};
     ::ClientToScreen(doc, &corner);
     click_at(corner.x + ::GetSystemMetrics(SM_CXVSCROLL) / 2, corner.y - 30);
-    view.top = 6 + rows - 1;
+    view.top = 6 + rows_of(doc) - 1; // the rows of the taller window
     check_view(doc, view, "scrolling: a click in the scroll bar under its thumb pages down");
+}
+
+// What a picture document shows: the picture drawn from (-left, -top).
+Picture expected_picture_at(int width, int height, const std::string& path, int left, int top) {
+    Canvas c = canvas_open(width, height);
+    RECT all{0, 0, width, height};
+    ::FillRect(c.dc, &all, ::GetSysColorBrush(COLOR_WINDOW));
+    HBITMAP bitmap = HBITMAP(::LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                                          LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    HDC source = ::CreateCompatibleDC(c.dc);
+    HGDIOBJ old = ::SelectObject(source, bitmap);
+    ::BitBlt(c.dc, -left, -top, 600, 400, source, 0, 0, SRCCOPY);
+    ::SelectObject(source, old);
+    ::DeleteDC(source);
+    ::DeleteObject(bitmap);
+    return canvas_close(c);
+}
+
+// A picture larger than its window scrolls by key to its far corner.
+void check_picture_scrolling(const GameProcess& viewer, HWND client, const std::string& folder) {
+    HWND doc = activate(viewer, client, "big.bmp");
+    if (!report("big.bmp opens and takes the keyboard", doc != nullptr, "no such document"))
+        return;
+    press(VK_END);
+    RECT r{};
+    ::GetClientRect(doc, &r);
+    Picture want = expected_picture_at(r.right, r.bottom, folder + "big.bmp", 600 - r.right,
+                                       400 - r.bottom),
+            seen;
+    int differences = 0;
+    poll_until(PATIENCE_MS, [&] {
+        seen = capture_client(doc, 0, 0, r.right, r.bottom);
+        return (differences = count_differences(want, seen)) == 0;
+    });
+    if (!report("a picture larger than its window scrolls to its far corner with End",
+                differences == 0, format("%d pixels differ", differences)))
+        save_failure_pictures("viewer-big-picture", want, seen);
 }
 
 void check_go_to(const GameProcess& viewer, HWND client, TextView& view) {
@@ -272,6 +316,16 @@ void check_go_to(const GameProcess& viewer, HWND client, TextView& view) {
     HWND box = wait_message_box(viewer, PATIENCE_MS);
     report("Go to line: a number past the end is refused with a message",
            box != nullptr && ::IsWindow(dialog), box ? "" : "no message box");
+    RECT b{}, d = window_rect(dialog);
+    report("Go to line: the message box is centred over the dialog",
+           poll_until(PATIENCE_MS,
+                      [&] {
+                          b = window_rect(box);
+                          return std::abs((b.left + b.right) - (d.left + d.right)) <= 1 &&
+                                 std::abs((b.top + b.bottom) - (d.top + d.bottom)) <= 1;
+                      }),
+           format("box (%ld,%ld)-(%ld,%ld), dialog (%ld,%ld)-(%ld,%ld)", b.left, b.top, b.right,
+                  b.bottom, d.left, d.top, d.right, d.bottom));
     if (box)
         close_message_box(box, PATIENCE_MS);
     press('A', {VK_CONTROL});
@@ -438,11 +492,13 @@ void run_feature_checks() {
         return;
     }
     HWND client = mdi_client_of(viewer.window);
-    if (report("the five texts open", wait_document_count(client, FEATURE_FILE_COUNT, PATIENCE_MS),
+    if (report("the five texts and the picture open",
+               wait_document_count(client, FEATURE_FILE_COUNT, PATIENCE_MS),
                game_state_text(viewer))) {
         TextView many;
         many.lines = split_lines(read_whole_file(folder + "many-lines.txt"));
         check_decoding(client, folder);
+        check_picture_scrolling(viewer, client, folder);
         check_scrolling(viewer, client, many);
         check_go_to(viewer, client, many);
         check_find(viewer, client, many);

@@ -5,6 +5,7 @@ Usage: make_test_files.py OUT_DIR
 Writes into OUT_DIR (beside the samples that tools/make_viewer_samples.py writes there):
   picture.bmp, picture.ico,    one picture of each kind the viewer loads from files
   picture.gif
+  big.bmp                      a picture larger than a document window, for scrolling
   broken.gif                   rubbish under a picture's name: no picture loads from it
   line-ends.txt                lines ended by LF, CRLF and a lone CR, two of them on the
                                128-byte boundaries where line reads fetch their next chunk
@@ -50,6 +51,11 @@ def harbour(x, y, w, h):
     if y < horizon:
         return (120 + y * 2, 180 + y, 250)  # sky, lighter towards the horizon
     return (16, 64 + (y % 4) * 12, 140)  # sea, in bands
+
+
+def gradient(x, y, w, h):
+    """Colours that change along both axes, so that every place of it looks different."""
+    return (x * 255 // (w - 1), y * 255 // (h - 1), (x * 7 + y * 3) % 256)
 
 
 def checker(x, y, w, h):
@@ -131,6 +137,7 @@ def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     write(out, "picture.bmp", bmp_bytes(pixels(harbour, 64, 40)))
+    write(out, "big.bmp", bmp_bytes(pixels(gradient, 600, 400)))
     write(out, "picture.ico", ico_bytes(pixels(checker, 32, 32)))
     write(out, "picture.gif", gif_bytes(pixels(harbour, 56, 36)))
     # No GIF header: Wine's OleLoadPicture was seen to keep 25,000 bytes of the process
