@@ -31,8 +31,8 @@ SoundState sound{};
 // falls behind, playback stops for a moment (or stutters) and what comes after no longer
 // lines up sample for sample with the file, so the recorder reports the sound as cut off
 // and the rest as unknown sounds ("?"). The continuation counts only as unknown pieces in a
-// row, each starting within half a second of the one before, together about as long as the
-// rest (at least 0.8 times it, at most 0.6 s more); a sound stopped for good is followed by
+// row, each starting within a second of the one before, together about as long as the rest
+// (at least 0.8 times it, at most 0.6 s more); a sound stopped for good is followed by
 // something else or by silence, and stays cut off.
 void join_interrupted(std::vector<HeardSound>& heard) {
     for (size_t i = 0; i < heard.size(); i++) {
@@ -43,7 +43,7 @@ void join_interrupted(std::vector<HeardSound>& heard) {
         double end = cut.start + cut.reached + cut.gap, went_on = 0.0, stopped = 0.0;
         size_t j = i + 1;
         for (; j < heard.size() && heard[j].name == "?" && heard[j].start >= end &&
-               heard[j].start - end <= 500.0;
+               heard[j].start - end <= 1000.0;
              j++) {
             stopped += heard[j].start - end;
             went_on += heard[j].reached; // for "?", reached is its length
