@@ -562,7 +562,7 @@ void check_no_ammo_click(const GameProcess& game) {
     // without ammunition must then be handled before the next frame by pacing, a second
     // after the clicks. Each attempt measures both from the driver's side, and a machine too
     // busy for them tries again.
-    constexpr int ATTEMPTS = 8;
+    constexpr int ATTEMPTS = 12;
     constexpr uint32_t SECOND = 1000, MARGIN = 100;
     bool marker_shows = true, redrawn = false, unchanged = false, in_time = false;
     uint32_t took = 0, spent_after = 0, clicked_after = 0;
@@ -579,12 +579,19 @@ void check_no_ammo_click(const GameProcess& game) {
         uint32_t resumed_at = now_ms();
         game_command(game, CMD_PAUSE);
         // Only the status line and the notice under it are read: quick on a busy machine.
+        // The frame that gives the shot back comes after the last read without it.
         StatusLine running{};
+        uint32_t resumed_by = resumed_at;
         if (!poll_until(
                 PATIENCE_MS,
                 [&] {
+                    uint32_t read_at = now_ms();
                     client = capture_client(game.window, 0, 0, 300, 32);
-                    return pause_notice_gone(client) && read_status_with_score(client, 0, running);
+                    bool drawn =
+                        pause_notice_gone(client) && read_status_with_score(client, 0, running);
+                    if (!drawn)
+                        resumed_by = read_at;
+                    return drawn;
                 },
                 10))
             break;
@@ -607,7 +614,7 @@ void check_no_ammo_click(const GameProcess& game) {
                 },
                 10))
             break;
-        spent_after = now_ms() - resumed_at;
+        spent_after = now_ms() - resumed_by;
         // The last shot's sound (played to its end before its frame) reaches the recording
         // before the click without ammunition.
         ::Sleep(150);

@@ -4,6 +4,8 @@
 // the game's own wave files in bin/sound/; knows nothing of the game's code.
 #include "driver.h"
 
+#include <algorithm>
+
 #include "tests/support/listen_client.h"
 
 // ============================================================================
@@ -26,27 +28,37 @@ SoundState sound{};
 // ============================================================================
 
 // Joins each sound that a busy machine interrupted to its continuation. When the player
-// falls behind, playback stops for a moment and what comes after the gap no longer lines
-// up sample for sample with the file, so the recorder reports the sound as cut off and the
-// rest as an unknown sound ("?"). A continuation counts only when it starts within half a
-// second of the cut and is about as long as the rest; a sound stopped for good (by another
-// sound, or by no sound) is followed by something else or by silence, and stays cut off.
+// falls behind, playback stops for a moment (or stutters) and what comes after no longer
+// lines up sample for sample with the file, so the recorder reports the sound as cut off
+// and the rest as unknown sounds ("?"). The continuation counts only as unknown pieces in a
+// row, each starting within a second of the one before, together about as long as the rest
+// (at least 0.8 times it, at most 0.6 s more); a sound stopped for good is followed by
+// something else or by silence, and stays cut off.
 void join_interrupted(std::vector<HeardSound>& heard) {
-    for (size_t i = 0; i + 1 < heard.size(); i++) {
-        HeardSound& sound_heard = heard[i];
-        const HeardSound& rest = heard[i + 1]; // for "?", reached is its length
-        double missing = sound_heard.length - sound_heard.reached;
-        double gap = rest.start - (sound_heard.start + sound_heard.reached + sound_heard.gap);
-        if (sound_heard.name == "?" || rest.name != "?" || missing <= 10.0 || gap < 0.0 ||
-            gap > 500.0 || rest.reached < 0.8 * missing || rest.reached > missing + 250.0)
+    for (size_t i = 0; i < heard.size(); i++) {
+        HeardSound& cut = heard[i];
+        double missing = cut.length - cut.reached;
+        if (cut.name == "?" || missing <= 10.0)
             continue;
-        report_note(format("sound: \"%s\" at %.0f ms was interrupted for %.0f ms (a busy "
-                           "player) and went on for %.0f ms",
-                           sound_heard.name.c_str(), sound_heard.start, gap, rest.reached));
-        sound_heard.reached = sound_heard.length;
-        sound_heard.heard += missing;
-        sound_heard.gap += gap;
-        heard.erase(heard.begin() + long(i) + 1);
+        double end = cut.start + cut.reached + cut.gap, went_on = 0.0, stopped = 0.0;
+        size_t j = i + 1;
+        for (; j < heard.size() && heard[j].name == "?" && heard[j].start >= end &&
+               heard[j].start - end <= 1000.0;
+             j++) {
+            stopped += heard[j].start - end;
+            went_on += heard[j].reached; // for "?", reached is its length
+            end = heard[j].start + heard[j].reached;
+        }
+        if (j == i + 1 || went_on < 0.8 * missing || went_on > missing + 600.0)
+            continue;
+        report_note(format("sound: \"%s\" at %.0f ms was cut off at %.0f ms by a busy player "
+                           "and went on in %d pieces (%.0f ms, after %.0f ms of silence)",
+                           cut.name.c_str(), cut.start, cut.reached, int(j - i - 1), went_on,
+                           stopped));
+        cut.reached = cut.length;
+        cut.heard += missing;
+        cut.gap = std::max(cut.gap, end - cut.start - cut.length);
+        heard.erase(heard.begin() + long(i) + 1, heard.begin() + long(j));
     }
 }
 
