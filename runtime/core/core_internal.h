@@ -64,6 +64,8 @@ struct DialogListNode {
     WindowRecord* record; // its dialog_def points to a DialogDefinition block
 };
 extern DialogListNode* dialog_definition_list;
+// Free one dialog's definition buffer and the control definitions it holds.
+void dialog_definition_free(DialogDefinition* definition);
 // Free every dialog definition on the list, then the list itself.
 void dialog_definitions_release();
 

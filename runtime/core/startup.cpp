@@ -45,18 +45,6 @@ void set_floating_point_mode() {
     asm volatile("ldmxcsr %0" : : "m"(status));
 }
 
-// Free one dialog's definition buffer and the control definitions it holds.
-void release_definition(DialogDefinition* definition) {
-    ControlDefinition* control = definition->first_control;
-    while (control != nullptr) {
-        ControlDefinition* next = control->next;
-        global_free_if_set(control->extra_block);
-        global_free(control);
-        control = next;
-    }
-    global_free(definition);
-}
-
 } // namespace
 
 // ============================================================================
@@ -101,6 +89,18 @@ void runtime_exit(UINT exit_code) {
     ::ExitProcess(exit_code);
 }
 
+// Free one dialog's definition buffer and the control definitions it holds.
+void dialog_definition_free(DialogDefinition* definition) {
+    ControlDefinition* control = definition->first_control;
+    while (control != nullptr) {
+        ControlDefinition* next = control->next;
+        global_free_if_set(control->extra_block);
+        global_free(control);
+        control = next;
+    }
+    global_free(definition);
+}
+
 // Free every dialog definition on the list, then the list itself.
 void dialog_definitions_release() {
     DialogListNode* node = dialog_definition_list;
@@ -108,7 +108,7 @@ void dialog_definitions_release() {
         DialogListNode* next = node->next;
         WindowRecord* record = node->record;
         if (record != nullptr && record->dialog_def != nullptr) {
-            release_definition(static_cast<DialogDefinition*>(record->dialog_def));
+            dialog_definition_free(static_cast<DialogDefinition*>(record->dialog_def));
             record->dialog_def = nullptr;
         }
         global_free(node);

@@ -26,18 +26,6 @@ void* text_block(const char* text) {
     return block;
 }
 
-// Free a definition buffer with its control nodes and their blocks.
-void free_definition(DialogDefinition* definition) {
-    ControlDefinition* control = definition->first_control;
-    while (control != nullptr) {
-        ControlDefinition* next = control->next;
-        global_free_if_set(control->extra_block);
-        global_free(control);
-        control = next;
-    }
-    global_free(definition);
-}
-
 // Take a record's node off the DialogDefinitionList and free it.
 void unlist(const WindowRecord* record) {
     DialogListNode** link = &dialog_definition_list;
@@ -59,7 +47,7 @@ void release_definition(WindowRecord* record) {
         return;
     }
     unlist(record);
-    free_definition(definition);
+    dialog_definition_free(definition);
     record->dialog_def = nullptr;
 }
 

@@ -41,7 +41,8 @@ void apply_values(WindowRecord* record) {
         control_subclass(child);
     }
     DialogDefinition* definition = dialog_definition(record);
-    for (const ControlDefinition* c = definition->first_control; c != nullptr; c = c->next) {
+    for (const ControlDefinition* c = definition != nullptr ? definition->first_control : nullptr;
+         c != nullptr; c = c->next) {
         HWND control = ::GetDlgItem(record->hwnd, c->id);
         if (control == nullptr) {
             continue;

@@ -29,17 +29,16 @@ WindowRecord* message_record(HWND window) {
 bool should_dispatch(MSG* msg) {
     WindowRecord* record = message_record(msg->hwnd);
     if (record != nullptr) {
-        bool dispatch = false;
         HACCEL table = static_cast<HACCEL>(::GetPropA(record->hwnd, ACCEL_TABLE_PROPERTY));
-        if (table != nullptr && ::TranslateAcceleratorA(record->hwnd, table, msg) == 0) {
-            dispatch = true;
-        }
+        const bool translated =
+            table != nullptr && ::TranslateAcceleratorA(record->hwnd, table, msg) != 0;
         if (record->is_dialog == 0) {
-            dispatch = true;
-        } else if (::IsDialogMessageA(record->hwnd, msg) == 0) {
-            dispatch = true;
+            return true; // an ordinary window's messages all go on, translated or not
         }
-        return dispatch;
+        // NOTE: IsDialogMessageA dispatches what it handles itself; a dialog's message goes
+        // on only when neither its accelerator table nor the dialog manager took it, or a
+        // key would be handled twice (and typed twice).
+        return !translated && ::IsDialogMessageA(record->hwnd, msg) == 0;
     }
     HWND active = ::GetActiveWindow();
     if (active != nullptr && (::GetWindowLongA(active, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) &&

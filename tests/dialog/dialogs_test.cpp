@@ -113,6 +113,26 @@ TEST_F(DialogTest, ModelessTabCyclesTheTabStopsAsThePlatformOrdersThem) {
     }
 }
 
+TEST_F(DialogTest, AKeyInADialogWithShortcutsIsHandledOnce) {
+    define_form(&dialog);
+    ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
+    ASSERT_EQ(add_accelerator(&dialog, VK_F3, 0, 301), 1);
+    control_set_text(&dialog, FIRST, "");
+    control_focus(&dialog, FIRST);
+    ::PostMessageA(item(dialog, FIRST), WM_KEYDOWN, 'A', 1);
+    ::PostMessageA(item(dialog, FIRST), WM_KEYUP, 'A', 0xC0000001);
+    post_key(item(dialog, FIRST), VK_F3);
+    EXPECT_TRUE(pump_until([&] { return saw_event(EV_MENU_PICK); }));
+    pump_for(50);
+    char* text = control_get_text(&dialog, FIRST);
+    EXPECT_STREQ(text, "a"); // typed once, not once per route
+    heap_free(text);
+    EXPECT_EQ(event_state.menu_id, 301);
+    HWND hwnd = dialog.hwnd;
+    dialog_end(&dialog, 0);
+    EXPECT_FALSE(::IsWindow(hwnd)); // its table went with it (no census here: see the soak)
+}
+
 TEST_F(DialogTest, EnterAndTabWithAndWithoutNotifications) {
     struct Row {
         const char* name;

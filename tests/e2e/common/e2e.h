@@ -94,6 +94,22 @@ RECT work_area();
 inline uint32_t now_ms() {
     return ::GetTickCount();
 }
+// How long a check waits for a state that an idle machine reaches at once: far beyond the
+// usual time, so that a loaded machine only makes the check slower, never makes it fail.
+constexpr DWORD PATIENCE_MS = 20000;
+// Asks done() every step_ms until it answers true or timeout_ms have passed; true when it
+// did. done() is asked once more at the end, so a slow step cannot lose the last chance.
+template <class Done> bool poll_until(DWORD timeout_ms, Done done, DWORD step_ms = 40) {
+    uint32_t start = now_ms();
+    for (;;) {
+        bool expired = now_ms() - start > timeout_ms;
+        if (done())
+            return true;
+        if (expired)
+            return false;
+        ::Sleep(step_ms);
+    }
+}
 
 // ============================================================================
 // Screen, canvases and comparisons (screen.cpp)

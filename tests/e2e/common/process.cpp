@@ -139,8 +139,10 @@ bool program_start(GameProcess& game, const std::string& folder, const std::stri
 
     // The window appears after Wine's start-up; then the game centres it, attaches the
     // menu and may grow it once. Wait until it is idle and its rectangle holds still.
+    // Wine starts a program slowly on a loaded machine: wait for the window well beyond that.
+    constexpr uint32_t WINDOW_WAIT_MS = 60000;
     uint32_t start = now_ms();
-    while (!game.window && now_ms() - start < 20000) {
+    while (!game.window && now_ms() - start < WINDOW_WAIT_MS) {
         if (!game_alive(game)) {
             DWORD code = 0;
             ::GetExitCodeProcess(game.info.hProcess, &code);
@@ -152,13 +154,14 @@ bool program_start(GameProcess& game, const std::string& folder, const std::stri
             ::Sleep(50);
     }
     if (!game.window) {
-        why = format("no visible window of class %s within 20 s", window_class);
+        why = format("no visible window of class %s within %u s", window_class,
+                     WINDOW_WAIT_MS / 1000);
         return false;
     }
     ::WaitForInputIdle(game.info.hProcess, 5000);
     RECT last = window_rect(game.window);
     int stable = 0;
-    while (stable < 3 && now_ms() - start < 25000) {
+    while (stable < 3 && now_ms() - start < WINDOW_WAIT_MS + 5000) {
         ::Sleep(50);
         RECT r = window_rect(game.window);
         stable = same_rect(r, last) ? stable + 1 : 0;

@@ -73,6 +73,18 @@ bool read_status(const Picture& client, const StatusLine& guess, StatusLine& fou
 // Waits until the status line equals the expected one; saves pictures on failure.
 bool wait_status(HWND window, const StatusLine& expected, DWORD timeout_ms, std::string& seen,
                  const std::string& failure_name);
+// The client area above and around the field (status line, pause notice, field).
+Picture capture_field(HWND window);
+// True when a client picture shows "Paused..." under the status line.
+bool pause_notice_shown(const Picture& client);
+// True when the place of "Paused..." under the status line is plain background.
+bool pause_notice_gone(const Picture& client);
+// Waits until a frame drew "Paused..." (a paused game's status line then holds still);
+// true with that frame's picture.
+bool wait_paused(HWND window, DWORD timeout_ms, Picture& client);
+// Paints a red rectangle over the status line's first width x height pixels on the screen;
+// the next frame's status line covers it again, which tells when that frame ran.
+void paint_over_status(HWND window, int width, int height);
 
 // ============================================================================
 // Sound (sound_check.cpp)
@@ -104,5 +116,8 @@ void run_menu_checks(const GameProcess& game);
 bool robot_prepare(const CellReferences& refs);
 // Plays the robot's game (level 1, and to the end with TARROWIND_LONG=1) on a thread.
 HANDLE robot_start();
+// Holds the robot's game paused, without clicks, while a check steers the other game by
+// keyboard, or lets it play on; returns once the robot did (at once without a robot).
+void robot_hold(bool on);
 // Ends the robot's game if it still runs.
 void robot_abort();

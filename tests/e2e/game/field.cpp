@@ -139,11 +139,14 @@ std::string field_text(const FieldView& field) {
 }
 
 // Finds which status line near the guess shows at client (1,1); true when one matched.
+// Only the rows above (1,14) are compared: a paused frame draws "Paused..." there, over the
+// blank bottom rows of the line.
 bool read_status(const Picture& client, const StatusLine& guess, StatusLine& found) {
     auto matches = [&](const StatusLine& s) {
-        const Picture& expected = render_text(status_text(s));
-        Picture seen = crop(client, 1, 1, expected.width, expected.height);
-        return differences_up_to(seen, expected, 0) == 0;
+        const Picture& text = render_text(status_text(s));
+        int rows = text.height < 13 ? text.height : 13;
+        return differences_up_to(crop(client, 1, 1, text.width, rows),
+                                 crop(text, 0, 0, text.width, rows), 0) == 0;
     };
     if (matches(guess)) {
         found = guess;
@@ -189,4 +192,39 @@ bool wait_status(HWND window, const StatusLine& expected, DWORD timeout_ms, std:
     if (!failure_name.empty())
         save_failure_pictures(failure_name, want, got);
     return false;
+}
+
+// The client area above and around the field (status line, pause notice, field).
+Picture capture_field(HWND window) {
+    return capture_client(window, 0, 0, 300, 160);
+}
+
+// True when a client picture shows "Paused..." under the status line.
+bool pause_notice_shown(const Picture& client) {
+    const Picture& paused = render_text("Paused...");
+    return differences_up_to(crop(client, 1, 14, paused.width, paused.height), paused, 0) == 0;
+}
+
+// True when the place of "Paused..." under the status line is plain background.
+bool pause_notice_gone(const Picture& client) {
+    return all_of_colour(client, 1, 17, render_text("Paused...").width, 14, BLUE);
+}
+
+// Waits until a frame drew "Paused..."; true with that frame's picture.
+bool wait_paused(HWND window, DWORD timeout_ms, Picture& client) {
+    return poll_until(timeout_ms, [&] {
+        client = capture_field(window);
+        return pause_notice_shown(client);
+    });
+}
+
+// Paints a red rectangle over the start of the status line on the screen.
+void paint_over_status(HWND window, int width, int height) {
+    RECT client = client_rect_on_screen(window);
+    RECT cover{client.left + 1, client.top + 1, client.left + 1 + width, client.top + 1 + height};
+    HDC screen = ::GetDC(nullptr);
+    HBRUSH red = ::CreateSolidBrush(RGB(255, 0, 0));
+    ::FillRect(screen, &cover, red);
+    ::DeleteObject(red);
+    ::ReleaseDC(nullptr, screen);
 }

@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
         char value[8] = {};
         bool long_run = ::GetEnvironmentVariableA("TARROWIND_LONG", value, sizeof value) > 0 &&
                         strcmp(value, "1") == 0;
-        DWORD limit = long_run ? 780000 : 270000;
+        DWORD limit = long_run ? 780000 : 450000;
         DWORD spent = now_ms() - start;
         if (::WaitForSingleObject(robot, spent < limit ? limit - spent : 1000) != WAIT_OBJECT_0) {
             report("robot: finishes in time", false, "the robot's thread did not end in time");

@@ -170,74 +170,95 @@ void check_menu_bar(const GameProcess& game) {
         differences = count_differences(want, seen);
         if (differences)
             ::Sleep(100);
-    } while (differences && now_ms() - start < 2000);
+    } while (differences && now_ms() - start < PATIENCE_MS);
     if (!report("menu bar shows \"Game\", \"Options\", \"Help\" (pixels equal to a reference bar)",
                 differences == 0, format("%d pixels of the bar differ", differences)))
         save_failure_pictures("menu-bar", want, seen);
 }
 
-// Posts one key to both menus and waits until both show the same popups; reports a match
-// or a mismatch when asked.
-bool menu_step(const GameProcess& game, const MenuStep& step, bool report_match,
-               bool report_mismatch) {
+// Posts one key to both menus and waits until both show the same popups; false with what
+// was seen (and its pictures saved when asked). Keys are posted, so each one reaches a menu
+// only after the one before.
+bool menu_step(const GameProcess& game, const MenuStep& step, bool save, std::string& why) {
     post_step(game.window, step);
     post_step(reference.window, step);
     if (step.popups == 0) {
+        // Nothing to compare: the next key reaches the menu after this one in any case.
         ::Sleep(300);
         return true;
     }
     DWORD my_pid = ::GetCurrentProcessId();
-    uint32_t start = now_ms();
     Picture want, seen;
     int want_count = 0, seen_count = 0, differences = 0;
-    do {
-        ::Sleep(80);
-        want = capture_popups(my_pid, want_count);
-        seen = capture_popups(game.info.dwProcessId, seen_count);
-        differences = count_differences(want, seen);
-    } while ((want_count != step.popups || seen_count != step.popups || differences) &&
-             now_ms() - start < 2500);
-    bool ok = want_count == step.popups && seen_count == step.popups && differences == 0;
-    if (!ok && report_mismatch) {
-        report(std::string("menu: ") + step.showing, false,
-               format("%d popups open (reference %d, want %d), %d pixels differ", seen_count,
-                      want_count, step.popups, differences) +
-                   game_state_text(game));
-        save_failure_pictures(std::string("menu-") + step.showing, want, seen);
-    } else if (report_match) {
-        report(std::string("menu: ") + step.showing, true, "");
+    bool ok = poll_until(
+        PATIENCE_MS / 2,
+        [&] {
+            want = capture_popups(my_pid, want_count);
+            seen = capture_popups(game.info.dwProcessId, seen_count);
+            differences = count_differences(want, seen);
+            return want_count == step.popups && seen_count == step.popups && differences == 0;
+        },
+        80);
+    if (!ok) {
+        why = format("%d popups open (reference %d, want %d), %d pixels differ", seen_count,
+                     want_count, step.popups, differences) +
+              game_state_text(game);
+        if (save)
+            save_failure_pictures(std::string("menu-") + step.showing, want, seen);
     }
     return ok;
 }
 
-// Walks both menus key by key and compares the open popups after each key.
-bool walk_menus(const GameProcess& game) {
-    static const MenuStep steps[] = {
-        {WM_SYSCOMMAND, SC_KEYMENU, 0, "the bar selected"},
-        {WM_KEYDOWN, VK_DOWN, 1, "Game: New, separator, Quit"},
-        {WM_KEYDOWN, VK_RIGHT, 1, "Options: Pause, Magnify"},
-        {WM_KEYDOWN, VK_DOWN, 1, "Options with Magnify selected"},
-        {WM_KEYDOWN, VK_RIGHT, 2, "Magnify: 1x, 2x"},
-        {WM_KEYDOWN, VK_RIGHT, 1, "Help: Rules, About"},
-    };
-    for (const MenuStep& step : steps)
-        if (!menu_step(game, step, true, true))
-            return false;
-    return true;
+void close_menus(const GameProcess& game);
+
+// Brings the game's window to the front and waits until it is the foreground window.
+void bring_forward(const GameProcess& game) {
+    poll_until(PATIENCE_MS / 4, [&] {
+        ::SetForegroundWindow(game.window);
+        return ::GetForegroundWindow() == game.window;
+    });
+}
+
+// Walks both menus key by key and compares the open popups after each key. Reports each
+// step when asked (a step's failure always), after the walk that counts.
+// NOTE: under Wine keyboard menu tracking was seen not to start when another process's
+// window had become the foreground one (as a box closed); the game is brought forward
+// first, and a walk that did not get through is closed and made once more.
+bool walk_menus(const GameProcess& game, const MenuStep* steps, int count, bool report_steps) {
+    constexpr int WALKS = 3;
+    for (int walk = 0; walk < WALKS; walk++) {
+        bring_forward(game);
+        int done = 0;
+        std::string why;
+        while (done < count && menu_step(game, steps[done], walk + 1 == WALKS, why))
+            done++;
+        if (done < count && walk + 1 < WALKS) {
+            close_menus(game);
+            continue;
+        }
+        for (int i = 0; i < count && (report_steps || done < count); i++) {
+            if (i < done && report_steps)
+                report(std::string("menu: ") + steps[i].showing, true, "");
+            if (i == done)
+                report(std::string("menu: ") + steps[i].showing, false, why);
+        }
+        return done == count;
+    }
+    return false;
 }
 
 // Picks the selected item of the open Help popup with Enter and checks the box it opens.
 void check_help_item(const GameProcess& game, const char* caption) {
     post_step(game.window, MenuStep{WM_KEYDOWN, VK_RETURN, 0, ""});
     post_step(reference.window, MenuStep{WM_KEYDOWN, VK_RETURN, 0, ""});
-    HWND box = wait_message_box(game, 5000);
+    HWND box = wait_message_box(game, PATIENCE_MS);
     std::string seen = box ? window_text(box) : std::string();
     report(format("menu: Enter on \"%s\" sends its command (the %s box opens)", caption, caption),
            box && seen == caption,
            box ? "a box captioned \"" + seen + "\" opened"
-               : "no box within 5 s" + game_state_text(game));
+               : "no box in time" + game_state_text(game));
     if (box)
-        close_message_box(box, 3000);
+        close_message_box(box, PATIENCE_MS);
     else
         save_failure_pictures(
             format("menu-%s-screen", caption), Picture{},
@@ -267,7 +288,7 @@ void run_menu_checks(const GameProcess& game) {
     reference.height = r.bottom - r.top;
     reference.ready = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE thread = ::CreateThread(nullptr, 0, reference_thread, nullptr, 0, nullptr);
-    ::WaitForSingleObject(reference.ready, 5000);
+    ::WaitForSingleObject(reference.ready, PATIENCE_MS);
     ::CloseHandle(reference.ready);
     if (!reference.window) {
         report("menu: reference window", false, "could not create the reference window");
@@ -276,32 +297,25 @@ void run_menu_checks(const GameProcess& game) {
         ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1);
         ::Sleep(200);
         check_menu_bar(game);
-        ::SetForegroundWindow(game.window);
-        ::Sleep(150);
-        if (walk_menus(game)) {
+        static const MenuStep to_help[] = {
+            {WM_SYSCOMMAND, SC_KEYMENU, 0, "the bar selected"},
+            {WM_KEYDOWN, VK_DOWN, 1, "Game: New, separator, Quit"},
+            {WM_KEYDOWN, VK_RIGHT, 1, "Options: Pause, Magnify"},
+            {WM_KEYDOWN, VK_DOWN, 1, "Options with Magnify selected"},
+            {WM_KEYDOWN, VK_RIGHT, 2, "Magnify: 1x, 2x"},
+            {WM_KEYDOWN, VK_RIGHT, 1, "Help: Rules, About"},
+        };
+        // Again to "Help" by the same keys as the walk: Game, Options, then Help.
+        static const MenuStep to_about[] = {
+            {WM_SYSCOMMAND, SC_KEYMENU, 0, "the bar selected again"},
+            {WM_KEYDOWN, VK_DOWN, 1, "Game again"},
+            {WM_KEYDOWN, VK_RIGHT, 1, "Options again"},
+            {WM_KEYDOWN, VK_RIGHT, 1, "Help again"},
+            {WM_KEYDOWN, VK_DOWN, 1, "Help with About selected"},
+        };
+        if (walk_menus(game, to_help, 6, true)) {
             check_help_item(game, "Rules");
-            // Again to "Help" by the same keys as the walk: Game, Options, then Help.
-            static const MenuStep to_about[] = {
-                {WM_SYSCOMMAND, SC_KEYMENU, 0, "the bar selected again"},
-                {WM_KEYDOWN, VK_DOWN, 1, "Game again"},
-                {WM_KEYDOWN, VK_RIGHT, 1, "Options again"},
-                {WM_KEYDOWN, VK_RIGHT, 1, "Help again"},
-                {WM_KEYDOWN, VK_DOWN, 1, "Help with About selected"},
-            };
-            // NOTE: under Wine keyboard menu tracking was seen not to start when another
-            // process's window had become the foreground one as the box closed; bring the
-            // game forward and try once more if it did not start.
-            bool there = false;
-            for (int attempt = 0; attempt < 2 && !there; attempt++) {
-                ::SetForegroundWindow(game.window);
-                ::Sleep(150);
-                there = true;
-                for (const MenuStep& step : to_about)
-                    there = there && menu_step(game, step, false, attempt == 1);
-                if (!there)
-                    close_menus(game);
-            }
-            if (there)
+            if (walk_menus(game, to_about, 5, false))
                 check_help_item(game, "About");
         }
         close_menus(game);

@@ -20,6 +20,9 @@ struct RobotState {
     std::string folder;         // the copy's folder: the program and graphics\ only
     const CellReferences* refs; // cell pictures to tell figures apart
     volatile LONG abort;        // set by the main thread to stop playing
+    volatile LONG playing;      // set from the thread's start to its end
+    volatile LONG hold;         // set by the main thread: keep the game paused, no clicks
+    volatile LONG held;         // set by the robot once its game is paused for a hold
     bool long_run;              // TARROWIND_LONG=1: play to the end of the game
     uint32_t started;           // tick time of the robot's "New"
 };
@@ -99,18 +102,6 @@ void check_layout(int level, uint32_t timeout_ms) {
     report(name, false, "no status line of that level, with at least the target score, in time");
 }
 
-// Paints a small red mark over the status line's first pixels; the next frame's status
-// line covers it again.
-void mark_status_line() {
-    RECT client = client_rect_on_screen(robot.game.window);
-    RECT mark{client.left + 1, client.top + 1, client.left + 3, client.top + 3};
-    HDC screen = ::GetDC(nullptr);
-    HBRUSH red = ::CreateSolidBrush(RGB(255, 0, 0));
-    ::FillRect(screen, &mark, red);
-    ::DeleteObject(red);
-    ::ReleaseDC(nullptr, screen);
-}
-
 // Clicks every target cell (row * 14 + column) in one batch of events.
 void shoot(const int* targets, int count, uint32_t (*clicked_at)[FIELD_COLUMNS], uint32_t now) {
     for (int i = 0; i < count; i++) {
@@ -129,14 +120,14 @@ bool handle_box(HWND box, int& level, bool& won) {
         (text != expected && text != "You have rescued all of the hostages!")) {
         report(format("robot: level %d", level), false,
                format("box \"%s\" with text \"%s\"", caption.c_str(), text.c_str()));
-        close_message_box(box, 3000);
+        close_message_box(box, PATIENCE_MS);
         return false;
     }
     if (text == "You have rescued all of the hostages!") {
         won = true;
         report("long run: \"You have rescued all of the hostages!\" with caption \"Alert\"", true,
                "");
-        close_message_box(box, 3000);
+        close_message_box(box, PATIENCE_MS);
         return false;
     }
     std::string name =
@@ -144,14 +135,14 @@ bool handle_box(HWND box, int& level, bool& won) {
                    : format("long run: \"Leve %d complete!\" with caption \"Alert\"", level);
     report(name, true, "");
     report_note(format("the robot finished level %d after %u ms", level, now_ms() - robot.started));
-    if (!close_message_box(box, 3000)) {
+    if (!close_message_box(box, PATIENCE_MS)) {
         report(name + ": OK", false, "the box did not close");
         return false;
     }
     if (level == 3)
         return true; // the win message follows
     level++;
-    check_layout(level, 5000);
+    check_layout(level, PATIENCE_MS);
     return robot.long_run;
 }
 
@@ -159,13 +150,16 @@ bool handle_box(HWND box, int& level, bool& won) {
 void play() {
     game_command(robot.game, CMD_NEW);
     std::string seen;
-    if (!report("robot: New",
-                wait_status(robot.game.window, StatusLine{1, 0, 3, 20}, 5000, seen, "robot-new"),
-                seen))
+    if (!report(
+            "robot: New",
+            wait_status(robot.game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS, seen, "robot-new"),
+            seen))
         return;
     uint32_t start = now_ms();
     robot.started = start;
-    uint32_t limit = robot.long_run ? 720000 : 240000;
+    // Level 1 takes about two minutes, set by the spawn interval; the limit leaves room for
+    // a new game after lives ran low.
+    uint32_t limit = robot.long_run ? 720000 : 420000;
     int level = 1;
     bool won = false;
     StatusLine status{1, 0, 3, 20};
@@ -176,6 +170,15 @@ void play() {
     bool marked = false;
     int spawns = 1, shots_since_status = 0;
     while (!robot.abort) {
+        if (robot.held) {
+            if (!robot.hold) {
+                game_command(robot.game, CMD_PAUSE);
+                last_spawn = now_ms();
+                ::InterlockedExchange(&robot.held, 0);
+            }
+            ::Sleep(30);
+            continue;
+        }
         if (now_ms() - start > limit) {
             report(robot.long_run ? "long run: to the end of the game" : "robot: level 1", false,
                    format("time limit of %u s reached at \"%s\"", limit / 1000,
@@ -215,6 +218,31 @@ void play() {
                 shots_since_status = 0;
             }
             last_status = now;
+            if (status.lives == 1) {
+                // A busy machine can hold the robot back until terrorists run out of time:
+                // before the game is lost, a new one starts, and the robot plays on there.
+                report_note(
+                    format("the robot starts a new game at \"%s\"", status_text(status).c_str()));
+                game_command(robot.game, CMD_NEW);
+                if (!report("robot: New when lives run low",
+                            wait_status(robot.game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS,
+                                        seen, "robot-new-again"),
+                            seen))
+                    return;
+                robot.started = now_ms();
+                level = 1;
+                status = StatusLine{1, 0, 3, 20};
+                for (int r = 0; r < FIELD_ROWS; r++)
+                    for (int c = 0; c < FIELD_COLUMNS; c++) {
+                        clicked_at[r][c] = 0;
+                        last_look[r][c] = LOOK_BLUE;
+                    }
+                last_spawn = last_frame = now_ms();
+                marked = false;
+                spawns = 1;
+                shots_since_status = 0;
+                continue;
+            }
             if (status.lives <= 0) {
                 report("robot: shoots terrorists and spares hostages", false,
                        "no lives left at \"" + status_text(status) + "\"");
@@ -237,9 +265,20 @@ void play() {
                 if (look == LOOK_TERRORIST && now - clicked_at[r][c] > 700)
                     targets[terrorists++] = r * FIELD_COLUMNS + c;
             }
+        if (robot.hold) {
+            // The terrorists on show are shot in the batch that pauses: none of them can
+            // cost a life when the pause ends. The game is held once the pause shows.
+            shoot(targets, terrorists, clicked_at, now);
+            game_command(robot.game, CMD_PAUSE);
+            Picture paused;
+            wait_paused(robot.game.window, PATIENCE_MS, paused);
+            marked = false;
+            ::InterlockedExchange(&robot.held, 1);
+            continue;
+        }
         if (metronome) {
             if (!marked) {
-                mark_status_line();
+                paint_over_status(robot.game.window, 2, 2);
                 marked = true;
             }
             if (now - last_frame >= 1010 && now - last_hurry > 400) {
@@ -278,12 +317,13 @@ void play() {
 
 DWORD WINAPI robot_thread(void*) {
     play();
+    ::InterlockedExchange(&robot.playing, 0);
     if (game_alive(robot.game)) {
         game_command(robot.game, CMD_QUIT);
         DWORD code = 0;
-        bool ended = game_wait_exit(robot.game, 5000, code);
+        bool ended = game_wait_exit(robot.game, PATIENCE_MS, code);
         report("robot: Quit ends its game with exit code 0", ended && code == 0,
-               ended ? format("exit code %lu", code) : "still running 5 s later");
+               ended ? format("exit code %lu", code) : "still running long after");
     }
     game_kill(robot.game);
     remove_silent_copy();
@@ -312,7 +352,7 @@ bool robot_prepare(const CellReferences& refs) {
     ::SetWindowPos(robot.game.window, nullptr, 0, 0, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
     uint32_t start = now_ms();
-    while (window_rect(robot.game.window).left != 0 && now_ms() - start < 3000)
+    while (window_rect(robot.game.window).left != 0 && now_ms() - start < PATIENCE_MS)
         ::Sleep(30);
     RECT r = window_rect(robot.game.window);
     if (!report("robot: its window moves to the corner", r.left == 0 && r.top == 0,
@@ -326,7 +366,20 @@ bool robot_prepare(const CellReferences& refs) {
 
 // Plays the robot's game (level 1, and to the end with TARROWIND_LONG=1) on a thread.
 HANDLE robot_start() {
-    return ::CreateThread(nullptr, 0, robot_thread, nullptr, 0, nullptr);
+    ::InterlockedExchange(&robot.playing, 1);
+    HANDLE thread = ::CreateThread(nullptr, 0, robot_thread, nullptr, 0, nullptr);
+    if (!thread)
+        ::InterlockedExchange(&robot.playing, 0);
+    return thread;
+}
+
+// Holds the robot's game paused, without clicks, while a check steers the other game by
+// keyboard (a click activates the robot's window, and with it takes the foreground), or
+// lets it play on. Returns once the robot has done so, or has stopped playing.
+void robot_hold(bool on) {
+    ::InterlockedExchange(&robot.hold, on ? 1 : 0);
+    poll_until(PATIENCE_MS,
+               [] { return !robot.playing || (robot.held != 0) == (robot.hold != 0); });
 }
 
 // Ends the robot's game if it still runs.

@@ -98,6 +98,7 @@ int main() {
            write_test_metafile(viewer_files_folder()),
            "CreateEnhMetaFileA or CloseEnhMetaFile failed in " + viewer_files_folder());
     run_outside_checks();
+    run_feature_checks();
     report_note(format("checks from outside done after %u ms", now_ms() - start));
     run_soak_check();
     report_note(format("the viewer's check took %u ms", now_ms() - start));

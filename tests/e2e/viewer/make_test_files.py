@@ -5,12 +5,19 @@ Usage: make_test_files.py OUT_DIR
 Writes into OUT_DIR (beside the samples that tools/make_viewer_samples.py writes there):
   picture.bmp, picture.ico,    one picture of each kind the viewer loads from files
   picture.gif
+  big.bmp                      a picture larger than a document window, for scrolling
   broken.gif                   rubbish under a picture's name: no picture loads from it
   line-ends.txt                lines ended by LF, CRLF and a lone CR, two of them on the
                                128-byte boundaries where line reads fetch their next chunk
   long-line.txt                a line far wider than any window
   empty.txt                    no bytes at all
   data.bin                     every byte value, NULs included: not a text file
+  utf8.txt, utf8-bom.txt,      the same lines with letters beyond ASCII, as UTF-8 without
+  utf16.txt                    and with its byte-order mark, and as UTF-16 (little end
+                               first, with its mark), one character of them not in the
+                               ANSI code page
+  tabs.txt                     tabs at every column of the first tab stop
+  many-lines.txt               500 numbered lines, for scrolling and finding
 The metafile (picture.emf) is recorded by the check itself, through GDI.
 Standard library only; the output is the same on every run.
 """
@@ -44,6 +51,11 @@ def harbour(x, y, w, h):
     if y < horizon:
         return (120 + y * 2, 180 + y, 250)  # sky, lighter towards the horizon
     return (16, 64 + (y % 4) * 12, 140)  # sea, in bands
+
+
+def gradient(x, y, w, h):
+    """Colours that change along both axes, so that every place of it looks different."""
+    return (x * 255 // (w - 1), y * 255 // (h - 1), (x * 7 + y * 3) % 256)
 
 
 def checker(x, y, w, h):
@@ -101,6 +113,19 @@ def long_line_text():
     return b"Short first line\r\n" + words + b"\r\nShort last line\r\n"
 
 
+UNICODE_LINES = ["Gr\u00fc\u00dfe aus K\u00f6ln", "Caf\u00e9 \u00e0 la cr\u00e8me",
+                 "Price: 5 \u20ac", "Not in the code page: \u4e2d"]
+
+
+def tabs_text():
+    lines = ["\t".join(["a" * n, "b"]) for n in range(0, 10)]
+    return ("\r\n".join(lines + ["x\ty\tz", "\t\tTwo tabs"]) + "\r\n").encode("ascii")
+
+
+def many_lines_text():
+    return b"".join(b"Line %03d of the long text\r\n" % n for n in range(1, 501))
+
+
 def write(folder, name, data):
     with open(os.path.join(folder, name), "wb") as f:
         f.write(data)
@@ -112,6 +137,7 @@ def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     write(out, "picture.bmp", bmp_bytes(pixels(harbour, 64, 40)))
+    write(out, "big.bmp", bmp_bytes(pixels(gradient, 600, 400)))
     write(out, "picture.ico", ico_bytes(pixels(checker, 32, 32)))
     write(out, "picture.gif", gif_bytes(pixels(harbour, 56, 36)))
     # No GIF header: Wine's OleLoadPicture was seen to keep 25,000 bytes of the process
@@ -122,6 +148,12 @@ def main():
     write(out, "long-line.txt", long_line_text())
     write(out, "empty.txt", b"")
     write(out, "data.bin", bytes(range(256)) * 4)
+    unicode_text = "\r\n".join(UNICODE_LINES) + "\r\n"
+    write(out, "utf8.txt", unicode_text.encode("utf-8"))
+    write(out, "utf8-bom.txt", b"\xef\xbb\xbf" + unicode_text.encode("utf-8"))
+    write(out, "utf16.txt", b"\xff\xfe" + unicode_text.encode("utf-16-le"))
+    write(out, "tabs.txt", tabs_text())
+    write(out, "many-lines.txt", many_lines_text())
 
 
 if __name__ == "__main__":

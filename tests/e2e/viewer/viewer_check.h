@@ -45,6 +45,30 @@ std::string read_whole_file(const std::string& path);
 std::vector<std::string> split_lines(const std::string& text);
 // Runs every check on the real program from outside.
 void run_outside_checks();
+// Runs the checks of the viewer's commands (keys, dialogs, encodings) on a run of its own.
+void run_feature_checks();
+
+// ============================================================================
+// Shared by the checks (views.cpp)
+// ============================================================================
+
+// Starts the viewer on count files of the folder and reports the start as check.
+bool start_viewer(GameProcess& viewer, const std::string& folder, const char* const names[],
+                  int count, const char* check);
+// The class name of a window.
+std::string class_of(HWND window);
+// The frame's MDI client.
+HWND mdi_client_of(HWND frame);
+// The visible document windows of the MDI client, top first.
+std::vector<HWND> document_windows(HWND client);
+// Waits until the client holds count documents.
+bool wait_document_count(HWND client, size_t count, DWORD timeout_ms);
+// The document window with the caption, or null.
+HWND document_named(HWND client, const std::string& caption);
+// Sends a message with a time limit, so that a hung viewer cannot hang the check.
+LRESULT send(HWND window, UINT message, WPARAM w, LPARAM l);
+// Height of a row of text in the default font.
+int row_height();
 // Opens and closes documents with the viewer's own routines in this process and checks
 // that the resource census ends where it began.
 void run_soak_check();
