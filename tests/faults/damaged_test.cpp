@@ -51,7 +51,7 @@ constexpr FileKind KINDS[] = {{"bmp", {IMAGE_BITMAP_KIND, IMAGE_PICTURE}},
                               {"png", {IMAGE_PICTURE, -1}},
                               {"wav", {-1, -1}}};
 constexpr int32_t BATCH = 100;
-constexpr DWORD BATCH_LIMIT_MS = 20000; // a batch takes a few seconds: longer is a hang
+constexpr DWORD BATCH_LIMIT_MS = 20000;            // a batch takes a few seconds: longer is a hang
 constexpr const char* BITMAP_INFO = "44422444444"; // BITMAPINFOHEADER's fields, by width
 
 WindowRecord canvas = {};

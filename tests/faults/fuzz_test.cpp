@@ -46,34 +46,13 @@ const char* const SIGNS[] = {"", "", "", "-", "+", "--", "-+"};
 const char* const SEPARATORS[] = {" ",  "\t", ",", ";",  "abc", "x",   "e",
                                   "E+", "/",  ".", "..", "-",   "\xFF"};
 const char* const LINE_ENDS[] = {"\n", "\r\n", "\r", "\r\r\n", "\n\r", "\n\n"};
-const char* const LIMITS[] = {"0.5",
-                              "1.5",
-                              "2.5",
-                              "-0.5",
-                              "-2.5",
-                              "127.5",
-                              "128",
-                              "255.5",
-                              "-128.5",
-                              "-129",
-                              "32767.5",
-                              "-32768.5",
-                              "65535",
-                              "2147483647.5",
-                              "-2147483649",
-                              "4294967295.5",
-                              "4294967296",
-                              "9007199254740993",
-                              "9223372036854775807",
-                              "-9223372036854775809",
-                              "18446744073709551615",
-                              "18446744073709551616",
-                              "340282356779733661637539395458142568448",
-                              "-0",
-                              "0.1",
-                              "0.7",
-                              "-.5",
-                              "00000000000000000000000000000000000000000000000001"};
+// Values at the rounding and range limits of each type, space-separated.
+const char* const LIMITS =
+    "0.5 1.5 2.5 -0.5 -2.5 127.5 128 255.5 -128.5 -129 32767.5 -32768.5 65535 2147483647.5 "
+    "-2147483649 4294967295.5 4294967296 9007199254740993 9223372036854775807 "
+    "-9223372036854775809 18446744073709551615 18446744073709551616 "
+    "340282356779733661637539395458142568448 -0 0.1 0.7 -.5 "
+    "00000000000000000000000000000000000000000000000001";
 const uint32_t CAPACITIES[] = {0, 1, 2, 3, 8, 100, 127, 128, 129, 255, 256, 257, 300};
 const int32_t NUMBER_CODES[] = {TYPE_BYTE,   31,         TYPE_WORD,   30,       TYPE_SINGLE,
                                 TYPE_DOUBLE, TYPE_INT64, TYPE_UINT64, TYPE_INT, TYPE_UINT,
@@ -93,10 +72,20 @@ std::string digits(Random& random, uint32_t count) {
     return text;
 }
 
+// One of the LIMITS, picked at random.
+std::string limit(Random& random) {
+    std::string words = LIMITS;
+    size_t start = 0;
+    for (uint32_t skip = random.below(28); skip > 0; --skip) {
+        start = words.find(' ', start) + 1;
+    }
+    return words.substr(start, words.find(' ', start) - start);
+}
+
 // A number as people and programs write them, well or badly.
 std::string number_text(Random& random) {
     if (random.below(4) == 0) {
-        return random.pick(LIMITS);
+        return limit(random);
     }
     std::string text = random.pick(SIGNS);
     text += digits(random, random.below(5) == 0 ? 20 + random.below(40) : random.below(8));
