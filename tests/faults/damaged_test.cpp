@@ -51,7 +51,9 @@ constexpr FileKind KINDS[] = {{"bmp", {IMAGE_BITMAP_KIND, IMAGE_PICTURE}},
                               {"png", {IMAGE_PICTURE, -1}},
                               {"wav", {-1, -1}}};
 constexpr int32_t BATCH = 100;
-constexpr DWORD BATCH_LIMIT_MS = 20000;            // a batch takes a few seconds: longer is a hang
+// A batch takes a few seconds, waves playing up to half a minute on a loaded machine; far
+// longer is a hang.
+constexpr DWORD BATCH_LIMIT_MS = 180000;
 constexpr const char* BITMAP_INFO = "44422444444"; // BITMAPINFOHEADER's fields, by width
 
 WindowRecord canvas = {};

@@ -55,9 +55,9 @@ struct Regression {
 constexpr uint32_t NOW = 500000; // the game's tick clock: no figure expires
 constexpr int32_t SHOT_CELL = 5 * GRID_COLUMNS + 4;
 constexpr int32_t FORM_ENDED = 7, ID_EDIT = 10, ID_CHECK = 11, ID_LIST = 12, ID_PICTURE = 13;
-constexpr int32_t TEXT_LINES = 5;  // lines of text.txt
-constexpr int32_t QUICK_CALLS = 3; // calls failed in turn in the quick sweep, and the last
-constexpr DWORD CASE_LIMIT_MS = 20000;
+constexpr int32_t TEXT_LINES = 5;       // lines of text.txt
+constexpr int32_t QUICK_CALLS = 3;      // calls failed in turn in the quick sweep, and the last
+constexpr DWORD CASE_LIMIT_MS = 120000; // a case takes well under a second: far longer hangs
 constexpr Regression REGRESSIONS[] = {{"viewer frame", "AppendMenuA", 4},
                                       {"viewer frame", "AppendMenuA", 17},
                                       {"viewer text", "CreateCompatibleDC", 49},
@@ -498,7 +498,7 @@ TEST(Sweep, HeapExhaustionAndFirstUsesInChildren) {
             modes.push_back(scenario + " LoadLibraryA 1 1 cold");
         }
         for (const std::string& mode : modes) {
-            const ChildRun run = faults_run_child("Sweep.Child", mode, 30000);
+            const ChildRun run = faults_run_child("Sweep.Child", mode, CASE_LIMIT_MS);
             const bool stopped = run.exit_code == EXIT_OUT_OF_MEMORY &&
                                  run.output.find("box: Out of memory|Error") != std::string::npos;
             const bool survived = run.exit_code == 0 &&
