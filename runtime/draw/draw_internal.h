@@ -64,6 +64,8 @@ bool is_broken_metafile(const uint8_t* bytes, SIZE_T size);
 // A GIF whose blocks do not lead, within its bytes, through an image on its screen to its
 // trailer.
 bool is_broken_gif(const uint8_t* bytes, SIZE_T size);
+// A JPEG whose frame holds more than 8,192 x 8,192 pixels.
+bool is_outsize_jpeg(const uint8_t* bytes, SIZE_T size);
 // Bytes that begin as none of the kinds the picture decoder reads.
 bool is_unknown_picture(const uint8_t* bytes, SIZE_T size);
 

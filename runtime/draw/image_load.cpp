@@ -52,7 +52,7 @@ ImageHandle decode_picture(void* block, SIZE_T size) {
     const auto* data = static_cast<const uint8_t*>(block);
     if (is_unknown_picture(data, size) || is_cut_bitmap(data, size) ||
         is_overrun_icon(data, size) || is_broken_metafile(data, size) ||
-        is_broken_gif(data, size)) {
+        is_broken_gif(data, size) || is_outsize_jpeg(data, size)) {
         global_free(block);
         return 0;
     }

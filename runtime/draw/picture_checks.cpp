@@ -230,6 +230,34 @@ bool is_broken_gif(const uint8_t* bytes, SIZE_T size) {
     return true;
 }
 
+// True for a JPEG whose frame holds more than MOST_PIXELS pixels, whatever its size in bytes.
+// NOTE: Wine's JPEG decoder makes and fills the whole picture its frame header gives: a frame
+// of 26,366 x 28,445 in an 849-byte file held it for more than 20 s.
+bool is_outsize_jpeg(const uint8_t* bytes, SIZE_T size) {
+    constexpr uint64_t MOST_PIXELS = 1 << 26; // 8,192 x 8,192
+    const auto word = [&](SIZE_T at) {        // big-endian
+        return at + 2 <= size ? uint32_t{bytes[at]} << 8 | bytes[at + 1] : 0;
+    };
+    if (word(0) != 0xFFD8) {
+        return false;
+    }
+    // Segments: a marker, then a length that counts itself; the frame header (SOF0 to SOF15
+    // but DHT, JPG and DAC) holds precision, height and width. Markers past the frame's
+    // scan are not looked at.
+    for (SIZE_T at = 2; at + 4 <= size && bytes[at] == 0xFF;) {
+        const uint32_t marker = bytes[at + 1];
+        if (marker == 0xDA || marker == 0xD9) {
+            return false;
+        }
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+            marker != 0xCC) {
+            return uint64_t{word(at + 5)} * word(at + 7) > MOST_PIXELS;
+        }
+        at += 2 + word(at + 2);
+    }
+    return false;
+}
+
 // True for bytes that begin as none of the pictures the platform's picture decoder reads:
 // bitmap, JPEG, GIF, PNG, icon, cursor, enhanced or placeable metafile.
 // NOTE: Wine's picture decoder guesses at other bytes and faults on some of them.
