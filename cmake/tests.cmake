@@ -56,6 +56,11 @@ foreach(dir ${TEST_AREAS})
     add_test(NAME ${area} COMMAND test_${area} WORKING_DIRECTORY ${BIN_DIR})
     set_tests_properties(${area} PROPERTIES TIMEOUT 600)
 endforeach()
+# The faults area also runs the viewer's routines, with the viewer's resources and files.
+target_sources(test_faults PRIVATE ${VIEWER_RC})
+target_link_libraries(test_faults PRIVATE viewer_lib)
+add_dependencies(test_faults viewer_samples viewer_test_files)
+set_tests_properties(faults PROPERTIES TIMEOUT 3600)
 
 # ---- End-to-end checks: separate programs that drive the real programs from outside ----
 # tests/e2e/common holds their shared reporting, process and screen helpers.

@@ -107,6 +107,7 @@ void clear_to_blue();
 // Show one of the game's notices (caption "Alert") and wait for the player to close it.
 void alert(const char* text);
 // Run the game: open the window, load the pictures, wait for "New", then run frames.
+// Without its window it says so and returns.
 void game_main();
 // Open the main window, centre and colour it, build its menu, fit its height.
 void set_up_window();

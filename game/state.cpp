@@ -87,6 +87,11 @@ void start_up_game() {
 // Run the game: start it up, wait for "New", then run frames.
 void game_main() {
     start_up_game();
+    // A game whose window could not be made would wait for events that never come.
+    if (game.main_window.hwnd == nullptr) {
+        message_box(nullptr, "The game's window could not be opened.", "Error", 0);
+        return;
+    }
 
     do {
         process_events(0);
@@ -111,8 +116,11 @@ void set_up_window() {
     game.window_height_1x = 200;
     game.window_width_2x = 640;
     game.window_height_2x = 360;
-    open_window(&game.main_window, 0, 0, game.window_width_1x, game.window_height_1x,
-                WS_MINIMIZEBOX, nullptr, "Tarrowind", on_window_event);
+    // Without its window the game has nothing to centre, colour or give a menu.
+    if (open_window(&game.main_window, 0, 0, game.window_width_1x, game.window_height_1x,
+                    WS_MINIMIZEBOX, nullptr, "Tarrowind", on_window_event) == 0) {
+        return;
+    }
     center_window(&game.main_window);
     clear_to_blue();
     build_menu();

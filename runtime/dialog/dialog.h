@@ -120,6 +120,6 @@ int32_t control_set_notify(WindowRecord* record, int32_t id, int32_t enter, int3
 // off with NO_COLOR.
 int32_t control_set_hot(WindowRecord* record, int32_t id, COLORREF hot_color);
 // Give a bitmap button its normal, hot and pressed pictures (the control owns them from
-// now on) and the width of its frame in pixels.
+// now on) and the width of its frame in pixels. Without such a control they are deleted.
 int32_t control_set_bitmaps(WindowRecord* record, int32_t id, HBITMAP normal, HBITMAP hot,
                             HBITMAP pressed, int32_t border_width);

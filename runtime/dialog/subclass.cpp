@@ -55,12 +55,16 @@ bool owns_object(HWND control, HGDIOBJ object) {
 }
 
 // Replace an owned object property, deleting the object it held unless another of the
-// control's properties still holds it.
+// control's properties still holds it. An object the property could not take is deleted:
+// the control owns it from the call on.
 void replace_object(HWND control, const char* name, HGDIOBJ object) {
     HGDIOBJ old = reinterpret_cast<HGDIOBJ>(property(control, name));
     set_property(control, name, reinterpret_cast<uintptr_t>(object));
     if (old != nullptr && !owns_object(control, old)) {
         ::DeleteObject(old);
+    }
+    if (object != nullptr && !owns_object(control, object)) {
+        ::DeleteObject(object);
     }
 }
 
@@ -353,6 +357,15 @@ int32_t control_set_bitmaps(WindowRecord* record, int32_t id, HBITMAP normal, HB
                             HBITMAP pressed, int32_t border_width) {
     HWND control = subclassed_control(record, id);
     if (control == nullptr) {
+        // No control takes the pictures, which were handed over: delete each once.
+        const HBITMAP pictures[] = {normal, hot, pressed};
+        for (int32_t i = 0; i < 3; ++i) {
+            const bool seen =
+                (i > 0 && pictures[i] == pictures[0]) || (i > 1 && pictures[i] == pictures[1]);
+            if (pictures[i] != nullptr && !seen) {
+                ::DeleteObject(pictures[i]);
+            }
+        }
         return 0;
     }
     replace_object(control, PROP_NORMAL_BITMAP, normal);

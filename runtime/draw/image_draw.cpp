@@ -56,9 +56,7 @@ int32_t image_draw(WindowRecord* record, ImageHandle image, int32_t kind, int32_
     }
     HDC dc = begin_draw(record);
     if (dc == nullptr) {
-        // No context to draw on, but drawing was opened: close it again.
-        end_draw(record, dc, 1);
-        return 0;
+        return 0; // no context to draw on: begin_draw opened nothing
     }
     // The caller passes the kind it loaded with; the load-time modifier bits draw nothing.
     switch (kind & ~(IMAGE_MAP_3D_COLORS | IMAGE_SYSTEM)) {

@@ -1,6 +1,7 @@
 // Image loading: bitmaps, icons and cursors through LoadImageA, enhanced metafiles from
 // files, and picture objects (IPicture) decoded by OleLoadPicture from the bytes of a
-// file or of an "RTIMAGE" resource (read by resource_load, resources.cpp).
+// file or of an "RTIMAGE" resource (read by resource_load, resources.cpp). Damaged files
+// are refused before the platform's decoders see them (picture_checks.cpp).
 // Relies on the core's files, global blocks, string_find and guid_make. An image lives until
 // image_release (or the process's end); drawing it is image_draw's.
 #include "runtime/draw/draw_internal.h"
@@ -37,27 +38,21 @@ SIZE_T read_file_block(const char* name, void** block) {
     return read;
 }
 
-// True for bytes that start as a bitmap file but end before its two headers do.
-// NOTE: Wine's picture decoder reads such a file's headers past the end of the bytes it
-// was given, so whether it makes a picture depends on whatever memory follows.
-bool is_cut_bitmap(const void* block, SIZE_T size) {
-    constexpr SIZE_T FILE_HEADER = 14;   // BITMAPFILEHEADER
-    constexpr SIZE_T SMALLEST_INFO = 12; // BITMAPCOREHEADER
-    const auto* bytes = static_cast<const uint8_t*>(block);
-    if (size < 2 || bytes[0] != 'B' || bytes[1] != 'M') {
-        return false;
-    }
-    if (size < FILE_HEADER + 4) {
-        return true;
-    }
-    uint32_t info_size = 0;
-    std::memcpy(&info_size, bytes + FILE_HEADER, sizeof info_size);
-    return info_size < SMALLEST_INFO || size - FILE_HEADER < info_size;
+// True for a file that cannot be read, or whose bytes refuse says the platform must not see.
+bool file_refused(const char* name, bool (*refuse)(const uint8_t* bytes, SIZE_T size)) {
+    void* block = nullptr;
+    const SIZE_T size = read_file_block(name, &block);
+    const bool refused = size == 0 || refuse(static_cast<const uint8_t*>(block), size);
+    global_free_if_set(block);
+    return refused;
 }
 
 // Decode a picture from size bytes of a block, which is freed here on every path.
 ImageHandle decode_picture(void* block, SIZE_T size) {
-    if (is_cut_bitmap(block, size)) {
+    const auto* data = static_cast<const uint8_t*>(block);
+    if (is_unknown_picture(data, size) || is_cut_bitmap(data, size) ||
+        is_overrun_icon(data, size) || is_broken_metafile(data, size) ||
+        is_broken_gif(data, size) || is_outsize_jpeg(data, size)) {
         global_free(block);
         return 0;
     }
@@ -90,7 +85,14 @@ ImageHandle decode_picture(void* block, SIZE_T size) {
     HRESULT result = ::OleLoadPicture(stream, static_cast<LONG>(size), FALSE, picture_iid,
                                       reinterpret_cast<void**>(&picture));
     stream->Release();
-    if (FAILED(result) || picture == nullptr) {
+    // A picture without a width or a height (an icon whose directory says 0) shows nothing.
+    OLE_XSIZE_HIMETRIC width = 0;
+    OLE_YSIZE_HIMETRIC height = 0;
+    if (SUCCEEDED(result) && picture != nullptr) {
+        picture->get_Width(&width);
+        picture->get_Height(&height);
+    }
+    if (FAILED(result) || picture == nullptr || width <= 0 || height <= 0) {
         if (picture != nullptr) {
             picture->Release();
         }
@@ -149,6 +151,9 @@ ImageHandle image_load(const void* name, TypeTag tag, int32_t kind) {
     }
     switch (kind) {
     case IMAGE_BITMAP_KIND:
+        if ((flags & LR_LOADFROMFILE) != 0 && file_refused(source, is_overrun_bitmap)) {
+            return 0;
+        }
         return reinterpret_cast<ImageHandle>(
             ::LoadImageA(module, source, IMAGE_BITMAP, 0, 0, flags | LR_CREATEDIBSECTION));
     case IMAGE_ICON_KIND:
@@ -160,7 +165,7 @@ ImageHandle image_load(const void* name, TypeTag tag, int32_t kind) {
             ::LoadImageA(module, source, static_cast<UINT>(kind), 0, 0, flags));
     case IMAGE_METAFILE:
         // Metafiles come only from files: a resource number names nothing here.
-        if (is_number) {
+        if (is_number || file_refused(source, is_broken_metafile)) {
             return 0;
         }
         return reinterpret_cast<ImageHandle>(::GetEnhMetaFileA(source));

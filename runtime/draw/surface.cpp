@@ -429,14 +429,15 @@ HDC begin_draw(WindowRecord* record) {
     } else {
         dc = ::GetDC(record->hwnd);
     }
-    if (dc != nullptr) {
-        apply_drawing_state(record, dc);
+    // Without a context drawing is not open: a caller that skips end_draw for a null
+    // context leaves nothing behind.
+    if (dc == nullptr) {
+        return nullptr;
     }
+    apply_drawing_state(record, dc);
     record->draw_dc = dc;
     record->draw_depth = 1;
-    if (dc != nullptr) {
-        ::SetBoundsRect(dc, nullptr, BOUNDS_RESET_AND_ACCUMULATE);
-    }
+    ::SetBoundsRect(dc, nullptr, BOUNDS_RESET_AND_ACCUMULATE);
     return dc;
 }
 

@@ -34,7 +34,13 @@ void make_mdi_client(WindowRecord* record) {
     ::AppendMenuA(window_menu, MF_STRING, MENU_MDI_CASCADE, "&Cascade");
     ::AppendMenuA(window_menu, MF_STRING, MENU_MDI_TILE, "&Tile");
     ::AppendMenuA(window_menu, MF_STRING, MENU_MDI_ARRANGE, "&Arrange Icons");
-    ::AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(window_menu), "&Window");
+    if (window_menu != nullptr &&
+        (bar == nullptr ||
+         !::AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(window_menu), "&Window"))) {
+        // A menu no bar took would be left behind: the client lists its windows nowhere.
+        ::DestroyMenu(window_menu);
+        window_menu = nullptr;
+    }
     ::SetMenu(record->hwnd, bar);
 
     RECT client = {};

@@ -8,6 +8,21 @@
 #include "runtime/core/core.h"
 
 // ============================================================================
+// Internal helpers
+// ============================================================================
+
+namespace {
+
+// A submenu that its menu could not take has no owner left: destroy it.
+void destroy_orphan(uint32_t flags, UINT_PTR id) {
+    if ((flags & MF_POPUP) != 0 && id != 0) {
+        ::DestroyMenu(reinterpret_cast<HMENU>(id));
+    }
+}
+
+} // namespace
+
+// ============================================================================
 // Public routines
 // ============================================================================
 
@@ -18,8 +33,8 @@ HMENU create_menu(int32_t popup) {
 
 // Append an item, a submenu (MF_POPUP, id = the submenu) or a separator to a menu.
 int32_t append_menu_item(HMENU menu, const char* text, uint32_t flags, UINT_PTR id) {
-    if (menu != nullptr) {
-        ::AppendMenuA(menu, flags, id, text);
+    if (menu == nullptr || !::AppendMenuA(menu, flags, id, text)) {
+        destroy_orphan(flags, id);
     }
     return 0;
 }
@@ -27,9 +42,10 @@ int32_t append_menu_item(HMENU menu, const char* text, uint32_t flags, UINT_PTR 
 // Insert an item, submenu or separator before the item at position.
 int32_t insert_menu_item(HMENU menu, int32_t position, const char* text, uint32_t flags,
                          UINT_PTR id) {
-    if (menu != nullptr) {
-        // NOTE: InsertMenuA appends for a position past the last item.
-        ::InsertMenuA(menu, static_cast<UINT>(position), flags | MF_BYPOSITION, id, text);
+    // NOTE: InsertMenuA appends for a position past the last item.
+    if (menu == nullptr ||
+        !::InsertMenuA(menu, static_cast<UINT>(position), flags | MF_BYPOSITION, id, text)) {
+        destroy_orphan(flags, id);
     }
     return 0;
 }

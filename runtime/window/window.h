@@ -168,10 +168,11 @@ int32_t start_timer(WindowRecord* record, uint32_t interval_ms, UINT_PTR timer_i
 
 // Make a menu bar (popup 0) or a popup menu; its handle.
 HMENU create_menu(int32_t popup);
-// Append an item, a submenu (MF_POPUP, id = the submenu) or a separator to a menu.
+// Append an item, a submenu (MF_POPUP, id = the submenu) or a separator to a menu. A
+// submenu that cannot be added (no menu, or the platform refused) is destroyed.
 int32_t append_menu_item(HMENU menu, const char* text, uint32_t flags, UINT_PTR id);
 // Insert an item, submenu or separator before the item at position (0 the first); a
-// position past the end appends.
+// position past the end appends. A submenu that cannot be added is destroyed.
 int32_t insert_menu_item(HMENU menu, int32_t position, const char* text, uint32_t flags,
                          UINT_PTR id);
 // The menu bar of a window, or null.

@@ -346,8 +346,8 @@ TEST(ImageDraw, WithoutAContextDrawingStaysClosed) {
     EXPECT_EQ(image_draw(&closed, 1, IMAGE_PICTURE, 0, 0, 20, 20, 0), 0);
     EXPECT_EQ(closed.draw_depth, 0);
 
-    // A window without backing whose context cannot be had: begin_draw gives no context,
-    // and the closing end_draw must still run, or draw_depth stays 1 with no draw_dc.
+    // A window without backing whose context cannot be had: begin_draw gives no context
+    // and opens nothing, so draw_depth stays 0 with no draw_dc.
     WindowRecord lost = {};
     ASSERT_EQ(open_window(&lost, 0, 0, 100, 80, WF_NO_BACKING, nullptr, "Lost", nullptr), 1);
     ::DestroyWindow(lost.hwnd); // behind the runtime's back: the record still names it

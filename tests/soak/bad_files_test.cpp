@@ -316,9 +316,9 @@ TEST(BadFiles, SoundsThatCannotBePlayedFailQuietlyAndLeaveNothing) {
             play_wave(path.c_str(), TAG_STRING, mode);
             EXPECT_LT(::GetTickCount() - start, 2000u) << "mode " << mode;
         }
+        // Stopping returns once the player is told; its thread frees its blocks as it ends.
         play_wave("", TAG_STRING, 0);
-        const Census after = census_take();
-        EXPECT_EQ(census_changes(before, after), "");
+        EXPECT_EQ(census_changes(before, census_settled(before, 10000)), "");
     }
     remove_tree(folder);
 }

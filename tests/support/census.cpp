@@ -161,6 +161,17 @@ Census census_take() {
     return census;
 }
 
+// Take censuses until one agrees with before, or patience runs out.
+Census census_settled(const Census& before, DWORD patience_ms) {
+    const DWORD start = ::GetTickCount();
+    Census now = census_take();
+    while (!census_changes(before, now).empty() && ::GetTickCount() - start < patience_ms) {
+        ::Sleep(50);
+        now = census_take();
+    }
+    return now;
+}
+
 // Describe the counts that differ between two censuses.
 std::string census_changes(const Census& before, const Census& after) {
     std::string text;

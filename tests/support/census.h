@@ -42,5 +42,9 @@ Census census_take();
 // The counts that differ between two censuses, as "gdi_objects 24 -> 25, pens 1 -> 2";
 // empty when nothing differs.
 std::string census_changes(const Census& before, const Census& after);
+// A census that agrees with before, taken again and again for up to patience_ms while it
+// does not: what a thread of the platform frees as it ends, a moment after the call that
+// stopped it returned. The last census taken when it never agrees.
+Census census_settled(const Census& before, DWORD patience_ms);
 // The census as one line of text.
 std::string census_text(const Census& census);
