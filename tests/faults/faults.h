@@ -46,7 +46,7 @@ const char* faults_child_mode();
 // (rather than wait for a debugger), saying so on standard output.
 void faults_child_crashes_end_it();
 // Run this program again as a child that runs only test (a GoogleTest name) in mode;
-// stopped after timeout_ms.
+// stopped once it has written nothing for timeout_ms.
 ChildRun faults_run_child(const char* test, const std::string& mode, DWORD timeout_ms);
 // A fresh, empty folder of this process in the temporary folder, with its backslash.
 std::string faults_folder(const char* name);

@@ -144,7 +144,8 @@ void faults_child_crashes_end_it() {
     ::SetUnhandledExceptionFilter(end_with_exception);
 }
 
-// Run this program again as a child that runs only test in mode, bounded by timeout_ms.
+// Run this program again as a child that runs only test in mode, stopped when it has been
+// silent for timeout_ms.
 ChildRun faults_run_child(const char* test, const std::string& mode, DWORD timeout_ms) {
     ChildRun run = {"", 0xFFFFFFFF, false};
     char path[MAX_PATH] = {};
@@ -167,7 +168,7 @@ ChildRun faults_run_child(const char* test, const std::string& mode, DWORD timeo
     ::SetEnvironmentVariableA(CHILD_VARIABLE, nullptr);
     ::CloseHandle(writer);
     // The pipe is polled, so that a child that hangs is stopped rather than waited for.
-    const DWORD start = ::GetTickCount();
+    DWORD heard = ::GetTickCount(); // when the child last wrote
     for (bool ended = !started; !ended;) {
         ended = ::WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0;
         char chunk[4096];
@@ -175,8 +176,9 @@ ChildRun faults_run_child(const char* test, const std::string& mode, DWORD timeo
         while (::PeekNamedPipe(reader, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0 &&
                ::ReadFile(reader, chunk, sizeof chunk, &got, nullptr) && got > 0) {
             run.output.append(chunk, got);
+            heard = ::GetTickCount();
         }
-        if (!ended && ::GetTickCount() - start > timeout_ms) {
+        if (!ended && ::GetTickCount() - heard > timeout_ms) {
             ::TerminateProcess(process.hProcess, 0xDEAD);
             ::WaitForSingleObject(process.hProcess, 5000);
             run.stopped = ended = true;
