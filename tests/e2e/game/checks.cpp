@@ -787,8 +787,7 @@ void check_pause_keeps_time(const GameProcess& game, const CellReferences& refs)
         resumed = capture_field(game.window);
         return pause_notice_gone(resumed) && read_status(resumed, frozen, found);
     });
-    report("a 5 s pause with terrorists on show costs no life",
-           back && found.lives == frozen.lives,
+    report("a 5 s pause with terrorists on show costs no life", back && found.lives == frozen.lives,
            back ? format("lives %d before the pause, %d in the first frame after it", frozen.lives,
                          found.lives)
                 : status_seen(game.window, frozen));
