@@ -1,10 +1,8 @@
 // Window procedure and event dispatch: the one class procedure of the runtime's windows,
 // the global EventState and the handler call, and background erase.
-// Relies on USER32/GDI32, on paint_window from runtime/draw and on mdi.cpp for a frame's
+// Relies on USER32/GDI32, on paint_window from surface.cpp and on mdi.cpp for a frame's
 // menu picks and bar layout. Creation is in window_record.cpp, the pump in pump.cpp.
 #include "runtime/window/window_internal.h"
-
-#include "runtime/draw/draw_internal.h"
 
 // ============================================================================
 // Module state

@@ -1,8 +1,10 @@
 // Runtime windows, what a program calls: the window record, opening and closing windows,
-// the events a handler reads, the event pump, timers, menus and window geometry.
+// the drawing surface a window owns, the events a handler reads, the event pump, timers,
+// menus and window geometry.
 // Relies on USER32 and GDI32 and on the runtime core. runtime/draw builds on this header
-// (every drawing routine takes a WindowRecord). What the runtime's own files share (the
-// window procedure, dispatch, class atoms, MDI helpers) is in window_internal.h.
+// (every drawing routine takes a WindowRecord and draws between begin_draw and end_draw).
+// What the runtime's own files share (the window procedure, dispatch, class atoms, the
+// surface's make and release, MDI helpers) is in window_internal.h.
 // One thread: EventState is a plain global; records are program-owned.
 #pragma once
 
@@ -113,6 +115,17 @@ int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, i
 int32_t close_window(WindowRecord* record);
 // Set the window's caption.
 int32_t set_window_caption(WindowRecord* record, const char* caption);
+
+// ============================================================================
+// The drawing surface
+// ============================================================================
+
+// Open drawing on a window: the context to draw on, or null for a closed record.
+HDC begin_draw(WindowRecord* record);
+// Close drawing: keep the state, invalidate what was touched and, with refresh, repaint.
+int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh);
+// Width and height of a bitmap; both 0 for a null handle or no bitmap.
+int32_t bitmap_size(HBITMAP bitmap, int32_t* width, int32_t* height);
 
 // ============================================================================
 // Events

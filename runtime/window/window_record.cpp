@@ -1,12 +1,11 @@
 // Window record, creation and release: the runtime's window classes, open_window and
 // close_window side by side, and the lookup from a platform window to its WindowRecord.
-// Relies on USER32, on runtime_module() from the core, and on runtime/draw's surface.cpp,
-// which makes and releases each window's surface (surface_open; surface_close and
-// surface_delete). The window procedure lives in events.cpp, MDI frames in mdi.cpp.
+// Relies on USER32, on runtime_module() from the core, and on surface.cpp, which makes and
+// releases each window's surface (surface_open; surface_close and surface_delete). The
+// window procedure lives in events.cpp, MDI frames in mdi.cpp.
 #include "runtime/window/window_internal.h"
 
 #include "runtime/core/core.h"
-#include "runtime/draw/draw_internal.h"
 
 // ============================================================================
 // Module state
