@@ -154,6 +154,16 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         }
         return result;
     }
+    case WM_NCDESTROY: {
+        const LRESULT result = handled_or_default(hwnd, record, message, wparam, lparam);
+        // The window's last message. Destroyed by close_window, its record is closed
+        // already; destroyed by the platform (a child with its parent), the record still
+        // holds it and what it owns, which nothing would release until the process ends.
+        if (record != nullptr && record->hwnd == hwnd) {
+            window_destroyed(record, hwnd);
+        }
+        return result;
+    }
     default:
         return handled_or_default(hwnd, record, message, wparam, lparam);
     }

@@ -23,7 +23,7 @@ using WindowHandler = intptr_t (*)();
 // Everything the runtime knows of one window. Program-owned storage, zeroed before
 // open_window; passed by address to every window, event and drawing routine.
 struct WindowRecord {
-    HWND hwnd;              // the platform window; null before open_window and after close_window
+    HWND hwnd;              // the platform window; null before open_window and once it is gone
     HBITMAP backing_bitmap; // off-screen picture of the window (SURFACE_BACKING only)
     HFONT font;             // owned: font for text output
     HPEN pen;               // owned: pen for lines and outlines; its colour is the text colour
@@ -111,7 +111,8 @@ constexpr UINT_PTR MENU_MDI_ARRANGE = 32775;
 int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
                     uint32_t flags, WindowRecord* parent, const char* caption,
                     WindowHandler handler);
-// Destroy the window and release what the record owns.
+// Destroy the window and release what the record owns. A window the platform destroys
+// (a child, with its parent) releases the same by itself, and its record is closed.
 int32_t close_window(WindowRecord* record);
 // Set the window's caption.
 int32_t set_window_caption(WindowRecord* record, const char* caption);

@@ -19,6 +19,10 @@ extern WindowRecord* creating_record; // the record whose CreateWindowExA is in 
 
 // Register the runtime's window classes that are not registered yet.
 void register_window_classes();
+// Release what a window destroyed without close_window owned (a child destroyed with its
+// parent, say), as close_window does, once its last message was handled: the record is
+// closed, its surface and accelerator table released.
+void window_destroyed(WindowRecord* record, HWND hwnd);
 // Where a dialog window keeps its record's address: after the extra bytes that belong to
 // the dialog manager, which writes each message's result at offset 0.
 constexpr int32_t DIALOG_RECORD_OFFSET = DLGWINDOWEXTRA;

@@ -44,6 +44,15 @@ ATOM register_class(const char* name, UINT style, HBRUSH background) {
     return ::RegisterClassExA(&wc);
 }
 
+// Destroy the accelerator table a window keeps as a property, if it has one.
+void destroy_accelerators(HWND hwnd) {
+    HACCEL table = static_cast<HACCEL>(::GetPropA(hwnd, ACCEL_TABLE_PROPERTY));
+    if (table != nullptr) {
+        ::DestroyAcceleratorTable(table);
+        ::RemovePropA(hwnd, ACCEL_TABLE_PROPERTY);
+    }
+}
+
 } // namespace
 
 // ============================================================================
@@ -168,11 +177,7 @@ int32_t close_window(WindowRecord* record) {
     // destroyed once and its surface released once.
     record->hwnd = nullptr;
     const SurfaceObjects surface = surface_close(record, hwnd);
-    HACCEL table = static_cast<HACCEL>(::GetPropA(hwnd, ACCEL_TABLE_PROPERTY));
-    if (table != nullptr) {
-        ::DestroyAcceleratorTable(table);
-        ::RemovePropA(hwnd, ACCEL_TABLE_PROPERTY);
-    }
+    destroy_accelerators(hwnd);
     // Destruction messages still reach the handler: the record stays attached to the window.
     HWND parent = ::GetParent(hwnd);
     if (parent != nullptr && mdi_client_atom != 0 &&
@@ -183,6 +188,14 @@ int32_t close_window(WindowRecord* record) {
     }
     surface_delete(surface);
     return 0;
+}
+
+// Release what a window destroyed without close_window owned, as close_window does.
+void window_destroyed(WindowRecord* record, HWND hwnd) {
+    record->hwnd = nullptr;
+    const SurfaceObjects surface = surface_close(record, hwnd);
+    destroy_accelerators(hwnd);
+    surface_delete(surface);
 }
 
 // Set the window's caption.
