@@ -86,7 +86,9 @@ LRESULT handled_or_default(HWND hwnd, WindowRecord* record, UINT message, WPARAM
 // rest through dispatch_event and, unless the handler answered, the default procedure.
 LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     WindowRecord* record =
-        hwnd != nullptr ? reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, 0)) : nullptr;
+        hwnd != nullptr
+            ? reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, WINDOW_RECORD_OFFSET))
+            : nullptr;
 
     switch (message) {
     case WM_PAINT:
@@ -225,7 +227,8 @@ LRESULT erase_background(HWND hwnd, HDC dc, LPARAM lparam) {
     if (hwnd == nullptr) {
         return 1;
     }
-    WindowRecord* record = reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, 0));
+    WindowRecord* record =
+        reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, WINDOW_RECORD_OFFSET));
     COLORREF color = record != nullptr ? record->back_color : ::GetSysColor(COLOR_WINDOW);
 
     HBRUSH brush = ::CreateSolidBrush(color);

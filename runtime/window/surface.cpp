@@ -478,7 +478,8 @@ LRESULT paint_window(HWND hwnd, WPARAM wparam, LPARAM lparam) {
     if (hwnd == nullptr) {
         return 1;
     }
-    WindowRecord* record = reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, 0));
+    WindowRecord* record =
+        reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, WINDOW_RECORD_OFFSET));
     PAINTSTRUCT ps = {};
     if (record == nullptr) {
         // Acknowledge the request (during creation, before the record is attached), so

@@ -41,7 +41,7 @@ struct WindowRecord {
     HDC erase_dc;           // erase context while the handler runs for EV_ERASE, else null
     HDC draw_dc;            // context handed out by begin_draw while drawing is open
     int32_t draw_depth;     // open begin_draw calls on draw_dc
-    int32_t kind;           // 0 window, 1 dialog record (close_window acts on 0 only)
+    int32_t kind;           // RECORD_WINDOW or RECORD_DIALOG (close_window acts on windows only)
     void* dialog_def;       // a dialog record's definition buffer; untouched for windows
     int32_t reserved_a;     // reserved, 0
     void* reserved_b;       // reserved, null
@@ -80,6 +80,9 @@ static_assert(offsetof(WindowRecord, reserved_b) == (WIDE_WORDS ? 128 : 88));
 static_assert(offsetof(WindowRecord, handler) == (WIDE_WORDS ? 136 : 92));
 static_assert(offsetof(WindowRecord, reserved_c) == (WIDE_WORDS ? 144 : 96));
 static_assert(offsetof(WindowRecord, reserved_d) == (WIDE_WORDS ? 152 : 100));
+// What a record describes: its kind.
+constexpr int32_t RECORD_WINDOW = 0; // a window of open_window
+constexpr int32_t RECORD_DIALOG = 1; // a dialog of the dialog facility (runtime/dialog)
 // Extra bytes of both window classes: word 0 holds the record's address.
 constexpr int32_t WINDOW_EXTRA_BYTES = sizeof(WindowRecord*);
 static_assert(WINDOW_EXTRA_BYTES == (WIDE_WORDS ? 8 : 4));

@@ -14,8 +14,16 @@
 extern ATOM wnd_class_atom;           // "KalvorineWndClass"
 extern ATOM frame_class_atom;         // "KalvorineFrameClass"
 extern ATOM dialog_class_atom;        // "KalvorineDlgClass"
-extern ATOM mdi_client_atom;          // class of MDI clients; 0xFFFF once a plain window exists
+extern ATOM mdi_client_atom;          // class of MDI clients; NO_MDI_CLIENT_ATOM once a plain
+                                      // window exists
 extern WindowRecord* creating_record; // the record whose CreateWindowExA is in progress
+
+// What mdi_client_atom becomes when a window without an MDI client is made first: no class
+// word of a parent equals it, so no window is taken for an MDI child (0 would match a
+// missing parent's).
+constexpr ATOM NO_MDI_CLIENT_ATOM = 0xFFFF;
+// The icon resource of the program's module that every runtime window and dialog shows.
+constexpr int ICON_RESOURCE = 101;
 
 // Register the runtime's window classes that are not registered yet.
 void register_window_classes();
@@ -23,6 +31,8 @@ void register_window_classes();
 // parent, say), as close_window does, once its last message was handled: the record is
 // closed, its surface and accelerator table released.
 void window_destroyed(WindowRecord* record, HWND hwnd);
+// Where a runtime window keeps its record's address: its extra word 0.
+constexpr int32_t WINDOW_RECORD_OFFSET = 0;
 // Where a dialog window keeps its record's address: after the extra bytes that belong to
 // the dialog manager, which writes each message's result at offset 0.
 constexpr int32_t DIALOG_RECORD_OFFSET = DLGWINDOWEXTRA;

@@ -14,12 +14,11 @@
 ATOM wnd_class_atom = 0;                 // "KalvorineWndClass", 0 until registered
 ATOM frame_class_atom = 0;               // "KalvorineFrameClass", 0 until registered
 ATOM dialog_class_atom = 0;              // "KalvorineDlgClass"; registered by the dialog facility
-ATOM mdi_client_atom = 0;                // class of MDI clients; 0xFFFF once a plain window exists
+ATOM mdi_client_atom = 0;                // class of MDI clients; NO_MDI_CLIENT_ATOM once a plain
+                                         // window exists
 WindowRecord* creating_record = nullptr; // record whose CreateWindowExA is in progress
 
 namespace {
-
-constexpr int ICON_RESOURCE = 101; // the program's icon, used for every runtime window
 
 // ============================================================================
 // Internal helpers
@@ -120,7 +119,7 @@ int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, i
     record->erase_dc = nullptr;
     record->draw_dc = nullptr;
     record->draw_depth = 0;
-    record->kind = 0;
+    record->kind = RECORD_WINDOW;
     record->mdi_client = nullptr;
     record->reserved_a = 0;
     record->reserved_b = nullptr;
@@ -151,7 +150,7 @@ int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, i
     if (flags & WF_MDI_FRAME) {
         make_mdi_client(record);
     } else if (mdi_client_atom == 0) {
-        mdi_client_atom = 0xFFFF;
+        mdi_client_atom = NO_MDI_CLIENT_ATOM;
     }
 
     if (surface_open(record, flags, width, height)) {
@@ -162,13 +161,13 @@ int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, i
         record->handler = handler;
     }
 
-    ::SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(record));
+    ::SetWindowLongPtrA(hwnd, WINDOW_RECORD_OFFSET, reinterpret_cast<LONG_PTR>(record));
     return 1;
 }
 
 // Destroy the window and release what the record owns.
 int32_t close_window(WindowRecord* record) {
-    if (record == nullptr || record->hwnd == nullptr || record->kind != 0) {
+    if (record == nullptr || record->hwnd == nullptr || record->kind != RECORD_WINDOW) {
         return 0;
     }
     HWND hwnd = record->hwnd;
@@ -217,7 +216,7 @@ WindowRecord* window_record(HWND hwnd) {
         return nullptr;
     }
     const ATOM atom = static_cast<ATOM>(::GetClassWord(hwnd, GCW_ATOM));
-    const int offset = atom == dialog_class_atom ? DIALOG_RECORD_OFFSET : 0;
+    const int offset = atom == dialog_class_atom ? DIALOG_RECORD_OFFSET : WINDOW_RECORD_OFFSET;
     return reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, offset));
 }
 

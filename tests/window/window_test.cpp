@@ -147,7 +147,7 @@ TEST_F(WindowCreation, MdiFrameHasWindowMenuClientAndChildren) {
     EXPECT_EQ(::GetParent(frame.mdi_client), frame.hwnd);
     EXPECT_EQ(::GetDlgCtrlID(frame.mdi_client), 3244);
     EXPECT_EQ(::GetClassWord(frame.mdi_client, GCW_ATOM), mdi_client_atom);
-    EXPECT_NE(mdi_client_atom, 0xFFFF);
+    EXPECT_NE(mdi_client_atom, NO_MDI_CLIENT_ATOM);
 
     HMENU bar = ::GetMenu(frame.hwnd);
     ASSERT_EQ(::GetMenuItemCount(bar), 1);
