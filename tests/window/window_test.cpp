@@ -93,7 +93,7 @@ TEST_F(WindowCreation, BackingBitmapSizeAndFill) {
         }
         ASSERT_GT(w, 0);
         ASSERT_GT(h, 0);
-        Pixels px = read_bitmap(r.backing_bitmap);
+        Picture px = read_bitmap(r.backing_bitmap);
         int32_t fw = c.filled_w < 0 ? w : c.filled_w;
         int32_t fh = c.filled_h < 0 ? h : c.filled_h;
         EXPECT_EQ(px.at(0, 0), window_color);
