@@ -122,7 +122,7 @@ bool game_start(RunningProgram& game, const std::string& folder, std::string& wh
     return program_start(game, folder, GAME_PROGRAM, "", GAME_WINDOW_CLASS, why);
 }
 
-// Starts folder\program with arguments and waits for its visible window of the class.
+// Starts folder\file with arguments and waits for its visible window of the class.
 bool program_start(RunningProgram& program, const std::string& folder, const std::string& file,
                    const std::string& arguments, const char* window_class, std::string& why) {
     program = RunningProgram{};
