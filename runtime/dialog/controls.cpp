@@ -220,7 +220,7 @@ int32_t control_focus(WindowRecord* record, int32_t id) {
     if (control == nullptr) {
         return 0;
     }
-    if (record->kind == 1) {
+    if (record->kind == RECORD_DIALOG) {
         // Through the dialog manager, which also moves the default button's frame.
         ::SendMessageA(record->hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
     } else {

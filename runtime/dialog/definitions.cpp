@@ -95,7 +95,7 @@ int32_t dialog_begin(WindowRecord* record, int32_t x, int32_t y, int32_t width, 
 
     // A dialog record draws straight onto its window, with the context's defaults.
     *record = WindowRecord{};
-    record->kind = 1;
+    record->kind = RECORD_DIALOG;
     record->dialog_def = definition;
     record->handler = handler;
     record->bk_mode = OPAQUE;
@@ -143,7 +143,7 @@ int32_t dialog_add_control(WindowRecord* record, int32_t kind, int32_t id, int32
 
 // Release a dialog's definition, ending the dialog first when it is shown.
 int32_t dialog_release(WindowRecord* record) {
-    if (record == nullptr || record->kind != 1) {
+    if (record == nullptr || record->kind != RECORD_DIALOG) {
         return 0;
     }
     if (record->hwnd != nullptr) {
@@ -155,7 +155,7 @@ int32_t dialog_release(WindowRecord* record) {
 
 // The definition of a dialog record, or null.
 DialogDefinition* dialog_definition(const WindowRecord* record) {
-    if (record == nullptr || record->kind != 1) {
+    if (record == nullptr || record->kind != RECORD_DIALOG) {
         return nullptr;
     }
     return static_cast<DialogDefinition*>(record->dialog_def);

@@ -3,7 +3,7 @@
 // values of controls, and the settings of subclassed controls (colours, Enter and Tab
 // notifications, hot tracking, bitmap buttons).
 // Relies on USER32, GDI32 and COMCTL32 and on the runtime's windows: a dialog is a
-// WindowRecord of kind 1 whose handler receives its events through event_state.
+// WindowRecord of kind RECORD_DIALOG whose handler receives its events through event_state.
 // What the dialog files share among themselves is in dialog_internal.h.
 #pragma once
 

@@ -167,7 +167,7 @@ int32_t dialog_show(WindowRecord* record, WindowRecord* owner) {
 
 // End a shown dialog: the modal call returns value, a modeless dialog is destroyed.
 int32_t dialog_end(WindowRecord* record, int32_t value) {
-    if (record == nullptr || record->kind != 1 || record->hwnd == nullptr) {
+    if (record == nullptr || record->kind != RECORD_DIALOG || record->hwnd == nullptr) {
         return 0;
     }
     HWND hwnd = record->hwnd;

@@ -45,7 +45,6 @@ constexpr const char* DIALOG_CLASS = "KalvorineDlgClass";
 constexpr const wchar_t* DIALOG_FONT = L"MS Sans Serif";
 constexpr WORD DIALOG_FONT_POINTS = 8;
 constexpr DWORD DIALOG_STYLE = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
-constexpr int ICON_RESOURCE = 101; // the program's icon, as on every runtime window
 
 bool common_controls_ready = false;  // InitCommonControls has run
 HMODULE rich_edit_library = nullptr; // riched20.dll, loaded once and kept

@@ -1,10 +1,8 @@
 // Window procedure and event dispatch: the one class procedure of the runtime's windows,
 // the global EventState and the handler call, and background erase.
-// Relies on USER32/GDI32, on paint_window from runtime/draw and on mdi.cpp for a frame's
+// Relies on USER32/GDI32, on paint_window from surface.cpp and on mdi.cpp for a frame's
 // menu picks and bar layout. Creation is in window_record.cpp, the pump in pump.cpp.
 #include "runtime/window/window_internal.h"
-
-#include "runtime/draw/draw_internal.h"
 
 // ============================================================================
 // Module state
@@ -88,7 +86,9 @@ LRESULT handled_or_default(HWND hwnd, WindowRecord* record, UINT message, WPARAM
 // rest through dispatch_event and, unless the handler answered, the default procedure.
 LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     WindowRecord* record =
-        hwnd != nullptr ? reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, 0)) : nullptr;
+        hwnd != nullptr
+            ? reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, WINDOW_RECORD_OFFSET))
+            : nullptr;
 
     switch (message) {
     case WM_PAINT:
@@ -156,6 +156,16 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         }
         return result;
     }
+    case WM_NCDESTROY: {
+        const LRESULT result = handled_or_default(hwnd, record, message, wparam, lparam);
+        // The window's last message. Destroyed by close_window, its record is closed
+        // already; destroyed by the platform (a child with its parent), the record still
+        // holds it and what it owns, which nothing would release until the process ends.
+        if (record != nullptr && record->hwnd == hwnd) {
+            window_destroyed(record, hwnd);
+        }
+        return result;
+    }
     default:
         return handled_or_default(hwnd, record, message, wparam, lparam);
     }
@@ -217,7 +227,8 @@ LRESULT erase_background(HWND hwnd, HDC dc, LPARAM lparam) {
     if (hwnd == nullptr) {
         return 1;
     }
-    WindowRecord* record = reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, 0));
+    WindowRecord* record =
+        reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, WINDOW_RECORD_OFFSET));
     COLORREF color = record != nullptr ? record->back_color : ::GetSysColor(COLOR_WINDOW);
 
     HBRUSH brush = ::CreateSolidBrush(color);

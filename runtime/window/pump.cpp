@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr SHORT KEY_HELD = static_cast<SHORT>(0x8000); // GetKeyState's bit of a key held down
+
 // ============================================================================
 // Internal helpers
 // ============================================================================
@@ -71,7 +73,7 @@ int32_t process_events(int32_t no_wait) {
 
 // 1 while a key is held down, as of the message being handled.
 int32_t key_down(int32_t key) {
-    return (::GetKeyState(key) & 0x8000) != 0 ? 1 : 0;
+    return (::GetKeyState(key) & KEY_HELD) != 0 ? 1 : 0;
 }
 
 // Give an open window a periodic WM_TIMER (or callback) every interval_ms.

@@ -31,8 +31,8 @@ HBITMAP solid_bitmap(COLORREF color) {
 COLORREF centre_when(HWND control, COLORREF want) {
     RECT r = {};
     ::GetClientRect(control, &r);
-    Pixels px = poll_screen(control, r.right / 2, r.bottom / 2, 1, 1,
-                            [&](const Pixels& p) { return p.at(0, 0) == want; });
+    Picture px = poll_screen(control, r.right / 2, r.bottom / 2, 1, 1,
+                             [&](const Picture& p) { return p.at(0, 0) == want; });
     return px.at(0, 0);
 }
 
@@ -116,7 +116,7 @@ TEST_F(DialogTest, BitmapButtonDrawsEachStateAndHotTrackingFollowsTheMouse) {
     HWND button = ::GetDlgItem(dialog.hwnd, PICTURE);
     HWND label = ::GetDlgItem(dialog.hwnd, LABEL);
     EXPECT_EQ(color_text(centre_when(button, red)), color_text(red));
-    Pixels frame = read_screen(button, 1, 1, 1, 1); // inside the 3-pixel frame
+    Picture frame = read_screen(button, 1, 1, 1, 1); // inside the 3-pixel frame
     EXPECT_EQ(color_text(frame.at(0, 0)), color_text(RGB(0, 0, 0)));
     EXPECT_EQ(color_text(centre_when(label, NAVY)), color_text(NAVY));
 

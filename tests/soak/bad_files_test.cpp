@@ -38,7 +38,7 @@ enum class Bad {
 
 // The real program running in its own folder.
 struct Running {
-    PROCESS_INFORMATION process;
+    ChildProcess process;
     HWND window;
 };
 
