@@ -1,5 +1,5 @@
 // Subclassed controls: every control the facility makes keeps its own procedure in "LPFN"
-// and passes through control_procedure, which answers its colours under message 0x19,
+// and passes through control_procedure, which answers its colours under REFLECTED_CTLCOLOR,
 // turns Enter and Tab into notifications for its owner, tracks the mouse for hot colours
 // and pictures, and draws bitmap buttons. The settings live in window properties of the
 // control; the control owns its brushes and bitmaps and releases them, with every
@@ -76,37 +76,26 @@ void set_color_and_brush(HWND control, const char* color_name, const char* brush
         replace_object(control, brush_name, nullptr);
         return;
     }
-    set_property(control, color_name, (color & 0xFFFFFF) | COLOR_SET);
+    set_property(control, color_name, color_setting(color));
     replace_object(control, brush_name, ::CreateSolidBrush(color & 0xFFFFFF));
 }
 
-// The background a control has without colours of its own: the window colour for the
-// controls that hold text to edit or choose, the face colour for the rest.
-int system_background(HWND control) {
-    char name[32] = {};
-    ::GetClassNameA(control, name, sizeof(name));
-    const char* const editing[] = {"Edit", "ListBox", "ComboBox", "RichEdit20A", "RichEdit20W"};
-    for (const char* each : editing) {
-        if (::lstrcmpiA(name, each) == 0) {
-            return COLOR_WINDOW;
-        }
-    }
-    return COLOR_BTNFACE;
+// A kept colour setting as a colour, NO_COLOR for none.
+COLORREF setting_color(uint32_t setting) {
+    return (setting & COLOR_SET) != 0 ? static_cast<COLORREF>(setting & 0xFFFFFF) : NO_COLOR;
 }
 
-// Answer message 0x19: set the context's colours and give the brush; 0 without colours.
+// Answer REFLECTED_CTLCOLOR: the context holds the platform's colours for the control;
+// set the control's own over them and give its brush, or 0 to keep the platform's
+// background (a text colour alone changes only the text).
 LRESULT answer_colors(HWND control, HDC dc) {
     const COLORREF text = property_color(control, PROP_TEXT_COLOR);
     const COLORREF back = property_color(control, PROP_BACK_COLOR);
     const COLORREF hot = property_color(control, PROP_HOT_COLOR);
-    const bool is_hot = property(control, PROP_HOT) == HOT_OVER && hot != NO_COLOR;
-    if (text == NO_COLOR && back == NO_COLOR && !is_hot) {
-        return 0;
-    }
     if (text != NO_COLOR) {
         ::SetTextColor(dc, text);
     }
-    if (is_hot) {
+    if (property(control, PROP_HOT) == HOT_OVER && hot != NO_COLOR) {
         ::SetBkColor(dc, hot);
         return static_cast<LRESULT>(property(control, PROP_HOT_BRUSH));
     }
@@ -114,9 +103,32 @@ LRESULT answer_colors(HWND control, HDC dc) {
         ::SetBkColor(dc, back);
         return static_cast<LRESULT>(property(control, PROP_BACK_BRUSH));
     }
-    const int index = system_background(control);
-    ::SetBkColor(dc, ::GetSysColor(index));
-    return reinterpret_cast<LRESULT>(::GetSysColorBrush(index)); // a system brush: not ours
+    return 0;
+}
+
+// Colour a subclassed control and repaint it.
+void apply_colors(HWND control, COLORREF text, COLORREF back) {
+    set_property(control, PROP_TEXT_COLOR, color_setting(text));
+    set_color_and_brush(control, PROP_BACK_COLOR, PROP_BACK_BRUSH, back);
+    ::InvalidateRect(control, nullptr, TRUE);
+}
+
+void apply_notify(HWND control, uint32_t notify) {
+    set_property(control, PROP_NOTIFY_ENTER, (notify & NOTIFY_ENTER_BIT) != 0 ? 1 : 0);
+    set_property(control, PROP_NOTIFY_TAB, (notify & NOTIFY_TAB_BIT) != 0 ? 1 : 0);
+}
+
+// Turn a subclassed control's hot tracking on with a colour, or off with NO_COLOR.
+void apply_hot(HWND control, COLORREF hot_color) {
+    set_color_and_brush(control, PROP_HOT_COLOR, PROP_HOT_BRUSH, hot_color);
+    // A hot picture keeps the tracking on without a colour.
+    const bool tracking = hot_color != NO_COLOR || property(control, PROP_HOT_BITMAP) != 0;
+    if (!tracking) {
+        set_property(control, PROP_HOT, 0);
+    } else if (property(control, PROP_HOT) == 0) {
+        set_property(control, PROP_HOT, HOT_ON);
+    }
+    ::InvalidateRect(control, nullptr, TRUE);
 }
 
 // Tell the owner's handler that Enter or Tab was pressed in the control.
@@ -230,7 +242,9 @@ WNDPROC release_control(HWND control) {
 
 // The control of a record by identifier, subclassed; null when there is none.
 HWND subclassed_control(WindowRecord* record, int32_t id) {
-    HWND control = record_is_open(record) ? ::GetDlgItem(record->hwnd, id) : nullptr;
+    HWND control = record_is_open(record) && control_id_valid(id)
+                       ? ::GetDlgItem(record->hwnd, control_id_key(id))
+                       : nullptr;
     return control != nullptr && control_subclass(control) ? control : nullptr;
 }
 
@@ -260,13 +274,9 @@ LRESULT CALLBACK control_procedure(HWND control, UINT message, WPARAM wparam, LP
         return ::DefWindowProcA(control, message, wparam, lparam);
     }
     switch (message) {
-    case WM_CTLCOLOR_REFLECTED: {
-        LRESULT brush = answer_colors(control, reinterpret_cast<HDC>(wparam));
-        if (brush != 0) {
-            return brush;
-        }
-        break;
-    }
+    case REFLECTED_CTLCOLOR:
+        // Never the control's own procedure: it would read 0x19 as the 16-bit WM_CTLCOLOR.
+        return answer_colors(control, reinterpret_cast<HDC>(wparam));
     case WM_DRAWITEM:
         if (is_owner_drawn_button(control)) {
             draw_bitmap_button(control, reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
@@ -312,44 +322,64 @@ LRESULT CALLBACK control_procedure(HWND control, UINT message, WPARAM wparam, LP
     return ::CallWindowProcA(original, control, message, wparam, lparam);
 }
 
+// A colour as the colour properties and the kept settings hold it: 0 for NO_COLOR.
+uint32_t color_setting(COLORREF color) {
+    return color != NO_COLOR ? static_cast<uint32_t>((color & 0xFFFFFF) | COLOR_SET) : 0;
+}
+
+// Give a subclassed control the settings its definition keeps.
+void control_settings_apply(HWND control, const ControlDefinition* definition) {
+    if (definition->text_color != 0 || definition->back_color != 0) {
+        apply_colors(control, setting_color(definition->text_color),
+                     setting_color(definition->back_color));
+    }
+    if (definition->hot_color != 0) {
+        apply_hot(control, setting_color(definition->hot_color));
+    }
+    if (definition->notify != 0) {
+        apply_notify(control, definition->notify);
+    }
+}
+
 // Colour a control's text and background.
 int32_t control_set_colors(WindowRecord* record, int32_t id, COLORREF text, COLORREF back) {
-    HWND control = subclassed_control(record, id);
-    if (control == nullptr) {
-        return 0;
+    ControlDefinition* kept = control_definition(record, id);
+    if (kept != nullptr) {
+        kept->text_color = color_setting(text);
+        kept->back_color = color_setting(back);
     }
-    set_property(control, PROP_TEXT_COLOR, text != NO_COLOR ? (text & 0xFFFFFF) | COLOR_SET : 0);
-    set_color_and_brush(control, PROP_BACK_COLOR, PROP_BACK_BRUSH, back);
-    ::InvalidateRect(control, nullptr, TRUE);
-    return 0;
+    HWND control = subclassed_control(record, id);
+    if (control != nullptr) {
+        apply_colors(control, text, back);
+    }
+    return kept != nullptr || control != nullptr ? 1 : 0;
 }
 
 // Turn Enter and Tab notifications on or off.
 int32_t control_set_notify(WindowRecord* record, int32_t id, int32_t enter, int32_t tab) {
+    const uint32_t notify = (enter != 0 ? NOTIFY_ENTER_BIT : 0) | (tab != 0 ? NOTIFY_TAB_BIT : 0);
+    ControlDefinition* kept = control_definition(record, id);
+    if (kept != nullptr) {
+        kept->notify = notify;
+    }
     HWND control = subclassed_control(record, id);
     if (control != nullptr) {
-        set_property(control, PROP_NOTIFY_ENTER, enter != 0 ? 1 : 0);
-        set_property(control, PROP_NOTIFY_TAB, tab != 0 ? 1 : 0);
+        apply_notify(control, notify);
     }
-    return 0;
+    return kept != nullptr || control != nullptr ? 1 : 0;
 }
 
 // Turn hot tracking on with a colour, or off with NO_COLOR.
 int32_t control_set_hot(WindowRecord* record, int32_t id, COLORREF hot_color) {
+    ControlDefinition* kept = control_definition(record, id);
+    if (kept != nullptr) {
+        kept->hot_color = color_setting(hot_color);
+    }
     HWND control = subclassed_control(record, id);
-    if (control == nullptr) {
-        return 0;
+    if (control != nullptr) {
+        apply_hot(control, hot_color);
     }
-    set_color_and_brush(control, PROP_HOT_COLOR, PROP_HOT_BRUSH, hot_color);
-    // A hot picture keeps the tracking on without a colour.
-    const bool tracking = hot_color != NO_COLOR || property(control, PROP_HOT_BITMAP) != 0;
-    if (!tracking) {
-        set_property(control, PROP_HOT, 0);
-    } else if (property(control, PROP_HOT) == 0) {
-        set_property(control, PROP_HOT, HOT_ON);
-    }
-    ::InvalidateRect(control, nullptr, TRUE);
-    return 0;
+    return kept != nullptr || control != nullptr ? 1 : 0;
 }
 
 // Give a bitmap button its pictures (owned from now on) and its frame width.
@@ -376,5 +406,5 @@ int32_t control_set_bitmaps(WindowRecord* record, int32_t id, HBITMAP normal, HB
         set_property(control, PROP_HOT, HOT_ON);
     }
     ::InvalidateRect(control, nullptr, TRUE);
-    return 0;
+    return 1;
 }
