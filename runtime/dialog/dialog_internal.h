@@ -14,19 +14,19 @@
 // Properties of subclassed controls (subclass.cpp)
 // ============================================================================
 
-constexpr const char* PROP_ORIGINAL = CONTROL_ORIGINAL_PROPERTY; // the control's own procedure
-constexpr const char* PROP_TEXT_COLOR = "FGRND";                 // COLORREF | COLOR_SET
-constexpr const char* PROP_BACK_COLOR = "BGRND";                 // COLORREF | COLOR_SET
-constexpr const char* PROP_BACK_BRUSH = "BBRUSH";                // brush of BGRND, owned
-constexpr const char* PROP_NOTIFY_ENTER = "NOTIFY_ENTER";        // 1: Enter notifies the owner
-constexpr const char* PROP_NOTIFY_TAB = "NOTIFY_TAB";            // 1: Tab notifies the owner
-constexpr const char* PROP_HOT = "DOHOT";             // HOT_ON, or HOT_OVER with the mouse over
-constexpr const char* PROP_HOT_COLOR = "HTCLR";       // COLORREF | COLOR_SET
-constexpr const char* PROP_HOT_BRUSH = "HBRUSH";      // brush of HTCLR, owned
-constexpr const char* PROP_BORDER = "BORDERWIDTH";    // a bitmap button's frame in pixels
-constexpr const char* PROP_NORMAL_BITMAP = "NORBMP";  // owned
-constexpr const char* PROP_HOT_BITMAP = "HOTBMP";     // owned
-constexpr const char* PROP_PRESSED_BITMAP = "SELBMP"; // owned
+constexpr const char* PROP_ORIGINAL = "LPFN";             // the control's own window procedure
+constexpr const char* PROP_TEXT_COLOR = "FGRND";          // COLORREF | COLOR_SET
+constexpr const char* PROP_BACK_COLOR = "BGRND";          // COLORREF | COLOR_SET
+constexpr const char* PROP_BACK_BRUSH = "BBRUSH";         // brush of BGRND, owned
+constexpr const char* PROP_NOTIFY_ENTER = "NOTIFY_ENTER"; // 1: Enter notifies the owner
+constexpr const char* PROP_NOTIFY_TAB = "NOTIFY_TAB";     // 1: Tab notifies the owner
+constexpr const char* PROP_HOT = "DOHOT";                 // HOT_ON, or HOT_OVER with the mouse over
+constexpr const char* PROP_HOT_COLOR = "HTCLR";           // COLORREF | COLOR_SET
+constexpr const char* PROP_HOT_BRUSH = "HBRUSH";          // brush of HTCLR, owned
+constexpr const char* PROP_BORDER = "BORDERWIDTH";        // a bitmap button's frame in pixels
+constexpr const char* PROP_NORMAL_BITMAP = "NORBMP";      // owned
+constexpr const char* PROP_HOT_BITMAP = "HOTBMP";         // owned
+constexpr const char* PROP_PRESSED_BITMAP = "SELBMP";     // owned
 
 // Marks a colour property as set, so that black (0) is not taken for "none".
 constexpr uintptr_t COLOR_SET = 0x01000000;
@@ -36,6 +36,8 @@ constexpr uintptr_t HOT_OVER = 2; // hot tracking on, the mouse over the control
 // Subclass a control: keep its procedure in "LPFN" and route its messages through
 // control_procedure. True when it is subclassed afterwards.
 bool control_subclass(HWND control);
+// True for a control subclassed by control_subclass (window_procedure's answers_own_colors).
+bool is_subclassed(HWND control);
 // The subclass procedure of every control the facility makes: it answers its colours under
 // REFLECTED_CTLCOLOR (window_internal.h).
 LRESULT CALLBACK control_procedure(HWND control, UINT message, WPARAM wparam, LPARAM lparam);

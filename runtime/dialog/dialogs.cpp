@@ -187,13 +187,17 @@ int32_t dialog_show_modal(WindowRecord* record, WindowRecord* owner) {
         loop.owner_disabled = true;
     }
     HWND hwnd = make_dialog(record, dialog_template, owner, &loop);
-    if (hwnd != nullptr) {
-        ::ShowWindow(hwnd, SW_SHOW);
-    }
     // The dialog's own loop: the pump's routing, so that its accelerator table and
-    // navigation work as a modeless dialog's do.
+    // navigation work as a modeless dialog's do. As the platform's modal dialogs, it is
+    // shown once the messages queued while it was made are handled.
     MSG msg = {};
+    bool shown = false;
     while (hwnd != nullptr && !loop.ended && ::IsWindow(hwnd)) {
+        if (!shown && !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            ::ShowWindow(hwnd, SW_SHOW);
+            shown = true;
+            continue;
+        }
         const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
         if (got == 0) {
             // A quit ends the dialog and goes on to the program's own pump.

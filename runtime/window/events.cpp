@@ -10,7 +10,8 @@
 // Module state
 // ============================================================================
 
-EventState event_state = {}; // the current event, read by handlers
+EventState event_state = {};                        // the current event, read by handlers
+bool (*answers_own_colors)(HWND control) = nullptr; // set by the dialog facility
 
 namespace {
 
@@ -160,7 +161,7 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
 
 // Colours for a control-colour message: the platform's, then a subclassed control's own.
 LRESULT control_colors(HWND control, HDC dc, LRESULT platform_brush) {
-    if (::GetPropA(control, CONTROL_ORIGINAL_PROPERTY) == nullptr) {
+    if (answers_own_colors == nullptr || !answers_own_colors(control)) {
         return platform_brush;
     }
     LRESULT own = ::SendMessageA(control, REFLECTED_CTLCOLOR, reinterpret_cast<WPARAM>(dc),

@@ -49,11 +49,11 @@ LRESULT erase_background(HWND hwnd, HDC dc, LPARAM lparam);
 // their wparam (the context) and lparam (the control). Its answer is its brush, or 0
 // when it has no background of its own.
 // NOTE: 0x19 is the old 16-bit WM_CTLCOLOR; a control's own procedure reads a colour type
-// from the high word of lparam, which here is a window handle, so only controls that the
-// facility subclassed (they carry CONTROL_ORIGINAL_PROPERTY) are asked.
+// from the high word of lparam, which here is a window handle, so only the facility's
+// controls are asked: those for which answers_own_colors, which the facility sets when it
+// subclasses its first control, says so.
 constexpr UINT REFLECTED_CTLCOLOR = 0x19;
-// Property that holds the own procedure of a control subclassed by the dialog facility.
-constexpr const char* CONTROL_ORIGINAL_PROPERTY = "LPFN";
+extern bool (*answers_own_colors)(HWND control);
 // Colours for a control-colour message: platform_brush is the platform's answer for the
 // message (its colours already set in the context); a subclassed control then sets its own
 // over them. The control's brush, or platform_brush when it has no background of its own.

@@ -253,6 +253,10 @@ TEST_F(DialogTest, BitmapButtonDrawsEachStateAndHotTrackingFollowsTheMouse) {
 TEST_F(DialogTest, AControlReleasesWhatItOwnsWhenDestroyed) {
     WindowRecord& window = open(0, 0, 200, 120, 0);
     ASSERT_EQ(control_create(&window, CONTROL_BITMAP_BUTTON, PICTURE, 5, 5, 40, 20, "", 0), 1);
+    // A second, hidden control keeps the facility's table of subclassed controls, which
+    // goes with the last one, out of the count.
+    ASSERT_TRUE(control_subclass(::CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 1, 1,
+                                                   window.hwnd, nullptr, nullptr, nullptr)));
     const Census before = census_take();
     HBITMAP shared = solid_bitmap(NAVY); // one picture for two states: deleted once
     control_set_bitmaps(&window, PICTURE, shared, shared, solid_bitmap(HOT), 1);
