@@ -20,6 +20,7 @@ struct ModalLoop {
     HWND owner;           // the owner's top-level window, or null
     bool owner_disabled;  // this loop disabled owner and enables it again
     HWND previous_active; // the active window before the dialog, activated again after it
+    ModalLoop* outer;     // the loop it was shown from, or any other still running
 };
 
 // The dialog window's second slot after the dialog manager's bytes: its ModalLoop, null for
@@ -27,6 +28,7 @@ struct ModalLoop {
 constexpr int32_t DIALOG_LOOP_OFFSET = DIALOG_RECORD_OFFSET + sizeof(WindowRecord*);
 
 ModalLoop* creating_loop = nullptr; // the loop of the dialog being made, read at WM_INITDIALOG
+ModalLoop* running_loops = nullptr; // the loops whose dialogs have not ended, newest first
 
 // ============================================================================
 // Internal helpers
@@ -153,8 +155,25 @@ HWND make_dialog(WindowRecord* record, void* dialog_template, WindowRecord* owne
 // and the activation to the window that had it, before the dialog goes, as the platform's
 // own modal dialogs do.
 void release_owner(ModalLoop* loop, HWND hwnd) {
+    ModalLoop** link = &running_loops;
+    while (*link != nullptr && *link != loop) {
+        link = &(*link)->outer;
+    }
+    if (*link == loop) {
+        *link = loop->outer;
+    }
     if (loop->owner_disabled) {
-        ::EnableWindow(loop->owner, TRUE);
+        // An owner that another running modal dialog shares stays disabled: that dialog
+        // enables it when it ends (its dialogs may end in any order).
+        ModalLoop* sharing = running_loops;
+        while (sharing != nullptr && sharing->owner != loop->owner) {
+            sharing = sharing->outer;
+        }
+        if (sharing != nullptr) {
+            sharing->owner_disabled = true;
+        } else {
+            ::EnableWindow(loop->owner, TRUE);
+        }
         loop->owner_disabled = false;
     }
     HWND back = loop->previous_active;
@@ -186,6 +205,8 @@ int32_t dialog_show_modal(WindowRecord* record, WindowRecord* owner) {
         ::EnableWindow(loop.owner, FALSE);
         loop.owner_disabled = true;
     }
+    loop.outer = running_loops;
+    running_loops = &loop;
     HWND hwnd = make_dialog(record, dialog_template, owner, &loop);
     // The dialog's own loop: the pump's routing, so that its accelerator table and
     // navigation work as a modeless dialog's do. As the platform's modal dialogs, it is

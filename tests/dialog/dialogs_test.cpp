@@ -64,17 +64,23 @@ std::vector<std::string> list_items(WindowRecord* dialog, int32_t id) {
 // The modal dialogs of ModalDialogsNestEndAndQuitSoundly and what their handlers saw.
 WindowRecord inner = {};
 WindowRecord* owner_record = nullptr;
+WindowRecord* outer_record = nullptr;
 struct Seen {
+    bool end_outer_first; // the inner dialog's handler ends the outer one before itself
     int32_t inner_result, begun, added;
     BOOL owner_enabled;
     HWND active;
 } seen = {};
 
-// Ends itself with 5 once it is up.
+// Ends itself with 5 once it is up (the outer dialog first, with 8, when asked).
 intptr_t inner_handler() {
     if (event_state.event_class == WM_INITDIALOG) {
         ::PostMessageA(inner.hwnd, WM_APP, 0, 0);
     } else if (event_state.event_class == WM_APP) {
+        if (seen.end_outer_first) {
+            dialog_end(outer_record, 8);
+            seen.owner_enabled = ::IsWindowEnabled(owner_record->hwnd);
+        }
         dialog_end(&inner, 5);
     }
     return 0;
@@ -82,15 +88,17 @@ intptr_t inner_handler() {
 
 // Once up, shows the inner dialog modal over the same owner, then ends with 9.
 intptr_t outer_handler() {
-    WindowRecord* outer = event_state.event_window;
+    outer_record = event_state.event_window;
     if (event_state.event_class == WM_INITDIALOG) {
-        ::PostMessageA(outer->hwnd, WM_APP, 0, 0);
+        ::PostMessageA(outer_record->hwnd, WM_APP, 0, 0);
     } else if (event_state.event_class == WM_APP) {
         dialog_begin(&inner, 0, 0, 80, 30, "Inner", inner_handler);
         seen.inner_result = dialog_show_modal(&inner, owner_record);
-        seen.owner_enabled = ::IsWindowEnabled(owner_record->hwnd);
-        seen.active = ::GetActiveWindow();
-        dialog_end(outer, 9);
+        if (!seen.end_outer_first) {
+            seen.owner_enabled = ::IsWindowEnabled(owner_record->hwnd);
+            seen.active = ::GetActiveWindow();
+            dialog_end(outer_record, 9);
+        }
     }
     return 0;
 }
@@ -154,6 +162,13 @@ TEST_F(DialogTest, ModalDialogsNestEndAndQuitSoundly) {
     EXPECT_EQ(seen.inner_result, 5);
     EXPECT_FALSE(seen.owner_enabled);
     EXPECT_NE(seen.active, owner.hwnd);
+    EXPECT_TRUE(::IsWindowEnabled(owner.hwnd));
+    // The outer one ended first: the owner stays disabled while the inner one is up.
+    seen = {};
+    seen.end_outer_first = true;
+    EXPECT_EQ(show(outer_handler, true), 8);
+    EXPECT_EQ(seen.inner_result, 5);
+    EXPECT_FALSE(seen.owner_enabled);
     EXPECT_TRUE(::IsWindowEnabled(owner.hwnd));
     dialog_release(&inner);
     // A quit ends the dialog with -1, gives the owner back and is posted again.
