@@ -20,7 +20,7 @@ struct ModalLoop {
     HWND owner;           // the owner's top-level window, or null
     bool owner_disabled;  // this loop disabled owner and enables it again
     HWND previous_active; // the active window before the dialog, activated again after it
-    ModalLoop* outer;     // the loop it was shown from, or any other still running
+    ModalLoop* outer;     // the next older loop still running, or null
 };
 
 // The dialog window's second slot after the dialog manager's bytes: its ModalLoop, null for
