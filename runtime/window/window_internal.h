@@ -57,6 +57,32 @@ intptr_t dispatch_event(WindowRecord* record, uint32_t event, WPARAM wparam, LPA
 // Paint an erased area with the background colour, then let the handler draw on it; 1.
 LRESULT erase_background(HWND hwnd, HDC dc, LPARAM lparam);
 
+// Message under which a control of the dialog facility answers its own colours: the
+// control-colour messages (WM_CTLCOLOREDIT ...) are sent on to it under this number with
+// their wparam (the context) and lparam (the control). Its answer is its brush, or 0
+// when it has no background of its own.
+// NOTE: 0x19 is the old 16-bit WM_CTLCOLOR; a control's own procedure reads a colour type
+// from the high word of lparam, which here is a window handle, so only the facility's
+// controls are asked: those for which answers_own_colors, which the facility sets when it
+// subclasses its first control, says so.
+constexpr UINT REFLECTED_CTLCOLOR = 0x19;
+extern bool (*answers_own_colors)(HWND control);
+// Colours for a control-colour message: platform_brush is the platform's answer for the
+// message (its colours already set in the context); a subclassed control then sets its own
+// over them. The control's brush, or platform_brush when it has no background of its own.
+LRESULT control_colors(HWND control, HDC dc, LRESULT platform_brush);
+// The control a WM_DRAWITEM is for: the DRAWITEMSTRUCT's control when it is a child of
+// window, else null (menu items, which stay with the window).
+HWND drawn_control(HWND window, LPARAM draw_item);
+
+// ============================================================================
+// The event pump (pump.cpp)
+// ============================================================================
+
+// Handle one message as process_events does: a runtime window's accelerator table and
+// dialog navigation, then translation and dispatch. A modal dialog's own loop uses it.
+void route_message(MSG* msg);
+
 // ============================================================================
 // MDI frames (mdi.cpp)
 // ============================================================================
