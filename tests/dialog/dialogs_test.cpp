@@ -271,7 +271,7 @@ TEST(DialogLibraries, TheRichEditLibraryComesFromTheSystemFolder) {
     ::GetModuleFileNameA(nullptr, self, MAX_PATH);
     ASSERT_TRUE(::CopyFileA(self, (folder + "test_dialog.exe").c_str(), FALSE));
     write_file(folder + "riched20.dll", "not a library");
-    PROCESS_INFORMATION child = {};
+    ChildProcess child = {};
     ASSERT_TRUE(launch_start(folder, "test_dialog.exe",
                              "--gtest_filter=DialogTest.EveryKindIsMadeWithItsClassInDialogUnits",
                              0, &child));
