@@ -210,8 +210,9 @@ TEST_F(DialogTest, HandlerAnswersThePlatformTakesDirectlyArePassedOn) {
     ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
     RECT client = {};
     ::GetClientRect(dialog.hwnd, &client);
-    const Pixels corner = poll_screen(dialog.hwnd, client.right - 4, client.bottom - 4, 1, 1,
-                                      [](const Pixels& p) { return p.at(0, 0) == RGB(255, 0, 0); });
+    const Picture corner =
+        poll_screen(dialog.hwnd, client.right - 4, client.bottom - 4, 1, 1,
+                    [](const Picture& p) { return p.at(0, 0) == RGB(255, 0, 0); });
     EXPECT_EQ(color_text(corner.at(0, 0)), color_text(RGB(255, 0, 0)));
     // -2: handled, the selection stays; 0: the list box's own Down.
     const std::pair<intptr_t, int32_t> rows[] = {{-2, 1}, {0, 2}};
