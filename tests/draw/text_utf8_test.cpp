@@ -102,11 +102,13 @@ bool draws_as_box(HFONT font, const wchar_t* character, int32_t units) {
 }
 
 TEST_F(Utf8Text, EveryScriptDrawsAsTheWideCallInTheWindowsFontAndColours) {
-    const FontChoice mono = {"DejaVu Sans Mono", 12, FW_NORMAL, 0};
-    for (int32_t font = 0; font < 2; ++font) {
+    // The window's own font, the fixed-pitch face, and a face that joins Arabic letters.
+    const FontChoice fonts[] = {
+        {}, {"DejaVu Sans Mono", 12, FW_NORMAL, 0}, {"DejaVu Sans", 12, FW_NORMAL, 0}};
+    for (int32_t font = 0; font < 3; ++font) {
         WindowRecord& r = open(0, 0, 640, 400, 0);
-        if (font == 1) {
-            ASSERT_EQ(set_window_font(&r, &mono), 1);
+        if (font > 0) {
+            ASSERT_EQ(set_window_font(&r, &fonts[font]), 1);
         }
         set_text_color(&r, RGB(0, 0, 160), RGB(255, 255, 200));
         Reference ref = reference_for(r);

@@ -1,7 +1,11 @@
 // The clipboard: UTF-8 text in several scripts placed as the platform's Unicode text and
 // read back both ways, empty and ill-formed text, refusals that keep the old contents,
-// and 10 MB placed within a second.
+// 10 MB placed within a second, and long text read by another program and outliving the
+// program that placed it.
+#include "tests/support/launch.h"
 #include "tests/window/window_test_support.h"
+
+#include <cstdlib>
 
 namespace {
 
@@ -81,13 +85,19 @@ TEST_F(Clipboard, TextInEveryScriptGoesBothWays) {
     EXPECT_EQ(clipboard_get_text(&r), nullptr);
 }
 
+// About bytes of text in several scripts, in whole lines.
+std::string long_text(size_t bytes) {
+    const std::string line = "Crème brûlée, Привет, 中文字体, مرحبا, 😀 and plain ASCII words\r\n";
+    std::string text;
+    while (text.size() + line.size() <= bytes) {
+        text += line;
+    }
+    return text;
+}
+
 TEST_F(Clipboard, TenMegabytesArePlacedWithinASecond) {
     WindowRecord& r = open(0, 0, 200, 100, 0);
-    const std::string line = "Crème brûlée, Привет, 中文字体, مرحبا, 😀 and plain ASCII words\r\n";
-    std::string big;
-    while (big.size() + line.size() <= 10 * 1024 * 1024) {
-        big += line;
-    }
+    const std::string big = long_text(10 * 1024 * 1024);
     // The best of three: a loaded machine may stall any single try.
     double best_ms = 1e9;
     for (int32_t i = 0; i < 3; ++i) {
@@ -103,6 +113,58 @@ TEST_F(Clipboard, TenMegabytesArePlacedWithinASecond) {
                 best_ms);
     EXPECT_LT(best_ms, 1000.0);
     EXPECT_TRUE(taken(clipboard_get_text(&r)) == big);
+}
+
+// This program again as a child in a mode, handling events meanwhile (the text it asks
+// for is rendered by this process); its exit code.
+DWORD run_child(const std::string& mode) {
+    ::SetEnvironmentVariableA("TARROWIND_CLIPBOARD_CHILD", mode.c_str());
+    PROCESS_INFORMATION child = {};
+    const bool started = launch_start(launch_own_folder(), "test_window.exe",
+                                      "--gtest_filter=ClipboardChild.*", 0, &child);
+    ::SetEnvironmentVariableA("TARROWIND_CLIPBOARD_CHILD", nullptr);
+    if (!started) {
+        return 99;
+    }
+    while (::MsgWaitForMultipleObjects(1, &child.hProcess, FALSE, 120000, QS_ALLINPUT) ==
+           WAIT_OBJECT_0 + 1) {
+        process_events(1);
+    }
+    DWORD code = 98;
+    ::GetExitCodeProcess(child.hProcess, &code);
+    ::CloseHandle(child.hThread);
+    ::CloseHandle(child.hProcess);
+    return code;
+}
+
+TEST_F(Clipboard, LongTextReachesOtherProgramsAndOutlivesItsProgram) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    const std::string text = long_text(1024 * 1024);
+    ASSERT_EQ(clipboard_set_text(&r, text.c_str(), -1), 1);
+    EXPECT_EQ(run_child("read " + std::to_string(text.size())), 0u);
+    // A program that ends through program_end hands its long text over as it ends.
+    EXPECT_EQ(run_child("place 200000"), 0u);
+    EXPECT_TRUE(taken(clipboard_get_text(nullptr)) == long_text(200000));
+}
+
+// The child of the test above: "read N" checks that the clipboard holds N bytes of the
+// long text; "place N" places them and ends the program.
+TEST(ClipboardChild, ReadsOrPlaces) {
+    const char* mode = std::getenv("TARROWIND_CLIPBOARD_CHILD");
+    if (mode == nullptr) {
+        GTEST_SKIP() << "runs only as a child of LongTextReachesOtherProgramsAndOutlivesItsProgram";
+    }
+    char what[8] = {};
+    size_t bytes = 0;
+    ASSERT_EQ(std::sscanf(mode, "%7s %zu", what, &bytes), 2);
+    if (std::strcmp(what, "read") == 0) {
+        EXPECT_TRUE(taken(clipboard_get_text(nullptr)) == long_text(bytes));
+        return;
+    }
+    WindowRecord r = {};
+    ASSERT_EQ(open_window(&r, 0, 0, 100, 50, 0, nullptr, "Child", nullptr), 1);
+    ASSERT_EQ(clipboard_set_text(&r, long_text(bytes).c_str(), -1), 1);
+    program_end();
 }
 
 } // namespace
