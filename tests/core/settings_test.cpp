@@ -17,7 +17,9 @@ std::wstring settings_path(const wchar_t* leaf) {
     return std::wstring(folder) + L"\\" + std::wstring(PROGRAM.begin(), PROGRAM.end()) + leaf;
 }
 const std::wstring FOLDER = settings_path(L""), FILE_PATH = settings_path(L"\\settings.ini"),
-                   TEMPORARY = settings_path(L"\\settings.ini.tmp");
+                   TEMPORARY = settings_path(
+                       (L"\\settings.ini." + std::to_wstring(::GetCurrentProcessId()) + L".tmp")
+                           .c_str());
 
 std::string read_bytes(const std::wstring& path) {
     HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
