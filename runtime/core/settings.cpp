@@ -520,7 +520,7 @@ int32_t settings_set_number(Settings* settings, const char* name, int32_t value)
 // old one.
 int32_t settings_save(const Settings* settings) {
     SettingsPaths paths = {};
-    if (settings == nullptr || settings->program == nullptr ||
+    if (settings == nullptr || !valid_program(settings->program) ||
         !settings_paths(settings->program, &paths)) {
         return 0;
     }
