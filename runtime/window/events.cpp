@@ -154,8 +154,17 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         }
         return result;
     }
+    case WM_DESTROY:
+        // A window destroyed again while its destruction runs (its handler closing the
+        // parent, say) gets WM_DESTROY a second time: the handler has seen it already.
+        if (::GetPropA(hwnd, BEING_DESTROYED_PROPERTY) != nullptr) {
+            return default_procedure(hwnd, record, message, wparam, lparam);
+        }
+        ::SetPropA(hwnd, BEING_DESTROYED_PROPERTY, hwnd);
+        return handled_or_default(hwnd, record, message, wparam, lparam);
     case WM_NCDESTROY: {
         const LRESULT result = handled_or_default(hwnd, record, message, wparam, lparam);
+        ::RemovePropA(hwnd, BEING_DESTROYED_PROPERTY);
         // The window's last message. Destroyed by close_window, its record is closed
         // already; destroyed by the platform (a child with its parent), the record still
         // holds it and what it owns, which nothing would release until the process ends.

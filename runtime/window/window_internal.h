@@ -31,6 +31,10 @@ void register_window_classes();
 // parent, say), as close_window does, once its last message was handled: the record is
 // closed, its surface and accelerator table released.
 void window_destroyed(WindowRecord* record, HWND hwnd);
+// The property a runtime window carries from its WM_DESTROY to its WM_NCDESTROY: the
+// platform is destroying it, so close_window releases the record without destroying the
+// window a second time (which would send the destruction messages again).
+constexpr const char* BEING_DESTROYED_PROPERTY = "_BEING_DESTROYED";
 // Where a runtime window keeps its record's address: its extra word 0.
 constexpr int32_t WINDOW_RECORD_OFFSET = 0;
 // Where a dialog window keeps its record's address: after the extra bytes that belong to

@@ -178,12 +178,16 @@ int32_t close_window(WindowRecord* record) {
     const SurfaceObjects surface = surface_close(record, hwnd);
     destroy_accelerators(hwnd);
     // Destruction messages still reach the handler: the record stays attached to the window.
+    // A window the platform is destroying already (its handler closing it from WM_DESTROY
+    // or WM_NCDESTROY) is left to finish: destroying it again would repeat its messages.
     HWND parent = ::GetParent(hwnd);
-    if (parent != nullptr && mdi_client_atom != 0 &&
-        ::GetClassWord(parent, GCW_ATOM) == mdi_client_atom) {
-        ::SendMessageA(parent, WM_MDIDESTROY, reinterpret_cast<WPARAM>(hwnd), 0);
-    } else {
-        ::DestroyWindow(hwnd);
+    if (::GetPropA(hwnd, BEING_DESTROYED_PROPERTY) == nullptr) {
+        if (parent != nullptr && mdi_client_atom != 0 &&
+            ::GetClassWord(parent, GCW_ATOM) == mdi_client_atom) {
+            ::SendMessageA(parent, WM_MDIDESTROY, reinterpret_cast<WPARAM>(hwnd), 0);
+        } else {
+            ::DestroyWindow(hwnd);
+        }
     }
     surface_delete(surface);
     return 0;

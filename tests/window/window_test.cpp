@@ -227,15 +227,16 @@ TEST_F(WindowCreation, CloseWhileDrawingReleasesTheOpenContext) {
     EXPECT_EQ(::GetObjectType(pen), 0u);
 }
 
-// ---- a handler that closes its own window while it is being destroyed ----
+// ---- a handler that closes a window while it is being destroyed ----
 
-int32_t closing_message = 0;      // the destruction message whose handler closes again
-bool objects_alive_after = false; // the record's objects right after that inner close_window
+int32_t closing_message = 0;             // the destruction message whose handler closes
+WindowRecord* record_to_close = nullptr; // what it closes: its own record or its parent's
+bool objects_alive_after = false;        // the window's objects right after that close_window
 
 intptr_t close_while_destroying() {
     if (event_state.event_class == closing_message) {
         WindowRecord* w = event_state.event_window;
-        close_window(w);
+        close_window(record_to_close != nullptr ? record_to_close : w);
         objects_alive_after = ::GetObjectType(w->backing_bitmap) == OBJ_BITMAP &&
                               ::GetObjectType(w->pen) == OBJ_PEN &&
                               ::GetObjectType(w->font) == OBJ_FONT;
@@ -243,27 +244,66 @@ intptr_t close_while_destroying() {
     return 0;
 }
 
+// Whoever starts the destruction (close_window or the platform, on the window or on its
+// parent), a handler closing the window or its parent from WM_DESTROY or WM_NCDESTROY
+// leaves each destruction message seen once and everything released once.
 TEST_F(WindowCreation, CloseFromDestructionMessagesRunsOnce) {
-    for (int32_t message : {WM_DESTROY, WM_NCDESTROY}) {
-        SCOPED_TRACE(message);
-        WindowRecord& r = open(0, 0, 200, 100, 0);
-        const HWND hwnd = r.hwnd;
-        const HGDIOBJ objects[] = {r.backing_bitmap, r.pen, r.font};
-        closing_message = message;
-        objects_alive_after = false;
-        react_to_event = close_while_destroying;
-        seen_events.clear();
-        close_window(&r);
-        react_to_event = nullptr;
-        // The inner call finds the record closing and does nothing: the window is destroyed
-        // once and its objects are deleted once, by the outer call.
-        EXPECT_TRUE(objects_alive_after);
-        EXPECT_EQ(seen_classes({WM_DESTROY, WM_NCDESTROY}),
-                  (std::vector<int32_t>{WM_DESTROY, WM_NCDESTROY}));
-        EXPECT_EQ(r.hwnd, nullptr);
-        EXPECT_FALSE(::IsWindow(hwnd));
-        for (HGDIOBJ object : objects) {
-            EXPECT_EQ(::GetObjectType(object), 0u);
+    enum Start { CLOSE_IT, DESTROY_IT, CLOSE_PARENT, DESTROY_PARENT };
+    const struct {
+        const char* what;
+        Start start;
+        bool handler_closes_parent;
+    } cases[] = {
+        {"close_window on it", CLOSE_IT, false},
+        {"DestroyWindow on it", DESTROY_IT, false},
+        {"close_window on its parent", CLOSE_PARENT, false},
+        {"DestroyWindow on its parent", DESTROY_PARENT, false},
+        {"DestroyWindow on its parent, the handler closing the parent", DESTROY_PARENT, true}};
+    for (const auto& c : cases) {
+        for (int32_t message : {WM_DESTROY, WM_NCDESTROY}) {
+            SCOPED_TRACE(testing::Message() << c.what << ", message " << message);
+            WindowRecord parent = {}, r = {};
+            const bool child = c.start == CLOSE_PARENT || c.start == DESTROY_PARENT;
+            ASSERT_EQ(open_window(&parent, 0, 0, 300, 200, 0, nullptr, "", nullptr), 1);
+            ASSERT_EQ(open_window(&r, 0, 0, 200, 100, 0, child ? &parent : nullptr, "",
+                                  recording_handler),
+                      1);
+            const HWND hwnd = r.hwnd;
+            const HGDIOBJ objects[] = {r.backing_bitmap, r.pen, r.font};
+            closing_message = message;
+            record_to_close = c.handler_closes_parent ? &parent : nullptr;
+            objects_alive_after = false;
+            react_to_event = close_while_destroying;
+            seen_events.clear();
+            switch (c.start) {
+            case CLOSE_IT:
+                close_window(&r);
+                break;
+            case DESTROY_IT:
+                ::DestroyWindow(hwnd);
+                break;
+            case CLOSE_PARENT:
+                close_window(&parent);
+                break;
+            case DESTROY_PARENT:
+                ::DestroyWindow(parent.hwnd);
+                break;
+            }
+            react_to_event = nullptr;
+            if (c.start == CLOSE_IT) {
+                // The inner call finds the record closing and does nothing: the objects
+                // are deleted once, by the outer call.
+                EXPECT_TRUE(objects_alive_after);
+            }
+            EXPECT_EQ(seen_classes({WM_DESTROY, WM_NCDESTROY}),
+                      (std::vector<int32_t>{WM_DESTROY, WM_NCDESTROY}));
+            EXPECT_EQ(r.hwnd, nullptr);
+            EXPECT_EQ(parent.hwnd == nullptr, child);
+            EXPECT_FALSE(::IsWindow(hwnd));
+            for (HGDIOBJ object : objects) {
+                EXPECT_EQ(::GetObjectType(object), 0u);
+            }
+            close_window(&parent);
         }
     }
 }
