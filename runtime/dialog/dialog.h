@@ -139,8 +139,8 @@ int32_t control_set_text(WindowRecord* record, int32_t id, const char* text);
 int32_t control_get_number(WindowRecord* record, int32_t id, int32_t* valid);
 // Set the control's text to a number.
 int32_t control_set_number(WindowRecord* record, int32_t id, int32_t value);
-// The check state of a check box or radio button: 0, 1 or 2 (indeterminate); 0 for a
-// control without one.
+// The check state of a check box or radio button: 0, 1 or 2 (indeterminate, only for a
+// three-state box: BS_3STATE or BS_AUTO3STATE in style); 0 for a control without one.
 int32_t control_get_check(WindowRecord* record, int32_t id);
 // Set the check state of a check box or radio button: 0, 1 or 2 (indeterminate), which a
 // control takes as its highest state when it has no such state (a two-state box 2 as 1, a
