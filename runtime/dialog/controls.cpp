@@ -121,15 +121,17 @@ int32_t control_create(WindowRecord* record, int32_t kind, int32_t id, int32_t x
         return 0;
     }
     control_classes_prepare(kind);
-    HWND control = ::CreateWindowExA(
-        type->ex_style, type->name, type->is_list ? "" : text,
-        WS_CHILD | WS_VISIBLE | type->style | style, x, y, width, height, record->hwnd,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id_key(id))), runtime_module(),
-        nullptr);
+    HWND control =
+        ::CreateWindowExA(type->ex_style, type->name, type->is_list ? "" : text,
+                          control_style(kind, style), x, y, width, height, record->hwnd,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id_key(id))),
+                          runtime_module(), nullptr);
     if (control == nullptr) {
         return 0;
     }
-    control_subclass(control);
+    if (control_subclass(control) && kind == CONTROL_BITMAP_BUTTON) {
+        mark_bitmap_button(control);
+    }
     if (type->is_list) {
         list_fill(control, text);
     }
@@ -138,12 +140,20 @@ int32_t control_create(WindowRecord* record, int32_t kind, int32_t id, int32_t x
 
 // A fresh heap copy of a window's text.
 char* control_window_text(HWND window) {
-    const int length = ::GetWindowTextLengthA(window);
-    char* text = static_cast<char*>(heap_alloc_or_stop(static_cast<size_t>(length) + 1));
-    if (length > 0) {
-        ::GetWindowTextA(window, text, length + 1);
+    // NOTE: a status bar answers WM_GETTEXTLENGTH in 16 bits though it holds more (4,464
+    // for 70,000 characters): the text is read into a buffer with room for one character
+    // more than it was said to have, and again into one twice as large until it fits.
+    int room = ::GetWindowTextLengthA(window) + 2;
+    for (;;) {
+        char* text = static_cast<char*>(heap_alloc_or_stop(static_cast<size_t>(room)));
+        text[0] = '\0';
+        const int copied = ::GetWindowTextA(window, text, room);
+        if (copied < room - 1 || room > INT32_MAX / 2) {
+            return text;
+        }
+        heap_free(text);
+        room *= 2;
     }
-    return text;
 }
 
 // The control's text as a fresh heap string; a list's selected item.
@@ -214,16 +224,21 @@ int32_t control_get_check(WindowRecord* record, int32_t id) {
     return definition != nullptr && !is_list_kind(definition) ? definition->state : 0;
 }
 
-// Set the check state of a check box or radio button.
+// Set the check state of a check box or radio button: 0, 1 or 2.
 int32_t control_set_check(WindowRecord* record, int32_t id, int32_t state) {
+    if (state < BST_UNCHECKED || state > BST_INDETERMINATE) {
+        return 0;
+    }
     HWND control = control_window(record, id);
     ControlDefinition* definition = control_definition(record, id);
     if (control != nullptr) {
+        // The control takes no more than its highest state: a two-state box takes 2 as 1.
         ::SendMessageA(control, BM_SETCHECK, static_cast<WPARAM>(state), 0);
         return 1;
     }
     if (definition != nullptr && !is_list_kind(definition)) {
-        definition->state = state;
+        const int32_t highest = definition_check_max(definition);
+        definition->state = state < highest ? state : highest;
         return 1;
     }
     return 0;
@@ -252,11 +267,7 @@ int32_t control_list_add(WindowRecord* record, int32_t id, const char* text) {
                                   reinterpret_cast<LPARAM>(text != nullptr ? text : ""));
         return index >= 0 ? static_cast<int32_t>(index) : -1;
     }
-    if (list.definition == nullptr) {
-        return -1;
-    }
-    const int32_t index = list.definition->item_count;
-    return definition_add_item(list.definition, text) ? index : -1;
+    return list.definition != nullptr ? definition_add_item(list.definition, text) : -1;
 }
 
 // Remove every item of a list box or combo box.
@@ -293,18 +304,23 @@ int32_t control_list_selection(WindowRecord* record, int32_t id) {
     return list.definition != nullptr ? list.definition->state : -1;
 }
 
-// Select an item of a list box or combo box (-1: none).
+// Select an item of a list box or combo box (-1: none); 0 for no such item.
 int32_t control_list_select(WindowRecord* record, int32_t id, int32_t index) {
     const ListTarget list = list_target(record, id);
-    if (list.window != nullptr) {
-        list_send(list.window, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-        return 1;
-    }
-    if (list.definition == nullptr) {
+    if (list.window == nullptr && list.definition == nullptr) {
         return 0;
     }
-    const bool exists = index >= 0 && index < list.definition->item_count;
-    list.definition->state = exists ? index : -1;
+    if (index < -1 || index >= control_list_count(record, id)) {
+        return 0; // the selection stays as it was
+    }
+    if (list.window != nullptr) {
+        // -1 answers LB_ERR though it cleared the selection; a list that selects several
+        // items answers LB_ERR to any index.
+        const LRESULT selected =
+            list_send(list.window, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        return index == -1 || selected != LB_ERR ? 1 : 0;
+    }
+    list.definition->state = index;
     return 1;
 }
 

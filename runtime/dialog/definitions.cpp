@@ -61,6 +61,77 @@ bool fits_template(int32_t x, int32_t y, int32_t width, int32_t height) {
     return place(x) && place(y) && size(width) && size(height);
 }
 
+// True for a list that keeps its items in its control's sorted order.
+bool is_sorted(const ControlDefinition* control) {
+    return (control->kind == CONTROL_LIST_BOX && (control->style & LBS_SORT) != 0) ||
+           (control->kind == CONTROL_COMBO_BOX && (control->style & CBS_SORT) != 0);
+}
+
+// Where a sorted list box or combo box puts a new item among its sorted items: its own
+// binary search with its comparison (the user's locale, case ignored), an item equal to the
+// new one giving up its place to it.
+int32_t sorted_place(const char* const* items, int32_t count, const char* item) {
+    int32_t low = 0;
+    int32_t high = count;
+    while (low < high) {
+        const int32_t middle = low + (high - low) / 2;
+        const int order =
+            ::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, item, -1, items[middle], -1) -
+            CSTR_EQUAL;
+        if (order == 0) {
+            return middle;
+        }
+        if (order < 0) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    return high;
+}
+
+// The items of a block (count NUL-terminated texts) in a fresh heap array; null without
+// memory.
+const char** item_array(const char* block, int32_t count) {
+    auto** items = static_cast<const char**>(
+        heap_alloc(static_cast<size_t>(count > 0 ? count : 1) * sizeof(char*)));
+    for (int32_t i = 0; items != nullptr && i < count; ++i) {
+        items[i] = block;
+        block += string_length(block) + 1;
+    }
+    return items;
+}
+
+// Put a block's items in the order a sorted control gives them when they are added one
+// after another: a fresh block of the same size, the old one freed; null without memory
+// (the old one kept).
+char* sort_items(char* block, int32_t count, int32_t size) {
+    const char** order = item_array(block, count);
+    char* sorted = static_cast<char*>(typed_alloc(TYPE_RAW, size + 1));
+    if (order == nullptr || sorted == nullptr) {
+        heap_free(order);
+        global_free_if_set(sorted);
+        return nullptr;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        const char* item = order[i];
+        const int32_t place = sorted_place(order, i, item);
+        for (int32_t j = i; j > place; --j) {
+            order[j] = order[j - 1];
+        }
+        order[place] = item;
+    }
+    int32_t used = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t length = string_length(order[i]) + 1;
+        std::memcpy(sorted + used, order[i], static_cast<size_t>(length));
+        used += length;
+    }
+    heap_free(order);
+    global_free(block);
+    return sorted;
+}
+
 // Take a record's node off the DialogDefinitionList and free it.
 void unlist(const WindowRecord* record) {
     DialogListNode** link = &dialog_definition_list;
@@ -150,12 +221,6 @@ int32_t dialog_add_control(WindowRecord* record, int32_t kind, int32_t id, int32
     if (control == nullptr) {
         return 0;
     }
-    const bool kept = control_class(kind)->is_list ? definition_set_items(control, text)
-                                                   : definition_set_text(control, text);
-    if (!kept) {
-        global_free(control);
-        return 0;
-    }
     control->kind = kind;
     control->id = id;
     control->x = x;
@@ -164,6 +229,12 @@ int32_t dialog_add_control(WindowRecord* record, int32_t kind, int32_t id, int32
     control->height = height;
     control->style = style;
     control->state = control_class(kind)->is_list ? -1 : 0;
+    const bool kept = control_class(kind)->is_list ? definition_set_items(control, text)
+                                                   : definition_set_text(control, text);
+    if (!kept) {
+        global_free(control);
+        return 0;
+    }
     if (definition->last_control != nullptr) {
         definition->last_control->next = control;
     } else {
@@ -205,6 +276,16 @@ ControlDefinition* control_definition(const WindowRecord* record, int32_t id) {
     return nullptr;
 }
 
+// The window style its control gets.
+DWORD definition_style(const ControlDefinition* control) {
+    return control_style(control->kind, control->style);
+}
+
+// The highest check state it takes.
+int32_t definition_check_max(const ControlDefinition* control) {
+    return check_state_max(control_class(control->kind)->name, definition_style(control));
+}
+
 // The text a control definition holds.
 const char* definition_text(const ControlDefinition* control) {
     if (control == nullptr || control->extra_block == nullptr) {
@@ -238,22 +319,43 @@ bool definition_set_items(ControlDefinition* control, const char* items) {
             count += 1;
         }
     }
+    if (is_sorted(control) && count > 1) {
+        char* sorted = sort_items(block, count, length);
+        if (sorted == nullptr) {
+            global_free(block);
+            return false;
+        }
+        block = sorted;
+    }
     return take_items(control, block, count);
 }
 
-// Add one item as it is.
-bool definition_add_item(ControlDefinition* control, const char* item) {
+// Add one item as it is; its index, or -1.
+int32_t definition_add_item(ControlDefinition* control, const char* item) {
+    const char* old = definition_text(control);
     const int32_t used = items_size(control);
     const int32_t length = item != nullptr ? string_length(item) : 0;
+    int32_t place = control->item_count;
+    int32_t offset = used; // where the item goes in the block
+    if (is_sorted(control)) {
+        const char** items = item_array(old, control->item_count);
+        if (items == nullptr) {
+            return -1;
+        }
+        place = sorted_place(items, control->item_count, item != nullptr ? item : "");
+        offset = place < control->item_count ? static_cast<int32_t>(items[place] - old) : used;
+        heap_free(items);
+    }
     char* block = static_cast<char*>(typed_alloc(TYPE_RAW, used + length + 2));
     if (block == nullptr) {
-        return false;
+        return -1;
     }
-    std::memcpy(block, definition_text(control), static_cast<size_t>(used));
+    std::memcpy(block, old, static_cast<size_t>(offset));
     if (length > 0) {
-        std::memcpy(block + used, item, static_cast<size_t>(length));
+        std::memcpy(block + offset, item, static_cast<size_t>(length));
     }
-    return take_items(control, block, control->item_count + 1);
+    std::memcpy(block + offset + length + 1, old + offset, static_cast<size_t>(used - offset));
+    return take_items(control, block, control->item_count + 1) ? place : -1;
 }
 
 // Item index, or null.
@@ -299,21 +401,29 @@ bool definition_read_items(ControlDefinition* control, HWND list) {
     return take_items(control, block, count);
 }
 
-// Fill a list box or combo box with a definition's items.
-void list_fill_items(HWND list, const ControlDefinition* control) {
+// Fill a list box or combo box with a definition's items; where item follow went.
+int32_t list_fill_items(HWND list, const ControlDefinition* control, int32_t follow) {
     const UINT add = is_combo_box(list) ? CB_ADDSTRING : LB_ADDSTRING;
     const char* item = definition_text(control);
+    int32_t followed = -1;
     for (int32_t i = 0; i < control->item_count; ++i) {
-        ::SendMessageA(list, add, 0, reinterpret_cast<LPARAM>(item));
+        const LRESULT place = ::SendMessageA(list, add, 0, reinterpret_cast<LPARAM>(item));
+        // An item put at or before the followed one moves it down by one.
+        if (i == follow) {
+            followed = place >= 0 ? static_cast<int32_t>(place) : -1;
+        } else if (place >= 0 && followed >= 0 && place <= followed) {
+            followed += 1;
+        }
         item += string_length(item) + 1;
     }
+    return followed;
 }
 
 // Fill a list box or combo box with the items of a "|"-separated text.
 void list_fill(HWND list, const char* items) {
     ControlDefinition parsed = {};
     if (definition_set_items(&parsed, items)) {
-        list_fill_items(list, &parsed);
+        list_fill_items(list, &parsed, -1);
         global_free(parsed.extra_block);
     }
 }

@@ -7,13 +7,22 @@
 // What the dialog files share among themselves is in dialog_internal.h.
 //
 // Results: routines that act on a control return 1 when they acted (on the control, or on
-// the definition of a dialog that is not shown), 0 when there is no such control or no
-// memory. A handler's result follows the runtime's rule, 0 letting the platform's default
-// run; the dialog manager's own exceptions are kept: for WM_INITDIALOG non-zero means the
-// handler set the focus itself, for WM_VKEYTOITEM and WM_CHARTOITEM 0 leaves the key to
-// the list box (-1) and any other value is returned as it is (-2 handled, 0 or more an
-// item), and WM_CTLCOLORDLG, WM_QUERYDRAGICON and WM_COMPAREITEM return the handler's
-// value as it is.
+// the definition of a dialog that is not shown), 0 when there is no such control, no such
+// item or state, or no memory; they answer alike whether the dialog is shown or not.
+// A dialog's handler sees every message of the dialog, and its result follows the
+// runtime's rule, 0 letting the platform's default run; the dialog manager's own
+// exceptions are kept: for WM_INITDIALOG non-zero means the handler set the focus itself,
+// for WM_VKEYTOITEM and WM_CHARTOITEM 0 leaves the key to the list box (-1) and any other
+// value is returned as it is (-2 handled, 0 or more an item), and WM_CTLCOLORDLG,
+// WM_QUERYDRAGICON and WM_COMPAREITEM return the handler's value as it is. The other
+// control-colour messages (WM_CTLCOLOREDIT, WM_CTLCOLORSTATIC and the rest) reach the
+// handler first too: a brush it returns is the answer, as it is (it sets the context's
+// colours itself); with 0, the control's colours of control_set_colors over the
+// platform's. WM_DRAWITEM of an owner-drawn control made with the style argument (a
+// BS_OWNERDRAW button, an LBS_OWNERDRAWFIXED list) goes to the handler; CONTROL_BITMAP_BUTTON
+// draws itself. WM_MEASUREITEM of such a list comes while the dialog is being made, before
+// WM_INITDIALOG, with the record's hwnd still null. (On an ordinary window the runtime
+// answers control colours itself: only owner drawing reaches its handler.)
 #pragma once
 
 #include <windows.h>
@@ -31,8 +40,10 @@
 enum ControlKind : int32_t {
     CONTROL_BUTTON = 1,         // "BUTTON": push button
     CONTROL_DEFAULT_BUTTON = 2, // "BUTTON": the push button Enter presses
-    CONTROL_CHECK_BOX = 3,      // "BUTTON": check box that checks itself
-    CONTROL_RADIO_BUTTON = 4,   // "BUTTON": radio button that checks itself
+    CONTROL_CHECK_BOX = 3,      // "BUTTON": check box that checks itself (BS_CHECKBOX,
+                                //   BS_3STATE or BS_AUTO3STATE in style: of that type)
+    CONTROL_RADIO_BUTTON = 4,   // "BUTTON": radio button that checks itself (BS_RADIOBUTTON
+                                //   in style: one that does not)
     CONTROL_GROUP_BOX = 5,      // "BUTTON": frame with a caption around other controls
     CONTROL_BITMAP_BUTTON = 6,  // "BUTTON": draws the pictures of control_set_bitmaps
     CONTROL_EDIT = 7,           // "EDIT": one line
@@ -86,9 +97,12 @@ int32_t dialog_add_control(WindowRecord* record, int32_t kind, int32_t id, int32
                            int32_t width, int32_t height, const char* text, uint32_t style);
 // Show the dialog modal over its owner (or the desktop): the owner's top-level window is
 // disabled until the dialog ends (an owner already disabled, by an outer modal dialog,
-// stays so); the dialog's accelerator table works as a modeless one's. The value given to
-// dialog_end, or -1 when the dialog could not be shown, its window was destroyed without
-// dialog_end, or WM_QUIT arrived (the quit is posted again for the program's own pump).
+// stays so), and the activation then goes back to the window that had it (a dialog
+// opened from the handler of one not on the screen yet: to that one); the dialog's
+// accelerator table works as a modeless one's. The value given to dialog_end (0 when
+// dialog_release ended it), or -1 when the dialog could not be shown, its window was
+// destroyed without dialog_end, or WM_QUIT arrived (the quit is posted again for the
+// program's own pump).
 int32_t dialog_show_modal(WindowRecord* record, WindowRecord* owner);
 // Show the dialog modeless; 1, or 0 when it could not be shown, is shown already or its
 // handler ended it while it was being made.
@@ -98,8 +112,8 @@ int32_t dialog_show(WindowRecord* record, WindowRecord* owner);
 // returns, dialog_begin and dialog_add_control work on a fresh definition, also inside
 // the dialog's handler. 1, or 0 when the record holds no shown dialog.
 int32_t dialog_end(WindowRecord* record, int32_t value);
-// Release a dialog's definition (ending the dialog first when it is shown); 1, or 0 when
-// the record had none.
+// Release a dialog's definition (ending the dialog first when it is shown, with value 0);
+// 1, or 0 when the record had none.
 int32_t dialog_release(WindowRecord* record);
 
 // ============================================================================
@@ -114,8 +128,8 @@ int32_t dialog_release(WindowRecord* record);
 // subclass it; 1, or 0 when it could not be made or the identifier is out of range.
 int32_t control_create(WindowRecord* record, int32_t kind, int32_t id, int32_t x, int32_t y,
                        int32_t width, int32_t height, const char* text, uint32_t style);
-// The control's text as a fresh heap string (a list's selected item; empty when there is
-// no such control).
+// The control's text as a fresh heap string, whole whatever its length (a list's selected
+// item; empty when there is no such control).
 char* control_get_text(WindowRecord* record, int32_t id);
 // Set the control's text; a list's text is its "|"-separated items, all replaced.
 int32_t control_set_text(WindowRecord* record, int32_t id, const char* text);
@@ -125,16 +139,23 @@ int32_t control_set_text(WindowRecord* record, int32_t id, const char* text);
 int32_t control_get_number(WindowRecord* record, int32_t id, int32_t* valid);
 // Set the control's text to a number.
 int32_t control_set_number(WindowRecord* record, int32_t id, int32_t value);
-// The check state of a check box or radio button: 0, 1 or 2 (indeterminate).
+// The check state of a check box or radio button: 0, 1 or 2 (indeterminate, only for a
+// three-state box: BS_3STATE or BS_AUTO3STATE in style); 0 for a control without one.
 int32_t control_get_check(WindowRecord* record, int32_t id);
-// Set the check state of a check box or radio button.
+// Set the check state of a check box or radio button: 0, 1 or 2 (indeterminate), which a
+// control takes as its highest state when it has no such state (a two-state box 2 as 1, a
+// push button anything as 0); 0 for any other state, which changes nothing.
 int32_t control_set_check(WindowRecord* record, int32_t id, int32_t state);
 // Give the keyboard focus to a control of a shown dialog or open window.
 int32_t control_focus(WindowRecord* record, int32_t id);
 
 // The list routines act on list boxes and combo boxes only; on a control of another kind
 // they answer as without a control: -1, 0 or an empty string. Items are kept as they are
-// given, an empty one or one with "|" included.
+// given, an empty one or one with "|" included, and always as texts (an owner-drawn list
+// included: its handler reads them with control_list_text). A sorted list (LBS_SORT,
+// CBS_SORT) holds them in its control's order while not shown too, so that an index means
+// the same item shown or not; items that compare equal keep the order the control gives
+// them.
 // Add an item to a list box or combo box; its index, or -1.
 int32_t control_list_add(WindowRecord* record, int32_t id, const char* text);
 // Remove every item of a list box or combo box.
@@ -143,7 +164,8 @@ int32_t control_list_clear(WindowRecord* record, int32_t id);
 int32_t control_list_count(WindowRecord* record, int32_t id);
 // The selected item of a list box or combo box, or -1.
 int32_t control_list_selection(WindowRecord* record, int32_t id);
-// Select an item of a list box or combo box (-1: none).
+// Select an item of a list box or combo box (-1: none); 0 for an index that is no item, or
+// a list that selects several items, and the selection stays as it was.
 int32_t control_list_select(WindowRecord* record, int32_t id, int32_t index);
 // An item's text as a fresh heap string (empty when there is no such item).
 char* control_list_text(WindowRecord* record, int32_t id, int32_t index);
@@ -158,7 +180,9 @@ char* control_list_text(WindowRecord* record, int32_t id, int32_t index);
 
 // Colour a control: text and background colours (NO_COLOR from draw.h: the platform's own;
 // a text colour alone keeps the platform's background, the face colour of a read-only or
-// disabled edit included).
+// disabled edit included). Rich edits, list views and tree views take them through their
+// own messages; a bitmap button takes the text colour for its frame. Push buttons
+// (BS_PUSHLIKE ones too) and status bars keep the platform's faces: 0, nothing kept.
 int32_t control_set_colors(WindowRecord* record, int32_t id, COLORREF text, COLORREF back);
 // Turn Enter and Tab notifications on (1) or off (0): the key becomes EV_CONTROL with
 // CN_ENTER or CN_TAB for the owner's handler instead of its default behaviour.

@@ -38,6 +38,12 @@ constexpr uintptr_t HOT_OVER = 2; // hot tracking on, the mouse over the control
 bool control_subclass(HWND control);
 // True for a control subclassed by control_subclass (window_procedure's answers_own_colors).
 bool is_subclassed(HWND control);
+// Make a subclassed owner-drawn button one of the facility's bitmap buttons, which draw
+// themselves: one made as CONTROL_BITMAP_BUTTON, or given pictures by control_set_bitmaps.
+void mark_bitmap_button(HWND control);
+// True for one of the facility's bitmap buttons (window_procedure's draws_itself): its
+// WM_DRAWITEM goes to it; any other control's goes to its owner's handler.
+bool is_bitmap_button(HWND control);
 // The subclass procedure of every control the facility makes: it answers its colours under
 // REFLECTED_CTLCOLOR (window_internal.h).
 LRESULT CALLBACK control_procedure(HWND control, UINT message, WPARAM wparam, LPARAM lparam);
@@ -67,6 +73,18 @@ const ControlClass* control_class(int32_t kind);
 void control_classes_prepare(int32_t kind);
 // Register "KalvorineDlgClass" when it is not registered yet; its atom, or 0.
 ATOM dialog_register_class();
+// The window style of a control of a kind with the extra styles given: WS_CHILD,
+// WS_VISIBLE, the kind's own styles and the given ones. A check box given another check box
+// type (BS_CHECKBOX, BS_3STATE, BS_AUTO3STATE) is of that type, and a radio button given
+// BS_RADIOBUTTON likewise, rather than of the two types' bits mixed.
+DWORD control_style(int32_t kind, uint32_t style);
+// The highest check state of a control of a window class and style: 2 for a three-state
+// check box, 1 for another check box or a radio button, 0 for any other control.
+int32_t check_state_max(const char* class_name, DWORD style);
+// True when control_set_colors changes how a control of a window class and style looks:
+// every control but a push button (BS_PUSHBUTTON, BS_DEFPUSHBUTTON, split and command-link
+// buttons, and BS_PUSHLIKE ones) and a status bar, whose faces are the platform's.
+bool takes_colors(const char* class_name, DWORD style);
 // Build the in-memory dialog template of a definition in a new fixed global block (the
 // caller frees it with global_free); null without memory.
 void* dialog_template_build(const DialogDefinition* definition);
@@ -90,23 +108,31 @@ inline bool control_id_valid(int32_t id) {
 DialogDefinition* dialog_definition(const WindowRecord* record);
 // The definition of a dialog's first control of an identifier, or null.
 ControlDefinition* control_definition(const WindowRecord* record, int32_t id);
+// The window style its control gets, and the highest check state it takes.
+DWORD definition_style(const ControlDefinition* control);
+int32_t definition_check_max(const ControlDefinition* control);
 // The text a control definition holds ("" without one).
 const char* definition_text(const ControlDefinition* control);
 // Replace a control definition's text; false when memory was refused (the old text stays).
 bool definition_set_text(ControlDefinition* control, const char* text);
 
 // A list definition keeps its items in its extra block, each NUL-terminated, and their
-// number in item_count. Each routine leaves the old items when memory was refused.
+// number in item_count. A sorted list (a list box with LBS_SORT, a combo box with CBS_SORT)
+// keeps them in the order its control gives them: each item goes where the control's own
+// search among the items before it puts it. Each routine leaves the old items when memory
+// was refused.
 // Replace the items by those of a "|"-separated text ("" has none); false without memory.
 bool definition_set_items(ControlDefinition* control, const char* items);
-// Add one item as it is; false without memory.
-bool definition_add_item(ControlDefinition* control, const char* item);
+// Add one item as it is; its index, or -1 without memory.
+int32_t definition_add_item(ControlDefinition* control, const char* item);
 // Item index, or null when there is none.
 const char* definition_item(const ControlDefinition* control, int32_t index);
 // Replace the items by those of a list box or combo box; false without memory.
 bool definition_read_items(ControlDefinition* control, HWND list);
-// Fill a list box or combo box with a definition's items.
-void list_fill_items(HWND list, const ControlDefinition* control);
+// Fill a list box or combo box with a definition's items; where item `follow` of the
+// definition is in the control afterwards (a sorted control puts items in its own order),
+// or -1 when follow is no item.
+int32_t list_fill_items(HWND list, const ControlDefinition* control, int32_t follow);
 // Fill a list box or combo box with the items of a "|"-separated text.
 void list_fill(HWND list, const char* items);
 // True for a combo box, false for a list box (and any other class).

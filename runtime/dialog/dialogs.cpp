@@ -27,8 +27,9 @@ struct ModalLoop {
 // a modeless dialog.
 constexpr int32_t DIALOG_LOOP_OFFSET = DIALOG_RECORD_OFFSET + sizeof(WindowRecord*);
 
-ModalLoop* creating_loop = nullptr; // the loop of the dialog being made, read at WM_INITDIALOG
-ModalLoop* running_loops = nullptr; // the loops whose dialogs have not ended, newest first
+ModalLoop* creating_loop = nullptr;      // the loop of the dialog being made, read at WM_INITDIALOG
+WindowRecord* creating_dialog = nullptr; // the record of the dialog being made
+ModalLoop* running_loops = nullptr;      // the loops whose dialogs have not ended, newest first
 
 // ============================================================================
 // Internal helpers
@@ -58,14 +59,18 @@ void apply_values(WindowRecord* record) {
         if (child == nullptr || !control_subclass(child)) {
             continue;
         }
+        if (c->kind == CONTROL_BITMAP_BUTTON) {
+            mark_bitmap_button(child);
+        }
         if (control_class(c->kind)->is_list) {
-            list_fill_items(child, c);
+            // The selected item, wherever a sorted control puts it.
+            const int32_t selected = list_fill_items(child, c, c->state);
             ::SendMessageA(child, is_combo_box(child) ? CB_SETCURSEL : LB_SETCURSEL,
-                           static_cast<WPARAM>(c->state), 0);
+                           static_cast<WPARAM>(selected), 0);
         } else if (!text_fits_template(definition_text(c))) {
             ::SetWindowTextA(child, definition_text(c));
         }
-        if (c->kind == CONTROL_CHECK_BOX || c->kind == CONTROL_RADIO_BUTTON) {
+        if (definition_check_max(c) > 0) {
             ::SendMessageA(child, BM_SETCHECK, static_cast<WPARAM>(c->state), 0);
         }
         control_settings_apply(child, c);
@@ -93,7 +98,7 @@ void keep_values(WindowRecord* record) {
         char* text = control_window_text(control);
         definition_set_text(c, text);
         heap_free(text);
-        if (c->kind == CONTROL_CHECK_BOX || c->kind == CONTROL_RADIO_BUTTON) {
+        if (definition_check_max(c) > 0) {
             c->state = static_cast<int32_t>(::SendMessageA(control, BM_GETCHECK, 0, 0));
         }
     }
@@ -141,19 +146,23 @@ void* template_for(WindowRecord* record) {
 HWND make_dialog(WindowRecord* record, void* dialog_template, WindowRecord* owner,
                  ModalLoop* loop) {
     ModalLoop* outer = creating_loop;
+    WindowRecord* outer_dialog = creating_dialog;
     creating_loop = loop;
+    creating_dialog = record;
     HWND hwnd = ::CreateDialogIndirectParamA(runtime_module(),
                                              static_cast<LPCDLGTEMPLATEA>(dialog_template),
                                              owner != nullptr ? owner->hwnd : nullptr,
                                              dialog_procedure, reinterpret_cast<LPARAM>(record));
     creating_loop = outer;
+    creating_dialog = outer_dialog;
     global_free(dialog_template);
     return hwnd != nullptr && record->hwnd == hwnd ? hwnd : nullptr;
 }
 
 // Give back what a modal dialog held: the owner enabled again when its loop disabled it,
 // and the activation to the window that had it, before the dialog goes, as the platform's
-// own modal dialogs do.
+// own modal dialogs do; also to an outer dialog that is not on the screen yet (its loop
+// shows it once its queue is empty).
 void release_owner(ModalLoop* loop, HWND hwnd) {
     ModalLoop** link = &running_loops;
     while (*link != nullptr && *link != loop) {
@@ -178,7 +187,7 @@ void release_owner(ModalLoop* loop, HWND hwnd) {
     }
     HWND back = loop->previous_active;
     if (::GetActiveWindow() == hwnd && back != nullptr && back != hwnd && ::IsWindow(back) &&
-        ::IsWindowEnabled(back) && ::IsWindowVisible(back)) {
+        ::IsWindowEnabled(back)) {
         ::SetActiveWindow(back);
     }
 }
@@ -200,7 +209,11 @@ int32_t dialog_show_modal(WindowRecord* record, WindowRecord* owner) {
     ModalLoop loop = {};
     loop.owner =
         owner != nullptr && owner->hwnd != nullptr ? ::GetAncestor(owner->hwnd, GA_ROOT) : nullptr;
-    loop.previous_active = ::GetActiveWindow();
+    // Opened from the handler of a dialog being made, the activation goes back to that
+    // dialog, which has it once it is made.
+    loop.previous_active = creating_dialog != nullptr && creating_dialog->hwnd != nullptr
+                               ? creating_dialog->hwnd
+                               : ::GetActiveWindow();
     if (loop.owner != nullptr && ::IsWindowEnabled(loop.owner)) {
         ::EnableWindow(loop.owner, FALSE);
         loop.owner_disabled = true;
@@ -271,6 +284,12 @@ int32_t dialog_end(WindowRecord* record, int32_t value) {
 // the controls.
 INT_PTR CALLBACK dialog_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     WindowRecord* record = window_record(hwnd);
+    if (record == nullptr && message == WM_MEASUREITEM && creating_dialog != nullptr &&
+        creating_dialog->hwnd == nullptr) {
+        // Owner-drawn controls measure their items as they are made, before WM_INITDIALOG:
+        // the handler of the dialog being made answers (its record's hwnd is still null).
+        return answer(hwnd, dispatch_event(creating_dialog, message, wparam, lparam));
+    }
     if (message == WM_INITDIALOG) {
         record = reinterpret_cast<WindowRecord*>(lparam);
         ::SetWindowLongPtrA(hwnd, DIALOG_RECORD_OFFSET, lparam);
@@ -295,14 +314,21 @@ INT_PTR CALLBACK dialog_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-        // The colours the dialog manager gives a dialog procedure that leaves the message
-        // (the default window procedure's), then the control's own over them.
+    case WM_CTLCOLORSTATIC: {
+        // The handler's brush, returned as it is (the dialog manager takes it from the dialog
+        // procedure itself); without one, the colours the dialog manager gives a dialog
+        // procedure that leaves the message (the default window procedure's), then the
+        // control's own over them.
+        const intptr_t brush = dispatch_event(record, message, wparam, lparam);
+        if (brush != 0) {
+            return brush;
+        }
         if (lparam != 0) {
             return control_colors(reinterpret_cast<HWND>(lparam), reinterpret_cast<HDC>(wparam),
                                   ::DefWindowProcA(hwnd, message, wparam, lparam));
         }
         return FALSE;
+    }
     case WM_CTLCOLORDLG:
     case WM_QUERYDRAGICON:
     case WM_COMPAREITEM:
@@ -317,27 +343,32 @@ INT_PTR CALLBACK dialog_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         return result != 0 ? result : -1;
     }
     case WM_DRAWITEM:
-        if (HWND control = drawn_control(hwnd, lparam); control != nullptr) {
+        // A bitmap button draws itself; any other owner-drawn control is the handler's.
+        if (HWND control = drawn_control(hwnd, lparam);
+            control != nullptr && is_bitmap_button(control)) {
             return ::SendMessageA(control, WM_DRAWITEM, wparam, lparam);
         }
-        return FALSE;
+        return answer(hwnd, dispatch_event(record, message, wparam, lparam));
     case WM_CLOSE:
         // As for windows, a close request never closes by itself: the handler ends it.
         dispatch_event(record, EV_CLOSE_REQUEST, wparam, lparam);
         return TRUE;
-    case WM_COMMAND:
+    case WM_COMMAND: {
         // Escape without a Cancel button is a close request; Enter without a default
-        // button is a click of identifier 1 (IDOK), coming from the dialog itself.
-        if (lparam == 0 && LOWORD(wparam) == IDCANCEL) {
+        // button is a click of identifier 1 (IDOK), coming from the dialog itself. An
+        // accelerator's command (high word 1) is a menu pick whatever its number.
+        const bool from_dialog = lparam == 0 && HIWORD(wparam) == 0;
+        if (from_dialog && LOWORD(wparam) == IDCANCEL) {
             dispatch_event(record, EV_CLOSE_REQUEST, 0, 0);
             return TRUE;
         }
-        if (lparam == 0 && LOWORD(wparam) == IDOK) {
+        if (from_dialog && LOWORD(wparam) == IDOK) {
             dispatch_event(record, EV_CONTROL, MAKEWPARAM(IDOK, BN_CLICKED),
                            reinterpret_cast<LPARAM>(hwnd));
             return TRUE;
         }
         return answer(hwnd, dispatch_event(record, message, wparam, lparam));
+    }
     case WM_DESTROY:
         keep_values(record);
         return answer(hwnd, dispatch_event(record, message, wparam, lparam));

@@ -10,6 +10,7 @@
 #include "runtime/dialog/dialog_internal.h"
 
 #include <commctrl.h>
+#include <richedit.h>
 
 // ============================================================================
 // Module state
@@ -34,6 +35,7 @@ const char* const OWNED_OBJECTS[] = {PROP_BACK_BRUSH, PROP_HOT_BRUSH, PROP_NORMA
 struct ControlState {
     HWND control;                     // the subclassed control
     uintptr_t values[PROPERTY_COUNT]; // in the order of ALL_PROPERTIES; 0 where not set
+    bool bitmap_button;               // one of the facility's bitmap buttons
 };
 
 ControlState* states = nullptr; // the subclassed controls, a global block; null when none
@@ -71,7 +73,7 @@ ControlState* add_state(HWND control) {
         states = grown;
         state_capacity = capacity;
     }
-    states[state_count] = ControlState{control, {}};
+    states[state_count] = ControlState{control, {}, false};
     return &states[state_count++];
 }
 
@@ -199,11 +201,52 @@ void repaint(HWND control) {
     }
 }
 
+bool is_class(HWND control, const char* name) {
+    char found[32] = {};
+    ::GetClassNameA(control, found, sizeof(found));
+    return ::lstrcmpiA(found, name) == 0;
+}
+
+// Give the colours to a control that does not ask its parent for them, through its own
+// messages (NO_COLOR: its own default).
+void apply_own_colors(HWND control, COLORREF text, COLORREF back) {
+    const COLORREF text_rgb = text & 0xFFFFFF;
+    const COLORREF back_rgb = back & 0xFFFFFF;
+    if (is_class(control, "RichEdit20A")) {
+        ::SendMessageA(control, EM_SETBKGNDCOLOR, back == NO_COLOR ? 1 : 0, back_rgb);
+        CHARFORMATA format = {};
+        format.cbSize = sizeof(format);
+        format.dwMask = CFM_COLOR;
+        format.dwEffects = text == NO_COLOR ? CFE_AUTOCOLOR : 0;
+        format.crTextColor = text_rgb;
+        // The text it holds, and what is typed or set later.
+        ::SendMessageA(control, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+        ::SendMessageA(control, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+    } else if (is_class(control, WC_LISTVIEWA)) {
+        ::SendMessageA(control, LVM_SETBKCOLOR, 0,
+                       back == NO_COLOR ? ::GetSysColor(COLOR_WINDOW) : back_rgb);
+        ::SendMessageA(control, LVM_SETTEXTBKCOLOR, 0, back == NO_COLOR ? CLR_DEFAULT : back_rgb);
+        ::SendMessageA(control, LVM_SETTEXTCOLOR, 0, text == NO_COLOR ? CLR_DEFAULT : text_rgb);
+    } else if (is_class(control, WC_TREEVIEWA)) {
+        // -1: the system's colour.
+        ::SendMessageA(control, TVM_SETBKCOLOR, 0, back == NO_COLOR ? -1 : back_rgb);
+        ::SendMessageA(control, TVM_SETTEXTCOLOR, 0, text == NO_COLOR ? -1 : text_rgb);
+    }
+}
+
 // Colour a subclassed control and repaint it.
 void apply_colors(HWND control, COLORREF text, COLORREF back) {
     set_property(control, PROP_TEXT_COLOR, color_setting(text));
     set_color_and_brush(control, PROP_BACK_COLOR, PROP_BACK_BRUSH, back);
+    apply_own_colors(control, text, back);
     repaint(control);
+}
+
+// True when control_set_colors changes how the control looks.
+bool window_takes_colors(HWND control) {
+    char name[32] = {};
+    ::GetClassNameA(control, name, sizeof(name));
+    return takes_colors(name, static_cast<DWORD>(::GetWindowLongA(control, GWL_STYLE)));
 }
 
 void apply_notify(HWND control, uint32_t notify) {
@@ -303,13 +346,6 @@ void draw_bitmap_button(HWND control, const DRAWITEMSTRUCT* item) {
     }
 }
 
-bool is_owner_drawn_button(HWND control) {
-    char name[8] = {};
-    ::GetClassNameA(control, name, sizeof(name));
-    return ::lstrcmpiA(name, "Button") == 0 &&
-           (::GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW;
-}
-
 // Delete what the control owns, remove every property and give it its procedure back.
 WNDPROC release_control(HWND control) {
     const ControlState* state = find_state(control);
@@ -344,11 +380,16 @@ WNDPROC release_control(HWND control) {
     return original;
 }
 
+// The control of a record by identifier, not subclassed yet; null when there is none.
+HWND record_control(WindowRecord* record, int32_t id) {
+    return record_is_open(record) && control_id_valid(id)
+               ? ::GetDlgItem(record->hwnd, control_id_key(id))
+               : nullptr;
+}
+
 // The control of a record by identifier, subclassed; null when there is none.
 HWND subclassed_control(WindowRecord* record, int32_t id) {
-    HWND control = record_is_open(record) && control_id_valid(id)
-                       ? ::GetDlgItem(record->hwnd, control_id_key(id))
-                       : nullptr;
+    HWND control = record_control(record, id);
     return control != nullptr && control_subclass(control) ? control : nullptr;
 }
 
@@ -373,6 +414,7 @@ bool control_subclass(HWND control) {
     }
     find_state(control)->values[0] = static_cast<uintptr_t>(original);
     answers_own_colors = is_subclassed;
+    draws_itself = is_bitmap_button;
     ::SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(control_procedure));
     return true;
 }
@@ -380,6 +422,20 @@ bool control_subclass(HWND control) {
 // True for a control subclassed by control_subclass.
 bool is_subclassed(HWND control) {
     return find_state(control) != nullptr;
+}
+
+// Make a subclassed control one of the facility's bitmap buttons.
+void mark_bitmap_button(HWND control) {
+    if (ControlState* state = find_state(control); state != nullptr) {
+        state->bitmap_button = true;
+    }
+}
+
+// True for one of the facility's bitmap buttons: subclassed, marked and owner-drawn.
+bool is_bitmap_button(HWND control) {
+    const ControlState* state = find_state(control);
+    return state != nullptr && state->bitmap_button &&
+           (::GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW;
 }
 
 // The subclass procedure of every control the facility makes.
@@ -393,7 +449,7 @@ LRESULT CALLBACK control_procedure(HWND control, UINT message, WPARAM wparam, LP
         // Never the control's own procedure: it would read 0x19 as the 16-bit WM_CTLCOLOR.
         return answer_colors(control, reinterpret_cast<HDC>(wparam));
     case WM_DRAWITEM:
-        if (is_owner_drawn_button(control)) {
+        if (is_bitmap_button(control)) {
             draw_bitmap_button(control, reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
             return TRUE;
         }
@@ -456,18 +512,26 @@ void control_settings_apply(HWND control, const ControlDefinition* definition) {
     }
 }
 
-// Colour a control's text and background.
+// Colour a control's text and background; 0 for a push button, whose face is the
+// platform's.
 int32_t control_set_colors(WindowRecord* record, int32_t id, COLORREF text, COLORREF back) {
     ControlDefinition* kept = control_definition(record, id);
+    HWND control = record_control(record, id);
+    const bool takes = control != nullptr
+                           ? window_takes_colors(control)
+                           : kept != nullptr && takes_colors(control_class(kept->kind)->name,
+                                                             definition_style(kept));
+    if (!takes) {
+        return 0;
+    }
     if (kept != nullptr) {
         kept->text_color = color_setting(text);
         kept->back_color = color_setting(back);
     }
-    HWND control = subclassed_control(record, id);
-    if (control != nullptr) {
+    if (control != nullptr && control_subclass(control)) {
         apply_colors(control, text, back);
     }
-    return kept != nullptr || control != nullptr ? 1 : 0;
+    return 1;
 }
 
 // Turn Enter and Tab notifications on or off.
@@ -513,6 +577,7 @@ int32_t control_set_bitmaps(WindowRecord* record, int32_t id, HBITMAP normal, HB
         }
         return 0;
     }
+    mark_bitmap_button(control);
     replace_object(control, PROP_NORMAL_BITMAP, normal);
     replace_object(control, PROP_HOT_BITMAP, hot);
     replace_object(control, PROP_PRESSED_BITMAP, pressed);

@@ -32,8 +32,9 @@ const ControlClass CONTROL_CLASSES[CONTROL_KIND_COUNT] = {
     {"EDIT", 0x0081, ES_AUTOHSCROLL | BORDERED, 0, false},
     {"EDIT", 0x0081, ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | BORDERED, 0,
      false},
-    {"LISTBOX", 0x0083, LBS_NOTIFY | WS_VSCROLL | BORDERED, 0, true},
-    {"COMBOBOX", 0x0085, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, true},
+    // Lists always hold texts, owner-drawn ones too: their items are the definition's.
+    {"LISTBOX", 0x0083, LBS_NOTIFY | LBS_HASSTRINGS | WS_VSCROLL | BORDERED, 0, true},
+    {"COMBOBOX", 0x0085, CBS_DROPDOWNLIST | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP, 0, true},
     {"STATIC", 0x0082, SS_LEFT | SS_NOTIFY, 0, false},
     {"SCROLLBAR", 0x0084, SBS_HORZ, 0, false},
     {"RichEdit20A", 0, ES_AUTOHSCROLL | BORDERED, 0, false},
@@ -122,7 +123,7 @@ void put_control(TemplateWriter* w, const ControlDefinition* c) {
     const ControlClass* kind = control_class(c->kind);
     align_dword(w);
     DLGITEMTEMPLATE item = {};
-    item.style = WS_CHILD | WS_VISIBLE | kind->style | c->style;
+    item.style = control_style(c->kind, c->style);
     item.dwExtendedStyle = kind->ex_style;
     // dialog_add_control took only values that these fields hold.
     item.x = static_cast<short>(c->x);
@@ -153,6 +154,59 @@ const ControlClass* control_class(int32_t kind) {
         return nullptr;
     }
     return &CONTROL_CLASSES[kind - 1];
+}
+
+// The window style of a control of a kind with the extra styles given.
+DWORD control_style(int32_t kind, uint32_t style) {
+    DWORD own = control_class(kind)->style;
+    const DWORD type = style & BS_TYPEMASK;
+    const bool check_type = type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE ||
+                            type == BS_AUTO3STATE;
+    const bool radio_type = type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+    if ((kind == CONTROL_CHECK_BOX && check_type) || (kind == CONTROL_RADIO_BUTTON && radio_type)) {
+        own &= ~static_cast<DWORD>(BS_TYPEMASK);
+    }
+    return WS_CHILD | WS_VISIBLE | own | style;
+}
+
+// The highest check state of a control of a class and style.
+int32_t check_state_max(const char* class_name, DWORD style) {
+    if (::lstrcmpiA(class_name, "Button") != 0) {
+        return 0;
+    }
+    switch (style & BS_TYPEMASK) {
+    case BS_3STATE:
+    case BS_AUTO3STATE:
+        return 2;
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
+    case BS_RADIOBUTTON:
+    case BS_AUTORADIOBUTTON:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+// True when control_set_colors changes how a control of a class and style looks.
+bool takes_colors(const char* class_name, DWORD style) {
+    if (::lstrcmpiA(class_name, STATUSCLASSNAMEA) == 0) {
+        return false; // NOTE: its SB_SETBKCOLOR is taken but not shown under Wine's theme
+    }
+    if (::lstrcmpiA(class_name, "Button") != 0) {
+        return true;
+    }
+    switch (style & BS_TYPEMASK) {
+    case BS_PUSHBUTTON:
+    case BS_DEFPUSHBUTTON:
+    case BS_SPLITBUTTON:
+    case BS_DEFSPLITBUTTON:
+    case BS_COMMANDLINK:
+    case BS_DEFCOMMANDLINK:
+        return false;
+    default:
+        return (style & BS_PUSHLIKE) == 0 || check_state_max(class_name, style) == 0;
+    }
 }
 
 // Make the common controls' classes and the rich edit's before a control of kind is made.

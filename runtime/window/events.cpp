@@ -10,6 +10,7 @@
 
 EventState event_state = {};                        // the current event, read by handlers
 bool (*answers_own_colors)(HWND control) = nullptr; // set by the dialog facility
+bool (*draws_itself)(HWND control) = nullptr;       // likewise
 
 namespace {
 
@@ -110,10 +111,14 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         }
         return default_procedure(hwnd, record, message, wparam, lparam);
     case WM_DRAWITEM:
-        // Likewise owner drawing: the control named in the message draws itself; a menu
+        // Owner drawing goes to the control named in the message when it draws itself (a
+        // bitmap button); any other control is drawn by the handler, as any message. A menu
         // item is left to the default procedure.
         if (HWND control = drawn_control(hwnd, lparam); control != nullptr) {
-            return ::SendMessageA(control, WM_DRAWITEM, wparam, lparam);
+            if (draws_itself != nullptr && draws_itself(control)) {
+                return ::SendMessageA(control, WM_DRAWITEM, wparam, lparam);
+            }
+            return handled_or_default(hwnd, record, message, wparam, lparam);
         }
         return default_procedure(hwnd, record, message, wparam, lparam);
     case WM_SIZE:

@@ -78,6 +78,10 @@ LRESULT control_colors(HWND control, HDC dc, LRESULT platform_brush);
 // The control a WM_DRAWITEM is for: the DRAWITEMSTRUCT's control when it is a child of
 // window, else null (menu items, which stay with the window).
 HWND drawn_control(HWND window, LPARAM draw_item);
+// True for a control that draws itself under WM_DRAWITEM (the dialog facility's bitmap
+// buttons, which the facility sets when it subclasses its first control); any other
+// owner-drawn control is drawn by its window's handler.
+extern bool (*draws_itself)(HWND control);
 
 // ============================================================================
 // The event pump (pump.cpp)

@@ -4,6 +4,8 @@
 #include "tests/dialog/dialog_test_support.h"
 #include "tests/support/census.h"
 
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
@@ -110,7 +112,9 @@ std::vector<COLORREF> control_centres(HWND dialog) {
 
 // Controls without colours of their own look as in the platform's own dialog, at every
 // showing; a text colour alone keeps the platform's background (the face colour of a
-// read-only or disabled edit); colours given before the dialog is shown are applied.
+// read-only or disabled edit); colours given before the dialog is shown are applied, also
+// to the kinds that take them through their own messages. Push buttons and status bars,
+// whose faces are the platform's, refuse them.
 TEST_F(DialogTest, ColoursAreThePlatformsUnlessGivenAtEveryShowing) {
     struct Row {
         int32_t kind;
@@ -118,19 +122,32 @@ TEST_F(DialogTest, ColoursAreThePlatformsUnlessGivenAtEveryShowing) {
         COLORREF text, back; // given before showing; NO_COLOR: none
     };
     const Row rows[] = {
-        {CONTROL_EDIT, 0, NO_COLOR, NO_COLOR},       {CONTROL_EDIT, 0, YELLOW, NO_COLOR},
-        {CONTROL_EDIT, ES_READONLY, NAVY, NO_COLOR}, {CONTROL_EDIT, WS_DISABLED, NAVY, NO_COLOR},
-        {CONTROL_LIST_BOX, 0, NO_COLOR, NO_COLOR},   {CONTROL_COMBO_BOX, 0, NO_COLOR, NO_COLOR},
-        {CONTROL_LABEL, 0, NO_COLOR, NO_COLOR},      {CONTROL_CHECK_BOX, 0, NO_COLOR, NO_COLOR},
-        {CONTROL_SCROLL_BAR, 0, NO_COLOR, NO_COLOR}, {CONTROL_LABEL, 0, NO_COLOR, NAVY},
+        {CONTROL_EDIT, 0, NO_COLOR, NO_COLOR},
+        {CONTROL_EDIT, 0, YELLOW, NO_COLOR},
+        {CONTROL_EDIT, ES_READONLY, NAVY, NO_COLOR},
+        {CONTROL_EDIT, WS_DISABLED, NAVY, NO_COLOR},
+        {CONTROL_LIST_BOX, 0, NO_COLOR, NO_COLOR},
+        {CONTROL_COMBO_BOX, 0, NO_COLOR, NO_COLOR},
+        {CONTROL_LABEL, 0, NO_COLOR, NO_COLOR},
+        {CONTROL_CHECK_BOX, 0, NO_COLOR, NO_COLOR},
+        {CONTROL_SCROLL_BAR, 0, NO_COLOR, NO_COLOR},
+        {CONTROL_LABEL, 0, NO_COLOR, NAVY},
+        {CONTROL_RICH_EDIT, 0, YELLOW, NAVY},
+        {CONTROL_LIST_VIEW, LVS_NOCOLUMNHEADER, YELLOW, NAVY},
+        {CONTROL_TREE_VIEW, 0, YELLOW, NAVY},
+        {CONTROL_BUTTON, 0, YELLOW, NAVY},
+        {CONTROL_CHECK_BOX, BS_PUSHLIKE, YELLOW, NAVY},
+        {CONTROL_STATUS_BAR, 0, YELLOW, NAVY},
     };
-    ASSERT_EQ(dialog_begin(&dialog, 0, 0, 200, 130, "Colours", recording_handler), 1);
+    ASSERT_EQ(dialog_begin(&dialog, 0, 0, 200, 215, "Colours", recording_handler), 1);
     int32_t id = 30;
     for (const Row& row : rows) {
         const int32_t place = id - 30;
-        dialog_add_control(&dialog, row.kind, id, 5 + place % 2 * 95, 5 + place / 2 * 24, 90, 14,
+        const bool refused = row.kind == CONTROL_BUTTON || row.kind == CONTROL_STATUS_BAR ||
+                             (row.style & BS_PUSHLIKE) != 0;
+        dialog_add_control(&dialog, row.kind, id, 5 + place % 2 * 95, 5 + place / 2 * 24, 90, 20,
                            "", row.style);
-        EXPECT_EQ(control_set_colors(&dialog, id++, row.text, row.back), 1);
+        EXPECT_EQ(control_set_colors(&dialog, id++, row.text, row.back), refused ? 0 : 1);
     }
     // The same template under a dialog procedure of the platform's own.
     prepare_classes_of(dialog);
@@ -142,7 +159,9 @@ TEST_F(DialogTest, ColoursAreThePlatformsUnlessGivenAtEveryShowing) {
     ::ShowWindow(platform, SW_SHOW);
     std::vector<COLORREF> expected = control_centres(platform);
     ::DestroyWindow(platform);
-    expected.back() = NAVY;
+    for (size_t i = 9; i < 13; ++i) {
+        expected[i] = NAVY; // the backgrounds given
+    }
     std::vector<std::string> expected_text;
     for (COLORREF c : expected) {
         expected_text.push_back(color_text(c));
@@ -188,12 +207,55 @@ TEST_F(DialogTest, EachBitmapButtonDrawsItselfWhateverItsIdentifier) {
     }
 }
 
-TEST_F(DialogTest, ColouredEditAndLabelShowTheirColours) {
-    ASSERT_EQ(dialog_begin(&dialog, 0, 0, 160, 60, "Colours", recording_handler), 1);
-    dialog_add_control(&dialog, CONTROL_EDIT, EDIT, 5, 5, 100, 14, "", 0);
-    dialog_add_control(&dialog, CONTROL_LABEL, LABEL, 5, 25, 100, 14, "", 0);
+// Owner-drawn controls made with the style argument are measured and drawn by the handler,
+// in a dialog (whose list measures its items before WM_INITDIALOG) and on a window.
+TEST_F(DialogTest, OwnerDrawnControlsAreMeasuredAndDrawnByTheHandler) {
+    static HBRUSH red;
+    red = ::CreateSolidBrush(RGB(255, 0, 0));
+    react_to_event = [] {
+        const LPARAM item = event_state.event_lparam;
+        if (event_state.event_class == WM_MEASUREITEM) {
+            reinterpret_cast<MEASUREITEMSTRUCT*>(item)->itemHeight = 21;
+        } else if (event_state.event_class == WM_DRAWITEM) {
+            const auto* draw = reinterpret_cast<const DRAWITEMSTRUCT*>(item);
+            ::FillRect(draw->hDC, &draw->rcItem, red);
+        }
+        return intptr_t{event_state.event_class == WM_MEASUREITEM ||
+                        event_state.event_class == WM_DRAWITEM};
+    };
+    WindowRecord& window = open(300, 0, 200, 150, WF_NO_BACKING);
+    ASSERT_EQ(dialog_begin(&dialog, 0, 0, 160, 80, "Drawn", recording_handler), 1);
+    dialog_add_control(&dialog, CONTROL_BUTTON, EDIT, 5, 5, 40, 20, "", BS_OWNERDRAW);
+    dialog_add_control(&dialog, CONTROL_LIST_BOX, LABEL, 50, 5, 60, 60, "a|b", LBS_OWNERDRAWFIXED);
+    control_create(&window, CONTROL_BUTTON, EDIT, 5, 5, 60, 30, "", BS_OWNERDRAW);
+    control_create(&window, CONTROL_LIST_BOX, LABEL, 70, 5, 100, 100, "a|b", LBS_OWNERDRAWFIXED);
     ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
-    for (int32_t id : {EDIT, LABEL}) {
+    const COLORREF want = RGB(255, 0, 0);
+    for (WindowRecord* owner : {&dialog, &window}) {
+        SCOPED_TRACE(owner == &dialog ? "dialog" : "window");
+        HWND list = ::GetDlgItem(owner->hwnd, LABEL);
+        EXPECT_EQ(::SendMessageA(list, LB_GETITEMHEIGHT, 0, 0), 21);
+        EXPECT_EQ(color_text(centre_when(::GetDlgItem(owner->hwnd, EDIT), want)), color_text(want));
+        const Picture item =
+            poll_screen(list, 5, 10, 1, 1, [&](const Picture& p) { return p.at(0, 0) == want; });
+        EXPECT_EQ(color_text(item.at(0, 0)), color_text(want));
+    }
+    dialog_end(&dialog, 0);
+    ::DeleteObject(red);
+}
+
+TEST_F(DialogTest, ColouredControlsShowTheirColoursAndTheirOwnAgain) {
+    ASSERT_EQ(dialog_begin(&dialog, 0, 0, 160, 130, "Colours", recording_handler), 1);
+    const int32_t kinds[] = {CONTROL_EDIT, CONTROL_LABEL, CONTROL_RICH_EDIT, CONTROL_LIST_VIEW,
+                             CONTROL_TREE_VIEW};
+    int32_t y = 5;
+    for (int32_t kind : kinds) {
+        dialog_add_control(&dialog, kind, kind, 5, y, 100, 20, "",
+                           kind == CONTROL_LIST_VIEW ? LVS_NOCOLUMNHEADER : 0);
+        y += 24;
+    }
+    ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
+    for (int32_t id : kinds) {
         SCOPED_TRACE(id);
         HWND control = ::GetDlgItem(dialog.hwnd, id);
         pump_for(50);

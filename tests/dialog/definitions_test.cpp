@@ -104,8 +104,8 @@ TEST(DialogDefinitions, AFormIsFilledAndReadWhileNotShown) {
     EXPECT_EQ(control_list_selection(&record, 13), -1);
     control_list_select(&record, 13, 1);
     EXPECT_EQ(take(control_get_text(&record, 13)), "Green");
-    control_list_select(&record, 13, 9); // no such item: nothing selected
-    EXPECT_EQ(control_list_selection(&record, 13), -1);
+    EXPECT_EQ(control_list_select(&record, 13, 9), 0); // no such item: the selection stays
+    EXPECT_EQ(control_list_selection(&record, 13), 1);
     control_list_clear(&record, 13);
     EXPECT_EQ(control_list_count(&record, 13), 0);
     EXPECT_EQ(control_list_add(&record, 13, "Only"), 0);
@@ -163,8 +163,9 @@ TEST(DialogDefinitions, RefusedWithoutADefinitionOrForAnOpenWindow) {
 }
 
 // What a template cannot hold is refused, never cut, and a refusal leaves the definition
-// as it was; list routines answer for a control of another kind as without a control,
-// shown or not; *valid is 0 for anything but a number read from a control.
+// as it was; list routines answer for a control of another kind as without a control, and
+// an item or check state that does not exist is refused, shown or not; *valid is 0 for
+// anything but a number read from a control.
 TEST(DialogDefinitions, ValuesOutOfRangeAndControlsOfAnotherKindAreRefused) {
     struct Begin {
         int32_t x, y, width, height, result;
@@ -195,6 +196,8 @@ TEST(DialogDefinitions, ValuesOutOfRangeAndControlsOfAnotherKindAreRefused) {
     EXPECT_EQ(dialog_add_control(&record, CONTROL_LABEL, 2, 0, 0, 1, 1, nullptr, 0), 0);
 
     define_form(&record);
+    ASSERT_EQ(dialog_add_control(&record, CONTROL_CHECK_BOX, 14, 5, 80, 80, 10, "", BS_AUTO3STATE),
+              1);
     int32_t valid = -1;
     for (int32_t shown = 0; shown < 2; ++shown) {
         SCOPED_TRACE(shown);
@@ -203,8 +206,25 @@ TEST(DialogDefinitions, ValuesOutOfRangeAndControlsOfAnotherKindAreRefused) {
         EXPECT_EQ(control_list_count(&record, 11), 0);
         control_get_number(&record, 99, &valid); // no such control
         EXPECT_EQ(valid, 0);
+        EXPECT_EQ(control_list_select(&record, 13, 1), 1);
+        for (int32_t index : {3, -2, INT32_MAX}) {
+            EXPECT_EQ(control_list_select(&record, 13, index), 0) << index;
+        }
+        EXPECT_EQ(control_list_selection(&record, 13), 1);
+        // State: what is given, and what a two-state box and a three-state box hold.
+        const int32_t states[][3] = {{1, 1, 1},         {3, 1, 1}, {-1, 1, 1},
+                                     {INT32_MAX, 1, 1}, {2, 1, 2}, {0, 0, 0}};
+        for (const auto& [state, two, three] : states) {
+            const int32_t taken = state >= 0 && state <= 2 ? 1 : 0;
+            EXPECT_EQ(control_set_check(&record, 12, state), taken) << state;
+            EXPECT_EQ(control_set_check(&record, 14, state), taken) << state;
+            EXPECT_EQ(control_get_check(&record, 12), two) << state;
+            EXPECT_EQ(control_get_check(&record, 14), three) << state;
+        }
         ASSERT_EQ(dialog_show(&record, nullptr), 1 - shown);
     }
+    EXPECT_EQ(::GetWindowLongA(::GetDlgItem(record.hwnd, 14), GWL_STYLE) & BS_TYPEMASK,
+              BS_AUTO3STATE);
     EXPECT_EQ(dialog_add_control(&record, CONTROL_EDIT, 1, 0, 0, 10, 10, "", 0), 0); // shown
     dialog_release(&record);
     WindowRecord window = {};

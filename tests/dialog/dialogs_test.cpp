@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int32_t FIRST = 11, SECOND = 12, SCROLL = 13, OK = 1;
+constexpr int32_t FIRST = 11, SECOND = 12, SCROLL = 13, STATUS = 14, OK = 1;
 
 // A form with two edits, a scroll bar and a default button.
 void define_form(WindowRecord* dialog, int32_t x = 10) {
@@ -51,6 +51,13 @@ std::string window_string(HWND window) {
     return text;
 }
 
+std::string text_of(WindowRecord* dialog, int32_t id) {
+    char* text = control_get_text(dialog, id);
+    std::string copy = text;
+    heap_free(text);
+    return copy;
+}
+
 std::vector<std::string> list_items(WindowRecord* dialog, int32_t id) {
     std::vector<std::string> items;
     for (int32_t i = 0; i < control_list_count(dialog, id); ++i) {
@@ -67,9 +74,10 @@ WindowRecord* owner_record = nullptr;
 WindowRecord* outer_record = nullptr;
 struct Seen {
     bool end_outer_first; // the inner dialog's handler ends the outer one before itself
+    int32_t open_at;      // the outer dialog's event that opens the inner one
     int32_t inner_result, begun, added;
     BOOL owner_enabled;
-    HWND active;
+    HWND outer, active; // the outer dialog, and the active window once the inner one ended
 } seen = {};
 
 // Ends itself with 5 once it is up (the outer dialog first, with 8, when asked).
@@ -86,13 +94,17 @@ intptr_t inner_handler() {
     return 0;
 }
 
-// Once up, shows the inner dialog modal over the same owner, then ends with 9.
+// Before it is on the screen (at seen.open_at: WM_INITDIALOG, a message posted there or a
+// close request), shows the inner dialog modal over the same owner, then ends with 9.
 intptr_t outer_handler() {
     outer_record = event_state.event_window;
-    if (event_state.event_class == WM_INITDIALOG) {
-        ::PostMessageA(outer_record->hwnd, WM_APP, 0, 0);
-    } else if (event_state.event_class == WM_APP) {
+    const int32_t event = event_state.event_class;
+    if (event == WM_INITDIALOG && seen.open_at != WM_INITDIALOG) {
+        ::PostMessageA(outer_record->hwnd, seen.open_at == WM_APP ? WM_APP : WM_CLOSE, 0, 0);
+    }
+    if (event == seen.open_at) {
         dialog_begin(&inner, 0, 0, 80, 30, "Inner", inner_handler);
+        seen.outer = outer_record->hwnd;
         seen.inner_result = dialog_show_modal(&inner, owner_record);
         if (!seen.end_outer_first) {
             seen.owner_enabled = ::IsWindowEnabled(owner_record->hwnd);
@@ -156,15 +168,24 @@ TEST_F(DialogTest, ModalDialogsNestEndAndQuitSoundly) {
         dialog_add_control(&dialog, CONTROL_EDIT, FIRST, 5, 5, 100, 12, "", 0);
         return modal ? dialog_show_modal(&dialog, &owner) : dialog_show(&dialog, &owner);
     };
-    // A nested modal dialog with the same owner: the owner stays disabled, the outer
-    // dialog active, until the outer one ends.
-    EXPECT_EQ(show(outer_handler, true), 9);
-    EXPECT_EQ(seen.inner_result, 5);
-    EXPECT_FALSE(seen.owner_enabled);
-    EXPECT_NE(seen.active, owner.hwnd);
-    EXPECT_TRUE(::IsWindowEnabled(owner.hwnd));
+    // A nested modal dialog with the same owner, opened before the outer one is on the
+    // screen: the owner stays disabled until the outer one ends; the activation goes back
+    // to the outer dialog, then to the owner.
+    for (const int32_t open_at : {WM_INITDIALOG, WM_APP, EV_CLOSE_REQUEST}) {
+        SCOPED_TRACE(open_at);
+        ::SetActiveWindow(owner.hwnd);
+        seen = {};
+        seen.open_at = open_at;
+        EXPECT_EQ(show(outer_handler, true), 9);
+        EXPECT_EQ(seen.inner_result, 5);
+        EXPECT_FALSE(seen.owner_enabled);
+        EXPECT_EQ(seen.active, seen.outer);
+        EXPECT_TRUE(::IsWindowEnabled(owner.hwnd));
+        EXPECT_EQ(::GetActiveWindow(), owner.hwnd);
+    }
     // The outer one ended first: the owner stays disabled while the inner one is up.
     seen = {};
+    seen.open_at = WM_APP;
     seen.end_outer_first = true;
     EXPECT_EQ(show(outer_handler, true), 8);
     EXPECT_EQ(seen.inner_result, 5);
@@ -193,27 +214,34 @@ TEST_F(DialogTest, ModalDialogsNestEndAndQuitSoundly) {
 }
 
 // The answers the platform takes from a dialog procedure itself reach it: a handler's
-// dialog background, and its answer to a key in a list box that asks for keys.
+// dialog and edit backgrounds, and its answer to a key in a list box that asks for keys.
 TEST_F(DialogTest, HandlerAnswersThePlatformTakesDirectlyArePassedOn) {
-    static HBRUSH red;
+    static HBRUSH red, green;
     static intptr_t key_answer;
     red = ::CreateSolidBrush(RGB(255, 0, 0));
+    green = ::CreateSolidBrush(RGB(0, 255, 0));
     react_to_event = [] {
         const int32_t event = event_state.event_class;
-        return event == WM_CTLCOLORDLG  ? reinterpret_cast<intptr_t>(red)
-               : event == WM_VKEYTOITEM ? key_answer
-                                        : 0;
+        return event == WM_CTLCOLORDLG    ? reinterpret_cast<intptr_t>(red)
+               : event == WM_CTLCOLOREDIT ? reinterpret_cast<intptr_t>(green)
+               : event == WM_VKEYTOITEM   ? key_answer
+                                          : 0;
     };
     ASSERT_EQ(dialog_begin(&dialog, 0, 0, 120, 70, "Answers", recording_handler), 1);
     dialog_add_control(&dialog, CONTROL_LIST_BOX, FIRST, 5, 5, 60, 50, "a|b|c|d",
                        LBS_WANTKEYBOARDINPUT);
+    dialog_add_control(&dialog, CONTROL_EDIT, SECOND, 70, 5, 45, 14, "", 0);
     ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
     RECT client = {};
     ::GetClientRect(dialog.hwnd, &client);
-    const Picture corner =
-        poll_screen(dialog.hwnd, client.right - 4, client.bottom - 4, 1, 1,
-                    [](const Picture& p) { return p.at(0, 0) == RGB(255, 0, 0); });
-    EXPECT_EQ(color_text(corner.at(0, 0)), color_text(RGB(255, 0, 0)));
+    const std::pair<HWND, POINT> places[] = {{dialog.hwnd, {client.right - 4, client.bottom - 4}},
+                                             {item(dialog, SECOND), {4, 4}}};
+    for (const auto& [window, at] : places) {
+        const COLORREF want = window == dialog.hwnd ? RGB(255, 0, 0) : RGB(0, 255, 0);
+        const Picture shown = poll_screen(window, at.x, at.y, 1, 1,
+                                          [&](const Picture& p) { return p.at(0, 0) == want; });
+        EXPECT_EQ(color_text(shown.at(0, 0)), color_text(want));
+    }
     // -2: handled, the selection stays; 0: the list box's own Down.
     const std::pair<intptr_t, int32_t> rows[] = {{-2, 1}, {0, 2}};
     control_focus(&dialog, FIRST);
@@ -225,10 +253,12 @@ TEST_F(DialogTest, HandlerAnswersThePlatformTakesDirectlyArePassedOn) {
     }
     dialog_end(&dialog, 0);
     ::DeleteObject(red);
+    ::DeleteObject(green);
 }
 
 // A form gives back what it was given, showing after showing: controls that share an
-// identifier, a text of 70,000 characters, and list items that are empty or hold "|".
+// identifier, a text of 70,000 characters (in a status bar too, which gives its length in 16
+// bits), and list items that are empty or hold "|".
 TEST_F(DialogTest, AFormRoundTripsItsValuesWhole) {
     std::string note;
     for (int32_t i = 0; note.size() < 70000; ++i) {
@@ -241,6 +271,7 @@ TEST_F(DialogTest, AFormRoundTripsItsValuesWhole) {
     dialog_add_control(&dialog, CONTROL_LABEL, FIRST, 5, 35, 100, 12, note.c_str(), 0);
     dialog_add_control(&dialog, CONTROL_LIST_BOX, SECOND, 110, 5, 80, 40, "", 0);
     dialog_add_control(&dialog, CONTROL_COMBO_BOX, SCROLL, 110, 50, 80, 40, "", 0);
+    dialog_add_control(&dialog, CONTROL_STATUS_BAR, STATUS, 0, 0, 0, 0, note.c_str(), 0);
     EXPECT_EQ(control_list_add(&dialog, SECOND, ""), 0);
     EXPECT_EQ(control_list_add(&dialog, SECOND, "x|y"), 1);
     EXPECT_EQ(control_list_add(&dialog, SCROLL, ""), 0);
@@ -252,14 +283,41 @@ TEST_F(DialogTest, AFormRoundTripsItsValuesWhole) {
         EXPECT_EQ(window_string(alpha), "Alpha");
         EXPECT_EQ(window_string(::GetWindow(alpha, GW_HWNDNEXT)), "Beta");
         EXPECT_EQ(window_string(item(dialog, FIRST)), note);
+        EXPECT_EQ(text_of(&dialog, STATUS), note);
         EXPECT_EQ(list_items(&dialog, SECOND), second);
         EXPECT_EQ(list_items(&dialog, SCROLL), only_empty);
         dialog_end(&dialog, 0);
-        char* text = control_get_text(&dialog, FIRST);
-        EXPECT_EQ(text, note);
-        heap_free(text);
+        EXPECT_EQ(text_of(&dialog, FIRST), note);
+        EXPECT_EQ(text_of(&dialog, STATUS), note);
         EXPECT_EQ(list_items(&dialog, SECOND), second);
         EXPECT_EQ(list_items(&dialog, SCROLL), only_empty);
+    }
+}
+
+// A sorted list box or combo box holds its items in its control's order while it is not
+// shown too: the index control_list_add gives is the item's place on the screen, and the
+// item the program selects is the one shown selected and kept.
+TEST_F(DialogTest, SortedListsKeepTheirItemsInTheControlsOrder) {
+    ASSERT_EQ(dialog_begin(&dialog, 0, 0, 200, 80, "Sorted", recording_handler), 1);
+    dialog_add_control(&dialog, CONTROL_LIST_BOX, FIRST, 5, 5, 80, 60, "pear|apple|Fig", LBS_SORT);
+    dialog_add_control(&dialog, CONTROL_COMBO_BOX, SECOND, 100, 5, 80, 60, "pear|apple|Fig",
+                       CBS_SORT);
+    for (int32_t id : {FIRST, SECOND}) {
+        EXPECT_EQ(control_list_select(&dialog, id, control_list_add(&dialog, id, "banana")), 1);
+    }
+    const std::vector<std::string> sorted = {"apple", "banana", "Fig", "pear"};
+    for (const std::string when : {"not shown yet", "shown", "ended"}) {
+        if (when == "shown") {
+            ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
+        }
+        for (int32_t id : {FIRST, SECOND}) {
+            SCOPED_TRACE(when + ", list " + std::to_string(id));
+            EXPECT_EQ(list_items(&dialog, id), sorted);
+            EXPECT_EQ(text_of(&dialog, id), "banana");
+        }
+        if (when == "shown") {
+            dialog_end(&dialog, 0);
+        }
     }
 }
 
@@ -351,21 +409,42 @@ TEST_F(DialogTest, ModelessTabCyclesTheTabStopsAsThePlatformOrdersThem) {
     }
 }
 
+// A key is handled once; shortcuts whose commands are 1 and 2 (IDOK, IDCANCEL) are menu
+// picks too, not Enter and Escape.
 TEST_F(DialogTest, AKeyInADialogWithShortcutsIsHandledOnce) {
     define_form(&dialog);
     ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
-    ASSERT_EQ(add_accelerator(&dialog, VK_F3, 0, 301), 1);
+    const std::pair<WPARAM, int32_t> shortcuts[] = {{VK_F3, 301}, {VK_F2, 2}, {VK_F4, 1}};
+    for (const auto& [key, command] : shortcuts) {
+        ASSERT_EQ(add_accelerator(&dialog, static_cast<int32_t>(key), 0, command), 1);
+    }
     control_set_text(&dialog, FIRST, "");
     control_focus(&dialog, FIRST);
     ::PostMessageA(item(dialog, FIRST), WM_KEYDOWN, 'A', 1);
     ::PostMessageA(item(dialog, FIRST), WM_KEYUP, 'A', 0xC0000001);
-    post_key(item(dialog, FIRST), VK_F3);
-    EXPECT_TRUE(pump_until([&] { return saw_event(EV_MENU_PICK); }));
+    for (const auto& shortcut : shortcuts) {
+        post_key(item(dialog, FIRST), shortcut.first);
+    }
+    // What each shortcut became.
+    const auto became = [] {
+        std::vector<std::string> out;
+        for (const SeenEvent& s : seen_events) {
+            if (s.event_class == EV_MENU_PICK) {
+                out.push_back("pick " + std::to_string(LOWORD(s.wparam)));
+            } else if (s.event_class == EV_CLOSE_REQUEST) {
+                out.emplace_back("close request");
+            } else if (s.event_class == EV_CONTROL && s.control_id == OK) {
+                out.emplace_back("OK clicked");
+            }
+        }
+        return out;
+    };
+    EXPECT_TRUE(pump_until([&] { return became().size() >= 3; }));
     pump_for(50);
+    EXPECT_EQ(became(), (std::vector<std::string>{"pick 301", "pick 2", "pick 1"}));
     char* text = control_get_text(&dialog, FIRST);
     EXPECT_STREQ(text, "a"); // typed once, not once per route
     heap_free(text);
-    EXPECT_EQ(event_state.menu_id, 301);
     HWND hwnd = dialog.hwnd;
     dialog_end(&dialog, 0);
     EXPECT_FALSE(::IsWindow(hwnd)); // its table went with it (no census here: see the soak)
