@@ -82,7 +82,7 @@ set_tests_properties(e2e PROPERTIES TIMEOUT 900)
 # resources linked in). Its test files are made beside the samples by a step of their own.
 set(VIEWER_TEST_DATA)
 foreach(f picture.bmp picture.ico picture.gif broken.gif line-ends.txt long-line.txt empty.txt
-          data.bin utf8.txt utf8-bom.txt utf16.txt tabs.txt many-lines.txt big.bmp)
+          data.bin utf8.txt utf8-bom.txt utf16.txt tabs.txt many-lines.txt big.bmp find.txt)
     list(APPEND VIEWER_TEST_DATA ${VIEWER_FILES}/${f})
 endforeach()
 add_custom_command(OUTPUT ${VIEWER_TEST_DATA}

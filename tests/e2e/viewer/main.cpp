@@ -73,22 +73,6 @@ std::string read_whole_file(const std::string& path) {
     return bytes;
 }
 
-// Lines of a text as the viewer should show them: ended by LF, CRLF or a lone CR.
-std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t end = text.find_first_of("\r\n", i);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(i));
-            break;
-        }
-        lines.push_back(text.substr(i, end - i));
-        i = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-    }
-    return lines;
-}
-
 int main() {
     _setmode(_fileno(stdout), _O_BINARY);
     process_guard_install();
@@ -99,6 +83,8 @@ int main() {
            "CreateEnhMetaFileA or CloseEnhMetaFile failed in " + viewer_files_folder());
     run_outside_checks();
     run_feature_checks();
+    run_selecting_checks();
+    run_remembering_checks();
     report_note(format("checks from outside done after %u ms", now_ms() - start));
     run_soak_check();
     report_note(format("the viewer's check took %u ms", now_ms() - start));

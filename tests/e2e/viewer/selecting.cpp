@@ -1,0 +1,304 @@
+// Selecting, copying and finding checked from outside with real input: a drag, Shift+click,
+// a double-click, Shift with the arrow and page keys and Ctrl+A, each read back from the
+// clipboard after Ctrl+C; a text in five scripts copied in its own characters; Find's
+// options and directions as a table of steps, each read back as the dialog's status and
+// the highlight's pixels; and Find, Go to line and Ctrl+End given while large texts are
+// still being read.
+// Relies on views.cpp's input, clipboard and drawing of documents.
+#include "viewer_check.h"
+
+// ============================================================================
+// Module state
+// ============================================================================
+
+namespace {
+
+constexpr int ID_FIND_TEXT = 201, ID_MATCH_CASE = 202, ID_FIND_STATUS = 204, ID_WHOLE_WORD = 205;
+constexpr int BIG_LINES = 500000; // lines of each large text, before its last one
+
+// ============================================================================
+// Internal helpers
+// ============================================================================
+
+// The screen point of a place in a document that shows line top first.
+POINT point_of(HWND doc, int top, int line, int column) {
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HFONT font = viewer_font();
+    HGDIOBJ old = ::SelectObject(dc, font);
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc, L"0", 1, &size);
+    ::SelectObject(dc, old);
+    ::DeleteObject(font);
+    ::DeleteDC(dc);
+    POINT p{VIEWER_TEXT_MARGIN + column * size.cx + 1,
+            VIEWER_TEXT_MARGIN + (line - top) * row_height() + row_height() / 2};
+    ::ClientToScreen(doc, &p);
+    return p;
+}
+
+// Presses the left button at one point, moves to another and lets go.
+void drag(POINT from, POINT to) {
+    ::SetCursorPos(from.x, from.y);
+    INPUT in[3]{};
+    for (INPUT& i : in)
+        i.type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    in[1].mi.dx = ::MulDiv(to.x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
+    in[1].mi.dy = ::MulDiv(to.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+    in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(3, in, sizeof(INPUT));
+}
+
+// The text of lines from one place to another, lines joined by CR LF.
+std::wstring slice(const std::vector<std::wstring>& lines, TextAt from, TextAt to) {
+    std::wstring text;
+    for (int line = from.line; line <= to.line; line++) {
+        const size_t start = line == from.line ? from.index : 0;
+        const size_t end = line == to.line ? to.index : lines[line].size();
+        text += lines[line].substr(start, end - start) + (line < to.line ? L"\r\n" : L"");
+    }
+    return text;
+}
+
+// Ctrl+C, then reports whether the clipboard comes to hold the text.
+void check_copied(const std::wstring& want, const std::string& check) {
+    press('C', {VK_CONTROL});
+    std::wstring seen;
+    report(check, poll_until(PATIENCE_MS, [&] { return (seen = clipboard_text()) == want; }),
+           format("the clipboard holds %d characters, %d wanted", int(seen.size()), int(want.size())));
+}
+
+void check_selection(const GameProcess& viewer, HWND client, const std::string& folder) {
+    HWND doc = activate(viewer, client, "many-lines.txt");
+    if (!report("many-lines.txt takes the keyboard", doc != nullptr, "no such document"))
+        return;
+    TextView view;
+    view.lines = read_lines(folder + "many-lines.txt");
+    const int page = rows_of(doc) - 1;
+    struct Step {
+        const char* name;
+        TextAt from, to; // the selection it makes, from the anchor to the caret
+    };
+    const Step steps[] = {
+        {"a drag from line 2 to line 4 selects across the line ends", {1, 5}, {3, 9}},
+        {"Shift+click moves the selection's end to the click", {1, 5}, {5, 0}},
+        {"a double-click selects the word \"the\"", {2, 12}, {2, 15}},
+        {"Shift+Right twice extends it by two characters", {2, 12}, {2, 17}},
+        {"Shift+Down extends it to the next line", {2, 12}, {3, 17}},
+        {"Shift+Page Down extends it by a page", {2, 12}, {3 + page, 17}},
+        {"Ctrl+A selects the whole text", {0, 0}, {499, 25}},
+    };
+    for (const Step& step : steps) {
+        clipboard_clear();
+        switch (&step - steps) {
+        case 0:
+            drag(point_of(doc, 0, 1, 5), point_of(doc, 0, 3, 9));
+            break;
+        case 1:
+            ::SetCursorPos(point_of(doc, 0, 5, 0).x, point_of(doc, 0, 5, 0).y);
+            press(VK_LBUTTON, {VK_SHIFT}); // not a key: SendInput gives the button itself
+            break;
+        case 2:
+            click_at(point_of(doc, 0, 2, 13).x, point_of(doc, 0, 2, 13).y, 2);
+            break;
+        case 3:
+            press(VK_RIGHT, {VK_SHIFT});
+            press(VK_RIGHT, {VK_SHIFT});
+            break;
+        case 4:
+            press(VK_DOWN, {VK_SHIFT});
+            break;
+        case 5:
+            press(VK_NEXT, {VK_SHIFT});
+            break;
+        default:
+            press('A', {VK_CONTROL});
+            break;
+        }
+        check_copied(slice(view.lines, step.from, step.to), "selection: " + std::string(step.name));
+        if (&step == steps) {
+            view.from = step.from;
+            view.to = step.to;
+            check_view(doc, view, "selection: the selected text and line ends shown in reverse");
+        }
+    }
+    doc = activate(viewer, client, "utf8.txt");
+    std::vector<std::wstring> lines = read_lines(folder + "utf8.txt");
+    press('A', {VK_CONTROL});
+    clipboard_clear();
+    check_copied(slice(lines, {0, 0}, {int(lines.size()) - 1, int(lines.back().size())}),
+                 "copy: five scripts and a tab reach the clipboard as they are in the file");
+}
+
+// Sets a check box of the Find dialog with its access key when it is not as wanted.
+void set_option(HWND dialog, int id, WORD key, int want) {
+    if (int(send(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0)) != want) {
+        press(key, {VK_MENU});
+        poll_until(PATIENCE_MS, [&] { return int(send(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0)) == want; });
+    }
+}
+
+void check_find_options(const GameProcess& viewer, HWND client, const std::string& folder) {
+    HWND doc = activate(viewer, client, "find.txt");
+    if (!doc)
+        return;
+    click_at(point_of(doc, 0, 0, 0).x, point_of(doc, 0, 0, 0).y); // the search starts at the top
+    press('F', {VK_CONTROL});
+    HWND dialog = wait_dialog(viewer, "KalvorineDlgClass", "Find");
+    if (!report("find.txt: Ctrl+F opens Find", dialog != nullptr, "no dialog"))
+        return;
+    TextView view;
+    view.lines = read_lines(folder + "find.txt");
+    // In find.txt: "Cat and cat", "concatenate", "the CAT sat", "cat". Each step goes on
+    // from the one before.
+    struct Step {
+        const char* text; // typed into the box, then Enter; null: the key
+        int match_case, whole_word, up;
+        WORD key;
+        const char* status;
+        TextAt from, to; // the match selected; none when from.line is -1
+    };
+    const Step steps[] = {
+        {"cat", 0, 0, 0, 0, "Found in line 1", {0, 0}, {0, 3}},
+        {nullptr, 0, 0, 0, VK_F3, "Found in line 1", {0, 8}, {0, 11}},
+        {nullptr, 0, 0, 0, VK_F3, "Found in line 2", {1, 3}, {1, 6}},
+        {nullptr, 1, 0, 0, VK_F3, "Found in line 4", {3, 0}, {3, 3}},
+        {nullptr, 1, 0, 0, VK_F3, "Found in line 1 (wrapped to the top)", {0, 8}, {0, 11}},
+        {nullptr, 0, 1, 0, VK_SHIFT, "Found in line 1", {0, 0}, {0, 3}},
+        {nullptr, 0, 1, 0, VK_SHIFT, "Found in line 4 (wrapped to the end)", {3, 0}, {3, 3}},
+        {"cat", 0, 1, 1, 0, "Found in line 3", {2, 4}, {2, 7}},
+        {"cat", 0, 0, 0, 0, "Found in line 4", {3, 0}, {3, 3}},
+        {"dog", 0, 0, 0, 0, "Not found", {-1, 0}, {-1, 0}},
+    };
+    for (const Step& step : steps) {
+        set_option(dialog, ID_MATCH_CASE, 'C', step.match_case);
+        set_option(dialog, ID_WHOLE_WORD, 'W', step.whole_word);
+        press(step.up ? 'U' : 'D', {VK_MENU});
+        if (step.text) {
+            press('N', {VK_MENU}); // the box, its text selected
+            type(step.text);
+            press(VK_RETURN);
+        } else {
+            step.key == VK_SHIFT ? press(VK_F3, {VK_SHIFT}) : press(step.key);
+        }
+        const std::string name =
+            format("Find: \"%s\"%s%s%s by %s", step.text ? step.text : "cat",
+                   step.match_case ? ", match case" : "", step.whole_word ? ", whole word" : "",
+                   step.up ? ", up" : "", step.text ? "Enter" : step.key == VK_F3 ? "F3" : "Shift+F3");
+        std::string status;
+        report(name + ": the status says \"" + step.status + "\"",
+               poll_until(PATIENCE_MS,
+                          [&] {
+                              return (status = window_text(::GetDlgItem(dialog, ID_FIND_STATUS))) ==
+                                     step.status;
+                          }),
+               status);
+        view.from = step.from;
+        view.to = step.to;
+        check_view(doc, view, name + ": the match highlighted, or none");
+    }
+    press(VK_ESCAPE);
+}
+
+// Writes a large text: numbered lines, then "The very last line".
+bool write_big_text(const std::string& path) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    std::string text;
+    for (int i = 1; i <= BIG_LINES; i++)
+        text += format("Line %07d of a large text, read while the viewer goes on\r\n", i);
+    text += "The very last line\r\n";
+    DWORD written = 0;
+    const bool ok = file != INVALID_HANDLE_VALUE &&
+                    ::WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) &&
+                    written == text.size();
+    if (file != INVALID_HANDLE_VALUE)
+        ::CloseHandle(file);
+    return ok;
+}
+
+// The rows of a large text from a line on.
+std::vector<std::wstring> big_rows(int first, int rows) {
+    std::vector<std::wstring> lines;
+    for (int i = first; i < first + rows && i <= BIG_LINES; i++) {
+        const std::string line =
+            i < BIG_LINES ? format("Line %07d of a large text, read while the viewer goes on", i + 1)
+                          : "The very last line";
+        lines.push_back(std::wstring(line.begin(), line.end()));
+    }
+    return lines;
+}
+
+// Find, Go to line and Ctrl+End given at once on three large texts still being read: each
+// must end where it would on a text read whole.
+void check_reading(const std::string& folder) {
+    const char* const names[] = {"big-find.txt", "big-go-to.txt", "big-end.txt"};
+    for (const char* name : names)
+        write_big_text(folder + name);
+    GameProcess viewer;
+    if (start_viewer(viewer, folder, names, 3, "the viewer starts with three large texts") &&
+        wait_document_count(mdi_client_of(viewer.window), 3, PATIENCE_MS)) {
+        HWND client = mdi_client_of(viewer.window);
+        HWND find = activate(viewer, client, names[0]);
+        press('F', {VK_CONTROL});
+        HWND dialog = wait_dialog(viewer, "KalvorineDlgClass", "Find");
+        send(::GetDlgItem(dialog, ID_FIND_TEXT), WM_SETTEXT, 0, LPARAM("very last"));
+        press('N', {VK_MENU});
+        press(VK_RETURN);
+        HWND go_to = activate(viewer, client, names[1]);
+        press('G', {VK_CONTROL});
+        HWND box = wait_dialog(viewer, "KalvorineDlgClass", "Go to line");
+        type(format("%d", BIG_LINES - 100));
+        press(VK_RETURN);
+        poll_until(PATIENCE_MS, [&] { return !::IsWindow(box); });
+        HWND end = activate(viewer, client, names[2]);
+        press(VK_END, {VK_CONTROL});
+        // Was Find answered at once? Only on a machine that read the text first.
+        std::string status = window_text(::GetDlgItem(dialog, ID_FIND_STATUS));
+        report_note("reading: Find's first answer was \"" + status + "\"");
+        const int rows = rows_of(end);
+        report("reading: Find reaches the last line once it is read",
+               poll_until(3 * PATIENCE_MS,
+                          [&] {
+                              return (status = window_text(::GetDlgItem(dialog, ID_FIND_STATUS))) ==
+                                     format("Found in line %d", BIG_LINES + 1);
+                          }),
+               status);
+        TextView view;
+        view.lines = big_rows(BIG_LINES + 1 - rows, rows);
+        check_view(end, view, "reading: Ctrl+End shows the last page once the text is read", true);
+        view.from = {rows - 1, 4};
+        view.to = {rows - 1, 13};
+        check_view(find, view, "reading: Find's match in the last line selected and shown", true);
+        view.lines = big_rows(BIG_LINES - 101, rows);
+        view.from.line = -1;
+        check_view(go_to, view, "reading: Go to a line not read yet shows it once it is", true);
+    }
+    game_kill(viewer);
+    for (const char* name : names)
+        ::DeleteFileA((folder + name).c_str());
+}
+
+} // namespace
+
+// ============================================================================
+// Public routines
+// ============================================================================
+
+// Runs the checks of selecting, copying and finding on a run of their own.
+void run_selecting_checks() {
+    const std::string folder = viewer_files_folder();
+    const char* const names[] = {"many-lines.txt", "utf8.txt", "find.txt"};
+    GameProcess viewer;
+    if (!start_viewer(viewer, folder, names, 3, "the viewer starts for selecting and finding")) {
+        return;
+    }
+    HWND client = mdi_client_of(viewer.window);
+    if (report("the three texts open", wait_document_count(client, 3, PATIENCE_MS),
+               game_state_text(viewer))) {
+        check_selection(viewer, client, folder);
+        check_find_options(viewer, client, folder);
+    }
+    game_kill(viewer);
+    check_reading(folder);
+}
