@@ -64,6 +64,42 @@ int32_t measure_text(WindowRecord* record, const char* text, int32_t length, int
                      int32_t* height);
 
 // ============================================================================
+// Text in every script, and fonts
+// ============================================================================
+
+// Print UTF-8 text at the window's current position in its font and colours, moving the
+// position past it. length: bytes of text to print, or -1 for all of it up to the NUL
+// (another negative length prints nothing). Each ill-formed sequence of bytes draws as one
+// U+FFFD; line ends and other control characters are drawn as characters, never
+// interpreted. Returns the number of UTF-16 units drawn (0 for a closed record, null text
+// or nothing to draw).
+int32_t text_print_utf8(WindowRecord* record, const char* text, int32_t length);
+// Measure UTF-8 text in the window's font: width and height in pixels (both 0 for a closed
+// record). length as for text_print_utf8; the width is how far text_print_utf8 moves the
+// position, the height the font's.
+int32_t measure_text_utf8(WindowRecord* record, const char* text, int32_t length, int32_t* width,
+                          int32_t* height);
+
+// A font as the font routines take and give it.
+struct FontChoice {
+    char face[LF_FACESIZE * 3]; // face name, UTF-8, NUL-terminated
+    int32_t points;             // size in points (1 to 1638)
+    int32_t weight;             // FW_NORMAL 400, FW_BOLD 700, 1 to 1000
+    int32_t italic;             // 0 or 1
+};
+constexpr int32_t FONT_POINTS_MAX = 1638; // the largest size the font dialog offers
+
+// Set the window's font by face, size and weight, replacing (and deleting) the record's
+// font; 1 when set. 0 for a closed record, a null or empty face, a face longer than 31
+// UTF-16 units, or a size, weight or italic out of range: the old font then stays. A face
+// that is not installed gets the platform's nearest match.
+int32_t set_window_font(WindowRecord* record, const FontChoice* font);
+// Let a person choose a font with the platform's font dialog, starting from *choice: 1
+// when chosen (*choice updated), 0 when cancelled or the dialog could not be shown
+// (*choice unchanged). A closed or null owner shows it without an owner.
+int32_t choose_font(WindowRecord* owner, FontChoice* choice);
+
+// ============================================================================
 // Images
 // ============================================================================
 

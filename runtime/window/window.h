@@ -209,3 +209,18 @@ int32_t get_scroll_position(WindowRecord* record, int32_t bar, int32_t tracking)
 WindowRecord* mdi_active(WindowRecord* frame);
 // Activate the MDI frame's next child, as Ctrl+F6 does.
 int32_t mdi_next(WindowRecord* frame);
+
+// ============================================================================
+// The clipboard
+// ============================================================================
+
+// Put UTF-8 text on the clipboard as Unicode text (CF_UNICODETEXT); 1 when placed. 0
+// otherwise, and the clipboard then keeps what it had (unless the platform refused the
+// text after emptying it). length: bytes, or -1 for all up to the NUL (another negative
+// length places nothing). The owner must be an open window; each ill-formed sequence of
+// bytes is placed as U+FFFD.
+int32_t clipboard_set_text(WindowRecord* owner, const char* text, int32_t length);
+// The clipboard's text as a fresh heap string in UTF-8, or null when it holds no text.
+// Also null when the clipboard could not be opened or without memory; any owner, null or
+// closed included, may read it.
+char* clipboard_get_text(WindowRecord* owner);
