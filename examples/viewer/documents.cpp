@@ -117,10 +117,13 @@ intptr_t document_event();
 // maximised when the documents were. The slot is given back when that fails.
 bool open_document_window(Document* document, int32_t kind, uint32_t flags) {
     constexpr uint32_t DOCUMENT_STYLE = WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    // The room of the MDI client's scroll bars is left too: they may show (as they do at
+    // first), and a document reaching under them would keep them there.
     int32_t x = 0, y = 0, width = 0, height = 0;
     get_client_size(&viewer.frame, &x, &y, &width, &height);
-    width -= CASCADE_STEP * (CASCADE_PLACES - 1);
-    height -= CASCADE_STEP * (CASCADE_PLACES - 1);
+    // NOTE: the runtime does not give the sizes of the platform's parts; USER32 does.
+    width -= CASCADE_STEP * (CASCADE_PLACES - 1) + ::GetSystemMetrics(SM_CXVSCROLL);
+    height -= CASCADE_STEP * (CASCADE_PLACES - 1) + ::GetSystemMetrics(SM_CYHSCROLL);
     width = width < SMALLEST_WIDTH ? SMALLEST_WIDTH : width;
     height = height < SMALLEST_HEIGHT ? SMALLEST_HEIGHT : height;
     const int32_t step = CASCADE_STEP * (viewer.opened % CASCADE_PLACES);
@@ -186,8 +189,9 @@ void update_picture_bars(Document* document) {
     int32_t width = 0, height = 0, area_width = 0, area_height = 0;
     shown_size(document, &width, &height);
     picture_area(document, &area_width, &area_height);
-    set_scroll_bar(&document->window, SB_HORZ, document->left, width, area_width);
-    set_scroll_bar(&document->window, SB_VERT, document->top, height, area_height);
+    // A picture that fits (or is fitted) hides its bars: its last pixel is width - 1.
+    set_scroll_bar(&document->window, SB_HORZ, document->left, width - 1, area_width);
+    set_scroll_bar(&document->window, SB_VERT, document->top, height - 1, area_height);
 }
 
 // Draw a bitmap or an icon at another size than its own.

@@ -688,6 +688,7 @@ int32_t text_view_event(Document* document) {
         return 1;
     case WM_LBUTTONUP:
         if (document->dragging != 0) {
+            mouse_select(document, x, y, true); // where the button is let go, moves or not
             document->dragging = 0;
             ::ReleaseCapture();
         }

@@ -13,7 +13,8 @@
 
 namespace {
 
-constexpr int ID_FIND_TEXT = 201, ID_MATCH_CASE = 202, ID_FIND_STATUS = 204, ID_WHOLE_WORD = 205;
+constexpr int ID_FIND_TEXT = 201, ID_MATCH_CASE = 202, ID_FIND_STATUS = 204, ID_WHOLE_WORD = 205,
+              ID_UP = 206;
 constexpr int BIG_LINES = 500000; // lines of each large text, before its last one
 
 // ============================================================================
@@ -48,6 +49,28 @@ void drag(POINT from, POINT to) {
     in[1].mi.dy = ::MulDiv(to.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
     in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     ::SendInput(3, in, sizeof(INPUT));
+}
+
+// Waits until a box of the viewer's holds what was typed into it.
+void typed(HWND box, const std::string& text) {
+    poll_until(PATIENCE_MS, [&] {
+        char seen[64] = {};
+        send(box, WM_GETTEXT, sizeof seen, LPARAM(seen));
+        return text == seen;
+    });
+}
+
+// A left click with Shift held.
+void shift_click(POINT at) {
+    ::SetCursorPos(at.x, at.y);
+    INPUT in[4]{};
+    in[0].type = in[3].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[3].ki.wVk = VK_SHIFT;
+    in[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    in[1].type = in[2].type = INPUT_MOUSE;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(4, in, sizeof(INPUT));
 }
 
 // The text of lines from one place to another, lines joined by CR LF.
@@ -96,8 +119,7 @@ void check_selection(const GameProcess& viewer, HWND client, const std::string& 
             drag(point_of(doc, 0, 1, 5), point_of(doc, 0, 3, 9));
             break;
         case 1:
-            ::SetCursorPos(point_of(doc, 0, 5, 0).x, point_of(doc, 0, 5, 0).y);
-            press(VK_LBUTTON, {VK_SHIFT}); // not a key: SendInput gives the button itself
+            shift_click(point_of(doc, 0, 5, 0));
             break;
         case 2:
             click_at(point_of(doc, 0, 2, 13).x, point_of(doc, 0, 2, 13).y, 2);
@@ -131,7 +153,8 @@ void check_selection(const GameProcess& viewer, HWND client, const std::string& 
                  "copy: five scripts and a tab reach the clipboard as they are in the file");
 }
 
-// Sets a check box of the Find dialog with its access key when it is not as wanted.
+// Sets a check box or radio button of the Find dialog with its access key when it is not
+// as wanted, and waits until it is.
 void set_option(HWND dialog, int id, WORD key, int want) {
     if (int(send(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0)) != want) {
         press(key, {VK_MENU});
@@ -143,11 +166,16 @@ void check_find_options(const GameProcess& viewer, HWND client, const std::strin
     HWND doc = activate(viewer, client, "find.txt");
     if (!doc)
         return;
+    ::SetWindowPos(doc, nullptr, 0, 0, 500, 300, SWP_NOZORDER | SWP_NOACTIVATE);
     click_at(point_of(doc, 0, 0, 0).x, point_of(doc, 0, 0, 0).y); // the search starts at the top
     press('F', {VK_CONTROL});
     HWND dialog = wait_dialog(viewer, "KalvorineDlgClass", "Find");
     if (!report("find.txt: Ctrl+F opens Find", dialog != nullptr, "no dialog"))
         return;
+    RECT d = window_rect(dialog); // off the document, to the screen's bottom right corner
+    ::SetWindowPos(dialog, nullptr, ::GetSystemMetrics(SM_CXSCREEN) - (d.right - d.left),
+                   ::GetSystemMetrics(SM_CYSCREEN) - (d.bottom - d.top), 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     TextView view;
     view.lines = read_lines(folder + "find.txt");
     // In find.txt: "Cat and cat", "concatenate", "the CAT sat", "cat". Each step goes on
@@ -174,10 +202,16 @@ void check_find_options(const GameProcess& viewer, HWND client, const std::strin
     for (const Step& step : steps) {
         set_option(dialog, ID_MATCH_CASE, 'C', step.match_case);
         set_option(dialog, ID_WHOLE_WORD, 'W', step.whole_word);
-        press(step.up ? 'U' : 'D', {VK_MENU});
+        set_option(dialog, ID_UP, step.up ? 'U' : 'D', step.up);
         if (step.text) {
-            press('N', {VK_MENU}); // the box, its text selected
+            // Clicks in turn at two places far enough apart not to make a double-click.
+            const RECT box = window_rect(::GetDlgItem(dialog, ID_FIND_TEXT));
+            click_at(box.left + 8 + int(&step - steps) % 2 * 40, (box.top + box.bottom) / 2);
+            poll_until(PATIENCE_MS, [&] { return focus_of(viewer) == ::GetDlgItem(dialog, ID_FIND_TEXT); });
+            press(VK_HOME);
+            press(VK_END, {VK_SHIFT});
             type(step.text);
+            typed(::GetDlgItem(dialog, ID_FIND_TEXT), step.text);
             press(VK_RETURN);
         } else {
             step.key == VK_SHIFT ? press(VK_F3, {VK_SHIFT}) : press(step.key);
@@ -239,23 +273,30 @@ void check_reading(const std::string& folder) {
     if (start_viewer(viewer, folder, names, 3, "the viewer starts with three large texts") &&
         wait_document_count(mdi_client_of(viewer.window), 3, PATIENCE_MS)) {
         HWND client = mdi_client_of(viewer.window);
-        HWND find = activate(viewer, client, names[0]);
+        activate(viewer, client, names[0]);
         press('F', {VK_CONTROL});
         HWND dialog = wait_dialog(viewer, "KalvorineDlgClass", "Find");
-        send(::GetDlgItem(dialog, ID_FIND_TEXT), WM_SETTEXT, 0, LPARAM("very last"));
-        press('N', {VK_MENU});
+        poll_until(PATIENCE_MS, [&] { return focus_of(viewer) == ::GetDlgItem(dialog, ID_FIND_TEXT); });
+        type("very last");
+        typed(::GetDlgItem(dialog, ID_FIND_TEXT), "very last");
         press(VK_RETURN);
-        HWND go_to = activate(viewer, client, names[1]);
+        // The first answer: "Searching: reading N%" while the text is read.
+        std::string status;
+        poll_until(PATIENCE_MS, [&] {
+            return !(status = window_text(::GetDlgItem(dialog, ID_FIND_STATUS))).empty();
+        });
+        report_note("reading: Find's first answer was \"" + status + "\"");
+        activate(viewer, client, names[1]);
         press('G', {VK_CONTROL});
         HWND box = wait_dialog(viewer, "KalvorineDlgClass", "Go to line");
+        poll_until(PATIENCE_MS, [&] { return focus_of(viewer) == ::GetDlgItem(box, 101); });
+        press(VK_HOME);
+        press(VK_END, {VK_SHIFT});
         type(format("%d", BIG_LINES - 100));
         press(VK_RETURN);
         poll_until(PATIENCE_MS, [&] { return !::IsWindow(box); });
         HWND end = activate(viewer, client, names[2]);
         press(VK_END, {VK_CONTROL});
-        // Was Find answered at once? Only on a machine that read the text first.
-        std::string status = window_text(::GetDlgItem(dialog, ID_FIND_STATUS));
-        report_note("reading: Find's first answer was \"" + status + "\"");
         const int rows = rows_of(end);
         report("reading: Find reaches the last line once it is read",
                poll_until(3 * PATIENCE_MS,
@@ -269,10 +310,12 @@ void check_reading(const std::string& folder) {
         check_view(end, view, "reading: Ctrl+End shows the last page once the text is read", true);
         view.from = {rows - 1, 4};
         view.to = {rows - 1, 13};
-        check_view(find, view, "reading: Find's match in the last line selected and shown", true);
+        check_view(activate(viewer, client, names[0]), view,
+                   "reading: Find's match in the last line selected and shown", true);
         view.lines = big_rows(BIG_LINES - 101, rows);
         view.from.line = -1;
-        check_view(go_to, view, "reading: Go to a line not read yet shows it once it is", true);
+        check_view(activate(viewer, client, names[1]), view,
+                   "reading: Go to a line not read yet shows it once it is", true);
     }
     game_kill(viewer);
     for (const char* name : names)

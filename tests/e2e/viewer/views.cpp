@@ -229,13 +229,17 @@ Picture expected_view(int width, int height, const TextView& view) {
 // Reports whether a document's client area (or only its rows) comes to show the view;
 // saves both pictures when it does not.
 bool check_view(HWND doc, const TextView& view, const std::string& check, bool rows_only) {
-    RECT r{};
-    ::GetClientRect(doc, &r);
-    const int height = rows_only ? VIEWER_TEXT_MARGIN + rows_of(doc, view.points) * row_height(view.points)
-                                 : r.bottom;
-    Picture want = crop(expected_view(r.right, r.bottom, view), 0, 0, r.right, height), seen;
+    RECT r{}, drawn{};
+    Picture want, seen;
     int differences = 0;
     poll_until(PATIENCE_MS, [&] {
+        ::GetClientRect(doc, &r); // the MDI client's bars may still come or go
+        const int height = rows_only ? VIEWER_TEXT_MARGIN + rows_of(doc, view.points) * row_height(view.points)
+                                     : r.bottom;
+        if (!::EqualRect(&r, &drawn)) {
+            want = crop(expected_view(r.right, r.bottom, view), 0, 0, r.right, height);
+            drawn = r;
+        }
         seen = capture_client(doc, 0, 0, r.right, height);
         differences = count_differences(want, seen);
         return differences == 0;
