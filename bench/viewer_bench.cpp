@@ -31,7 +31,7 @@ double now_seconds() {
 
 // A text of about megabytes MB: numbered lines of words with a tab, 20 to 120 characters,
 // the same on every run; the words in Latin, Greek, Cyrillic and Chinese letters (UTF-8)
-// when scripts is set, and the last line "The end of the text".
+// when scripts is set, and the last line "word at the end of the text".
 std::string make_text(int32_t megabytes, bool scripts) {
     char folder[MAX_PATH];
     ::GetTempPathA(MAX_PATH, folder);
@@ -62,7 +62,7 @@ std::string make_text(int32_t megabytes, bool scripts) {
             chunk.clear();
         }
     }
-    chunk += "The end of the text\r\n";
+    chunk += "word at the end of the text\r\n";
     DWORD done = 0;
     ::WriteFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &done, nullptr);
     ::CloseHandle(file);
@@ -139,8 +139,8 @@ int main(int argc, char** argv) {
         Document* document = open_whole(path, &first_page, &last_line);
         const int32_t shown = document != nullptr ? document->lines.count : -1;
         std::printf("| %d MB%s | %d | %.2f s | %.3f s | %.2f s | %.2fx |\n", text.megabytes,
-                    text.scripts ? " UTF-8, four scripts" : "", shown, bare, first_page,
-                    last_line, last_line / bare);
+                    text.scripts ? " UTF-8, four scripts" : "", shown, bare, first_page, last_line,
+                    last_line / bare);
         if (shown != lines) {
             std::printf("(the viewer counted %d lines, file_read %d)\n", shown, lines);
         }
@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
                 copied != 0 ? "" : " (refused)", quick ? 1 : 10, now_seconds() - start);
     viewer_close_document(document);
     document = open_whole(fifty, &first_page, &last_line);
-    const double found = time_find(document, L"end of the text");
+    const double found = time_find(document, L"word at the end");
     std::printf("| Find, the match in the last line%s | %d MB | %.3f s |\n",
                 document->anchor.line == document->lines.count - 1 ? "" : " (not found)",
                 quick ? 1 : 50, found);

@@ -19,8 +19,8 @@
 namespace {
 
 constexpr int ID_LINE = 101, ID_FIND_TEXT = 201, ID_MATCH_CASE = 202, ID_FIND_NEXT = 203,
-              ID_FIND_STATUS = 204, ID_WHOLE_WORD = 205, ID_DOWN = 207,
-              ID_BACK_COLORS = 302, ID_TEXT_SAMPLE = 303, ID_BACK_SAMPLE = 304;
+              ID_FIND_STATUS = 204, ID_WHOLE_WORD = 205, ID_DOWN = 207, ID_BACK_COLORS = 302,
+              ID_TEXT_SAMPLE = 303, ID_BACK_SAMPLE = 304;
 
 const char* const FEATURE_FILES[] = {"utf8.txt", "utf8-bom.txt", "utf16.txt",
                                      "tabs.txt", "big.bmp",      "many-lines.txt"};
@@ -49,9 +49,10 @@ void check_decoding(HWND client, const std::string& folder) {
         HWND doc = document_named(client, name);
         send(client, WM_MDIACTIVATE, WPARAM(doc), 0);
         check_view(doc, view,
-                   std::string(name) + (name[0] == 't' ? ": tabs expanded to every 8th column"
-                                                       : ": Latin, Greek, Cyrillic, Chinese and "
-                                                         "Arabic shown as the wide call draws them"));
+                   std::string(name) + (name[0] == 't'
+                                            ? ": tabs expanded to every 8th column"
+                                            : ": Latin, Greek, Cyrillic, Chinese and "
+                                              "Arabic shown as the wide call draws them"));
     }
 }
 
@@ -285,7 +286,8 @@ void check_colors(const GameProcess& viewer, HWND client, TextView& view) {
            box != nullptr && ::IsWindow(dialog), box ? "" : "no message box");
     if (box)
         close_message_box(box, PATIENCE_MS);
-    poll_until(PATIENCE_MS, [&] { return focus_of(viewer) == ::GetDlgItem(dialog, ID_BACK_COLORS); });
+    poll_until(PATIENCE_MS,
+               [&] { return focus_of(viewer) == ::GetDlgItem(dialog, ID_BACK_COLORS); });
     press(VK_DOWN); // background: White -> Navy
     report("Colours: the background chosen shows in its sample",
            sample_shows(::GetDlgItem(dialog, ID_BACK_SAMPLE), NAVY), "not navy");

@@ -89,14 +89,16 @@ void check_restart(const std::string& folder) {
             return menu && ::IsWindowVisible(menu);
         });
         type(key);
-        poll_until(PATIENCE_MS, [] { return !::IsWindowVisible(::FindWindowA("#32768", nullptr)); });
+        poll_until(PATIENCE_MS,
+                   [] { return !::IsWindowVisible(::FindWindowA("#32768", nullptr)); });
     }
     report("settings: the recent files open from the File menu by their numbers",
-           wait_document_count(client, 2, PATIENCE_MS) &&
-               document_named(client, "picture.bmp") && document_named(client, "many-lines.txt"),
+           wait_document_count(client, 2, PATIENCE_MS) && document_named(client, "picture.bmp") &&
+               document_named(client, "many-lines.txt"),
            format("%d documents", int(document_windows(client).size())));
     HWND doc = document_named(client, "many-lines.txt");
-    report("settings: documents open maximised as they were", doc && ::IsZoomed(doc), "not maximised");
+    report("settings: documents open maximised as they were", doc && ::IsZoomed(doc),
+           "not maximised");
     TextView view;
     view.lines = read_lines(folder + "many-lines.txt");
     view.ink = WHITE;
@@ -136,9 +138,10 @@ void check_damaged(const std::string& folder) {
                rect_text(r));
         TextView view;
         view.lines = read_lines(folder + names[0]);
-        check_view(document_named(client, names[0]), view, check + ": texts black on white in the usual font");
-        report(check + ": the file is whole again after the run", end_viewer(viewer) && settings_whole(),
-               read_whole_file(settings_path()));
+        check_view(document_named(client, names[0]), view,
+                   check + ": texts black on white in the usual font");
+        report(check + ": the file is whole again after the run",
+               end_viewer(viewer) && settings_whole(), read_whole_file(settings_path()));
     }
 }
 

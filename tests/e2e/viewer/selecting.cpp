@@ -88,8 +88,9 @@ std::wstring slice(const std::vector<std::wstring>& lines, TextAt from, TextAt t
 void check_copied(const std::wstring& want, const std::string& check) {
     press('C', {VK_CONTROL});
     std::wstring seen;
-    report(check, poll_until(PATIENCE_MS, [&] { return (seen = clipboard_text()) == want; }),
-           format("the clipboard holds %d characters, %d wanted", int(seen.size()), int(want.size())));
+    report(
+        check, poll_until(PATIENCE_MS, [&] { return (seen = clipboard_text()) == want; }),
+        format("the clipboard holds %d characters, %d wanted", int(seen.size()), int(want.size())));
 }
 
 void check_selection(const GameProcess& viewer, HWND client, const std::string& folder) {
@@ -158,7 +159,8 @@ void check_selection(const GameProcess& viewer, HWND client, const std::string& 
 void set_option(HWND dialog, int id, WORD key, int want) {
     if (int(send(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0)) != want) {
         press(key, {VK_MENU});
-        poll_until(PATIENCE_MS, [&] { return int(send(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0)) == want; });
+        poll_until(PATIENCE_MS,
+                   [&] { return int(send(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0)) == want; });
     }
 }
 
@@ -207,7 +209,8 @@ void check_find_options(const GameProcess& viewer, HWND client, const std::strin
             // Clicks in turn at two places far enough apart not to make a double-click.
             const RECT box = window_rect(::GetDlgItem(dialog, ID_FIND_TEXT));
             click_at(box.left + 8 + int(&step - steps) % 2 * 40, (box.top + box.bottom) / 2);
-            poll_until(PATIENCE_MS, [&] { return focus_of(viewer) == ::GetDlgItem(dialog, ID_FIND_TEXT); });
+            poll_until(PATIENCE_MS,
+                       [&] { return focus_of(viewer) == ::GetDlgItem(dialog, ID_FIND_TEXT); });
             press(VK_HOME);
             press(VK_END, {VK_SHIFT});
             type(step.text);
@@ -219,7 +222,10 @@ void check_find_options(const GameProcess& viewer, HWND client, const std::strin
         const std::string name =
             format("Find: \"%s\"%s%s%s by %s", step.text ? step.text : "cat",
                    step.match_case ? ", match case" : "", step.whole_word ? ", whole word" : "",
-                   step.up ? ", up" : "", step.text ? "Enter" : step.key == VK_F3 ? "F3" : "Shift+F3");
+                   step.up ? ", up" : "",
+                   step.text           ? "Enter"
+                   : step.key == VK_F3 ? "F3"
+                                       : "Shift+F3");
         std::string status;
         report(name + ": the status says \"" + step.status + "\"",
                poll_until(PATIENCE_MS,
@@ -256,8 +262,9 @@ std::vector<std::wstring> big_rows(int first, int rows) {
     std::vector<std::wstring> lines;
     for (int i = first; i < first + rows && i <= BIG_LINES; i++) {
         const std::string line =
-            i < BIG_LINES ? format("Line %07d of a large text, read while the viewer goes on", i + 1)
-                          : "The very last line";
+            i < BIG_LINES
+                ? format("Line %07d of a large text, read while the viewer goes on", i + 1)
+                : "The very last line";
         lines.push_back(std::wstring(line.begin(), line.end()));
     }
     return lines;
@@ -276,7 +283,8 @@ void check_reading(const std::string& folder) {
         activate(viewer, client, names[0]);
         press('F', {VK_CONTROL});
         HWND dialog = wait_dialog(viewer, "KalvorineDlgClass", "Find");
-        poll_until(PATIENCE_MS, [&] { return focus_of(viewer) == ::GetDlgItem(dialog, ID_FIND_TEXT); });
+        poll_until(PATIENCE_MS,
+                   [&] { return focus_of(viewer) == ::GetDlgItem(dialog, ID_FIND_TEXT); });
         type("very last");
         typed(::GetDlgItem(dialog, ID_FIND_TEXT), "very last");
         press(VK_RETURN);

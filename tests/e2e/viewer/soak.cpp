@@ -123,6 +123,23 @@ void check_drop(const std::string& folder) {
         viewer_close_document(&document);
 }
 
+// Commands that need a document are greyed without one, and offered with one: read from
+// the frame's own menu (another process cannot read it under Wine), as a popup opens.
+void check_greyed(const std::string& folder) {
+    auto greyed = [] {
+        ::SendMessageA(viewer.frame.hwnd, WM_INITMENUPOPUP, 0, 0);
+        HMENU bar = ::GetMenu(viewer.frame.hwnd);
+        return (::GetMenuState(bar, MENU_GO_TO, MF_BYCOMMAND) & MF_GRAYED) != 0 &&
+               (::GetMenuState(bar, MENU_CLOSE, MF_BYCOMMAND) & MF_GRAYED) != 0;
+    };
+    const bool without = greyed();
+    Document* text = viewer_open_file((folder + "line-ends.txt").c_str());
+    const bool with = greyed();
+    viewer_close_document(text);
+    report("menus: Go to line and Close greyed without a document, offered with one",
+           without && !with, format("greyed without: %d, with: %d", without, with));
+}
+
 } // namespace
 
 // ============================================================================
@@ -137,6 +154,7 @@ void run_soak_check() {
         return;
     std::string folder = viewer_files_folder();
     bool all_closed = true;
+    check_greyed(folder);
     check_drop(folder);
     // The dialogs work on a text of their own, open for the whole soak.
     Document* text = viewer_open_file((folder + "line-ends.txt").c_str());

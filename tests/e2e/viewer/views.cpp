@@ -94,7 +94,8 @@ std::vector<HWND> document_windows(HWND client) {
 
 // Waits until the client holds count documents.
 bool wait_document_count(HWND client, size_t count, DWORD timeout_ms) {
-    return poll_until(timeout_ms, [&] { return document_windows(client).size() == count; }, 50);
+    return poll_until(
+        timeout_ms, [&] { return document_windows(client).size() == count; }, 50);
 }
 
 // The document window with the caption, or null.
@@ -234,8 +235,9 @@ bool check_view(HWND doc, const TextView& view, const std::string& check, bool r
     int differences = 0;
     poll_until(PATIENCE_MS, [&] {
         ::GetClientRect(doc, &r); // the MDI client's bars may still come or go
-        const int height = rows_only ? VIEWER_TEXT_MARGIN + rows_of(doc, view.points) * row_height(view.points)
-                                     : r.bottom;
+        const int height =
+            rows_only ? VIEWER_TEXT_MARGIN + rows_of(doc, view.points) * row_height(view.points)
+                      : r.bottom;
         if (!::EqualRect(&r, &drawn)) {
             want = crop(expected_view(r.right, r.bottom, view), 0, 0, r.right, height);
             drawn = r;
