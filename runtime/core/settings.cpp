@@ -137,8 +137,11 @@ bool settings_paths(const char* program, SettingsPaths* paths) {
     }
     std::wmemcpy(paths->file, paths->folder, std::wcslen(paths->folder) + 1);
     std::wmemcpy(paths->temporary, paths->folder, std::wcslen(paths->folder) + 1);
-    return path_append(paths->file, L"\\settings.ini") &&
-           path_append(paths->temporary, L"\\settings.ini.tmp");
+    // The temporary file is the process's own: two instances saving at once never write
+    // into one file.
+    wchar_t temporary[40];
+    std::swprintf(temporary, 40, L"\\settings.ini.%lu.tmp", ::GetCurrentProcessId());
+    return path_append(paths->file, L"\\settings.ini") && path_append(paths->temporary, temporary);
 }
 
 // The entry of a name, or null.
@@ -180,6 +183,11 @@ bool put_value(Settings* settings, const char* name, size_t length, char* value)
         return false;
     }
     if (settings->count == settings->capacity) {
+        if (settings->capacity > INT32_MAX / 2) {
+            heap_free(name_copy);
+            heap_free(value);
+            return false;
+        }
         const int32_t capacity =
             settings->capacity < MIN_CAPACITY ? MIN_CAPACITY : settings->capacity * 2;
         SettingsEntry* grown =
@@ -427,13 +435,12 @@ int32_t settings_load(Settings* settings, const char* program) {
     if (settings == nullptr) {
         return 0;
     }
+    // The name is copied before the release: it may be the record's own.
+    char* name = valid_program(program) ? heap_copy(program, std::strlen(program)) : nullptr;
     settings_release(settings);
-    if (!valid_program(program)) {
-        return 0;
-    }
-    settings->program = heap_copy(program, std::strlen(program));
+    settings->program = name;
     SettingsPaths paths = {};
-    if (settings->program == nullptr || !settings_paths(program, &paths)) {
+    if (name == nullptr || !settings_paths(name, &paths)) {
         return 0;
     }
     size_t size = 0;
@@ -513,7 +520,7 @@ int32_t settings_set_number(Settings* settings, const char* name, int32_t value)
 // old one.
 int32_t settings_save(const Settings* settings) {
     SettingsPaths paths = {};
-    if (settings == nullptr || settings->program == nullptr ||
+    if (settings == nullptr || !valid_program(settings->program) ||
         !settings_paths(settings->program, &paths)) {
         return 0;
     }

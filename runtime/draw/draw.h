@@ -90,9 +90,9 @@ struct FontChoice {
 constexpr int32_t FONT_POINTS_MAX = 1638; // the largest size the font dialog offers
 
 // Set the window's font by face, size and weight, replacing (and deleting) the record's
-// font; 1 when set. 0 for a closed record, a null or empty face, a face longer than 31
-// UTF-16 units, or a size, weight or italic out of range: the old font then stays. A face
-// that is not installed gets the platform's nearest match.
+// font; 1 when set. 0 for a closed record, a null, empty or ill-formed face, a face longer
+// than 31 UTF-16 units, or a size, weight or italic out of range: the old font then stays.
+// A face that is not installed gets the platform's nearest match.
 int32_t set_window_font(WindowRecord* record, const FontChoice* font);
 // Let a person choose a font with the platform's font dialog, starting from *choice: 1
 // when chosen (*choice updated), 0 when cancelled or the dialog could not be shown

@@ -680,8 +680,8 @@ void check_no_ammo_click(const GameProcess& game) {
 
 // Pauses, checks "Paused..." and the frozen field, resumes and checks the redraw.
 void check_pause(const GameProcess& game, const CellReferences& refs, StatusLine status) {
-    // Shoot the terrorists on show and pause in the same batch of events, so that few
-    // terrorists can run out of time while paused and cost a life when the pause ends.
+    // Shoot the terrorists on show and pause in the same batch of events: the paused frames
+    // then show the status line after the shots.
     FieldView start_field = read_field(capture_field(game.window), 1, refs);
     int shots = 0;
     for (int r = 0; r < FIELD_ROWS; r++)
@@ -715,7 +715,7 @@ void check_pause(const GameProcess& game, const CellReferences& refs, StatusLine
     FieldView frozen = read_field(before, 1, refs);
     game_command(game, CMD_PAUSE);
     // The first frame after the pause clears "Paused..." and draws the field and the status
-    // line again; figures that ran out of time meanwhile may cost lives there.
+    // line again.
     Picture resumed;
     StatusLine found{};
     bool status_back = poll_until(PATIENCE_MS, [&] {
@@ -737,6 +737,60 @@ void check_pause(const GameProcess& game, const CellReferences& refs, StatusLine
             }
     if (!report("Pause again clears \"Paused...\" and redraws field and status line", ok, why))
         save_failure_pictures("pause-resume", before, resumed);
+}
+
+// A pause of 5 s with terrorists on the field costs no life: leaving it gives every figure
+// the time it had left when the pause began. A fresh game is watched until every terrorist
+// on show appeared less than 1.2 s ago (a figure lives 3.5 s) and paused at once; the old
+// fault cost one life per terrorist in the first frame after the pause.
+void check_pause_keeps_time(const GameProcess& game, const CellReferences& refs) {
+    constexpr uint32_t YOUNG_MS = 1200;
+    constexpr DWORD PAUSE_MS = 5000;
+    game_command(game, CMD_NEW);
+    std::string seen;
+    if (!report("New before the long pause",
+                wait_status(game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS, seen, "long-new"),
+                seen))
+        return;
+    FieldWatch cells;
+    const uint32_t new_at = now_ms();
+    for (auto& row : cells)
+        for (CellWatch& cell : row)
+            cell.slot_at = new_at; // no figure of this game is older than New
+    bool young = poll_until(60000, [&] {
+        const uint32_t read_at = now_ms();
+        watch_field(cells, read_field(capture_field(game.window), 1, refs), read_at);
+        int terrorists = 0, old = 0;
+        for (auto& row : cells)
+            for (CellWatch& cell : row)
+                if (cell.figure == LOOK_TERRORIST) {
+                    terrorists++;
+                    old += read_at - cell.since > YOUNG_MS;
+                }
+        return terrorists > 0 && old == 0;
+    });
+    if (!report("a young terrorist on show before the long pause", young,
+                "none within 60 s" + game_state_text(game)))
+        return;
+    game_command(game, CMD_PAUSE);
+    Picture client;
+    StatusLine frozen{};
+    bool paused = wait_paused(game.window, PATIENCE_MS, client) &&
+                  read_status(client, StatusLine{1, 0, 3, 20}, frozen);
+    if (!report("the long pause shows its status line", paused, status_seen(game.window, frozen)))
+        return;
+    ::Sleep(PAUSE_MS); // the pause itself: the time the figures must not be charged for
+    game_command(game, CMD_PAUSE);
+    Picture resumed;
+    StatusLine found{};
+    bool back = poll_until(PATIENCE_MS, [&] {
+        resumed = capture_field(game.window);
+        return pause_notice_gone(resumed) && read_status(resumed, frozen, found);
+    });
+    report("a 5 s pause with terrorists on show costs no life", back && found.lives == frozen.lives,
+           back ? format("lives %d before the pause, %d in the first frame after it", frozen.lives,
+                         found.lives)
+                : status_seen(game.window, frozen));
 }
 
 // Saves the game window as the screenshot of a game in progress.
@@ -867,6 +921,8 @@ void run_main_checks(const CellReferences& refs) {
         save_screenshot(game, refs);
         stage = "the pause";
         check_pause(game, refs, status);
+        stage = "the long pause";
+        check_pause_keeps_time(game, refs);
     }
     std::string state = game_state_text(game);
     if (!report("the game still runs and answers after the checks", state.empty(),
