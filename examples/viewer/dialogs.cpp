@@ -94,8 +94,19 @@ void read_find_dialog() {
     // The box's text is in the ANSI code page (UTF-8 where the desktop's locale is); the
     // search is kept in UTF-16 like the texts.
     char* text = control_get_text(dialog, ID_FIND_TEXT);
-    const int32_t units = ::MultiByteToWideChar(CP_ACP, 0, text, -1, viewer.find.text, FIND_LENGTH);
-    viewer.find.text[units > 0 ? units - 1 : 0] = L'\0';
+    const int32_t units = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    auto* wide =
+        static_cast<wchar_t*>(heap_alloc((static_cast<size_t>(units) + 1) * sizeof(wchar_t)));
+    if (wide != nullptr) {
+        ::MultiByteToWideChar(CP_ACP, 0, text, -1, wide, units);
+        // A longer search is cut at FIND_LENGTH - 1 units, never inside a surrogate pair.
+        int32_t kept = units > 0 ? units - 1 : 0;
+        kept = kept < FIND_LENGTH - 1 ? kept : FIND_LENGTH - 1;
+        kept -= kept > 0 && wide[kept - 1] >= 0xD800 && wide[kept - 1] <= 0xDBFF ? 1 : 0;
+        std::memcpy(viewer.find.text, wide, static_cast<size_t>(kept) * sizeof(wchar_t));
+        viewer.find.text[kept] = L'\0';
+        heap_free(wide);
+    }
     heap_free(text);
     viewer.find.match_case = control_get_check(dialog, ID_MATCH_CASE) == 1 ? 1 : 0;
     viewer.find.whole_word = control_get_check(dialog, ID_WHOLE_WORD) == 1 ? 1 : 0;

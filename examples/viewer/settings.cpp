@@ -93,18 +93,9 @@ void check_place(FramePlace* place) {
     }
 }
 
-// The font to remember when none is, or when the remembered one is not usable.
-FontChoice default_font() {
-    FontChoice font = {};
-    std::snprintf(font.face, sizeof(font.face), "%s", DEFAULT_FONT_FACE);
-    font.points = DEFAULT_FONT_POINTS;
-    font.weight = FW_NORMAL;
-    return font;
-}
-
 // The remembered font of texts, or the default.
 FontChoice load_font(const Settings* settings) {
-    FontChoice font = default_font();
+    FontChoice font = viewer_default_font();
     char* face = settings_get_text(settings, "font.face", nullptr);
     const int32_t points = settings_get_number(settings, "font.points", DEFAULT_FONT_POINTS);
     const int32_t weight = settings_get_number(settings, "font.weight", FW_NORMAL);
@@ -186,6 +177,15 @@ int32_t remove_recent(const char* path) {
 // ============================================================================
 // Public routines
 // ============================================================================
+
+// The font of texts when none is remembered, or when the remembered one is not usable.
+FontChoice viewer_default_font() {
+    FontChoice font = {};
+    std::snprintf(font.face, sizeof(font.face), "%s", DEFAULT_FONT_FACE);
+    font.points = DEFAULT_FONT_POINTS;
+    font.weight = FW_NORMAL;
+    return font;
+}
 
 // Read the settings file into the viewer's state; what is missing or unusable gets its default.
 void viewer_load_settings() {

@@ -196,6 +196,11 @@ void text_find(Document* document, int32_t up) {
         }
     }
     const TextPoint start = up != 0 ? from : to;
+    for (Document& other : viewer.documents) { // a search still waiting gives way
+        if (other.kind == DOC_TEXT && other.pending.kind == PENDING_FIND) {
+            other.pending.kind = PENDING_NONE;
+        }
+    }
     document->pending.kind = PENDING_NONE;
     const TextPoint at = up != 0 ? search_up(document, start, size)
                                  : search_down(document, start, complete_lines(document), size);
@@ -258,9 +263,11 @@ int32_t text_copy(Document* document) {
         units += static_cast<size_t>(end - (line == from.line ? from.index : 0)) +
                  (line < to.line ? 2 : 0);
     }
-    auto* wide = static_cast<wchar_t*>(heap_alloc((units + 1) * sizeof(wchar_t)));
-    if (wide == nullptr || units > INT32_MAX / 3) {
-        heap_free(wide);
+    // UTF-8 takes at most three bytes for a unit, and a count must fit 32 bits.
+    auto* wide = units <= INT32_MAX / 3
+                     ? static_cast<wchar_t*>(heap_alloc((units + 1) * sizeof(wchar_t)))
+                     : nullptr;
+    if (wide == nullptr) {
         return 0;
     }
     size_t used = 0;

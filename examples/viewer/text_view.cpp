@@ -415,6 +415,13 @@ void mouse_select(Document* document, int32_t x, int32_t y, bool extend) {
     text_select(document, extend ? document->anchor : at, at);
 }
 
+// The person scrolled elsewhere: Ctrl+End and Go to line no longer wait to move the page.
+void moved_on(Document* document) {
+    if (document->pending.kind == PENDING_END || document->pending.kind == PENDING_LINE) {
+        document->pending.kind = PENDING_NONE;
+    }
+}
+
 // Carry out what waited for more of the text, after a slice of reading.
 void carry_out_pending(Document* document) {
     PendingAction& pending = document->pending;
@@ -463,7 +470,13 @@ void text_apply_font(Document* document) {
     FontChoice font = viewer.font;
     font.points = (font.points * document->zoom + 50) / 100;
     font.points = font.points < 1 ? 1 : font.points;
-    set_window_font(&document->window, &font);
+    if (set_window_font(&document->window, &font) == 0) {
+        // A remembered font the runtime refuses: the default one from now on.
+        viewer.font = viewer_default_font();
+        font = viewer.font;
+        font.points = (font.points * document->zoom + 50) / 100;
+        set_window_font(&document->window, &font);
+    }
     document->row_height = 0;
 }
 
@@ -594,6 +607,7 @@ int32_t text_view_event(Document* document) {
         default:
             return 1;
         }
+        moved_on(document);
         text_scroll_to(document, first, document->left);
         return 1;
     }
@@ -624,6 +638,7 @@ int32_t text_view_event(Document* document) {
     }
     case WM_MOUSEWHEEL: {
         const int32_t notches = static_cast<int16_t>(HIWORD(e.event_wparam)) / WHEEL_NOTCH;
+        moved_on(document);
         text_scroll_to(document, document->top - notches * WHEEL_LINES, document->left);
         return 1;
     }
@@ -666,9 +681,7 @@ int32_t text_view_event(Document* document) {
         default:
             return 0;
         }
-        if (document->pending.kind == PENDING_END || document->pending.kind == PENDING_LINE) {
-            document->pending.kind = PENDING_NONE; // the person has moved on
-        }
+        moved_on(document);
         text_scroll_to(document, first, left);
         return 1;
     }

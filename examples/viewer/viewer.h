@@ -226,6 +226,8 @@ void viewer_load_settings();
 void viewer_save_settings();
 // Put a file at the top of the recent files and its folder as the last one.
 void viewer_remember_file(const char* path);
+// The font of texts when none is remembered, or when the remembered one is not usable.
+FontChoice viewer_default_font();
 // Forget a recent file (one that could not be opened).
 void viewer_forget_file(const char* path);
 // Show the recent files, numbered, on this File menu from now on (null: on none).
