@@ -37,18 +37,18 @@ POINT point_of(HWND doc, int top, int line, int column) {
     return p;
 }
 
-// Presses the left button at one point, moves to another and lets go.
+// Presses the left button at one point, moves to another and lets go there.
 void drag(POINT from, POINT to) {
     ::SetCursorPos(from.x, from.y);
-    INPUT in[3]{};
-    for (INPUT& i : in)
-        i.type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    in[1].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    in[1].mi.dx = ::MulDiv(to.x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
-    in[1].mi.dy = ::MulDiv(to.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
-    in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ::SendInput(3, in, sizeof(INPUT));
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    ::SendInput(1, &in, sizeof(INPUT));
+    ::SetCursorPos(to.x, to.y);
+    POINT at{};
+    poll_until(PATIENCE_MS, [&] { return ::GetCursorPos(&at) && at.x == to.x && at.y == to.y; });
+    in.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(1, &in, sizeof(INPUT));
 }
 
 // Waits until a box of the viewer's holds what was typed into it.
