@@ -1,8 +1,8 @@
 // Text documents' lines: a text file read a chunk at a time through the runtime's binary
 // reads, its encoding told from its first bytes (a byte-order mark, UTF-8 that decodes
-// cleanly, else the ANSI code page), decoded into UTF-16, split at LF, CRLF and lone CR,
-// and kept as the file holds them (tabs too: they are expanded only on the screen). A file
-// with NUL characters is binary and refused.
+// cleanly, else the ANSI code page, or Windows-1252 where that is UTF-8), decoded into
+// UTF-16, split at LF, CRLF and lone CR, and kept as the file holds them (tabs too: they
+// are expanded only on the screen). A file with NUL characters is binary and refused.
 // Relies on the runtime's files and heap; KERNEL32's code page conversions directly (the
 // runtime converts only whole strings between UTF-8 and the screen). Drawing is
 // text_view.cpp's.
@@ -141,19 +141,22 @@ uint32_t utf8_cut(const uint8_t* bytes, uint32_t length) {
     return 0;
 }
 
+// The code page of a text that is not UTF-8: the system's ANSI code page, or Windows-1252
+// (Western European) where that is UTF-8 itself, as under a desktop locale in UTF-8.
+UINT ansi_code_page() {
+    return ::GetACP() == CP_UTF8 ? 1252 : CP_ACP;
+}
+
 // Bytes at the end of a run in the ANSI code page that start a character not complete yet:
-// UTF-8 when that is the code page, or the lead byte of a two-byte (East Asian) character.
+// the lead byte of a two-byte (East Asian) character.
 uint32_t ansi_cut(const uint8_t* bytes, uint32_t length) {
-    if (::GetACP() == CP_UTF8) {
-        return utf8_cut(bytes, length);
-    }
     CPINFO info = {};
-    if (!::GetCPInfo(CP_ACP, &info) || info.MaxCharSize < 2) {
+    if (!::GetCPInfo(ansi_code_page(), &info) || info.MaxCharSize < 2) {
         return 0;
     }
     uint32_t i = 0;
     while (i < length) {
-        i += ::IsDBCSLeadByte(bytes[i]) ? 2 : 1;
+        i += ::IsDBCSLeadByteEx(ansi_code_page(), bytes[i]) ? 2 : 1;
     }
     return i > length ? 1 : 0;
 }
@@ -200,8 +203,8 @@ bool add_chunk(Document* document, const uint8_t* bytes, uint32_t length, bool l
     std::memcpy(reader->carry, bytes + whole, cut);
     reader->carried = static_cast<int32_t>(cut);
     if (reader->encoding == ENCODING_UTF8 || reader->encoding == ENCODING_ANSI) {
-        return add_code_page(document, reader->encoding == ENCODING_UTF8 ? CP_UTF8 : CP_ACP, bytes,
-                             whole);
+        return add_code_page(
+            document, reader->encoding == ENCODING_UTF8 ? CP_UTF8 : ansi_code_page(), bytes, whole);
     }
     const uint32_t count = whole / 2;
     auto* wide = static_cast<wchar_t*>(heap_alloc((static_cast<size_t>(count) + 1) * 2));

@@ -752,6 +752,12 @@ void viewer_read_some(uint32_t budget_ms) {
         update_scroll_bars(&document);
         if (document.message == nullptr) {
             carry_out_pending(&document);
+        } else if (document.pending.kind != PENDING_NONE) {
+            // The text turned out to be binary: nothing waits for it any more.
+            if (document.pending.kind == PENDING_FIND) {
+                viewer_find_status("No text document");
+            }
+            document.pending.kind = PENDING_NONE;
         }
     }
 }

@@ -26,7 +26,7 @@ enum DocumentKind : int32_t {
 
 // How a text file's bytes become characters.
 enum TextEncoding : int32_t {
-    ENCODING_ANSI = 0,    // the system's ANSI code page
+    ENCODING_ANSI = 0,    // the system's ANSI code page (Windows-1252 where that is UTF-8)
     ENCODING_UTF8 = 1,    // UTF-8, with or without its byte-order mark
     ENCODING_UTF16LE = 2, // UTF-16 with the byte-order mark FF FE
     ENCODING_UTF16BE = 3, // UTF-16 with the byte-order mark FE FF
