@@ -265,6 +265,7 @@ intptr_t frame_event() {
     case WM_DROPFILES:
         open_dropped(reinterpret_cast<HDROP>(event_state.event_wparam));
         return 1;
+    case WM_INITMENU: // also sent when a shortcut of a menu item is pressed
     case WM_INITMENUPOPUP:
         update_menus();
         return 0;
