@@ -114,7 +114,8 @@ intptr_t document_event();
 
 // Open the document's window: a new MDI child of the frame as large as the frame's client
 // area leaves room for, a step further down and to the right than the one before, or
-// maximised when the documents were. The slot is given back when that fails.
+// maximised when the active document is (or, with none, when the documents were when the
+// viewer last ended). The slot is given back when that fails.
 bool open_document_window(Document* document, int32_t kind, uint32_t flags) {
     constexpr uint32_t DOCUMENT_STYLE = WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
     // The room of the MDI client's scroll bars is left too: they may show (as they do at
@@ -129,7 +130,7 @@ bool open_document_window(Document* document, int32_t kind, uint32_t flags) {
     const int32_t step = CASCADE_STEP * (viewer.opened % CASCADE_PLACES);
     WindowRecord* active = mdi_active(&viewer.frame);
     // NOTE: the runtime does not say whether a window is maximised; USER32 does.
-    if (viewer.place.documents_maximized != 0 || (active != nullptr && ::IsZoomed(active->hwnd))) {
+    if (active != nullptr ? ::IsZoomed(active->hwnd) != 0 : viewer.place.documents_maximized != 0) {
         flags |= WS_MAXIMIZE;
     }
     document->kind = kind;

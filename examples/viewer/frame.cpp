@@ -110,8 +110,8 @@ HMENU make_menu(std::initializer_list<MenuItem> items) {
     return menu;
 }
 
-// Put "&File", "&Search" and "&View" before the runtime's "&Window" menu and "&Help" after it,
-// so that the runtime's menu stays the one the MDI client lists its windows in.
+// Put "&File", "&Edit", "&Search" and "&View" before the runtime's "&Window" menu and "&Help"
+// after it, so that the runtime's menu stays the one the MDI client lists its windows in.
 void build_menus() {
     HMENU file = make_menu({{"&Open...\tCtrl+O", MENU_OPEN},
                             {"Open &samples", MENU_OPEN_SAMPLES},
