@@ -31,6 +31,38 @@ export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv=d;$NO_PROMPTS"
 
 say() { printf '%s\n' "$*" >&2; }
 
+# How long set-up waits for another package installation (a desktop's automatic updates,
+# say) to let go of the package manager's locks, in seconds.
+PACKAGE_LOCK_WAIT=300
+
+# package_manager CMD...: runs apt-get or dpkg. While another installation holds the
+# package manager's lock, the command fails at once without changing anything: then this
+# says so once and tries again every 5 seconds, for up to PACKAGE_LOCK_WAIT seconds. The
+# command's own messages are shown at the end; its status is returned.
+package_manager() {
+    local errors status held said= start=$SECONDS
+    errors=$(mktemp) || return 1
+    while :; do
+        LC_ALL=C "$@" 2>"$errors"
+        status=$?
+        held=$(grep -m 1 -E 'Could not get lock|Unable to lock|locked by another process' "$errors")
+        { [ $status -eq 0 ] || [ -z "$held" ]; } && break
+        if [ $((SECONDS - start)) -ge $PACKAGE_LOCK_WAIT ]; then
+            say "The package manager's lock is still held after $((PACKAGE_LOCK_WAIT / 60)) minutes."
+            break
+        fi
+        if [ -z "$said" ]; then
+            say "Another package installation is running (${held#E: })."
+            say "Waiting for it to finish, up to $((PACKAGE_LOCK_WAIT / 60)) minutes..."
+            said=1
+        fi
+        sleep 5
+    done
+    cat "$errors" >&2
+    rm -f "$errors"
+    return $status
+}
+
 # ensure_packages PKG...: installs the Debian packages that are missing.
 ensure_packages() {
     local missing=() p
@@ -46,8 +78,9 @@ ensure_packages() {
     fi
     say "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq >/dev/null || { say "apt-get update failed"; exit 1; }
-    apt-get install -y -qq "${missing[@]}" >/dev/null || { say "apt-get install failed"; exit 1; }
+    package_manager apt-get update -qq >/dev/null || { say "apt-get update failed"; exit 1; }
+    package_manager apt-get install -y -qq "${missing[@]}" >/dev/null ||
+        { say "apt-get install failed"; exit 1; }
 }
 
 # Fonts the programs draw with under Wine: Liberation (the faces Wine gives "System",
@@ -307,8 +340,9 @@ ensure_wine32() {
             say "  dpkg --add-architecture i386 && apt-get update && apt-get install -y wine32:i386"
             exit 1
         fi
-        dpkg --add-architecture i386 || { say "dpkg --add-architecture i386 failed"; exit 1; }
-        apt-get update -qq >/dev/null || { say "apt-get update failed"; exit 1; }
+        package_manager dpkg --add-architecture i386 ||
+            { say "dpkg --add-architecture i386 failed"; exit 1; }
+        package_manager apt-get update -qq >/dev/null || { say "apt-get update failed"; exit 1; }
     fi
     ensure_packages wine32:i386
 }

@@ -49,7 +49,13 @@ struct ControlDefinition {
     int32_t width, height;   // size in dialog units
     uint32_t style;          // window styles added to the kind's own
     int32_t state;           // check state, or the selected item (-1 none)
-    void* extra_block;       // the control's text (a list's "|"-separated items), or null
+    int32_t item_count;      // a list's items in extra_block
+    uint32_t text_color;     // settings given before the dialog is shown, applied when it is:
+    uint32_t back_color;     //   colours as the control's properties hold them (COLORREF
+    uint32_t hot_color;      //   with bit 24 set, 0 for none),
+    uint32_t notify;         //   Enter (bit 0) and Tab (bit 1) notifications
+    HWND window;             // the control while its dialog is shown, else null
+    void* extra_block;       // the control's text (a list's items, each NUL-terminated), or null
 };
 struct DialogDefinition {
     ControlDefinition* first_control; // head of the dialog's controls, in tab order

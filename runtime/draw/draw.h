@@ -1,9 +1,10 @@
-// Runtime drawing, what a program calls: opening and closing drawing on a window,
-// primitives and typed text output, image loading and image drawing.
+// Runtime drawing, what a program calls: primitives and typed text output, image loading
+// and image drawing, on the surface of a window.
 // Relies on GDI32, USER32, OLE32/OLEAUT32 and on the runtime core's heap, strings and
 // files. It includes window.h because every routine draws on a window through its
-// WindowRecord. What the runtime's own files share (the surface's make and release, the
-// paint routine, the print buffer) is in draw_internal.h.
+// WindowRecord, and the window owns its surface: begin_draw and end_draw, for drawing of a
+// program's own, are declared there. What the runtime's drawing files share (the print
+// buffer, the picture checks) is in draw_internal.h.
 #pragma once
 
 #include <windows.h>
@@ -12,17 +13,6 @@
 
 #include "runtime/core/core.h"
 #include "runtime/window/window.h"
-
-// ============================================================================
-// Drawing surface and repaint
-// ============================================================================
-
-// Open drawing on a window: the context to draw on, or null for a closed record.
-HDC begin_draw(WindowRecord* record);
-// Close drawing: keep the state, invalidate what was touched and, with refresh, repaint.
-int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh);
-// Width and height of a bitmap; both 0 for a null handle or no bitmap.
-int32_t bitmap_size(HBITMAP bitmap, int32_t* width, int32_t* height);
 
 // ============================================================================
 // Primitives and text

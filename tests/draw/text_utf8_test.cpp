@@ -66,10 +66,10 @@ Reference reference_for(WindowRecord& r) {
     fill_rect_dc(ref.dc, 0, 0, w, h, r.back_color);
     return ref;
 }
-Pixels finish(Reference ref) {
+Picture finish(Reference ref) {
     ::SelectObject(ref.dc, ref.previous);
     ::DeleteDC(ref.dc);
-    Pixels px = read_bitmap(ref.bitmap);
+    Picture px = read_bitmap(ref.bitmap);
     ::DeleteObject(ref.bitmap);
     return px;
 }
@@ -134,12 +134,12 @@ TEST_F(Utf8Text, EveryScriptDrawsAsTheWideCallInTheWindowsFontAndColours) {
                     << static_cast<int>(*c);
             }
         }
-        Pixels drawn = read_bitmap(r.backing_bitmap), expected = finish(ref);
-        EXPECT_TRUE(drawn.bgr == expected.bgr) << "font " << font;
+        Picture drawn = read_bitmap(r.backing_bitmap), expected = finish(ref);
+        EXPECT_TRUE(drawn.pixels == expected.pixels) << "font " << font;
         // What was drawn reached the window before each call returned.
-        Pixels shown = read_window(r.hwnd, 0, 0, 300, y);
+        Picture shown = read_window(r.hwnd, 0, 0, 300, y);
         for (int32_t row = 0; row < y; row += 3) {
-            EXPECT_EQ(std::memcmp(&shown.bgr[row * 300], &drawn.bgr[row * drawn.width], 300 * 4), 0)
+            EXPECT_EQ(std::memcmp(&shown.pixels[row * 300], &drawn.pixels[row * drawn.width], 300 * 4), 0)
                 << "row " << row;
         }
     }
@@ -173,9 +173,9 @@ TEST_F(Utf8Text, LengthsAndMissingCharacters) {
     draw_reference(b, box.dc, 40, 40, reinterpret_cast<const wchar_t*>(&glyph_zero),
                    ETO_GLYPH_INDEX);
     draw_reference(b, question.dc, 40, 40, L"?");
-    const Pixels drawn = read_bitmap(b.backing_bitmap);
-    EXPECT_TRUE(drawn.bgr == finish(box).bgr);
-    EXPECT_FALSE(drawn.bgr == finish(question).bgr);
+    const Picture drawn = read_bitmap(b.backing_bitmap);
+    EXPECT_TRUE(drawn.pixels == finish(box).pixels);
+    EXPECT_FALSE(drawn.pixels == finish(question).pixels);
 }
 
 // ---- fonts ----

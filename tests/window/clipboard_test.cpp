@@ -124,21 +124,21 @@ TEST_F(Clipboard, TenMegabytesArePlacedWithinASecond) {
 // for is rendered by this process); its exit code.
 DWORD run_child(const std::string& mode) {
     ::SetEnvironmentVariableA("TARROWIND_CLIPBOARD_CHILD", mode.c_str());
-    PROCESS_INFORMATION child = {};
+    ChildProcess child = {};
     const bool started = launch_start(launch_own_folder(), "test_window.exe",
                                       "--gtest_filter=ClipboardChild.*", 0, &child);
     ::SetEnvironmentVariableA("TARROWIND_CLIPBOARD_CHILD", nullptr);
     if (!started) {
         return 99;
     }
-    while (::MsgWaitForMultipleObjects(1, &child.hProcess, FALSE, 120000, QS_ALLINPUT) ==
+    while (::MsgWaitForMultipleObjects(1, &child.info.hProcess, FALSE, 120000, QS_ALLINPUT) ==
            WAIT_OBJECT_0 + 1) {
         process_events(1);
     }
     DWORD code = 98;
-    ::GetExitCodeProcess(child.hProcess, &code);
-    ::CloseHandle(child.hThread);
-    ::CloseHandle(child.hProcess);
+    ::GetExitCodeProcess(child.info.hProcess, &code);
+    ::CloseHandle(child.info.hThread);
+    ::CloseHandle(child.info.hProcess);
     return code;
 }
 

@@ -56,7 +56,7 @@ void check_decoding(HWND client, const std::string& folder) {
     }
 }
 
-void check_scrolling(const GameProcess& viewer, HWND client, TextView& view) {
+void check_scrolling(const RunningProgram& viewer, HWND client, TextView& view) {
     HWND doc = activate(viewer, client, "many-lines.txt");
     if (!report("many-lines.txt takes the keyboard", doc != nullptr, "no such document"))
         return;
@@ -133,13 +133,13 @@ Picture expected_big_picture(int width, int height, const std::string& path, int
 }
 
 // A picture larger than its window scrolls by key to its far corner, and fits the window.
-void check_picture(const GameProcess& viewer, HWND client, const std::string& folder) {
+void check_picture(const RunningProgram& viewer, HWND client, const std::string& folder) {
     HWND doc = activate(viewer, client, "big.bmp");
     if (!report("big.bmp opens and takes the keyboard", doc != nullptr, "no such document"))
         return;
     ::SetWindowPos(doc, nullptr, 0, 0, 420, 320, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     for (bool fitted : {false, true}) {
-        fitted ? game_command(viewer, VIEWER_CMD_FIT) : press(VK_END);
+        fitted ? program_command(viewer, VIEWER_CMD_FIT) : press(VK_END);
         Picture want, seen;
         int differences = 0;
         poll_until(PATIENCE_MS, [&] {
@@ -159,7 +159,7 @@ void check_picture(const GameProcess& viewer, HWND client, const std::string& fo
     }
 }
 
-void check_go_to(const GameProcess& viewer, HWND client, TextView& view) {
+void check_go_to(const RunningProgram& viewer, HWND client, TextView& view) {
     HWND doc = activate(viewer, client, "many-lines.txt");
     press('G', {VK_CONTROL});
     HWND dialog = wait_dialog(viewer, "KalvorineDlgClass", "Go to line");
@@ -197,19 +197,19 @@ void check_go_to(const GameProcess& viewer, HWND client, TextView& view) {
 }
 
 // The picture at the top of the README: the documents tiled, the Find dialog over them.
-void take_screenshot(const GameProcess& viewer, HWND find) {
-    game_command(viewer, VIEWER_CMD_TILE);
+void take_screenshot(const RunningProgram& viewer, HWND find) {
+    program_command(viewer, VIEWER_CMD_TILE);
     ::Sleep(500); // a picture, not a check: the tiling has long settled by then
     RECT f = window_rect(viewer.window), d = window_rect(find);
     ::SetWindowPos(find, nullptr, f.right - (d.right - d.left) - 24,
                    f.bottom - (d.bottom - d.top) - 24, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::Sleep(300);
-    png_write(driver_folder() + "viewer-screenshot.png",
+    png_write(launch_own_folder() + "viewer-screenshot.png",
               capture_screen(f.left, f.top, f.right - f.left, f.bottom - f.top));
 }
 
-void check_find(const GameProcess& viewer, HWND client, TextView& view) {
+void check_find(const RunningProgram& viewer, HWND client, TextView& view) {
     HWND doc = activate(viewer, client, "many-lines.txt");
     press('F', {VK_CONTROL});
     HWND dialog = wait_dialog(viewer, "KalvorineDlgClass", "Find");
@@ -269,9 +269,9 @@ bool sample_shows(HWND control, COLORREF want) {
     });
 }
 
-void check_colors(const GameProcess& viewer, HWND client, TextView& view) {
+void check_colors(const RunningProgram& viewer, HWND client, TextView& view) {
     HWND doc = activate(viewer, client, "many-lines.txt");
-    game_command(viewer, VIEWER_CMD_COLORS);
+    program_command(viewer, VIEWER_CMD_COLORS);
     HWND dialog = wait_dialog(viewer, "KalvorineDlgClass", "Colours");
     if (!report("View > Colours opens the modal \"Colours\" dialog", dialog != nullptr,
                 "no dialog"))
@@ -298,7 +298,7 @@ void check_colors(const GameProcess& viewer, HWND client, TextView& view) {
     check_view(doc, view, "Colours: OK redraws the texts white on navy");
 }
 
-void check_open_dialog(const GameProcess& viewer, HWND client, const std::string& folder) {
+void check_open_dialog(const RunningProgram& viewer, HWND client, const std::string& folder) {
     ::SetForegroundWindow(viewer.window);
     const size_t before = document_windows(client).size();
     press('O', {VK_CONTROL});
@@ -319,7 +319,7 @@ void check_open_dialog(const GameProcess& viewer, HWND client, const std::string
            format("%d documents", int(document_windows(client).size())));
 }
 
-void check_shortcuts(GameProcess& viewer, HWND client, TextView view) {
+void check_shortcuts(RunningProgram& viewer, HWND client, TextView view) {
     HWND doc = activate(viewer, client, "many-lines.txt");
     press(VK_OEM_PLUS, {VK_CONTROL});
     view.points = (VIEWER_FONT_POINTS * 125 + 50) / 100;
@@ -339,7 +339,7 @@ void check_shortcuts(GameProcess& viewer, HWND client, TextView view) {
            poll_until(PATIENCE_MS, [&] { return !::IsWindow(active); }), "it stayed open");
     press(VK_F4, {VK_MENU});
     DWORD code = 1;
-    const bool ended = game_wait_exit(viewer, PATIENCE_MS, code);
+    const bool ended = program_wait_exit(viewer, PATIENCE_MS, code);
     report("Alt+F4 ends the viewer with exit code 0", ended && code == 0,
            ended ? format("exit code %lu", code) : "still running");
 }
@@ -353,7 +353,7 @@ void check_shortcuts(GameProcess& viewer, HWND client, TextView view) {
 // Runs the checks of the viewer's commands on a run of its own.
 void run_feature_checks() {
     const std::string folder = viewer_files_folder();
-    GameProcess viewer;
+    RunningProgram viewer;
     if (!start_viewer(viewer, folder, FEATURE_FILES, FEATURE_FILE_COUNT,
                       "the viewer starts with texts in every encoding")) {
         return;
@@ -361,7 +361,7 @@ void run_feature_checks() {
     HWND client = mdi_client_of(viewer.window);
     if (report("the five texts and the picture open",
                wait_document_count(client, FEATURE_FILE_COUNT, PATIENCE_MS),
-               game_state_text(viewer))) {
+               program_state_text(viewer))) {
         TextView many;
         many.lines = read_lines(folder + "many-lines.txt");
         check_decoding(client, folder);
@@ -373,5 +373,5 @@ void run_feature_checks() {
         check_open_dialog(viewer, client, folder);
         check_shortcuts(viewer, client, many);
     }
-    game_kill(viewer);
+    program_kill(viewer);
 }

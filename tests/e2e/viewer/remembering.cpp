@@ -22,12 +22,12 @@ void write_file(const std::string& path, const std::string& bytes) {
 }
 
 // Ends the viewer with Alt+F4 and waits for it, so that it writes its settings.
-bool end_viewer(GameProcess& viewer) {
+bool end_viewer(RunningProgram& viewer) {
     ::SetForegroundWindow(viewer.window);
     press(VK_F4, {VK_MENU});
     DWORD code = 1;
-    const bool ended = game_wait_exit(viewer, PATIENCE_MS, code);
-    game_kill(viewer);
+    const bool ended = program_wait_exit(viewer, PATIENCE_MS, code);
+    program_kill(viewer);
     return ended && code == 0;
 }
 
@@ -46,10 +46,10 @@ std::string rect_text(const RECT& r) {
 // that must find them all, the recent files on the File menu and a font set in the file.
 void check_restart(const std::string& folder) {
     const char* const names[] = {"many-lines.txt", "picture.bmp"};
-    GameProcess viewer;
+    RunningProgram viewer;
     if (!start_viewer(viewer, folder, names, 2, "settings: a first run") ||
         !wait_document_count(mdi_client_of(viewer.window), 2, PATIENCE_MS)) {
-        game_kill(viewer);
+        program_kill(viewer);
         return;
     }
     const RECT place{40, 30, 760, 550};
@@ -57,7 +57,7 @@ void check_restart(const std::string& folder) {
                    place.bottom - place.top, SWP_NOZORDER);
     HWND client = mdi_client_of(viewer.window);
     send(client, WM_MDIMAXIMIZE, WPARAM(activate(viewer, client, "many-lines.txt")), 0);
-    game_command(viewer, VIEWER_CMD_COLORS);
+    program_command(viewer, VIEWER_CMD_COLORS);
     HWND colours = wait_dialog(viewer, "KalvorineDlgClass", "Colours");
     press(VK_DOWN); // text: White
     press(VK_TAB);
@@ -105,7 +105,7 @@ void check_restart(const std::string& folder) {
     view.paper = NAVY;
     view.points = 12;
     check_view(doc, view, "settings: texts show in the remembered colours and font");
-    game_kill(viewer);
+    program_kill(viewer);
 }
 
 // Settings files that give the defaults: the frame centred at its size, black on white.
@@ -126,7 +126,7 @@ void check_damaged(const std::string& folder) {
     for (const Damage& damage : damages) {
         ::CreateDirectoryA(settings_path().substr(0, settings_path().rfind('\\')).c_str(), nullptr);
         write_file(settings_path(), damage.bytes);
-        GameProcess viewer;
+        RunningProgram viewer;
         const std::string check = std::string("settings: ") + damage.name;
         if (!start_viewer(viewer, folder, names, 1, (check + ": the viewer starts").c_str(), true))
             continue;

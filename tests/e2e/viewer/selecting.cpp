@@ -93,7 +93,7 @@ void check_copied(const std::wstring& want, const std::string& check) {
         format("the clipboard holds %d characters, %d wanted", int(seen.size()), int(want.size())));
 }
 
-void check_selection(const GameProcess& viewer, HWND client, const std::string& folder) {
+void check_selection(const RunningProgram& viewer, HWND client, const std::string& folder) {
     HWND doc = activate(viewer, client, "many-lines.txt");
     if (!report("many-lines.txt takes the keyboard", doc != nullptr, "no such document"))
         return;
@@ -164,7 +164,7 @@ void set_option(HWND dialog, int id, WORD key, int want) {
     }
 }
 
-void check_find_options(const GameProcess& viewer, HWND client, const std::string& folder) {
+void check_find_options(const RunningProgram& viewer, HWND client, const std::string& folder) {
     HWND doc = activate(viewer, client, "find.txt");
     if (!doc)
         return;
@@ -276,7 +276,7 @@ void check_reading(const std::string& folder) {
     const char* const names[] = {"big-find.txt", "big-go-to.txt", "big-end.txt"};
     for (const char* name : names)
         write_big_text(folder + name);
-    GameProcess viewer;
+    RunningProgram viewer;
     if (start_viewer(viewer, folder, names, 3, "the viewer starts with three large texts") &&
         wait_document_count(mdi_client_of(viewer.window), 3, PATIENCE_MS)) {
         HWND client = mdi_client_of(viewer.window);
@@ -325,7 +325,7 @@ void check_reading(const std::string& folder) {
         check_view(activate(viewer, client, names[1]), view,
                    "reading: Go to a line not read yet shows it once it is", true);
     }
-    game_kill(viewer);
+    program_kill(viewer);
     for (const char* name : names)
         ::DeleteFileA((folder + name).c_str());
 }
@@ -340,16 +340,16 @@ void check_reading(const std::string& folder) {
 void run_selecting_checks() {
     const std::string folder = viewer_files_folder();
     const char* const names[] = {"many-lines.txt", "utf8.txt", "find.txt"};
-    GameProcess viewer;
+    RunningProgram viewer;
     if (!start_viewer(viewer, folder, names, 3, "the viewer starts for selecting and finding")) {
         return;
     }
     HWND client = mdi_client_of(viewer.window);
     if (report("the three texts open", wait_document_count(client, 3, PATIENCE_MS),
-               game_state_text(viewer))) {
+               program_state_text(viewer))) {
         check_selection(viewer, client, folder);
         check_find_options(viewer, client, folder);
     }
-    game_kill(viewer);
+    program_kill(viewer);
     check_reading(folder);
 }

@@ -88,7 +88,7 @@ void run_soak_check();
 
 // Starts the viewer on count files of the folder and reports the start as check; its
 // settings are forgotten first unless kept.
-bool start_viewer(GameProcess& viewer, const std::string& folder, const char* const names[],
+bool start_viewer(RunningProgram& viewer, const std::string& folder, const char* const names[],
                   int count, const char* check, bool keep_settings = false);
 // The viewer's settings file in this user's application data.
 std::string settings_path();
@@ -126,11 +126,11 @@ void type(const std::string& text);
 // A left click (two: a double-click) at a screen point, through the real input queue.
 void click_at(int x, int y, int clicks = 1);
 // The window with the keyboard focus in the viewer's thread.
-HWND focus_of(const GameProcess& viewer);
+HWND focus_of(const RunningProgram& viewer);
 // A dialog of the viewer with the caption, once it shows.
-HWND wait_dialog(const GameProcess& viewer, const char* klass, const char* caption);
+HWND wait_dialog(const RunningProgram& viewer, const char* klass, const char* caption);
 // Activates a document by its caption and gives it the keyboard; null when it is missing.
-HWND activate(const GameProcess& viewer, HWND client, const std::string& name);
+HWND activate(const RunningProgram& viewer, HWND client, const std::string& name);
 // The clipboard's text, and emptying it.
 std::wstring clipboard_text();
 void clipboard_clear();

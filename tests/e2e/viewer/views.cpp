@@ -46,7 +46,7 @@ void print(HDC dc, const std::wstring& text, size_t from, size_t to, const TextV
 
 // Starts the viewer on count files of the folder and reports the start as check; on
 // failure nothing is left running.
-bool start_viewer(GameProcess& viewer, const std::string& folder, const char* const names[],
+bool start_viewer(RunningProgram& viewer, const std::string& folder, const char* const names[],
                   int count, const char* check, bool keep_settings) {
     if (!keep_settings)
         ::DeleteFileA(settings_path().c_str());
@@ -55,10 +55,10 @@ bool start_viewer(GameProcess& viewer, const std::string& folder, const char* co
         arguments += " \"" + folder + names[i] + "\"";
     std::string why;
     if (!report(check,
-                program_start(viewer, driver_folder(), VIEWER_PROGRAM, arguments,
+                program_start(viewer, launch_own_folder(), VIEWER_PROGRAM, arguments,
                               "KalvorineFrameClass", why),
                 why)) {
-        game_kill(viewer);
+        program_kill(viewer);
         return false;
     }
     return true;
@@ -296,7 +296,7 @@ void click_at(int x, int y, int clicks) {
 }
 
 // The window with the keyboard focus in the viewer's thread.
-HWND focus_of(const GameProcess& viewer) {
+HWND focus_of(const RunningProgram& viewer) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     ::GetGUIThreadInfo(viewer.info.dwThreadId, &info);
@@ -304,7 +304,7 @@ HWND focus_of(const GameProcess& viewer) {
 }
 
 // A dialog of the viewer with the caption, once it shows.
-HWND wait_dialog(const GameProcess& viewer, const char* klass, const char* caption) {
+HWND wait_dialog(const RunningProgram& viewer, const char* klass, const char* caption) {
     HWND found = nullptr;
     poll_until(PATIENCE_MS, [&] {
         found = ::FindWindowA(klass, caption);
@@ -316,7 +316,7 @@ HWND wait_dialog(const GameProcess& viewer, const char* klass, const char* capti
 }
 
 // Activates a document by its caption and gives it the keyboard; null when it is missing.
-HWND activate(const GameProcess& viewer, HWND client, const std::string& name) {
+HWND activate(const RunningProgram& viewer, HWND client, const std::string& name) {
     HWND doc = document_named(client, name);
     if (doc) {
         ::SetForegroundWindow(viewer.window);
