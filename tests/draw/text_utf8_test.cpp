@@ -139,7 +139,8 @@ TEST_F(Utf8Text, EveryScriptDrawsAsTheWideCallInTheWindowsFontAndColours) {
         // What was drawn reached the window before each call returned.
         Picture shown = read_window(r.hwnd, 0, 0, 300, y);
         for (int32_t row = 0; row < y; row += 3) {
-            EXPECT_EQ(std::memcmp(&shown.pixels[row * 300], &drawn.pixels[row * drawn.width], 300 * 4), 0)
+            EXPECT_EQ(
+                std::memcmp(&shown.pixels[row * 300], &drawn.pixels[row * drawn.width], 300 * 4), 0)
                 << "row " << row;
         }
     }
