@@ -135,11 +135,8 @@ DWORD run_child(const std::string& mode) {
            WAIT_OBJECT_0 + 1) {
         process_events(1);
     }
-    DWORD code = 98;
-    ::GetExitCodeProcess(child.info.hProcess, &code);
-    ::CloseHandle(child.info.hThread);
-    ::CloseHandle(child.info.hProcess);
-    return code;
+    const int64_t code = launch_end(child, 0);
+    return code < 0 ? 98 : static_cast<DWORD>(code);
 }
 
 TEST_F(Clipboard, LongTextReachesOtherProgramsAndOutlivesItsProgram) {
