@@ -4,8 +4,8 @@
 // working) and Colours (modal: named colours in two list boxes, each previewed in a label
 // of that colour, never one colour for both); and the platform's font dialog through the
 // runtime.
-// Relies on the runtime's dialogs and controls, font choice and message boxes; finding
-// and scrolling are text_find.cpp's and text_view.cpp's.
+// Relies on the runtime's dialogs and controls, font choice and message boxes; USER32 for
+// the Find box's text in UTF-16; finding and scrolling are text_find.cpp's and text_view.cpp's.
 #include "examples/viewer/viewer.h"
 
 #include <cstdio>
@@ -85,43 +85,36 @@ intptr_t go_to_event() {
     }
 }
 
+// A text message (WM_GETTEXT, WM_SETTEXT) to the Find dialog's box in UTF-16.
+LRESULT find_box_text(UINT message, WPARAM wparam, LPARAM lparam) {
+    // NOTE: the runtime gives and takes a control's text in the ANSI code page, which lacks
+    // the letters of most scripts, and its controls hand every message on in it, so that
+    // even a wide message to the box loses them. The search is in every script: the message
+    // goes straight to the procedure of the box's class (USER32's edit, which keeps its
+    // text in UTF-16), past the runtime's handling, which has no part in the box's text.
+    HWND box = ::GetDlgItem(viewer.find_dialog.hwnd, ID_FIND_TEXT);
+    const auto procedure =
+        box != nullptr ? reinterpret_cast<WNDPROC>(::GetClassLongPtrW(box, GCLP_WNDPROC)) : nullptr;
+    return procedure != nullptr ? ::CallWindowProcW(procedure, box, message, wparam, lparam) : 0;
+}
+
 // Take the search and its options from the Find dialog, when it is shown.
 void read_find_dialog() {
     WindowRecord* dialog = &viewer.find_dialog;
     if (dialog->hwnd == nullptr) {
         return;
     }
-    // The box's text is in the ANSI code page (UTF-8 where the desktop's locale is); the
-    // search is kept in UTF-16 like the texts.
-    char* text = control_get_text(dialog, ID_FIND_TEXT);
-    const int32_t units = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    auto* wide =
-        static_cast<wchar_t*>(heap_alloc((static_cast<size_t>(units) + 1) * sizeof(wchar_t)));
-    if (wide != nullptr) {
-        ::MultiByteToWideChar(CP_ACP, 0, text, -1, wide, units);
-        // A longer search is cut at FIND_LENGTH - 1 units, never inside a surrogate pair.
-        int32_t kept = units > 0 ? units - 1 : 0;
-        kept = kept < FIND_LENGTH - 1 ? kept : FIND_LENGTH - 1;
-        kept -= kept > 0 && wide[kept - 1] >= 0xD800 && wide[kept - 1] <= 0xDBFF ? 1 : 0;
-        std::memcpy(viewer.find.text, wide, static_cast<size_t>(kept) * sizeof(wchar_t));
-        viewer.find.text[kept] = L'\0';
-        heap_free(wide);
-    }
-    heap_free(text);
+    // A longer search is cut at FIND_LENGTH - 1 units, never inside a surrogate pair.
+    wchar_t text[FIND_LENGTH + 1] = {};
+    int32_t kept = static_cast<int32_t>(
+        find_box_text(WM_GETTEXT, FIND_LENGTH + 1, reinterpret_cast<LPARAM>(text)));
+    kept = kept < FIND_LENGTH - 1 ? kept : FIND_LENGTH - 1;
+    kept -= kept > 0 && text[kept - 1] >= 0xD800 && text[kept - 1] <= 0xDBFF ? 1 : 0;
+    std::memcpy(viewer.find.text, text, static_cast<size_t>(kept) * sizeof(wchar_t));
+    viewer.find.text[kept] = L'\0';
     viewer.find.match_case = control_get_check(dialog, ID_MATCH_CASE) == 1 ? 1 : 0;
     viewer.find.whole_word = control_get_check(dialog, ID_WHOLE_WORD) == 1 ? 1 : 0;
     viewer.find.up = control_get_check(dialog, ID_UP) == 1 ? 1 : 0;
-}
-
-// The search's text for the dialog's box, as a fresh heap string in the ANSI code page.
-char* find_text_for_dialog() {
-    const int32_t bytes =
-        ::WideCharToMultiByte(CP_ACP, 0, viewer.find.text, -1, nullptr, 0, nullptr, nullptr);
-    char* text = static_cast<char*>(heap_alloc(static_cast<size_t>(bytes) + 1));
-    if (text != nullptr) {
-        ::WideCharToMultiByte(CP_ACP, 0, viewer.find.text, -1, text, bytes, nullptr, nullptr);
-    }
-    return text;
 }
 
 intptr_t find_event() {
@@ -250,11 +243,9 @@ void viewer_show_find() {
         control_focus(dialog, ID_FIND_TEXT);
         return;
     }
-    char* text = find_text_for_dialog();
     dialog_begin(dialog, DIALOG_CENTRED, DIALOG_CENTRED, 226, 84, "Find", find_event);
     dialog_add_control(dialog, CONTROL_LABEL, -1, 7, 9, 34, 9, "Fi&nd:", 0);
-    dialog_add_control(dialog, CONTROL_EDIT, ID_FIND_TEXT, 42, 7, 177, 12,
-                       text != nullptr ? text : "", 0);
+    dialog_add_control(dialog, CONTROL_EDIT, ID_FIND_TEXT, 42, 7, 177, 12, "", 0);
     dialog_add_control(dialog, CONTROL_CHECK_BOX, ID_MATCH_CASE, 42, 25, 80, 10, "Match &case", 0);
     dialog_add_control(dialog, CONTROL_CHECK_BOX, ID_WHOLE_WORD, 42, 38, 80, 10, "&Whole word", 0);
     dialog_add_control(dialog, CONTROL_GROUP_BOX, -1, 132, 21, 87, 29, "Direction", 0);
@@ -264,14 +255,15 @@ void viewer_show_find() {
                        WS_GROUP);
     dialog_add_control(dialog, CONTROL_BUTTON, ID_CANCEL, 169, 55, 50, 16, "Close", 0);
     dialog_add_control(dialog, CONTROL_LABEL, ID_FIND_STATUS, 7, 74, 212, 9, "", 0);
-    if (text != nullptr) {
-        heap_free(text);
-    }
     control_set_check(dialog, ID_MATCH_CASE, viewer.find.match_case);
     control_set_check(dialog, ID_WHOLE_WORD, viewer.find.whole_word);
     control_set_check(dialog, ID_UP, viewer.find.up);
     control_set_check(dialog, ID_DOWN, viewer.find.up == 0 ? 1 : 0);
-    dialog_show(dialog, &viewer.frame);
+    if (dialog_show(dialog, &viewer.frame) != 0) {
+        // The last search, in its own characters (see find_box_text).
+        find_box_text(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(viewer.find.text));
+        control_focus(dialog, ID_FIND_TEXT);
+    }
 }
 
 // Say in the Find dialog's status line what the last search did (when it is shown).
@@ -327,6 +319,11 @@ void viewer_choose_colors() {
 void viewer_choose_font() {
     FontChoice choice = viewer.font;
     if (choose_font(&viewer.frame, &choice) == 1) {
+        // Sizes outside those the viewer remembers are brought inside them, so that what
+        // shows now is what shows after a restart.
+        choice.points = choice.points < SMALLEST_FONT_POINTS  ? SMALLEST_FONT_POINTS
+                        : choice.points > LARGEST_FONT_POINTS ? LARGEST_FONT_POINTS
+                                                              : choice.points;
         viewer.font = choice;
         viewer_redraw_texts();
         viewer_save_settings();

@@ -5,7 +5,7 @@
 // value gives its default; the file is written whole after every change.
 // Relies on the runtime's settings, menus and strings; KERNEL32 for full paths and for the
 // code page conversions (the viewer's paths are in the ANSI code page, the file in UTF-8),
-// USER32 for the screen's size and for taking items off a menu.
+// USER32 for the screen's size and for taking items off a menu, GDI32 for the installed faces.
 #include "examples/viewer/viewer.h"
 
 #include <cstdio>
@@ -20,9 +20,7 @@ namespace {
 const char* const RECENT_NAMES[RECENT_FILES] = {"recent.1", "recent.2", "recent.3", "recent.4",
                                                 "recent.5", "recent.6", "recent.7", "recent.8"};
 constexpr int32_t SMALLEST_FRAME_WIDTH = 320, SMALLEST_FRAME_HEIGHT = 240;
-constexpr int32_t VISIBLE_PART = 64;   // pixels of a remembered frame that must be on the screen
-constexpr int32_t SMALLEST_POINTS = 6; // a remembered font's size in points
-constexpr int32_t LARGEST_POINTS = 72; //
+constexpr int32_t VISIBLE_PART = 64; // pixels of a remembered frame that must be on the screen
 
 HMENU recent_menu = nullptr; // the File menu that shows the recent files, or null
 int32_t recent_shown = 0;    // recent files it shows now
@@ -93,17 +91,42 @@ void check_place(FramePlace* place) {
     }
 }
 
-// The remembered font of texts, or the default.
+// Font enumeration's callback: a face of that name exists.
+int CALLBACK face_found(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0; // one is enough
+}
+
+// 1 when a face of this UTF-8 name is installed.
+bool face_installed(const char* face) {
+    // NOTE: the runtime makes a font of any name, and the platform then draws it in a face
+    // of its own choosing, often not a fixed-pitch one; GDI32's enumeration says whether the
+    // face itself is there.
+    LOGFONTW wanted = {};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, face, -1, wanted.lfFaceName,
+                              LF_FACESIZE) <= 1) {
+        return false; // empty, ill-formed or too long
+    }
+    bool found = false;
+    HDC screen = ::GetDC(nullptr);
+    if (screen != nullptr) {
+        ::EnumFontFamiliesExW(screen, &wanted, face_found, reinterpret_cast<LPARAM>(&found), 0);
+        ::ReleaseDC(nullptr, screen);
+    }
+    return found;
+}
+
+// The remembered font of texts, or the default when it is unusable or not installed.
 FontChoice load_font(const Settings* settings) {
     FontChoice font = viewer_default_font();
     char* face = settings_get_text(settings, "font.face", nullptr);
     const int32_t points = settings_get_number(settings, "font.points", DEFAULT_FONT_POINTS);
     const int32_t weight = settings_get_number(settings, "font.weight", FW_NORMAL);
     const int32_t italic = settings_get_number(settings, "font.italic", 0);
-    if (face != nullptr && face[0] != '\0' &&
-        string_length(face) < static_cast<int32_t>(sizeof(font.face)) &&
-        points >= SMALLEST_POINTS && points <= LARGEST_POINTS && weight >= 1 && weight <= 1000 &&
-        (italic == 0 || italic == 1)) {
+    if (face != nullptr && string_length(face) < static_cast<int32_t>(sizeof(font.face)) &&
+        points >= SMALLEST_FONT_POINTS && points <= LARGEST_FONT_POINTS && weight >= 1 &&
+        weight <= 1000 && (italic == 0 || italic == 1) && face_installed(face)) {
         std::snprintf(font.face, sizeof(font.face), "%s", face);
         font.points = points;
         font.weight = weight;
@@ -178,10 +201,20 @@ int32_t remove_recent(const char* path) {
 // Public routines
 // ============================================================================
 
-// The font of texts when none is remembered, or when the remembered one is not usable.
+// The font of texts when none is remembered, or when the remembered one is not usable: the
+// first fixed-pitch face of the list that is installed (the last when none is).
 FontChoice viewer_default_font() {
+    static const char* face = nullptr; // looked for once
+    if (face == nullptr) {
+        for (const char* candidate : DEFAULT_FONT_FACES) {
+            face = candidate;
+            if (face_installed(candidate)) {
+                break;
+            }
+        }
+    }
     FontChoice font = {};
-    std::snprintf(font.face, sizeof(font.face), "%s", DEFAULT_FONT_FACE);
+    std::snprintf(font.face, sizeof(font.face), "%s", face);
     font.points = DEFAULT_FONT_POINTS;
     font.weight = FW_NORMAL;
     return font;

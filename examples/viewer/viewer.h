@@ -179,9 +179,14 @@ constexpr int32_t ZOOM_MIN = 50;     // percent
 constexpr int32_t ZOOM_MAX = 400;    //
 constexpr int32_t CASCADE_STEP = 24; // pixels between the corners of documents opened in turn
 
-// The font of texts when none is remembered, and the face used when a remembered one is refused.
-constexpr const char* DEFAULT_FONT_FACE = "DejaVu Sans Mono";
+// The font of texts when none is remembered, or the remembered one is refused or not
+// installed: the first of these fixed-pitch faces that is installed ("DejaVu Sans Mono" under
+// Wine, where the scripts install it; Windows has the others), at 10 points.
+constexpr const char* DEFAULT_FONT_FACES[] = {"DejaVu Sans Mono", "Consolas", "Courier New"};
 constexpr int32_t DEFAULT_FONT_POINTS = 10;
+// Sizes of the font of texts at 100% that the viewer takes and remembers, in points.
+constexpr int32_t SMALLEST_FONT_POINTS = 6;
+constexpr int32_t LARGEST_FONT_POINTS = 72;
 
 // The samples built into the program as "RTIMAGE" resources, and the Find button's pictures.
 constexpr const char* SAMPLE_PICTURE = "SAMPLE_PICTURE";
