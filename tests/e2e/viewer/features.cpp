@@ -196,17 +196,35 @@ void check_go_to(const RunningProgram& viewer, HWND client, TextView& view) {
     check_view(doc, view, "Go to line 250 shows line 250 at the top");
 }
 
-// The picture at the top of the README: the documents tiled, the Find dialog over them.
-void take_screenshot(const RunningProgram& viewer, HWND find) {
+// The picture at the top of the README: the documents tiled, the Find dialog over them, the
+// next match found and highlighted (in view as the match is brought into view: centred
+// when it was off the page); taken once the screen holds still.
+void take_screenshot(const RunningProgram& viewer, HWND find, HWND doc, TextView& view) {
     program_command(viewer, VIEWER_CMD_TILE);
-    ::Sleep(500); // a picture, not a check: the tiling has long settled by then
     RECT f = window_rect(viewer.window), d = window_rect(find);
     ::SetWindowPos(find, nullptr, f.right - (d.right - d.left) - 24,
                    f.bottom - (d.bottom - d.top) - 24, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ::Sleep(300);
-    png_write(launch_own_folder() + "viewer-screenshot.png",
-              capture_screen(f.left, f.top, f.right - f.left, f.bottom - f.top));
+    press(VK_F3);
+    poll_until(PATIENCE_MS, [&] {
+        return window_text(::GetDlgItem(find, ID_FIND_STATUS)) == "Found in line 302";
+    });
+    const int rows = rows_of(doc);
+    view.top = view.top <= 301 && 301 < view.top + rows ? view.top : 301 - rows / 2;
+    view.from = {301, 0};
+    view.to = {301, 7};
+    check_view(doc, view, "Find: F3 in the tiled document brings the next match into view");
+    Picture last, now;
+    poll_until(
+        PATIENCE_MS,
+        [&] {
+            now = capture_screen(f.left, f.top, f.right - f.left, f.bottom - f.top);
+            const bool still = count_differences(now, last) == 0;
+            last = now;
+            return still;
+        },
+        200);
+    png_write(launch_own_folder() + "viewer-screenshot.png", now);
 }
 
 void check_find(const RunningProgram& viewer, HWND client, TextView& view) {
@@ -252,7 +270,7 @@ void check_find(const RunningProgram& viewer, HWND client, TextView& view) {
     ::PostMessageA(doc, WM_VSCROLL, SB_LINEDOWN, 0);
     view.top += 1;
     check_view(doc, view, "with Find open the document still scrolls");
-    take_screenshot(viewer, dialog);
+    take_screenshot(viewer, dialog, doc, view);
     press(VK_ESCAPE);
     report("Find: Escape closes it", poll_until(PATIENCE_MS, [&] { return !::IsWindow(dialog); }),
            "it stayed open");
@@ -299,7 +317,7 @@ void check_colors(const RunningProgram& viewer, HWND client, TextView& view) {
 }
 
 void check_open_dialog(const RunningProgram& viewer, HWND client, const std::string& folder) {
-    ::SetForegroundWindow(viewer.window);
+    bring_to_front(viewer);
     const size_t before = document_windows(client).size();
     press('O', {VK_CONTROL});
     HWND dialog = wait_dialog(viewer, "#32770", "Open");
@@ -325,8 +343,13 @@ void check_shortcuts(RunningProgram& viewer, HWND client, TextView view) {
     view.points = (VIEWER_FONT_POINTS * 125 + 50) / 100;
     view.zoom = L" Zoom: 125%";
     check_view(doc, view, "Ctrl++ draws the text 25% larger, and says so");
+    for (int times = 0; times < 5; times++) // 100%, 75%, 67%, 50%, and no smaller
+        press(VK_OEM_MINUS, {VK_CONTROL});
+    view.points = (VIEWER_FONT_POINTS * 50 + 50) / 100;
+    view.zoom = L" Zoom: 50%";
+    check_view(doc, view, "Ctrl+- draws it smaller, down to 50% and no further");
     press('0', {VK_CONTROL});
-    ::SetForegroundWindow(viewer.window);
+    bring_to_front(viewer);
     HWND first = HWND(send(client, WM_MDIGETACTIVE, 0, 0));
     press(VK_F6, {VK_CONTROL});
     report(

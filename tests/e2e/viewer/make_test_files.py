@@ -18,7 +18,8 @@ Writes into OUT_DIR (beside the samples that tools/make_viewer_samples.py writes
                                with its mark)
   tabs.txt                     tabs at every column of the first tab stop
   many-lines.txt               500 numbered lines, for scrolling, selecting and finding
-  find.txt                     "cat" in and out of words and in every case, for Find's options
+  find.txt                     "cat" in and out of words and in every case, and a Greek
+                               cat in both cases, for Find's options
 The metafile (picture.emf) is recorded by the check itself, through GDI.
 Standard library only; the output is the same on every run.
 """
@@ -159,7 +160,9 @@ def main():
     write(out, "utf16.txt", b"\xff\xfe" + unicode_text.encode("utf-16-le"))
     write(out, "tabs.txt", tabs_text())
     write(out, "many-lines.txt", many_lines_text())
-    write(out, "find.txt", b"Cat and cat\r\nconcatenate\r\nthe CAT sat\r\ncat\r\n")
+    write(out, "find.txt", b"Cat and cat\r\nconcatenate\r\nthe CAT sat\r\ncat\r\n" +
+          "\u03b7 \u03b3\u03ac\u03c4\u03b1 \u03ba\u03b1\u03b9 \u03b7 "
+          "\u0393\u0386\u03a4\u0391\r\n".encode("utf-8"))  # η γάτα και η ΓΆΤΑ
 
 
 if __name__ == "__main__":

@@ -7,6 +7,9 @@
 // Relies on views.cpp's input, clipboard and drawing of documents.
 #include "viewer_check.h"
 
+#include <algorithm>
+#include <cstring>
+
 // ============================================================================
 // Module state
 // ============================================================================
@@ -100,43 +103,65 @@ void check_selection(const RunningProgram& viewer, HWND client, const std::strin
     TextView view;
     view.lines = read_lines(folder + "many-lines.txt");
     const int page = rows_of(doc) - 1;
+    enum Action { BY_DRAG, BY_SHIFT_CLICK, BY_DOUBLE_CLICK, BY_KEY };
     struct Step {
         const char* name;
-        TextAt from, to; // the selection it makes, from the anchor to the caret
+        Action action;
+        WORD key, modifier; // BY_KEY: pressed twice when the name says so
+        TextAt from, to;    // the selection it makes, from the anchor to the caret
     };
     const Step steps[] = {
-        {"a drag from line 2 to line 4 selects across the line ends", {1, 5}, {3, 9}},
-        {"Shift+click moves the selection's end to the click", {1, 5}, {5, 0}},
-        {"a double-click selects the word \"the\"", {2, 12}, {2, 15}},
-        {"Shift+Right twice extends it by two characters", {2, 12}, {2, 17}},
-        {"Shift+Down extends it to the next line", {2, 12}, {3, 17}},
-        {"Shift+Page Down extends it by a page", {2, 12}, {3 + page, 17}},
-        {"Ctrl+A selects the whole text", {0, 0}, {499, 25}},
+        {"a drag from line 2 to line 4 selects across the line ends",
+         BY_DRAG,
+         0,
+         0,
+         {1, 5},
+         {3, 9}},
+        {"Shift+click moves the selection's end to the click",
+         BY_SHIFT_CLICK,
+         0,
+         0,
+         {1, 5},
+         {5, 0}},
+        {"a double-click selects the word \"the\"", BY_DOUBLE_CLICK, 0, 0, {2, 12}, {2, 15}},
+        {"Shift+Right twice extends it by two characters",
+         BY_KEY,
+         VK_RIGHT,
+         VK_SHIFT,
+         {2, 12},
+         {2, 17}},
+        {"Shift+Down extends it to the next line", BY_KEY, VK_DOWN, VK_SHIFT, {2, 12}, {3, 17}},
+        {"Shift+Page Down extends it by a page",
+         BY_KEY,
+         VK_NEXT,
+         VK_SHIFT,
+         {2, 12},
+         {3 + page, 17}},
+        {"Shift+Page Up takes it back by a page", BY_KEY, VK_PRIOR, VK_SHIFT, {2, 12}, {3, 17}},
+        {"Shift+Home takes its end to the start of its line",
+         BY_KEY,
+         VK_HOME,
+         VK_SHIFT,
+         {2, 12},
+         {3, 0}},
+        {"Ctrl+A selects the whole text", BY_KEY, 'A', VK_CONTROL, {0, 0}, {499, 25}},
     };
     for (const Step& step : steps) {
         clipboard_clear();
-        switch (&step - steps) {
-        case 0:
-            drag(point_of(doc, 0, 1, 5), point_of(doc, 0, 3, 9));
+        const POINT at = point_of(doc, 0, step.from.line, step.action == BY_DRAG ? 5 : 13);
+        switch (step.action) {
+        case BY_DRAG:
+            drag(at, point_of(doc, 0, step.to.line, step.to.index));
             break;
-        case 1:
-            shift_click(point_of(doc, 0, 5, 0));
+        case BY_SHIFT_CLICK:
+            shift_click(point_of(doc, 0, step.to.line, step.to.index));
             break;
-        case 2:
-            click_at(point_of(doc, 0, 2, 13).x, point_of(doc, 0, 2, 13).y, 2);
+        case BY_DOUBLE_CLICK:
+            click_at(at.x, at.y, 2);
             break;
-        case 3:
-            press(VK_RIGHT, {VK_SHIFT});
-            press(VK_RIGHT, {VK_SHIFT});
-            break;
-        case 4:
-            press(VK_DOWN, {VK_SHIFT});
-            break;
-        case 5:
-            press(VK_NEXT, {VK_SHIFT});
-            break;
-        default:
-            press('A', {VK_CONTROL});
+        case BY_KEY:
+            for (int times = std::strstr(step.name, "twice") ? 2 : 1; times > 0; times--)
+                press(step.key, {step.modifier});
             break;
         }
         check_copied(slice(view.lines, step.from, step.to), "selection: " + std::string(step.name));
@@ -180,10 +205,10 @@ void check_find_options(const RunningProgram& viewer, HWND client, const std::st
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     TextView view;
     view.lines = read_lines(folder + "find.txt");
-    // In find.txt: "Cat and cat", "concatenate", "the CAT sat", "cat". Each step goes on
-    // from the one before.
+    // In find.txt: "Cat and cat", "concatenate", "the CAT sat", "cat", and in Greek "η γάτα
+    // και η ΓΆΤΑ". Each step goes on from the one before.
     struct Step {
-        const char* text; // typed into the box, then Enter; null: the key
+        const char* text; // typed (ASCII) or pasted into the box, then Enter; null: the key
         int match_case, whole_word, up;
         WORD key;
         const char* status;
@@ -200,11 +225,19 @@ void check_find_options(const RunningProgram& viewer, HWND client, const std::st
         {"cat", 0, 1, 1, 0, "Found in line 3", {2, 4}, {2, 7}},
         {"cat", 0, 0, 0, 0, "Found in line 4", {3, 0}, {3, 3}},
         {"dog", 0, 0, 0, 0, "Not found", {-1, 0}, {-1, 0}},
+        {"γάτα", 0, 0, 0, 0, "Found in line 5", {4, 2}, {4, 6}},
+        {nullptr, 0, 0, 0, VK_F3, "Found in line 5", {4, 13}, {4, 17}},
+        {nullptr, 1, 0, 0, VK_F3, "Found in line 5 (wrapped to the top)", {4, 2}, {4, 6}},
     };
+    HWND status_line = ::GetDlgItem(dialog, ID_FIND_STATUS);
+    const char* searched = "";
     for (const Step& step : steps) {
         set_option(dialog, ID_MATCH_CASE, 'C', step.match_case);
         set_option(dialog, ID_WHOLE_WORD, 'W', step.whole_word);
         set_option(dialog, ID_UP, step.up ? 'U' : 'D', step.up);
+        send(status_line, WM_SETTEXT, 0, LPARAM("")); // so that each step must say its own
+        const bool ascii = step.text && std::all_of(step.text, step.text + std::strlen(step.text),
+                                                    [](char c) { return c > 0; });
         if (step.text) {
             // Clicks in turn at two places far enough apart not to make a double-click.
             const RECT box = window_rect(::GetDlgItem(dialog, ID_FIND_TEXT));
@@ -213,14 +246,21 @@ void check_find_options(const RunningProgram& viewer, HWND client, const std::st
                        [&] { return focus_of(viewer) == ::GetDlgItem(dialog, ID_FIND_TEXT); });
             press(VK_HOME);
             press(VK_END, {VK_SHIFT});
-            type(step.text);
-            typed(::GetDlgItem(dialog, ID_FIND_TEXT), step.text);
+            if (ascii) {
+                type(step.text);
+                typed(::GetDlgItem(dialog, ID_FIND_TEXT), step.text);
+            } else { // letters no key of the check's keyboard gives: pasted with Ctrl+V
+                wchar_t wide[64] = {};
+                ::MultiByteToWideChar(CP_UTF8, 0, step.text, -1, wide, 64);
+                clipboard_clear(wide);
+                press('V', {VK_CONTROL});
+            }
             press(VK_RETURN);
         } else {
             step.key == VK_SHIFT ? press(VK_F3, {VK_SHIFT}) : press(step.key);
         }
         const std::string name =
-            format("Find: \"%s\"%s%s%s by %s", step.text ? step.text : "cat",
+            format("Find: \"%s\"%s%s%s by %s", searched = step.text ? step.text : searched,
                    step.match_case ? ", match case" : "", step.whole_word ? ", whole word" : "",
                    step.up ? ", up" : "",
                    step.text           ? "Enter"
@@ -229,10 +269,7 @@ void check_find_options(const RunningProgram& viewer, HWND client, const std::st
         std::string status;
         report(name + ": the status says \"" + step.status + "\"",
                poll_until(PATIENCE_MS,
-                          [&] {
-                              return (status = window_text(::GetDlgItem(dialog, ID_FIND_STATUS))) ==
-                                     step.status;
-                          }),
+                          [&] { return (status = window_text(status_line)) == step.status; }),
                status);
         view.from = step.from;
         view.to = step.to;
@@ -324,6 +361,16 @@ void check_reading(const std::string& folder) {
         view.from.line = -1;
         check_view(activate(viewer, client, names[1]), view,
                    "reading: Go to a line not read yet shows it once it is", true);
+        // A copy this long is handed over only as a program asks for it: the viewer must
+        // answer while it waits for events.
+        std::string whole = read_whole_file(folder + names[2]);
+        whole.resize(whole.size() - 2); // the selection ends after the last line's characters
+        activate(viewer, client, names[2]);
+        press('A', {VK_CONTROL});
+        clipboard_clear();
+        check_copied(std::wstring(whole.begin(), whole.end()),
+                     format("copy: all of a large text (%d MB) pasted by another program",
+                            int(whole.size() >> 20)));
     }
     program_kill(viewer);
     for (const char* name : names)

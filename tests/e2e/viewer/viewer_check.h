@@ -30,6 +30,7 @@ constexpr int VIEWER_CMD_CLOSE = 40002;
 constexpr int VIEWER_CMD_EXIT = 40003;
 constexpr int VIEWER_CMD_ABOUT = 40004;
 constexpr int VIEWER_CMD_COLORS = 40009;
+constexpr int VIEWER_CMD_FONT = 40015;
 constexpr int VIEWER_CMD_FIT = 40018;
 constexpr int VIEWER_CMD_CASCADE = 32773;
 constexpr int VIEWER_CMD_TILE = 32774;
@@ -129,8 +130,10 @@ void click_at(int x, int y, int clicks = 1);
 HWND focus_of(const RunningProgram& viewer);
 // A dialog of the viewer with the caption, once it shows.
 HWND wait_dialog(const RunningProgram& viewer, const char* klass, const char* caption);
+// Brings the frame to the front and waits until it takes the keyboard.
+void bring_to_front(const RunningProgram& viewer);
 // Activates a document by its caption and gives it the keyboard; null when it is missing.
 HWND activate(const RunningProgram& viewer, HWND client, const std::string& name);
-// The clipboard's text, and emptying it.
+// The clipboard's text; emptying it (and putting text on it).
 std::wstring clipboard_text();
-void clipboard_clear();
+void clipboard_clear(const std::wstring& text = L"");

@@ -269,7 +269,6 @@ void press(WORD key, const std::vector<WORD>& modifiers) {
     for (WORD m : modifiers)
         add(m, KEYEVENTF_KEYUP);
     ::SendInput(UINT(keys.size()), keys.data(), sizeof(INPUT));
-    ::Sleep(30);
 }
 
 // Types ASCII text key by key.
@@ -292,7 +291,6 @@ void click_at(int x, int y, int clicks) {
         in[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
     }
     ::SendInput(UINT(in.size()), in.data(), sizeof(INPUT));
-    ::Sleep(30);
 }
 
 // The window with the keyboard focus in the viewer's thread.
@@ -313,6 +311,16 @@ HWND wait_dialog(const RunningProgram& viewer, const char* klass, const char* ca
         return found && owner == viewer.info.dwProcessId && ::IsWindowVisible(found);
     });
     return found;
+}
+
+// Brings the frame to the front and waits until it takes the keyboard: enabled (no modal
+// dialog left), the foreground window, with a window of the viewer's holding the focus.
+void bring_to_front(const RunningProgram& viewer) {
+    ::SetForegroundWindow(viewer.window);
+    poll_until(PATIENCE_MS, [&] {
+        return ::IsWindowEnabled(viewer.window) && ::GetForegroundWindow() == viewer.window &&
+               focus_of(viewer) != nullptr;
+    });
 }
 
 // Activates a document by its caption and gives it the keyboard; null when it is missing.
@@ -341,10 +349,17 @@ std::wstring clipboard_text() {
     return text;
 }
 
-// Empties the clipboard.
-void clipboard_clear() {
-    if (::OpenClipboard(nullptr)) {
-        ::EmptyClipboard();
-        ::CloseClipboard();
+// Empties the clipboard, and puts text on it when there is some.
+void clipboard_clear(const std::wstring& text) {
+    if (!::OpenClipboard(nullptr))
+        return;
+    ::EmptyClipboard();
+    HGLOBAL block = text.empty() ? nullptr : ::GlobalAlloc(GMEM_MOVEABLE, 2 * (text.size() + 1));
+    if (block) {
+        ::lstrcpyW(static_cast<wchar_t*>(::GlobalLock(block)), text.c_str());
+        ::GlobalUnlock(block);
+        if (!::SetClipboardData(CF_UNICODETEXT, block))
+            ::GlobalFree(block);
     }
+    ::CloseClipboard();
 }
