@@ -113,3 +113,6 @@ set_tests_properties(package PROPERTIES TIMEOUT 600)
 
 # The README's list of the runtime's routines agrees with the headers (Python only).
 add_test(NAME docs COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/runtime_routines.py)
+
+# ./play's set-up gives Wine a UTF-8 locale whatever the desktop's (a shell check, no Wine).
+add_test(NAME play COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/play/locale_check.sh)

@@ -111,17 +111,8 @@ void check_restart(const std::string& folder) {
     client = mdi_client_of(viewer.window);
     // Alt+F opens the File menu, whose recent files are numbered, newest first, and each
     // one opened goes to the top: the third and oldest, three times over, opens all three.
-    for (int time = 0; time < 3; time++) {
-        bring_to_front(viewer);
-        press('F', {VK_MENU});
-        poll_until(PATIENCE_MS, [] { // the menu's own loop takes the number
-            HWND menu = ::FindWindowA("#32768", nullptr);
-            return menu && ::IsWindowVisible(menu);
-        });
-        type("3");
-        poll_until(PATIENCE_MS,
-                   [] { return !::IsWindowVisible(::FindWindowA("#32768", nullptr)); });
-    }
+    for (int time = 0; time < 3; time++)
+        menu_choose(viewer, 'F', '3');
     report("settings: the recent files open from the File menu by their numbers",
            wait_document_count(client, 3, PATIENCE_MS) && document_named(client, "picture.bmp") &&
                document_named(client, "many-lines.txt") && document_named(client, accented),

@@ -132,6 +132,8 @@ HWND focus_of(const RunningProgram& viewer);
 HWND wait_dialog(const RunningProgram& viewer, const char* klass, const char* caption);
 // Brings the frame to the front and waits until it takes the keyboard.
 void bring_to_front(const RunningProgram& viewer);
+// Opens a menu of the frame with Alt and its letter, then chooses an item by its key.
+void menu_choose(const RunningProgram& viewer, char menu, char item);
 // Activates a document by its caption and gives it the keyboard; null when it is missing.
 HWND activate(const RunningProgram& viewer, HWND client, const std::string& name);
 // The clipboard's text; emptying it (and putting text on it).

@@ -323,6 +323,19 @@ void bring_to_front(const RunningProgram& viewer) {
     });
 }
 
+// Opens a menu of the frame's bar with Alt and its letter, then chooses an item with a key
+// (its letter or number), as a person does; waits until the menu has closed.
+void menu_choose(const RunningProgram& viewer, char menu, char item) {
+    bring_to_front(viewer);
+    press(WORD(menu), {VK_MENU});
+    poll_until(PATIENCE_MS, [] { // the menu's own loop takes the key
+        HWND popup = ::FindWindowA("#32768", nullptr);
+        return popup && ::IsWindowVisible(popup);
+    });
+    type(std::string(1, item));
+    poll_until(PATIENCE_MS, [] { return !::IsWindowVisible(::FindWindowA("#32768", nullptr)); });
+}
+
 // Activates a document by its caption and gives it the keyboard; null when it is missing.
 HWND activate(const RunningProgram& viewer, HWND client, const std::string& name) {
     HWND doc = document_named(client, name);
