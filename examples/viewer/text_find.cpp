@@ -263,11 +263,12 @@ int32_t text_copy(Document* document) {
         units += static_cast<size_t>(end - (line == from.line ? from.index : 0)) +
                  (line < to.line ? 2 : 0);
     }
-    // UTF-8 takes at most three bytes for a unit, and a count must fit 32 bits.
-    auto* wide = units <= INT32_MAX / 3
-                     ? static_cast<wchar_t*>(heap_alloc((units + 1) * sizeof(wchar_t)))
-                     : nullptr;
-    if (wide == nullptr) {
+    // UTF-8 takes at most three bytes for a unit, and a count must fit 32 bits. Each line
+    // goes straight into the block as UTF-8 (a line never splits a surrogate pair), so a
+    // long selection is copied once before the clipboard takes it.
+    const size_t room = units * 3;
+    auto* utf8 = units <= INT32_MAX / 3 ? static_cast<char*>(heap_alloc(room + 1)) : nullptr;
+    if (utf8 == nullptr) {
         return 0;
     }
     size_t used = 0;
@@ -276,24 +277,18 @@ int32_t text_copy(Document* document) {
         const wchar_t* text = text_line(document, line, &length);
         const int32_t start = line == from.line ? from.index : 0;
         const int32_t end = line == to.line ? to.index : length;
-        std::wmemcpy(wide + used, text + start, static_cast<size_t>(end - start));
-        used += static_cast<size_t>(end - start);
+        if (end > start) {
+            used += static_cast<size_t>(
+                ::WideCharToMultiByte(CP_UTF8, 0, text + start, end - start, utf8 + used,
+                                      static_cast<int32_t>(room - used), nullptr, nullptr));
+        }
         if (line < to.line) {
-            wide[used++] = L'\r';
-            wide[used++] = L'\n';
+            utf8[used++] = '\r';
+            utf8[used++] = '\n';
         }
     }
-    const int32_t count = static_cast<int32_t>(used);
-    const int32_t bytes =
-        ::WideCharToMultiByte(CP_UTF8, 0, wide, count, nullptr, 0, nullptr, nullptr);
-    char* utf8 = static_cast<char*>(heap_alloc(static_cast<size_t>(bytes) + 1));
-    int32_t placed = 0;
-    if (utf8 != nullptr) {
-        ::WideCharToMultiByte(CP_UTF8, 0, wide, count, utf8, bytes, nullptr, nullptr);
-        placed = clipboard_set_text(&document->window, utf8, bytes);
-        heap_free(utf8);
-    }
-    heap_free(wide);
+    const int32_t placed = clipboard_set_text(&document->window, utf8, static_cast<int32_t>(used));
+    heap_free(utf8);
     return placed;
 }
 

@@ -371,9 +371,10 @@ void check_reading(const std::string& folder) {
         check_view(activate(viewer, client, names[1]), view,
                    "reading: Go to a line not read yet shows it once it is", true);
         // The last 10 MB selected (Go to line, then Ctrl+Shift+End) and copied: the window
-        // answers again within a second (the best of three copies, each timed from Ctrl+C
-        // until the viewer holds the clipboard and answers a message), and a program pasting
-        // it gets it whole (handed over as it asks, while the viewer waits for events).
+        // answers again within a second (the longest wait for an answer to messages sent one
+        // after another from Ctrl+C until the viewer holds the clipboard, best of three
+        // copies), and a program pasting it gets it whole (handed over as it asks, while the
+        // viewer waits for events).
         const size_t line_bytes = format("Line %07d of a large text, read while the viewer goes "
                                          "on\r\n",
                                          1)
@@ -384,19 +385,23 @@ void check_reading(const std::string& folder) {
         uint32_t best = UINT32_MAX;
         for (int time = 0; time < 3; time++) {
             clipboard_clear();
-            const uint32_t start = now_ms();
             press('C', {VK_CONTROL});
-            DWORD_PTR answer = 0;
-            if (poll_until(
-                    PATIENCE_MS, [] { return ::GetClipboardOwner() != nullptr; }, 1) &&
+            uint32_t longest = 0;
+            bool placed = false;
+            for (const uint32_t start = now_ms(); !placed && now_ms() - start < PATIENCE_MS;) {
+                placed = ::GetClipboardOwner() != nullptr; // then one more answer, after it
+                const uint32_t sent = now_ms();
+                DWORD_PTR answer = 0;
                 ::SendMessageTimeoutA(viewer.window, WM_NULL, 0, 0, SMTO_NORMAL, PATIENCE_MS,
-                                      &answer))
-                best = std::min(best, now_ms() - start);
+                                      &answer);
+                longest = std::max(longest, now_ms() - sent);
+            }
+            best = placed ? std::min(best, longest) : best;
         }
         report(format("copy: 10 MB selected and copied, the window answering again within a "
                       "second (%u ms, best of three)",
                       best),
-               best <= 1000, "it stayed busy longer");
+               best <= 1000, "it stayed busy longer, or never placed the text");
         std::string tail = read_whole_file(folder + names[1]).substr(size_t(from) * line_bytes);
         tail.resize(tail.size() - 2); // the selection ends after the last line's characters
         check_copied(std::wstring(tail.begin(), tail.end()),
