@@ -1,13 +1,16 @@
-// The viewer's large-file benchmark: for texts of 1, 10 and 50 MB made at run time, the time
-// to read them with file_read line by line (nothing else), and the time the viewer takes to
-// show their first page and to reach their last line, reading between events as it does
-// for a person. Relies on the viewer's library in process; prints a table and checks
-// nothing. Times come from QueryPerformanceCounter; the texts are deleted afterwards.
-// Usage: viewer_bench.exe [--quick]   (--quick: 1 MB only)
+// The viewer's large-file benchmark: for texts of 1, 10 and 50 MB made at run time (and one
+// of 50 MB in several scripts, as UTF-8), the time to read them with file_read line by line
+// (nothing else), and the time the viewer takes to show their first page and to reach
+// their last line, reading between events as it does for a person; then the time of the
+// commands that work on a whole large text: copying a 10 MB selection and handing it over
+// to a program that pastes it, and Find through 50 MB. Relies on the viewer's library in process;
+// prints two tables and checks nothing. Times come from QueryPerformanceCounter; the texts are
+// deleted afterwards. Usage: viewer_bench.exe [--quick]   (--quick: 1 MB only)
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "examples/viewer/viewer.h"
@@ -27,12 +30,15 @@ double now_seconds() {
 }
 
 // A text of about megabytes MB: numbered lines of words with a tab, 20 to 120 characters,
-// the same on every run.
-std::string make_text(int32_t megabytes) {
+// the same on every run; the words in Latin, Greek, Cyrillic and Chinese letters (UTF-8)
+// when scripts is set, and the last line "word at the end of the text".
+std::string make_text(int32_t megabytes, bool scripts) {
     char folder[MAX_PATH];
     ::GetTempPathA(MAX_PATH, folder);
-    const std::string path =
-        std::string(folder) + "viewer_bench_" + std::to_string(megabytes) + "mb.txt";
+    const std::string path = std::string(folder) + "viewer_bench_" + std::to_string(megabytes) +
+                             (scripts ? "mb_scripts.txt" : "mb.txt");
+    const char* const words[] = {"word ", "\xce\xbb\xce\xad\xce\xbe\xce\xb7 ",
+                                 "\xd1\x81\xd0\xbb\xd0\xbe\xd0\xb2\xd0\xbe ", "\xe5\xad\x97 "};
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     const int64_t target = static_cast<int64_t>(megabytes) * 1024 * 1024;
@@ -44,9 +50,9 @@ std::string make_text(int32_t megabytes) {
         std::snprintf(head, sizeof(head), "%lld\t", static_cast<long long>(line));
         chunk += head;
         seed = seed * 1103515245u + 12345u;
-        const uint32_t words = 3 + (seed >> 16) % 18;
-        for (uint32_t w = 0; w < words; ++w) {
-            chunk += "word ";
+        const uint32_t count = 3 + (seed >> 16) % 18;
+        for (uint32_t w = 0; w < count; ++w) {
+            chunk += scripts ? words[w % 4] : words[0];
         }
         chunk += "\r\n";
         if (chunk.size() > 1 << 20) {
@@ -56,10 +62,37 @@ std::string make_text(int32_t megabytes) {
             chunk.clear();
         }
     }
+    chunk += "word at the end of the text\r\n";
     DWORD done = 0;
     ::WriteFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &done, nullptr);
     ::CloseHandle(file);
     return path;
+}
+
+// Opens a text in the viewer and reads it to its end; the seconds to its first page and
+// to its last line.
+Document* open_whole(const std::string& path, double* first_page, double* last_line) {
+    const double start = now_seconds();
+    Document* document = viewer_open_file(path.c_str());
+    process_events(1);
+    *first_page = now_seconds() - start;
+    while (viewer_reading() != 0) {
+        process_events(1);
+        viewer_read_some(40);
+    }
+    *last_line = now_seconds() - start;
+    return document;
+}
+
+// Seconds that Find takes to answer for a text in a whole document, searching down from
+// its top.
+double time_find(Document* document, const wchar_t* text) {
+    std::wcsncpy(viewer.find.text, text, FIND_LENGTH - 1);
+    document->anchor = document->caret = TextPoint{0, 0};
+    document->top = 0;
+    const double start = now_seconds();
+    text_find(document, 0);
+    return now_seconds() - start;
 }
 
 // Seconds to read the file line by line with file_read; the number of lines.
@@ -90,27 +123,24 @@ int main(int argc, char** argv) {
     std::printf(
         "| text | lines | file_read line by line | viewer: first page | viewer: last line | "
         "last line / bare read |\n|---|---|---|---|---|---|\n");
-    for (int32_t megabytes : {1, 10, 50}) {
-        if (quick && megabytes > 1) {
+    struct Text {
+        int32_t megabytes;
+        bool scripts;
+    };
+    for (const Text text : {Text{1, false}, Text{10, false}, Text{50, false}, Text{50, true}}) {
+        if (quick && text.megabytes > 1) {
             break;
         }
-        const std::string path = make_text(megabytes);
+        const std::string path = make_text(text.megabytes, text.scripts);
         int32_t lines = 0;
         bare_read(path, &lines); // once to have the file in the cache, like the viewer's run
         const double bare = bare_read(path, &lines);
-
-        const double start = now_seconds();
-        Document* document = viewer_open_file(path.c_str());
-        process_events(1);
-        const double first_page = now_seconds() - start;
-        while (viewer_reading() != 0) {
-            process_events(1);
-            viewer_read_some(40);
-        }
-        const double last_line = now_seconds() - start;
+        double first_page = 0, last_line = 0;
+        Document* document = open_whole(path, &first_page, &last_line);
         const int32_t shown = document != nullptr ? document->lines.count : -1;
-        std::printf("| %d MB | %d | %.2f s | %.3f s | %.2f s | %.2fx |\n", megabytes, shown, bare,
-                    first_page, last_line, last_line / bare);
+        std::printf("| %d MB%s | %d | %.2f s | %.3f s | %.2f s | %.2fx |\n", text.megabytes,
+                    text.scripts ? " UTF-8, four scripts" : "", shown, bare, first_page, last_line,
+                    last_line / bare);
         if (shown != lines) {
             std::printf("(the viewer counted %d lines, file_read %d)\n", shown, lines);
         }
@@ -118,6 +148,39 @@ int main(int argc, char** argv) {
         viewer_close_document(document);
         ::DeleteFileA(path.c_str());
     }
+
+    std::printf("\n| command | text | time |\n|---|---|---|\n");
+    const std::string ten = make_text(quick ? 1 : 10, false);
+    const std::string fifty = make_text(quick ? 1 : 50, false);
+    double first_page = 0, last_line = 0;
+    Document* document = open_whole(ten, &first_page, &last_line);
+    text_select_all(document);
+    double start = now_seconds();
+    const int32_t copied = text_copy(document);
+    std::printf("| Copy of the whole text selected%s | %d MB | %.3f s |\n",
+                copied != 0 ? "" : " (refused)", quick ? 1 : 10, now_seconds() - start);
+    // A program pasting it: the text is handed over then, by the window that placed it (here,
+    // in this process, at once; for another program, while the viewer waits for events).
+    start = now_seconds();
+    bool pasted = false;
+    if (::OpenClipboard(nullptr)) {
+        pasted = ::GetClipboardData(CF_UNICODETEXT) != nullptr;
+        ::CloseClipboard();
+    }
+    std::printf("| The copy handed over to a program that pastes it%s | %d MB | %.3f s |\n",
+                pasted ? "" : " (nothing to paste)", quick ? 1 : 10, now_seconds() - start);
+    viewer_close_document(document);
+    document = open_whole(fifty, &first_page, &last_line);
+    const double found = time_find(document, L"word at the end");
+    std::printf("| Find, the match in the last line%s | %d MB | %.3f s |\n",
+                document->anchor.line == document->lines.count - 1 ? "" : " (not found)",
+                quick ? 1 : 50, found);
+    const double missed = time_find(document, L"no such words");
+    std::printf("| Find, \"Not found\" after the whole text | %d MB | %.3f s |\n", quick ? 1 : 50,
+                missed);
+    viewer_close_document(document);
+    ::DeleteFileA(ten.c_str());
+    ::DeleteFileA(fifty.c_str());
     viewer_close_all();
     return 0;
 }

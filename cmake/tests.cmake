@@ -82,7 +82,7 @@ set_tests_properties(e2e PROPERTIES TIMEOUT 900)
 # resources linked in). Its test files are made beside the samples by a step of their own.
 set(VIEWER_TEST_DATA)
 foreach(f picture.bmp picture.ico picture.gif broken.gif line-ends.txt long-line.txt empty.txt
-          data.bin utf8.txt utf8-bom.txt utf16.txt tabs.txt many-lines.txt big.bmp)
+          data.bin utf8.txt utf8-bom.txt utf16.txt tabs.txt many-lines.txt big.bmp find.txt)
     list(APPEND VIEWER_TEST_DATA ${VIEWER_FILES}/${f})
 endforeach()
 add_custom_command(OUTPUT ${VIEWER_TEST_DATA}
@@ -113,3 +113,6 @@ set_tests_properties(package PROPERTIES TIMEOUT 600)
 
 # The README's list of the runtime's routines agrees with the headers (Python only).
 add_test(NAME docs COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/runtime_routines.py)
+
+# ./play's set-up gives Wine a UTF-8 locale whatever the desktop's (a shell check, no Wine).
+add_test(NAME play COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/play/locale_check.sh)

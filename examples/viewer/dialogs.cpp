@@ -1,9 +1,11 @@
 // The viewer's dialogs, made with the runtime's dialog facility: Go to line (modal, a
-// number that submits on Enter), Find (modeless: a text, "Match case", a bitmap button
-// "Find next" and a status line, while the documents keep working) and Colours (modal:
-// named colours in two list boxes, each previewed in a label of that colour).
-// Relies on the runtime's dialogs and controls and message boxes; finding and scrolling
-// are text_view.cpp's.
+// number that submits on Enter), Find (modeless: a text, "Match case", "Whole word", the
+// direction, a bitmap button "Find next" and a status line, while the documents keep
+// working) and Colours (modal: named colours in two list boxes, each previewed in a label
+// of that colour, never one colour for both); and the platform's font dialog through the
+// runtime.
+// Relies on the runtime's dialogs and controls, font choice and message boxes; USER32 for
+// the Find box's text in UTF-16; finding and scrolling are text_find.cpp's and text_view.cpp's.
 #include "examples/viewer/viewer.h"
 
 #include <cstdio>
@@ -43,13 +45,16 @@ Document* active_text() {
     return document != nullptr && document->kind == DOC_TEXT ? document : nullptr;
 }
 
-// Go to line: take the number, or say which numbers there are and let the person type again.
+// Go to line: take the number, or say which numbers there are and let the person type
+// again. While the text is read, any line past those read so far is taken: the document
+// goes there once it is read, or says then that there is no such line.
 void submit_line() {
     WindowRecord* dialog = &viewer.go_to_dialog;
     int32_t valid = 0;
     const int32_t line = control_get_number(dialog, ID_LINE, &valid);
     const int32_t count = go_to_document->lines.count;
-    if (valid == 0 || line < 1 || line > count) {
+    const bool reading = go_to_document->reader.file != nullptr;
+    if (valid == 0 || line < 1 || (line > count && !reading)) {
         char text[96];
         std::snprintf(text, sizeof(text), "This document has lines 1 to %d.", count);
         message_box(dialog, text, "Go to line", MB_OK | MB_ICONEXCLAMATION);
@@ -80,21 +85,36 @@ intptr_t go_to_event() {
     }
 }
 
-// Find the dialog's text in the active document and say where.
-void find_from_dialog() {
+// A text message (WM_GETTEXT, WM_SETTEXT) to the Find dialog's box in UTF-16.
+LRESULT find_box_text(UINT message, WPARAM wparam, LPARAM lparam) {
+    // NOTE: the runtime gives and takes a control's text in the ANSI code page, which lacks
+    // the letters of most scripts, and its controls hand every message on in it, so that
+    // even a wide message to the box loses them. The search is in every script: the message
+    // goes straight to the procedure of the box's class (USER32's edit, which keeps its
+    // text in UTF-16), past the runtime's handling, which has no part in the box's text.
+    HWND box = ::GetDlgItem(viewer.find_dialog.hwnd, ID_FIND_TEXT);
+    const auto procedure =
+        box != nullptr ? reinterpret_cast<WNDPROC>(::GetClassLongPtrW(box, GCLP_WNDPROC)) : nullptr;
+    return procedure != nullptr ? ::CallWindowProcW(procedure, box, message, wparam, lparam) : 0;
+}
+
+// Take the search and its options from the Find dialog, when it is shown.
+void read_find_dialog() {
     WindowRecord* dialog = &viewer.find_dialog;
-    char* text = control_get_text(dialog, ID_FIND_TEXT);
-    std::snprintf(viewer.find.text, sizeof(viewer.find.text), "%s", text);
-    heap_free(text);
-    viewer.find.match_case = control_get_check(dialog, ID_MATCH_CASE) == 1 ? 1 : 0;
-    Document* document = active_text();
-    char status[64] = "No text document";
-    if (document != nullptr && text_find(document, viewer.find.text, viewer.find.match_case)) {
-        std::snprintf(status, sizeof(status), "Found in line %d", document->match_line + 1);
-    } else if (document != nullptr) {
-        std::snprintf(status, sizeof(status), "Not found");
+    if (dialog->hwnd == nullptr) {
+        return;
     }
-    control_set_text(dialog, ID_FIND_STATUS, status);
+    // A longer search is cut at FIND_LENGTH - 1 units, never inside a surrogate pair.
+    wchar_t text[FIND_LENGTH + 1] = {};
+    int32_t kept = static_cast<int32_t>(
+        find_box_text(WM_GETTEXT, FIND_LENGTH + 1, reinterpret_cast<LPARAM>(text)));
+    kept = kept < FIND_LENGTH - 1 ? kept : FIND_LENGTH - 1;
+    kept -= kept > 0 && text[kept - 1] >= 0xD800 && text[kept - 1] <= 0xDBFF ? 1 : 0;
+    std::memcpy(viewer.find.text, text, static_cast<size_t>(kept) * sizeof(wchar_t));
+    viewer.find.text[kept] = L'\0';
+    viewer.find.match_case = control_get_check(dialog, ID_MATCH_CASE) == 1 ? 1 : 0;
+    viewer.find.whole_word = control_get_check(dialog, ID_WHOLE_WORD) == 1 ? 1 : 0;
+    viewer.find.up = control_get_check(dialog, ID_UP) == 1 ? 1 : 0;
 }
 
 intptr_t find_event() {
@@ -114,7 +134,8 @@ intptr_t find_event() {
     case EV_CONTROL:
         if (e.control_id == ID_FIND_NEXT ||
             (e.control_id == ID_FIND_TEXT && e.notify_code == CN_ENTER)) {
-            find_from_dialog();
+            read_find_dialog();
+            text_find(active_text(), viewer.find.up);
         } else if (e.control_id == ID_CANCEL) {
             dialog_end(dialog, 0);
         }
@@ -148,6 +169,12 @@ int32_t color_index(COLORREF color) {
     return -1;
 }
 
+// The colour a list has chosen, or the one it started from when it shows none.
+COLORREF chosen(int32_t list, COLORREF before) {
+    const int32_t index = control_list_selection(&viewer.colors_dialog, list);
+    return index >= 0 && index < NAMED_COLOR_COUNT ? NAMED_COLORS[index].color : before;
+}
+
 intptr_t colors_event() {
     const EventState& e = event_state;
     WindowRecord* dialog = &viewer.colors_dialog;
@@ -161,6 +188,10 @@ intptr_t colors_event() {
             preview(ID_TEXT_COLORS, ID_TEXT_SAMPLE);
         } else if (e.notify_code == LBN_SELCHANGE && e.control_id == ID_BACK_COLORS) {
             preview(ID_BACK_COLORS, ID_BACK_SAMPLE);
+        } else if (e.control_id == ID_OK && chosen(ID_TEXT_COLORS, viewer.text_color) ==
+                                                chosen(ID_BACK_COLORS, viewer.back_color)) {
+            message_box(dialog, "The text and its background must differ: choose two colours.",
+                        "Colours", MB_OK | MB_ICONEXCLAMATION);
         } else if (e.control_id == ID_OK || e.control_id == ID_CANCEL) {
             dialog_end(dialog, e.control_id == ID_OK ? 1 : 0);
         }
@@ -181,28 +212,27 @@ intptr_t colors_event() {
 
 // Ask for a line number and scroll the document there.
 void viewer_go_to_line(Document* document) {
-    if (document == nullptr || document->kind != DOC_TEXT) {
+    if (document == nullptr || document->kind != DOC_TEXT || document->message != nullptr) {
         return;
     }
     WindowRecord* dialog = &viewer.go_to_dialog;
     char prompt[64];
-    std::snprintf(prompt, sizeof(prompt), "&Line number (1 to %d):", document->lines.count);
-    dialog_begin(dialog, DIALOG_CENTRED, DIALOG_CENTRED, 150, 54, "Go to line", go_to_event);
-    dialog_add_control(dialog, CONTROL_LABEL, -1, 7, 7, 136, 9, prompt, 0);
-    dialog_add_control(dialog, CONTROL_EDIT, ID_LINE, 7, 18, 136, 12, "", 0);
-    dialog_add_control(dialog, CONTROL_DEFAULT_BUTTON, ID_OK, 39, 35, 50, 14, "OK", 0);
-    dialog_add_control(dialog, CONTROL_BUTTON, ID_CANCEL, 93, 35, 50, 14, "Cancel", 0);
+    std::snprintf(prompt, sizeof(prompt),
+                  document->reader.file != nullptr ? "&Line number (1 to %d read so far):"
+                                                   : "&Line number (1 to %d):",
+                  document->lines.count);
+    dialog_begin(dialog, DIALOG_CENTRED, DIALOG_CENTRED, 180, 54, "Go to line", go_to_event);
+    dialog_add_control(dialog, CONTROL_LABEL, -1, 7, 7, 166, 9, prompt, 0);
+    dialog_add_control(dialog, CONTROL_EDIT, ID_LINE, 7, 18, 166, 12, "", 0);
+    dialog_add_control(dialog, CONTROL_DEFAULT_BUTTON, ID_OK, 69, 35, 50, 14, "OK", 0);
+    dialog_add_control(dialog, CONTROL_BUTTON, ID_CANCEL, 123, 35, 50, 14, "Cancel", 0);
     control_set_number(dialog, ID_LINE, document->top + 1);
     go_to_document = document;
     const int32_t line = dialog_show_modal(dialog, &viewer.frame);
     dialog_release(dialog);
     go_to_document = nullptr;
-    if (line > 0) {
-        document->match_line = line - 1; // shown as the line gone to
-        document->match_start = 0;
-        document->match_length = 0;
-        text_scroll_to(document, line - 1, 0);
-        text_draw(document, &document->window);
+    if (line > 0 && viewer_document_of(&document->window) == document) {
+        text_go_to_line(document, line - 1);
     }
 }
 
@@ -213,25 +243,45 @@ void viewer_show_find() {
         control_focus(dialog, ID_FIND_TEXT);
         return;
     }
-    dialog_begin(dialog, DIALOG_CENTRED, DIALOG_CENTRED, 196, 66, "Find", find_event);
+    dialog_begin(dialog, DIALOG_CENTRED, DIALOG_CENTRED, 226, 84, "Find", find_event);
     dialog_add_control(dialog, CONTROL_LABEL, -1, 7, 9, 34, 9, "Fi&nd:", 0);
-    dialog_add_control(dialog, CONTROL_EDIT, ID_FIND_TEXT, 42, 7, 147, 12, viewer.find.text, 0);
-    dialog_add_control(dialog, CONTROL_CHECK_BOX, ID_MATCH_CASE, 42, 24, 80, 10, "Match &case", 0);
-    dialog_add_control(dialog, CONTROL_BITMAP_BUTTON, ID_FIND_NEXT, 42, 38, 70, 16, "Find next", 0);
-    dialog_add_control(dialog, CONTROL_BUTTON, ID_CANCEL, 139, 38, 50, 16, "Close", 0);
-    dialog_add_control(dialog, CONTROL_LABEL, ID_FIND_STATUS, 7, 57, 182, 9, "", 0);
+    dialog_add_control(dialog, CONTROL_EDIT, ID_FIND_TEXT, 42, 7, 177, 12, "", 0);
+    dialog_add_control(dialog, CONTROL_CHECK_BOX, ID_MATCH_CASE, 42, 25, 80, 10, "Match &case", 0);
+    dialog_add_control(dialog, CONTROL_CHECK_BOX, ID_WHOLE_WORD, 42, 38, 80, 10, "&Whole word", 0);
+    dialog_add_control(dialog, CONTROL_GROUP_BOX, -1, 132, 21, 87, 29, "Direction", 0);
+    dialog_add_control(dialog, CONTROL_RADIO_BUTTON, ID_UP, 139, 33, 34, 10, "&Up", WS_GROUP);
+    dialog_add_control(dialog, CONTROL_RADIO_BUTTON, ID_DOWN, 177, 33, 38, 10, "&Down", 0);
+    dialog_add_control(dialog, CONTROL_BITMAP_BUTTON, ID_FIND_NEXT, 42, 55, 70, 16, "Find next",
+                       WS_GROUP);
+    dialog_add_control(dialog, CONTROL_BUTTON, ID_CANCEL, 169, 55, 50, 16, "Close", 0);
+    dialog_add_control(dialog, CONTROL_LABEL, ID_FIND_STATUS, 7, 74, 212, 9, "", 0);
     control_set_check(dialog, ID_MATCH_CASE, viewer.find.match_case);
-    dialog_show(dialog, &viewer.frame);
+    control_set_check(dialog, ID_WHOLE_WORD, viewer.find.whole_word);
+    control_set_check(dialog, ID_UP, viewer.find.up);
+    control_set_check(dialog, ID_DOWN, viewer.find.up == 0 ? 1 : 0);
+    if (dialog_show(dialog, &viewer.frame) != 0) {
+        // The last search, in its own characters (see find_box_text).
+        find_box_text(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(viewer.find.text));
+        control_focus(dialog, ID_FIND_TEXT);
+    }
 }
 
-// Find the next match of the last search (F3); without one, ask for it.
-void viewer_find_next(Document* document) {
-    if (viewer.find.text[0] == '\0') {
+// Say in the Find dialog's status line what the last search did (when it is shown).
+void viewer_find_status(const char* text) {
+    if (viewer.find_dialog.hwnd != nullptr) {
+        control_set_text(&viewer.find_dialog, ID_FIND_STATUS, text);
+    }
+}
+
+// Find the last search again (F3), or the other way (Shift+F3); without one, ask for it.
+void viewer_find_next(Document* document, int32_t reverse) {
+    read_find_dialog();
+    if (viewer.find.text[0] == L'\0') {
         viewer_show_find();
         return;
     }
     if (document != nullptr && document->kind == DOC_TEXT) {
-        text_find(document, viewer.find.text, viewer.find.match_case);
+        text_find(document, reverse != 0 ? 1 - viewer.find.up : viewer.find.up);
     }
 }
 
@@ -257,11 +307,25 @@ void viewer_choose_colors() {
     control_list_select(dialog, ID_TEXT_COLORS, color_index(viewer.text_color));
     control_list_select(dialog, ID_BACK_COLORS, color_index(viewer.back_color));
     if (dialog_show_modal(dialog, &viewer.frame) == 1) {
-        const int32_t text = control_list_selection(dialog, ID_TEXT_COLORS);
-        const int32_t back = control_list_selection(dialog, ID_BACK_COLORS);
-        viewer.text_color = text >= 0 ? NAMED_COLORS[text].color : viewer.text_color;
-        viewer.back_color = back >= 0 ? NAMED_COLORS[back].color : viewer.back_color;
+        viewer.text_color = chosen(ID_TEXT_COLORS, viewer.text_color);
+        viewer.back_color = chosen(ID_BACK_COLORS, viewer.back_color);
         viewer_redraw_texts();
+        viewer_save_settings();
     }
     dialog_release(dialog);
+}
+
+// Choose the font of text documents with the platform's font dialog.
+void viewer_choose_font() {
+    FontChoice choice = viewer.font;
+    if (choose_font(&viewer.frame, &choice) == 1) {
+        // Sizes outside those the viewer remembers are brought inside them, so that what
+        // shows now is what shows after a restart.
+        choice.points = choice.points < SMALLEST_FONT_POINTS  ? SMALLEST_FONT_POINTS
+                        : choice.points > LARGEST_FONT_POINTS ? LARGEST_FONT_POINTS
+                                                              : choice.points;
+        viewer.font = choice;
+        viewer_redraw_texts();
+        viewer_save_settings();
+    }
 }

@@ -1,11 +1,14 @@
 // The viewer's documents: one MDI child per file or sample, showing text (text.cpp and
 // text_view.cpp) on a backing bitmap, or a picture on a window without one that redraws
-// it on each paint request, both scrolled by bar, key and wheel; magnified copies of a
-// text's page on a scaled surface; and their release.
-// Relies on the runtime's windows, images, scroll bars and resources. The frame, its menus
-// and the program body live in frame.cpp.
+// it on each paint request, both scrolled by bar, key and wheel and scaled from 50% to 400%
+// (pictures also fitted to their window); each with a status line; their place when they
+// open, and their release.
+// Relies on the runtime's windows, images, fonts, scroll bars and resources; GDI32 for
+// bitmaps and icons drawn at another size than their own. The frame, its menus and the
+// program body live in frame.cpp.
 #include "examples/viewer/viewer.h"
 
+#include <cstdio>
 #include <cstring>
 
 // ============================================================================
@@ -14,10 +17,11 @@
 
 namespace {
 
-// A picture file's extension and the image kind that loads it.
+// A picture file's extension, the image kind that loads it and what the status line calls it.
 struct PictureExtension {
     const char* extension; // upper case, with the dot
     int32_t kind;
+    const char* format;
 };
 
 // ============================================================================
@@ -25,13 +29,21 @@ struct PictureExtension {
 // ============================================================================
 
 constexpr PictureExtension PICTURE_EXTENSIONS[] = {
-    {".BMP", IMAGE_BITMAP_KIND}, {".ICO", IMAGE_ICON_KIND}, {".EMF", IMAGE_METAFILE},
-    {".GIF", IMAGE_PICTURE},     {".JPG", IMAGE_PICTURE},   {".JPEG", IMAGE_PICTURE},
-    {".PNG", IMAGE_PICTURE},
+    {".BMP", IMAGE_BITMAP_KIND, "BMP bitmap"},     {".ICO", IMAGE_ICON_KIND, "icon"},
+    {".EMF", IMAGE_METAFILE, "enhanced metafile"}, {".GIF", IMAGE_PICTURE, "GIF picture"},
+    {".JPG", IMAGE_PICTURE, "JPEG picture"},       {".JPEG", IMAGE_PICTURE, "JPEG picture"},
+    {".PNG", IMAGE_PICTURE, "PNG picture"},
 };
 
+// The scales Zoom in and Zoom out step through, in percent.
+constexpr int32_t ZOOM_STEPS[] = {50, 67, 75, 100, 125, 150, 200, 300, 400};
+
 constexpr uint32_t SCROLLED = WS_VSCROLL | WS_HSCROLL;
-constexpr int32_t PIXEL_STEP = 16; // pixels a picture moves for one line of a scroll bar or key
+constexpr int32_t PIXEL_STEP = 16;    // pixels a picture moves for one line of a scroll bar or key
+constexpr int32_t CASCADE_PLACES = 6; // places new documents take in turn
+constexpr int32_t SMALLEST_WIDTH = 320, SMALLEST_HEIGHT = 200; // of a new document
+constexpr COLORREF STATUS_INK = RGB(0, 0, 0);
+constexpr COLORREF STATUS_PAPER = RGB(255, 255, 255);
 
 // ============================================================================
 // Internal helpers
@@ -48,8 +60,8 @@ const char* base_name(const char* path) {
     return name;
 }
 
-// The image kind for a file's extension, or -1 for a file that is not a picture.
-int32_t picture_kind(const char* name) {
+// The entry of a file's extension, or null for a file that is not a picture.
+const PictureExtension* picture_extension(const char* name) {
     const char* dot = nullptr;
     for (const char* p = name; *p != '\0'; ++p) {
         if (*p == '.') {
@@ -57,17 +69,17 @@ int32_t picture_kind(const char* name) {
         }
     }
     if (dot == nullptr) {
-        return -1;
+        return nullptr;
     }
     char* extension = string_upper(dot);
-    int32_t kind = -1;
+    const PictureExtension* found = nullptr;
     for (const PictureExtension& entry : PICTURE_EXTENSIONS) {
         if (std::strcmp(extension, entry.extension) == 0) {
-            kind = entry.kind;
+            found = &entry;
         }
     }
     heap_free(extension);
-    return kind;
+    return found;
 }
 
 // A free document slot, cleared, named, or null when all are in use.
@@ -76,7 +88,7 @@ Document* free_document(const char* name) {
         if (document.kind == DOC_FREE) {
             document = Document{};
             document.name = string_duplicate(name);
-            document.match_line = -1;
+            document.zoom = 100;
             return &document;
         }
     }
@@ -100,14 +112,30 @@ void release_document(Document* document) {
 
 intptr_t document_event();
 
-// Open the document's window: a new MDI child of the frame, placed a step further down
-// and to the right than the one before. The slot is given back when that fails.
+// Open the document's window: a new MDI child of the frame as large as the frame's client
+// area leaves room for, a step further down and to the right than the one before, or
+// maximised when the active document is (or, with none, when the documents were when the
+// viewer last ended). The slot is given back when that fails.
 bool open_document_window(Document* document, int32_t kind, uint32_t flags) {
     constexpr uint32_t DOCUMENT_STYLE = WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
-    const int32_t step = 24 * (viewer.opened % 10);
+    // The room of the MDI client's scroll bars is left too: they may show (as they do at
+    // first), and a document reaching under them would keep them there.
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    get_client_size(&viewer.frame, &x, &y, &width, &height);
+    // NOTE: the runtime does not give the sizes of the platform's parts; USER32 does.
+    width -= CASCADE_STEP * (CASCADE_PLACES - 1) + ::GetSystemMetrics(SM_CXVSCROLL);
+    height -= CASCADE_STEP * (CASCADE_PLACES - 1) + ::GetSystemMetrics(SM_CYHSCROLL);
+    width = width < SMALLEST_WIDTH ? SMALLEST_WIDTH : width;
+    height = height < SMALLEST_HEIGHT ? SMALLEST_HEIGHT : height;
+    const int32_t step = CASCADE_STEP * (viewer.opened % CASCADE_PLACES);
+    WindowRecord* active = mdi_active(&viewer.frame);
+    // NOTE: the runtime does not say whether a window is maximised; USER32 does.
+    if (active != nullptr ? ::IsZoomed(active->hwnd) != 0 : viewer.place.documents_maximized != 0) {
+        flags |= WS_MAXIMIZE;
+    }
     document->kind = kind;
-    if (open_window(&document->window, step, step, DOCUMENT_WIDTH, DOCUMENT_HEIGHT,
-                    DOCUMENT_STYLE | flags, &viewer.frame, document->name, document_event) == 0) {
+    if (open_window(&document->window, step, step, width, height, DOCUMENT_STYLE | flags,
+                    &viewer.frame, document->name, document_event) == 0) {
         release_document(document);
         return false;
     }
@@ -116,34 +144,132 @@ bool open_document_window(Document* document, int32_t kind, uint32_t flags) {
     return true;
 }
 
-// The picture's scroll bars: its size against the client area.
-void update_picture_bars(Document* document) {
-    int32_t left = 0, top = 0, width = 0, height = 0;
-    get_client_size(&document->window, &left, &top, &width, &height);
-    set_scroll_bar(&document->window, SB_HORZ, document->left, document->image_width, width);
-    set_scroll_bar(&document->window, SB_VERT, document->top, document->image_height, height);
+// Height of the status line at the bottom of a document.
+int32_t status_height(Document* document) {
+    int32_t height = 0;
+    measure_text_utf8(&document->window, "Ag", 2, nullptr, &height);
+    return (height > 0 ? height : 16) + 2 * TEXT_MARGIN;
 }
 
-// Draw a picture document: the picture upright at its natural size, scrolled, or the line
-// saying why there is none. Called for every paint request: the window keeps no picture.
-void draw_picture_document(Document* document) {
-    if (document->image != 0) {
-        image_draw(&document->window, document->image, document->image_kind, -document->left,
-                   -document->top, document->image_width, document->image_height, 0);
-    } else if (document->message != nullptr) {
-        move_to(&document->window, TEXT_MARGIN, TEXT_MARGIN);
-        text_print(2, PRINT_WINDOW, &document->window, PRINT_TEXT, document->message);
+// The part of a picture document's client area above its status line.
+void picture_area(Document* document, int32_t* width, int32_t* height) {
+    int32_t x = 0, y = 0;
+    get_client_size(&document->window, &x, &y, width, height);
+    *height -= status_height(document);
+    *height = *height > 1 ? *height : 1;
+    *width = *width > 1 ? *width : 1;
+}
+
+// The picture's size on the screen: scaled by the zoom, or fitted to the area above the
+// status line with its aspect kept (the zoom then says how much).
+void shown_size(Document* document, int32_t* width, int32_t* height) {
+    const int32_t natural_width = document->image_width > 0 ? document->image_width : 1;
+    const int32_t natural_height = document->image_height > 0 ? document->image_height : 1;
+    if (document->fit == 0) {
+        *width = ::MulDiv(natural_width, document->zoom, 100);
+        *height = ::MulDiv(natural_height, document->zoom, 100);
+    } else {
+        int32_t area_width = 0, area_height = 0;
+        picture_area(document, &area_width, &area_height);
+        if (static_cast<int64_t>(area_width) * natural_height <=
+            static_cast<int64_t>(area_height) * natural_width) {
+            *width = area_width;
+            *height = ::MulDiv(natural_height, area_width, natural_width);
+        } else {
+            *height = area_height;
+            *width = ::MulDiv(natural_width, area_height, natural_height);
+        }
+        document->zoom = ::MulDiv(*width, 100, natural_width);
     }
+    *width = *width > 1 ? *width : 1;
+    *height = *height > 1 ? *height : 1;
+}
+
+// The picture's scroll bars: its shown size against the area above the status line.
+void update_picture_bars(Document* document) {
+    int32_t width = 0, height = 0, area_width = 0, area_height = 0;
+    shown_size(document, &width, &height);
+    picture_area(document, &area_width, &area_height);
+    // A picture that fits (or is fitted) hides its bars: its last pixel is width - 1.
+    set_scroll_bar(&document->window, SB_HORZ, document->left, width - 1, area_width);
+    set_scroll_bar(&document->window, SB_VERT, document->top, height - 1, area_height);
+}
+
+// Draw a bitmap or an icon at another size than its own.
+void draw_scaled(Document* document, int32_t x, int32_t y, int32_t width, int32_t height) {
+    // NOTE: image_draw copies bitmaps and icons at their own size; scaled, they are drawn
+    // with GDI32 and USER32 on the window's context.
+    HDC dc = begin_draw(&document->window);
+    if (dc == nullptr) {
+        return;
+    }
+    if (document->image_kind == IMAGE_ICON_KIND) {
+        ::DrawIconEx(dc, x, y, reinterpret_cast<HICON>(document->image), width, height, 0, nullptr,
+                     DI_NORMAL);
+    } else {
+        HDC source = ::CreateCompatibleDC(dc);
+        if (source != nullptr) {
+            HGDIOBJ old = ::SelectObject(source, reinterpret_cast<HBITMAP>(document->image));
+            ::SetStretchBltMode(dc, width < document->image_width ? HALFTONE : COLORONCOLOR);
+            ::SetBrushOrgEx(dc, 0, 0, nullptr);
+            ::StretchBlt(dc, x, y, width, height, source, 0, 0, document->image_width,
+                         document->image_height, SRCCOPY);
+            ::SelectObject(source, old);
+            ::DeleteDC(source);
+        }
+    }
+    end_draw(&document->window, dc, 1);
+}
+
+// The status line of a picture: its size, what it is, and its scale.
+void draw_picture_status(Document* document) {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    get_client_size(&document->window, &x, &y, &width, &height);
+    const int32_t status = status_height(document);
+    draw_rect(&document->window, 0, height - status, width, status, document->window.back_color,
+              document->window.back_color);
+    char text[128];
+    std::snprintf(text, sizeof(text), "%d x %d %s, %s%d%%", document->image_width,
+                  document->image_height, document->image_format,
+                  document->fit != 0 ? "fitted at " : "", document->zoom);
+    set_text_color(&document->window, STATUS_INK, STATUS_PAPER);
+    move_to(&document->window, TEXT_MARGIN, height - status + TEXT_MARGIN);
+    text_print_utf8(&document->window, text, -1);
+}
+
+// Draw a picture document: the picture upright at its scale, scrolled, with its status line,
+// or the line saying why there is none. Called for every paint request: the window keeps
+// no picture.
+void draw_picture_document(Document* document) {
+    WindowRecord* window = &document->window;
+    if (document->image == 0) {
+        if (document->message != nullptr) {
+            move_to(window, TEXT_MARGIN, TEXT_MARGIN);
+            text_print(2, PRINT_WINDOW, window, PRINT_TEXT, document->message);
+        }
+        return;
+    }
+    int32_t width = 0, height = 0;
+    shown_size(document, &width, &height);
+    const bool natural = width == document->image_width && height == document->image_height;
+    if (natural || document->image_kind == IMAGE_METAFILE ||
+        document->image_kind == IMAGE_PICTURE) {
+        image_draw(window, document->image, document->image_kind, -document->left, -document->top,
+                   natural && document->image_kind == IMAGE_PICTURE ? 0 : width,
+                   natural && document->image_kind == IMAGE_PICTURE ? 0 : height, 0);
+    } else {
+        draw_scaled(document, -document->left, -document->top, width, height);
+    }
+    draw_picture_status(document);
 }
 
 // Scroll a picture to a pixel position kept inside it, and show it there.
 void scroll_picture(Document* document, int32_t left, int32_t top) {
-    int32_t x = 0, y = 0, width = 0, height = 0;
-    get_client_size(&document->window, &x, &y, &width, &height);
-    const int32_t last_left = document->image_width - width;
-    const int32_t last_top = document->image_height - height;
-    left = left > last_left ? last_left : left;
-    top = top > last_top ? last_top : top;
+    int32_t width = 0, height = 0, area_width = 0, area_height = 0;
+    shown_size(document, &width, &height);
+    picture_area(document, &area_width, &area_height);
+    left = left > width - area_width ? width - area_width : left;
+    top = top > height - area_height ? height - area_height : top;
     left = left < 0 ? 0 : left;
     top = top < 0 ? 0 : top;
     if (left != document->left || top != document->top) {
@@ -181,8 +307,8 @@ int32_t scrolled_to(int32_t code, int32_t position, int32_t page, WindowRecord* 
 // Handle a picture's scroll, key and wheel events; 1 when handled.
 int32_t picture_event(Document* document) {
     const EventState& e = event_state;
-    int32_t x = 0, y = 0, width = 0, height = 0;
-    get_client_size(&document->window, &x, &y, &width, &height);
+    int32_t width = 0, height = 0;
+    picture_area(document, &width, &height);
     const int32_t code = static_cast<int32_t>(e.event_wparam);
     switch (e.event_class) {
     case WM_VSCROLL:
@@ -217,6 +343,9 @@ int32_t picture_event(Document* document) {
         return 0;
     }
     case EV_SIZE:
+        if (document->fit != 0) {
+            set_background_color(&document->window, document->window.back_color); // repaints
+        }
         scroll_picture(document, document->left, document->top);
         return 0;
     default:
@@ -225,23 +354,37 @@ int32_t picture_event(Document* document) {
 }
 
 // Open a picture document for an image loaded already (0 when it could not be).
-Document* open_picture(ImageHandle image, int32_t kind, const char* caption) {
+Document* open_picture(ImageHandle image, const PictureExtension& extension, const char* caption) {
     Document* document = free_document(caption);
     if (document == nullptr) {
-        image_release(image, kind);
+        image_release(image, extension.kind);
         return nullptr;
     }
     document->image = image;
-    document->image_kind = kind;
+    document->image_kind = extension.kind;
+    document->image_format = extension.format;
     if (image == 0) {
         document->message = string_concat({"Cannot load ", caption});
     }
-    image_size(image, kind, &document->image_width, &document->image_height);
+    image_size(image, extension.kind, &document->image_width, &document->image_height);
     if (!open_document_window(document, DOC_PICTURE, WF_NO_BACKING | SCROLLED)) {
         return nullptr;
     }
+    set_window_font(&document->window, &viewer.font);
     update_picture_bars(document);
-    draw_picture_document(document);
+    set_background_color(&document->window, document->window.back_color); // repaints
+    return document;
+}
+
+// Open a text document's window, ready for its lines.
+Document* open_text(const char* caption) {
+    Document* document = free_document(caption);
+    if (document == nullptr || !open_document_window(document, DOC_TEXT, SCROLLED)) {
+        return nullptr;
+    }
+    // The record's cursor shows over its client area: the I-beam says text can be selected.
+    document->window.cursor = ::LoadCursorA(nullptr, IDC_IBEAM);
+    text_apply_font(document);
     return document;
 }
 
@@ -276,29 +419,36 @@ intptr_t document_event() {
 // Public routines
 // ============================================================================
 
-// Open a file in a new document window: a picture by its extension, else text.
+// Open a file in a new document window: a picture by its extension, else text. A file
+// that opens goes to the top of the recent files; one that cannot be opened leaves them.
 Document* viewer_open_file(const char* path) {
     const char* name = base_name(path);
-    const int32_t kind = picture_kind(name);
-    if (kind >= 0) {
-        return open_picture(image_load(path, TAG_STRING, kind), kind, name);
+    const PictureExtension* extension = picture_extension(name);
+    Document* document = nullptr;
+    if (extension != nullptr) {
+        document = open_picture(image_load(path, TAG_STRING, extension->kind), *extension, name);
+    } else {
+        document = open_text(name);
+        if (document != nullptr) {
+            text_read_begin(document, path);
+            text_draw(document);
+            text_scroll_to(document, 0, 0);
+        }
     }
-    Document* document = free_document(name);
-    if (document == nullptr || !open_document_window(document, DOC_TEXT, SCROLLED)) {
-        return nullptr;
+    if (document != nullptr && document->message == nullptr) {
+        viewer_remember_file(path);
+    } else if (document != nullptr) {
+        viewer_forget_file(path);
     }
-    text_read_begin(document, path);
-    text_draw(document, &document->window);
-    text_scroll_to(document, 0, 0);
     return document;
 }
 
 // Open the two built-in samples: a picture and a text, both "RTIMAGE" resources.
 void viewer_open_samples() {
-    open_picture(image_load(SAMPLE_PICTURE, TAG_STRING, IMAGE_PICTURE), IMAGE_PICTURE,
-                 "Sample picture");
-    Document* document = free_document("Sample text");
-    if (document == nullptr || !open_document_window(document, DOC_TEXT, SCROLLED)) {
+    const PictureExtension& gif = PICTURE_EXTENSIONS[3];
+    open_picture(image_load(SAMPLE_PICTURE, TAG_STRING, IMAGE_PICTURE), gif, "Sample picture");
+    Document* document = open_text("Sample text");
+    if (document == nullptr) {
         return;
     }
     void* block = nullptr;
@@ -310,30 +460,8 @@ void viewer_open_samples() {
         text_add_bytes(document, text, static_cast<uint32_t>(string_length(text)));
         global_free(block);
     }
-    text_draw(document, &document->window);
+    text_draw(document);
     text_scroll_to(document, 0, 0);
-}
-
-// Open a magnified copy of a text document's page: drawn at its size into a scaled surface
-// of half the document's client area, then shown twice as large.
-Document* viewer_open_zoom(Document* source) {
-    if (source == nullptr || source->kind != DOC_TEXT) {
-        return nullptr;
-    }
-    const int32_t step = 24 * (viewer.opened % 10); // where the window is placed
-    char* caption = string_concat({"Zoom: ", source->name});
-    Document* zoom = free_document(caption);
-    heap_free(caption);
-    if (zoom == nullptr || !open_document_window(zoom, DOC_ZOOM, WF_BACKING_FIT_CLIENT)) {
-        return nullptr;
-    }
-    // The scaled surface keeps the client size it was made with: the page drawn into it
-    // at the text's own size doubles once the client area does.
-    int32_t left = 0, top = 0, width = 0, height = 0;
-    get_client_size(&zoom->window, &left, &top, &width, &height);
-    text_draw(source, &zoom->window);
-    set_window_rect(&zoom->window, step, step, DOCUMENT_WIDTH + width, DOCUMENT_HEIGHT + height, 0);
-    return zoom;
 }
 
 // Close a document window and release what it holds.
@@ -364,11 +492,61 @@ int32_t viewer_document_count() {
     return count;
 }
 
-// Redraw every text document.
+// Redraw every document in the viewer's colours and font.
 void viewer_redraw_texts() {
     for (Document& document : viewer.documents) {
         if (document.kind == DOC_TEXT) {
-            text_draw(&document, &document.window);
+            text_apply_font(&document);
+            text_draw(&document);
+            text_scroll_to(&document, document.top, document.left);
+        } else if (document.kind == DOC_PICTURE) {
+            set_window_font(&document.window, &viewer.font);
+            scroll_picture(&document, document.left, document.top);
+            set_background_color(&document.window, document.window.back_color); // repaints
         }
     }
+}
+
+// Scale a document by steps of the zoom table (0: back to 100%).
+void viewer_zoom(Document* document, int32_t steps) {
+    if (document == nullptr || document->kind == DOC_FREE) {
+        return;
+    }
+    int32_t zoom = 100;
+    if (steps > 0) {
+        zoom = document->zoom;
+        for (int32_t step : ZOOM_STEPS) {
+            if (step > document->zoom) {
+                zoom = step;
+                break;
+            }
+        }
+    } else if (steps < 0) {
+        zoom = document->zoom;
+        for (int32_t step : ZOOM_STEPS) {
+            zoom = step < document->zoom ? step : zoom;
+        }
+    }
+    zoom = zoom < ZOOM_MIN ? ZOOM_MIN : zoom > ZOOM_MAX ? ZOOM_MAX : zoom;
+    document->zoom = zoom;
+    document->fit = 0;
+    if (document->kind == DOC_TEXT) {
+        text_apply_font(document);
+        text_draw(document);
+        text_scroll_to(document, document->top, document->left);
+    } else {
+        scroll_picture(document, document->left, document->top);
+        set_background_color(&document->window, document->window.back_color); // repaints
+    }
+}
+
+// Scale a picture to fit its window, aspect kept, or back to its natural size.
+void viewer_fit(Document* document) {
+    if (document == nullptr || document->kind != DOC_PICTURE) {
+        return;
+    }
+    document->fit = document->fit == 0 ? 1 : 0;
+    document->zoom = 100;
+    scroll_picture(document, 0, 0);
+    set_background_color(&document->window, document->window.back_color); // repaints
 }

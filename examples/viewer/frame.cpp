@@ -1,10 +1,12 @@
-// The viewer's frame and program body: the `viewer` record, the MDI frame with its "&File",
-// "&Search", "&View", "&Window" and "&Help" menus and keyboard shortcuts, the clock in its
+// The viewer's frame and program body: the `viewer` record, the MDI frame with its "&File"
+// (with the recent files), "&Edit", "&Search", "&View", "&Window" and "&Help" menus, their
+// commands greyed while there is nothing for them, and keyboard shortcuts, the clock in its
 // caption, opening files through the platform's open dialog or by dropping them on the
 // frame, its commands, the program's loop (which reads large texts between events), and
-// the end.
+// the end, where the frame's place is remembered.
 // Relies on the runtime's windows, menus, accelerators, timers, message boxes and event
-// pump; on documents.cpp, text_view.cpp and dialogs.cpp for what the commands do.
+// pump; on documents.cpp, text_view.cpp, text_find.cpp, dialogs.cpp and settings.cpp for
+// what the commands do.
 #include "examples/viewer/viewer.h"
 
 #include <commdlg.h>
@@ -33,13 +35,40 @@ struct Shortcut {
     int32_t key;
     int32_t modifiers;
     int32_t command;
+    bool in_dialog; // the Find dialog has it too (its text box keeps Ctrl+A, Ctrl+C and the rest)
 };
 
 const Shortcut SHORTCUTS[] = {
-    {'O', ACCEL_CONTROL, MENU_OPEN},    {'F', ACCEL_CONTROL, MENU_FIND},
-    {VK_F3, 0, MENU_FIND_NEXT},         {'G', ACCEL_CONTROL, MENU_GO_TO},
-    {VK_F4, ACCEL_CONTROL, MENU_CLOSE}, {VK_F6, ACCEL_CONTROL, MENU_NEXT_DOCUMENT},
-    {VK_F4, ACCEL_ALT, MENU_EXIT},
+    {'O', ACCEL_CONTROL, MENU_OPEN, true},
+    {'F', ACCEL_CONTROL, MENU_FIND, true},
+    {VK_F3, 0, MENU_FIND_NEXT, true},
+    {VK_F3, ACCEL_SHIFT, MENU_FIND_PREVIOUS, true},
+    {'G', ACCEL_CONTROL, MENU_GO_TO, true},
+    {VK_F4, ACCEL_CONTROL, MENU_CLOSE, true},
+    {VK_F6, ACCEL_CONTROL, MENU_NEXT_DOCUMENT, true},
+    {VK_F4, ACCEL_ALT, MENU_EXIT, true},
+    {'C', ACCEL_CONTROL, MENU_COPY, false},
+    {VK_INSERT, ACCEL_CONTROL, MENU_COPY, false},
+    {'A', ACCEL_CONTROL, MENU_SELECT_ALL, false},
+    {VK_OEM_PLUS, ACCEL_CONTROL, MENU_ZOOM_IN, false},
+    {VK_ADD, ACCEL_CONTROL, MENU_ZOOM_IN, false},
+    {VK_OEM_MINUS, ACCEL_CONTROL, MENU_ZOOM_OUT, false},
+    {VK_SUBTRACT, ACCEL_CONTROL, MENU_ZOOM_OUT, false},
+    {'0', ACCEL_CONTROL, MENU_ACTUAL_SIZE, false},
+    {VK_NUMPAD0, ACCEL_CONTROL, MENU_ACTUAL_SIZE, false},
+};
+
+// Commands that need a document, and the kind it must be (DOC_FREE: any).
+struct NeedsDocument {
+    UINT_PTR command;
+    int32_t kind;
+};
+
+const NeedsDocument NEEDS_DOCUMENT[] = {
+    {MENU_CLOSE, DOC_FREE},       {MENU_COPY, DOC_TEXT},      {MENU_SELECT_ALL, DOC_TEXT},
+    {MENU_FIND, DOC_TEXT},        {MENU_FIND_NEXT, DOC_TEXT}, {MENU_FIND_PREVIOUS, DOC_TEXT},
+    {MENU_GO_TO, DOC_TEXT},       {MENU_ZOOM_IN, DOC_FREE},   {MENU_ZOOM_OUT, DOC_FREE},
+    {MENU_ACTUAL_SIZE, DOC_FREE}, {MENU_FIT, DOC_PICTURE},    {MENU_NEXT_DOCUMENT, DOC_FREE},
 };
 
 // ============================================================================
@@ -81,27 +110,92 @@ HMENU make_menu(std::initializer_list<MenuItem> items) {
     return menu;
 }
 
-// Put "&File", "&Search" and "&View" before the runtime's "&Window" menu and "&Help" after it,
-// so that the runtime's menu stays the one the MDI client lists its windows in.
+// Put "&File", "&Edit", "&Search" and "&View" before the runtime's "&Window" menu and "&Help"
+// after it, so that the runtime's menu stays the one the MDI client lists its windows in.
 void build_menus() {
     HMENU file = make_menu({{"&Open...\tCtrl+O", MENU_OPEN},
                             {"Open &samples", MENU_OPEN_SAMPLES},
                             {"&Close\tCtrl+F4", MENU_CLOSE},
                             {nullptr, 0},
                             {"E&xit\tAlt+F4", MENU_EXIT}});
+    HMENU edit =
+        make_menu({{"&Copy\tCtrl+C", MENU_COPY}, {"Select &all\tCtrl+A", MENU_SELECT_ALL}});
     HMENU search = make_menu({{"&Find...\tCtrl+F", MENU_FIND},
                               {"Find &next\tF3", MENU_FIND_NEXT},
+                              {"Find &previous\tShift+F3", MENU_FIND_PREVIOUS},
                               {"&Go to line...\tCtrl+G", MENU_GO_TO}});
-    HMENU view = make_menu({{"&Colours...", MENU_COLORS},
-                            {"&Zoom", MENU_ZOOM},
+    HMENU view = make_menu({{"Zoom &in\tCtrl++", MENU_ZOOM_IN},
+                            {"Zoom &out\tCtrl+-", MENU_ZOOM_OUT},
+                            {"&Actual size\tCtrl+0", MENU_ACTUAL_SIZE},
+                            {"&Fit to window", MENU_FIT},
+                            {nullptr, 0},
+                            {"F&ont...", MENU_FONT},
+                            {"&Colours...", MENU_COLORS},
+                            {nullptr, 0},
                             {"Next &document\tCtrl+F6", MENU_NEXT_DOCUMENT}});
     HMENU help = make_menu({{"&About", MENU_ABOUT}});
     HMENU bar = window_menu(&viewer.frame);
     insert_menu_item(bar, 0, "&File", MF_POPUP, reinterpret_cast<UINT_PTR>(file));
-    insert_menu_item(bar, 1, "&Search", MF_POPUP, reinterpret_cast<UINT_PTR>(search));
-    insert_menu_item(bar, 2, "&View", MF_POPUP, reinterpret_cast<UINT_PTR>(view));
+    insert_menu_item(bar, 1, "&Edit", MF_POPUP, reinterpret_cast<UINT_PTR>(edit));
+    insert_menu_item(bar, 2, "&Search", MF_POPUP, reinterpret_cast<UINT_PTR>(search));
+    insert_menu_item(bar, 3, "&View", MF_POPUP, reinterpret_cast<UINT_PTR>(view));
     append_menu_item(bar, "&Help", MF_POPUP, reinterpret_cast<UINT_PTR>(help));
     attach_menu(&viewer.frame, bar); // the same bar: drawn again
+    viewer_set_recent_menu(file);
+}
+
+// Grey the commands that have nothing to work on, and tick Fit to window while it is on.
+void update_menus() {
+    Document* active = viewer_document_of(mdi_active(&viewer.frame));
+    HMENU bar = window_menu(&viewer.frame);
+    // NOTE: the runtime makes menus but does not grey or tick their items; USER32 does.
+    for (const NeedsDocument& entry : NEEDS_DOCUMENT) {
+        bool usable = active != nullptr && (entry.kind == DOC_FREE || entry.kind == active->kind);
+        if (entry.command == MENU_COPY && usable) {
+            usable = active->anchor.line != active->caret.line ||
+                     active->anchor.index != active->caret.index;
+        }
+        ::EnableMenuItem(bar, static_cast<UINT>(entry.command),
+                         MF_BYCOMMAND | (usable ? MF_ENABLED : MF_GRAYED));
+    }
+    const bool fitted = active != nullptr && active->kind == DOC_PICTURE && active->fit != 0;
+    ::CheckMenuItem(bar, static_cast<UINT>(MENU_FIT),
+                    MF_BYCOMMAND | (fitted ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// Remember where the frame is, and whether it and its documents are maximised.
+void remember_place() {
+    // NOTE: the runtime does not say where a window is when it is not maximised; USER32's
+    // placement does (in the coordinates open_window takes, with no task bar at the top
+    // or left).
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof(placement);
+    if (viewer.frame.hwnd == nullptr || !::GetWindowPlacement(viewer.frame.hwnd, &placement)) {
+        return;
+    }
+    const RECT& r = placement.rcNormalPosition;
+    viewer.place.x = r.left;
+    viewer.place.y = r.top;
+    viewer.place.width = r.right - r.left;
+    viewer.place.height = r.bottom - r.top;
+    viewer.place.maximized =
+        placement.showCmd == SW_SHOWMAXIMIZED || (placement.showCmd == SW_SHOWMINIMIZED &&
+                                                  (placement.flags & WPF_RESTORETOMAXIMIZED) != 0)
+            ? 1
+            : 0;
+    WindowRecord* active = mdi_active(&viewer.frame);
+    if (active != nullptr) {
+        viewer.place.documents_maximized = ::IsZoomed(active->hwnd) ? 1 : 0;
+    }
+}
+
+// Open a recent file by its place on the File menu.
+void open_recent(int32_t index) {
+    if (index >= 0 && index < RECENT_FILES && viewer.recent[index] != nullptr) {
+        char* path = string_duplicate(viewer.recent[index]); // opening reorders the list
+        viewer_open_file(path);
+        heap_free(path);
+    }
 }
 
 // Ask for files with the platform's open dialog and open each.
@@ -120,6 +214,7 @@ void open_with_dialog() {
     request.lpstrFile = names;
     request.nMaxFile = OPEN_BUFFER;
     request.lpstrTitle = "Open";
+    request.lpstrInitialDir = viewer.last_folder;
     request.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
     if (::GetOpenFileNameA(&request)) {
         const char* folder = names;
@@ -170,6 +265,10 @@ intptr_t frame_event() {
     case WM_DROPFILES:
         open_dropped(reinterpret_cast<HDROP>(event_state.event_wparam));
         return 1;
+    case WM_INITMENU: // also sent when a shortcut of a menu item is pressed
+    case WM_INITMENUPOPUP:
+        update_menus();
+        return 0;
     default:
         return 0;
     }
@@ -199,16 +298,31 @@ int32_t viewer_command(int32_t command, Document* active) {
         viewer_show_find();
         return 1;
     case MENU_FIND_NEXT:
-        viewer_find_next(active);
+    case MENU_FIND_PREVIOUS:
+        viewer_find_next(active, command == MENU_FIND_PREVIOUS ? 1 : 0);
         return 1;
     case MENU_GO_TO:
         viewer_go_to_line(active);
         return 1;
+    case MENU_COPY:
+        text_copy(active);
+        return 1;
+    case MENU_SELECT_ALL:
+        text_select_all(active);
+        return 1;
     case MENU_COLORS:
         viewer_choose_colors();
         return 1;
-    case MENU_ZOOM:
-        viewer_open_zoom(active);
+    case MENU_FONT:
+        viewer_choose_font();
+        return 1;
+    case MENU_ZOOM_IN:
+    case MENU_ZOOM_OUT:
+    case MENU_ACTUAL_SIZE:
+        viewer_zoom(active, command == MENU_ZOOM_IN ? 1 : command == MENU_ZOOM_OUT ? -1 : 0);
+        return 1;
+    case MENU_FIT:
+        viewer_fit(active);
         return 1;
     case MENU_NEXT_DOCUMENT:
         mdi_next(&viewer.frame);
@@ -220,14 +334,21 @@ int32_t viewer_command(int32_t command, Document* active) {
                     "About", MB_OK);
         return 1;
     default:
+        if (command >= static_cast<int32_t>(MENU_RECENT) &&
+            command < static_cast<int32_t>(MENU_RECENT) + RECENT_FILES) {
+            open_recent(command - static_cast<int32_t>(MENU_RECENT));
+            return 1;
+        }
         return 0; // the "&Window" items and the window list are the frame's own
     }
 }
 
-// Give a window the viewer's keyboard shortcuts.
+// Give a window the viewer's keyboard shortcuts (a dialog those that leave its text alone).
 void viewer_add_shortcuts(WindowRecord* window) {
     for (const Shortcut& shortcut : SHORTCUTS) {
-        add_accelerator(window, shortcut.key, shortcut.modifiers, shortcut.command);
+        if (shortcut.in_dialog || window->kind == 0) {
+            add_accelerator(window, shortcut.key, shortcut.modifiers, shortcut.command);
+        }
     }
 }
 
@@ -235,13 +356,18 @@ void viewer_add_shortcuts(WindowRecord* window) {
 int32_t viewer_open_frame() {
     constexpr uint32_t FRAME_FLAGS =
         WF_MDI_FRAME | WF_NO_BACKING | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
-    if (open_window(&viewer.frame, 0, 0, FRAME_WIDTH, FRAME_HEIGHT, FRAME_FLAGS, nullptr,
-                    VIEWER_NAME, frame_event) == 0) {
+    viewer_load_settings();
+    const FramePlace& place = viewer.place;
+    const bool placed = place.width > 0;
+    if (open_window(&viewer.frame, placed ? place.x : 0, placed ? place.y : 0,
+                    placed ? place.width : FRAME_WIDTH, placed ? place.height : FRAME_HEIGHT,
+                    FRAME_FLAGS | (place.maximized != 0 ? WS_MAXIMIZE : 0), nullptr, VIEWER_NAME,
+                    frame_event) == 0) {
         return 0;
     }
-    viewer.text_color = RGB(0, 0, 0);
-    viewer.back_color = RGB(255, 255, 255);
-    center_window(&viewer.frame);
+    if (!placed) {
+        center_window(&viewer.frame);
+    }
     build_menus();
     viewer_add_shortcuts(&viewer.frame);
     ::DragAcceptFiles(viewer.frame.hwnd, TRUE); // NOTE: SHELL32, as for the drop itself
@@ -252,6 +378,11 @@ int32_t viewer_open_frame() {
 
 // Close every document, the dialogs and the frame (without ending the program).
 void viewer_close_all() {
+    if (viewer.frame.hwnd != nullptr) {
+        remember_place();
+        viewer_save_settings();
+    }
+    viewer_set_recent_menu(nullptr);
     for (Document& document : viewer.documents) {
         viewer_close_document(&document);
     }

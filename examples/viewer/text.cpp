@@ -1,10 +1,11 @@
 // Text documents' lines: a text file read a chunk at a time through the runtime's binary
 // reads, its encoding told from its first bytes (a byte-order mark, UTF-8 that decodes
-// cleanly, else the ANSI code page), decoded into the system's ANSI code page ("?" for
-// characters it lacks), split at LF, CRLF and lone CR, and kept with tabs expanded to the
-// next multiple of 8 columns. A file with NUL bytes is binary and refused.
+// cleanly, else the ANSI code page, or Windows-1252 where that is UTF-8), decoded into
+// UTF-16, split at LF, CRLF and lone CR, and kept as the file holds them (tabs too: they
+// are expanded only on the screen). A file with NUL characters is binary and refused.
 // Relies on the runtime's files and heap; KERNEL32's code page conversions directly (the
-// runtime keeps strings in the ANSI code page and converts none). Drawing is text_view.cpp's.
+// runtime converts only whole strings between UTF-8 and the screen). Drawing is
+// text_view.cpp's.
 #include "examples/viewer/viewer.h"
 
 #include <cstring>
@@ -17,7 +18,8 @@ namespace {
 
 constexpr uint32_t FIRST_CHUNK = 64 * 1024; // bytes read at once when a file opens
 constexpr uint32_t CHUNK = 1024 * 1024;     // bytes read at a time afterwards
-constexpr uint32_t FIRST_LINES = 256;       // line entries made at first
+constexpr uint32_t FIRST_UNITS = 16 * 1024; // units made room for at first in memory
+constexpr int32_t FIRST_LINES = 256;        // line entries made at first
 
 // ============================================================================
 // Internal helpers
@@ -25,7 +27,7 @@ constexpr uint32_t FIRST_LINES = 256;       // line entries made at first
 
 // A heap block of size bytes holding the first keep bytes of old, which is freed; null
 // (and old kept) without memory.
-void* grow(void* old, uint32_t keep, uint32_t size) {
+void* grow(void* old, size_t keep, size_t size) {
     void* block = heap_alloc(size);
     if (block == nullptr) {
         return nullptr;
@@ -37,31 +39,36 @@ void* grow(void* old, uint32_t keep, uint32_t size) {
     return block;
 }
 
-// Make room for more bytes (and the NUL kept after them); false without memory.
-bool reserve_bytes(TextLines* lines, uint32_t more) {
+// Make room for more units (and the NUL kept after them); false without memory.
+bool reserve_units(TextLines* lines, uint64_t more) {
     const uint64_t needed = static_cast<uint64_t>(lines->used) + more + 1;
     if (needed <= lines->capacity) {
         return true;
     }
-    uint64_t size = lines->capacity > 0 ? lines->capacity : FIRST_CHUNK;
-    while (size < needed) {
+    // The first room is what was asked for (a whole file's text at once); more doubles.
+    uint64_t size = lines->capacity > 0 ? lines->capacity : FIRST_UNITS;
+    while (lines->capacity > 0 && size < needed) {
         size *= 2;
     }
-    if (size > 0xFFFFFFF0u) {
+    size = size < needed ? needed : size;
+    if (size > 0x7FFFFFF0u || size > SIZE_MAX / sizeof(wchar_t) / 2) {
         return false;
     }
-    void* block = grow(lines->bytes, lines->used, static_cast<uint32_t>(size));
+    void* block = grow(lines->units, lines->used * sizeof(wchar_t), size * sizeof(wchar_t));
     if (block == nullptr) {
         return false;
     }
-    lines->bytes = static_cast<char*>(block);
+    lines->units = static_cast<wchar_t*>(block);
     lines->capacity = static_cast<uint32_t>(size);
     return true;
 }
 
-// Start a new line at the end of the bytes; false without memory.
+// Start a new line at the end of the units; false without memory.
 bool start_line(TextLines* lines) {
     if (lines->count == lines->capacity_lines) {
+        if (lines->capacity_lines > INT32_MAX / 2) {
+            return false;
+        }
         const int32_t more = lines->capacity_lines > 0 ? lines->capacity_lines * 2 : FIRST_LINES;
         void* block = grow(lines->starts, lines->count * sizeof(uint32_t), more * sizeof(uint32_t));
         if (block == nullptr) {
@@ -72,52 +79,53 @@ bool start_line(TextLines* lines) {
     }
     lines->starts[lines->count++] = lines->used;
     lines->open_line = 1;
+    lines->column = 0;
     return true;
 }
 
 // End the open line: its NUL, and the longest line so far.
 void end_line(TextLines* lines) {
-    const int32_t length = static_cast<int32_t>(lines->used - lines->starts[lines->count - 1]);
-    lines->bytes[lines->used++] = '\0';
+    lines->units[lines->used++] = L'\0';
     lines->open_line = 0;
-    if (length > lines->longest) {
-        lines->longest = length;
+    if (lines->column > lines->longest) {
+        lines->longest = lines->column;
         lines->longest_line = lines->count - 1;
     }
 }
 
-// Add decoded ANSI characters: line ends close lines, tabs become blanks up to the next
-// multiple of TAB_COLUMNS. False for a NUL (not text) or without memory.
-bool add_characters(Document* document, const char* text, uint32_t length) {
+// Add decoded characters: line ends close lines, the rest is kept as it is. False for a
+// NUL (not text) or without memory.
+bool add_units(Document* document, const wchar_t* text, uint32_t length) {
     TextLines* lines = &document->lines;
-    if (!reserve_bytes(lines, length * TAB_COLUMNS)) {
+    if (!reserve_units(lines, length)) {
         return false;
     }
+    TextReader* reader = &document->reader;
     for (uint32_t i = 0; i < length; ++i) {
-        const char c = text[i];
-        if (c == '\n' && document->reader.after_cr != 0) {
-            document->reader.after_cr = 0; // the LF of a CRLF
+        const wchar_t c = text[i];
+        if (c == L'\n' && reader->after_cr != 0) {
+            reader->after_cr = 0; // the LF of a CRLF
             continue;
         }
-        document->reader.after_cr = c == '\r' ? 1 : 0;
-        if (c == '\0') {
+        reader->after_cr = c == L'\r' ? 1 : 0;
+        if (c == L'\0') {
             return false;
         }
         if (lines->open_line == 0 && !start_line(lines)) {
             return false;
         }
-        if (c == '\r' || c == '\n') {
+        if (c == L'\r' || c == L'\n') {
             end_line(lines);
-        } else if (c == '\t') {
-            const uint32_t column = lines->used - lines->starts[lines->count - 1];
-            const uint32_t blanks = TAB_COLUMNS - column % TAB_COLUMNS;
-            std::memset(lines->bytes + lines->used, ' ', blanks);
-            lines->used += blanks;
-        } else {
-            lines->bytes[lines->used++] = c;
+            continue;
+        }
+        lines->units[lines->used++] = c;
+        if (c == L'\t') {
+            lines->column += TAB_COLUMNS - lines->column % TAB_COLUMNS;
+        } else if (c < 0xDC00 || c > 0xDFFF) { // a pair's second half takes no column
+            lines->column += 1;
         }
     }
-    lines->bytes[lines->used] = '\0'; // the open line reads as a string too
+    lines->units[lines->used] = L'\0'; // the open line reads as a string too
     return true;
 }
 
@@ -133,22 +141,41 @@ uint32_t utf8_cut(const uint8_t* bytes, uint32_t length) {
     return 0;
 }
 
-// Convert wide characters to ANSI ("?" where the code page lacks one) and add them.
-bool add_wide(Document* document, const wchar_t* wide, int32_t count) {
-    if (count == 0) {
+// The code page of a text that is not UTF-8: the system's ANSI code page, or Windows-1252
+// (Western European) where that is UTF-8 itself, as under a desktop locale in UTF-8.
+UINT ansi_code_page() {
+    return ::GetACP() == CP_UTF8 ? 1252 : CP_ACP;
+}
+
+// Bytes at the end of a run in the ANSI code page that start a character not complete yet:
+// the lead byte of a two-byte (East Asian) character.
+uint32_t ansi_cut(const uint8_t* bytes, uint32_t length) {
+    CPINFO info = {};
+    if (!::GetCPInfo(ansi_code_page(), &info) || info.MaxCharSize < 2) {
+        return 0;
+    }
+    uint32_t i = 0;
+    while (i < length) {
+        i += ::IsDBCSLeadByteEx(ansi_code_page(), bytes[i]) ? 2 : 1;
+    }
+    return i > length ? 1 : 0;
+}
+
+// Decode bytes of a code page into UTF-16 and add them.
+bool add_code_page(Document* document, UINT code_page, const uint8_t* bytes, uint32_t length) {
+    if (length == 0) {
         return true;
     }
-    // NOTE: WC_NO_BEST_FIT_CHARS makes a character the code page lacks a "?", instead of a
-    // look-alike letter.
-    const int32_t size =
-        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, count, nullptr, 0, "?", nullptr);
-    char* ansi = static_cast<char*>(heap_alloc(static_cast<size_t>(size) + 1));
-    if (ansi == nullptr) {
+    const char* text = reinterpret_cast<const char*>(bytes);
+    const int32_t count =
+        ::MultiByteToWideChar(code_page, 0, text, static_cast<int>(length), nullptr, 0);
+    auto* wide = static_cast<wchar_t*>(heap_alloc((static_cast<size_t>(count) + 1) * 2));
+    if (wide == nullptr) {
         return false;
     }
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, count, ansi, size, "?", nullptr);
-    const bool added = add_characters(document, ansi, static_cast<uint32_t>(size));
-    heap_free(ansi);
+    ::MultiByteToWideChar(code_page, 0, text, static_cast<int>(length), wide, count);
+    const bool added = add_units(document, wide, static_cast<uint32_t>(count));
+    heap_free(wide);
     return added;
 }
 
@@ -156,13 +183,12 @@ bool add_wide(Document* document, const wchar_t* wide, int32_t count) {
 // add its characters; the bytes of a cut-off character are carried to the next chunk.
 bool add_chunk(Document* document, const uint8_t* bytes, uint32_t length, bool last) {
     TextReader* reader = &document->reader;
-    if (reader->encoding == ENCODING_ANSI) {
-        return add_characters(document, reinterpret_cast<const char*>(bytes), length);
-    }
     uint32_t cut = 0;
-    if (!last && reader->encoding == ENCODING_UTF8) {
-        cut = utf8_cut(bytes, length);
-    } else if (reader->encoding != ENCODING_UTF8) {
+    if (reader->encoding == ENCODING_UTF8) {
+        cut = last ? 0 : utf8_cut(bytes, length);
+    } else if (reader->encoding == ENCODING_ANSI) {
+        cut = last ? 0 : ansi_cut(bytes, length);
+    } else {
         cut = length % 2;
         if (!last && length - cut >= 2) {
             // A high surrogate at the end waits for its partner.
@@ -176,30 +202,22 @@ bool add_chunk(Document* document, const uint8_t* bytes, uint32_t length, bool l
     const uint32_t whole = length - cut;
     std::memcpy(reader->carry, bytes + whole, cut);
     reader->carried = static_cast<int32_t>(cut);
-    int32_t count = 0;
-    wchar_t* wide = nullptr;
-    if (reader->encoding == ENCODING_UTF8) {
-        const char* text = reinterpret_cast<const char*>(bytes);
-        count = whole > 0
-                    ? ::MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(whole), nullptr, 0)
-                    : 0;
-        wide = static_cast<wchar_t*>(heap_alloc((static_cast<size_t>(count) + 1) * 2));
-        if (wide != nullptr && count > 0) {
-            ::MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(whole), wide, count);
-        }
-    } else {
-        count = static_cast<int32_t>(whole / 2);
-        wide = static_cast<wchar_t*>(heap_alloc((static_cast<size_t>(count) + 1) * 2));
-        for (int32_t i = 0; wide != nullptr && i < count; ++i) {
-            const uint8_t a = bytes[2 * i], b = bytes[2 * i + 1];
-            wide[i] = static_cast<wchar_t>(reader->encoding == ENCODING_UTF16LE ? a | b << 8
-                                                                                : a << 8 | b);
-        }
+    if (reader->encoding == ENCODING_UTF8 || reader->encoding == ENCODING_ANSI) {
+        return add_code_page(
+            document, reader->encoding == ENCODING_UTF8 ? CP_UTF8 : ansi_code_page(), bytes, whole);
     }
-    const bool added = wide != nullptr && add_wide(document, wide, count);
-    if (wide != nullptr) {
-        heap_free(wide);
+    const uint32_t count = whole / 2;
+    auto* wide = static_cast<wchar_t*>(heap_alloc((static_cast<size_t>(count) + 1) * 2));
+    if (wide == nullptr) {
+        return false;
     }
+    const bool little = reader->encoding == ENCODING_UTF16LE;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t a = bytes[2 * i], b = bytes[2 * i + 1];
+        wide[i] = static_cast<wchar_t>(little ? a | b << 8 : a << 8 | b);
+    }
+    const bool added = add_units(document, wide, count);
+    heap_free(wide);
     return added;
 }
 
@@ -252,6 +270,13 @@ bool read_chunk(Document* document, uint32_t limit, bool first) {
         const int32_t mark = detect_encoding(reader, bytes, size);
         ok = mark >= 0;
         skip = mark > 0 ? static_cast<uint32_t>(mark) : 0;
+        // Room for the whole text at once: a byte never gives more than one unit, and
+        // UTF-16 gives one unit for two bytes. Without that much memory, room grows.
+        const int64_t units =
+            reader->encoding >= ENCODING_UTF16LE ? reader->size / 2 + 1 : reader->size + 1;
+        if (ok && units < 0x7FFFFFF0) {
+            reserve_units(&document->lines, static_cast<uint64_t>(units));
+        }
     }
     const bool last = reader->done >= reader->size;
     ok = ok && add_chunk(document, bytes + skip, carried + size - skip, last);
@@ -321,10 +346,12 @@ void text_read_end(Document* document) {
     }
 }
 
-// Add the lines of ANSI text held in memory.
+// Add the lines of text held in memory: UTF-8 when it decodes cleanly, else ANSI.
 void text_add_bytes(Document* document, const char* bytes, uint32_t length) {
     document->reader = TextReader{};
-    if (!add_characters(document, bytes, length)) {
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes);
+    const int32_t mark = detect_encoding(&document->reader, data, length);
+    if (mark < 0 || !add_chunk(document, data + mark, length - static_cast<uint32_t>(mark), true)) {
         refuse(document, "Cannot show ");
     } else if (document->lines.open_line != 0) {
         end_line(&document->lines);
@@ -333,8 +360,8 @@ void text_add_bytes(Document* document, const char* bytes, uint32_t length) {
 
 // Release a document's lines.
 void text_release(Document* document) {
-    if (document->lines.bytes != nullptr) {
-        heap_free(document->lines.bytes);
+    if (document->lines.units != nullptr) {
+        heap_free(document->lines.units);
     }
     if (document->lines.starts != nullptr) {
         heap_free(document->lines.starts);
@@ -342,11 +369,21 @@ void text_release(Document* document) {
     document->lines = TextLines{};
 }
 
-// Line index of the text; "" past the end.
-const char* text_line(const Document* document, int32_t index) {
+// Line index of the text and its length in units; "" past the end.
+const wchar_t* text_line(const Document* document, int32_t index, int32_t* length) {
     const TextLines& lines = document->lines;
     if (index < 0 || index >= lines.count) {
-        return "";
+        if (length != nullptr) {
+            *length = 0;
+        }
+        return L"";
     }
-    return lines.bytes + lines.starts[index];
+    const uint32_t start = lines.starts[index];
+    const uint32_t end = index + 1 < lines.count ? lines.starts[index + 1] - 1 : lines.used;
+    if (length != nullptr) {
+        // The open line has no NUL in used yet; a closed last line has one.
+        *length = static_cast<int32_t>(end - start) -
+                  (index + 1 == lines.count && lines.open_line == 0 ? 1 : 0);
+    }
+    return lines.units + start;
 }

@@ -1,36 +1,62 @@
 // Text documents on the screen: the rows that fit, drawn from the top line and left pixel
-// column into the window's backing bitmap (resizing shows more or fewer rows), the match
-// highlighted, the status line, the scroll bars, scrolling by bar, key and wheel, finding
-// text, and the reading of large files a slice at a time between events.
-// Relies on the runtime's drawing, text output, measuring and scroll bars; the lines are
-// text.cpp's, the documents documents.cpp's.
+// column into the window's backing bitmap in the document's font (tabs expanded to every
+// 8th column), the selection in reverse, the status line, the scroll bars; scrolling by
+// bar, key and wheel; selecting with the mouse (drag, Shift+click, double-click) and with
+// Shift and the arrow and page keys; the reading of large files a slice at a time between
+// events, and what waits for it (Ctrl+End, Go to line, Find, Select all).
+// Relies on the runtime's drawing, UTF-8 text output and measuring, fonts and scroll bars;
+// GDI32 for where each character of a row ends. The lines are text.cpp's, searching is
+// text_find.cpp's, the documents documents.cpp's.
 #include "examples/viewer/viewer.h"
 
-#include <cstring>
+#include <cstdio>
+
+// ============================================================================
+// Types
+// ============================================================================
+
+namespace {
+
+constexpr int32_t ROW_LIMIT = 16384; // columns of a line laid out and shown
+
+// One row as the screen shows it: the line's units with tabs expanded into blanks, and for
+// each the unit of the line it shows and where it ends. One row at a time.
+struct RowLayout {
+    const wchar_t* text;           // the line
+    int32_t length;                // its units
+    wchar_t units[ROW_LIMIT];      // what the row shows
+    int32_t source[ROW_LIMIT + 1]; // the line's unit each shows; source[count]: after the last
+    int32_t ends[ROW_LIMIT];       // pixels from the row's start to the end of each
+    int32_t count;                 // units laid out
+};
+
+// A memory context holding a document's font, for laying out rows.
+struct Measure {
+    HDC dc;
+    HGDIOBJ old_font;
+};
 
 // ============================================================================
 // Module state
 // ============================================================================
-
-namespace {
 
 constexpr int32_t WHEEL_NOTCH = 120; // WM_MOUSEWHEEL's delta for one notch
 constexpr int32_t COLUMN_STEP = 16;  // pixels one step of the horizontal bar scrolls
 constexpr COLORREF STATUS_INK = RGB(0, 0, 0);
 constexpr COLORREF STATUS_PAPER = RGB(255, 255, 255);
 
-unsigned char fold_table[256]; // each ANSI character in lower case, once made
-bool fold_ready = false;
+RowLayout row;                 // the row laid out last
+char piece[ROW_LIMIT * 3 + 1]; // a piece of a row in UTF-8, for printing
 
 // ============================================================================
 // Internal helpers
 // ============================================================================
 
-int32_t row_height(WindowRecord* window) {
-    if (viewer.row_height == 0) {
-        measure_text(window, "", 0, nullptr, &viewer.row_height);
+int32_t row_height(Document* document) {
+    if (document->row_height <= 0) {
+        measure_text_utf8(&document->window, "Ag", 2, nullptr, &document->row_height);
     }
-    return viewer.row_height > 0 ? viewer.row_height : 16;
+    return document->row_height > 0 ? document->row_height : 16;
 }
 
 int32_t client_width(WindowRecord* window) {
@@ -45,123 +71,387 @@ int32_t client_height(WindowRecord* window) {
     return height;
 }
 
-// Rows of text that fit in a window above its status line.
-int32_t rows_in(WindowRecord* window) {
-    const int32_t row = row_height(window);
-    const int32_t rows = (client_height(window) - 3 * TEXT_MARGIN - row) / row;
-    return rows > 0 ? rows : 0;
+bool before(TextPoint a, TextPoint b) {
+    return a.line < b.line || (a.line == b.line && a.index < b.index);
 }
 
-// Pixels the longest line takes, measured in the document's font.
+bool same(TextPoint a, TextPoint b) {
+    return a.line == b.line && a.index == b.index;
+}
+
+bool reading(const Document* document) {
+    return document->reader.file != nullptr;
+}
+
+// The place after the last character of the text.
+TextPoint text_end(const Document* document) {
+    const int32_t last = document->lines.count > 0 ? document->lines.count - 1 : 0;
+    int32_t length = 0;
+    text_line(document, last, &length);
+    return TextPoint{last, length};
+}
+
+// A place kept inside the text and off the second half of a surrogate pair.
+TextPoint inside(const Document* document, TextPoint at) {
+    if (at.line < 0 || document->lines.count == 0) {
+        return TextPoint{0, 0};
+    }
+    if (at.line >= document->lines.count) {
+        return text_end(document);
+    }
+    int32_t length = 0;
+    const wchar_t* text = text_line(document, at.line, &length);
+    at.index = at.index < 0 ? 0 : at.index > length ? length : at.index;
+    if (at.index > 0 && at.index < length && text[at.index] >= 0xDC00 && text[at.index] <= 0xDFFF) {
+        at.index -= 1;
+    }
+    return at;
+}
+
+// NOTE: measure_text_utf8 gives the width of a whole text; where each character of a row
+// ends comes from GDI32's GetTextExtentExPointW in one call, on a memory context holding
+// the window's font (the record's own, not a copy).
+Measure measure_open(Document* document) {
+    Measure measure = {::CreateCompatibleDC(nullptr), nullptr};
+    if (measure.dc != nullptr && document->window.font != nullptr) {
+        measure.old_font = ::SelectObject(measure.dc, document->window.font);
+    }
+    return measure;
+}
+
+void measure_close(Measure* measure) {
+    if (measure->dc != nullptr) {
+        if (measure->old_font != nullptr) {
+            ::SelectObject(measure->dc, measure->old_font);
+        }
+        ::DeleteDC(measure->dc);
+        measure->dc = nullptr;
+    }
+}
+
+// Lay out a line of the text as its row shows it, into row.
+void layout_row(const Document* document, const Measure& measure, int32_t line) {
+    row.text = text_line(document, line, &row.length);
+    int32_t count = 0, column = 0, i = 0;
+    for (; i < row.length && count < ROW_LIMIT; ++i) {
+        const wchar_t c = row.text[i];
+        if (c == L'\t') {
+            const int32_t blanks = TAB_COLUMNS - column % TAB_COLUMNS;
+            for (int32_t b = 0; b < blanks && count < ROW_LIMIT; ++b) {
+                row.units[count] = L' ';
+                row.source[count++] = i;
+            }
+            column += blanks;
+        } else {
+            row.units[count] = c;
+            row.source[count++] = i;
+            column += c >= 0xDC00 && c <= 0xDFFF ? 0 : 1;
+        }
+    }
+    row.source[count] = i;
+    row.count = count;
+    SIZE size = {};
+    if (count == 0 || measure.dc == nullptr ||
+        !::GetTextExtentExPointW(measure.dc, row.units, count, 0, nullptr, row.ends, &size)) {
+        for (int32_t k = 0; k < count; ++k) {
+            row.ends[k] = 0;
+        }
+    }
+}
+
+// Where laid-out unit i starts, in pixels from the row's start (i up to row.count).
+int32_t start_x(int32_t i) {
+    return i > 0 ? row.ends[i - 1] : 0;
+}
+
+// The first laid-out unit that shows the line's unit index or one after it.
+int32_t shown_at(int32_t index) {
+    int32_t low = 0, high = row.count;
+    while (low < high) {
+        const int32_t middle = (low + high) / 2;
+        if (row.source[middle] < index) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return low;
+}
+
+// The line's unit nearest to pixel x of the laid-out row: a place between characters.
+int32_t index_at(int32_t x) {
+    int32_t best = 0, distance = x < 0 ? -x : x;
+    for (int32_t i = 1; i <= row.count; ++i) {
+        const int32_t index = row.source[i];
+        if (index == row.source[i - 1] ||
+            (index < row.length && row.text[index] >= 0xDC00 && row.text[index] <= 0xDFFF)) {
+            continue;
+        }
+        const int32_t d = x - start_x(i) < 0 ? start_x(i) - x : x - start_x(i);
+        if (d < distance) {
+            best = index;
+            distance = d;
+        }
+    }
+    return best;
+}
+
+// Pixels the longest line takes in the document's font.
 int32_t longest_width(Document* document) {
-    const char* line = text_line(document, document->lines.longest_line);
-    int32_t width = 0;
-    measure_text(&document->window, line, string_length(line), &width, nullptr);
-    return width;
+    Measure measure = measure_open(document);
+    layout_row(document, measure, document->lines.longest_line);
+    measure_close(&measure);
+    return start_x(row.count);
+}
+
+// Rows of text that fit in the document's window above its status line.
+int32_t rows_in(Document* document) {
+    const int32_t height = row_height(document);
+    const int32_t rows = (client_height(&document->window) - 3 * TEXT_MARGIN - height) / height;
+    return rows > 0 ? rows : 0;
 }
 
 void update_scroll_bars(Document* document) {
     WindowRecord* window = &document->window;
-    set_scroll_bar(window, SB_VERT, document->top, document->lines.count - 1, text_rows(document));
+    set_scroll_bar(window, SB_VERT, document->top, document->lines.count - 1, rows_in(document));
     set_scroll_bar(window, SB_HORZ, document->left, longest_width(document) + 2 * TEXT_MARGIN,
                    client_width(window));
 }
 
-// The status line at the bottom: the number of lines and the longest line's length, and
-// how far the reading got while the file is read.
-void draw_status(Document* document, WindowRecord* window) {
-    const int32_t width = client_width(window);
-    const int32_t y = client_height(window) - TEXT_MARGIN - row_height(window);
-    draw_rect(window, 0, y, width, row_height(window) + TEXT_MARGIN, window->back_color,
-              window->back_color);
-    set_text_color(window, STATUS_INK, STATUS_PAPER);
-    move_to(window, TEXT_MARGIN, y);
-    const TextReader& reader = document->reader;
-    if (reader.file != nullptr && reader.size > 0) {
-        text_print(7, PRINT_WINDOW, window, PRINT_TEXT, "Lines: ", PRINT_INT, document->lines.count,
-                   PRINT_TEXT, "Reading ", PRINT_INT,
-                   static_cast<int32_t>(reader.done * 100 / reader.size), PRINT_TEXT, "%");
-    } else {
-        text_print(5, PRINT_WINDOW, window, PRINT_TEXT, "Lines: ", PRINT_INT, document->lines.count,
-                   PRINT_TEXT, "Longest: ", PRINT_UINT,
-                   static_cast<uint32_t>(document->lines.longest));
-    }
-}
-
-// Print one line at a row in the colours of text documents (set already), the match in
-// reverse.
-void draw_row(Document* document, WindowRecord* window, int32_t row, int32_t line) {
-    const int32_t x = TEXT_MARGIN - document->left;
-    const int32_t y = TEXT_MARGIN + row * row_height(window);
-    const char* text = text_line(document, line);
-    move_to(window, x, y);
-    text_print(2, PRINT_WINDOW, window, PRINT_TEXT, text);
-    if (line != document->match_line) {
+// Print units [from, to) of the laid-out row at the current position, in reverse when selected.
+void print_units(WindowRecord* window, int32_t from, int32_t to, bool selected) {
+    if (to <= from) {
         return;
     }
-    char match[sizeof(viewer.find.text)] = {};
-    const int32_t length = document->match_length < static_cast<int32_t>(sizeof(match)) - 1
-                               ? document->match_length
-                               : static_cast<int32_t>(sizeof(match)) - 1;
-    std::memcpy(match, text + document->match_start, static_cast<size_t>(length));
-    int32_t before = 0;
-    measure_text(window, text, document->match_start, &before, nullptr);
-    set_text_color(window, viewer.back_color, viewer.text_color);
-    move_to(window, x + before, y);
-    text_print(2, PRINT_WINDOW, window, PRINT_TEXT, match);
-    set_text_color(window, viewer.text_color, viewer.back_color);
+    const COLORREF ink = selected ? viewer.back_color : viewer.text_color;
+    const COLORREF paper = selected ? viewer.text_color : viewer.back_color;
+    set_text_color(window, ink, paper);
+    const int32_t bytes = ::WideCharToMultiByte(CP_UTF8, 0, row.units + from, to - from, piece,
+                                                sizeof(piece) - 1, nullptr, nullptr);
+    text_print_utf8(window, piece, bytes);
 }
 
-void make_fold_table() {
-    for (int32_t i = 0; i < 256; ++i) {
-        char one[2] = {static_cast<char>(i), '\0'};
-        // NOTE: the runtime upper-cases whole strings only; one character at a time is
-        // folded by USER32 once, into a table.
-        ::CharLowerBuffA(one, 1);
-        fold_table[i] = static_cast<unsigned char>(one[0]);
+// Draw one line at a row, the selected part in reverse; a selected line end shows as a
+// selected blank after the text.
+void draw_row(Document* document, const Measure& measure, int32_t at, int32_t line) {
+    WindowRecord* window = &document->window;
+    layout_row(document, measure, line);
+    const int32_t view = client_width(window);
+    int32_t first = 0;
+    while (first < row.count && row.ends[first] <= document->left) {
+        ++first;
     }
-    fold_ready = true;
+    int32_t last = first;
+    while (last < row.count && start_x(last) < document->left + view) {
+        ++last;
+    }
+    TextPoint from = document->anchor, to = document->caret;
+    if (before(to, from)) {
+        from = document->caret;
+        to = document->anchor;
+    }
+    int32_t a = last, b = last; // the selected units shown
+    if (!same(from, to) && from.line <= line && line <= to.line) {
+        a = from.line < line ? first : shown_at(from.index);
+        b = to.line > line ? row.count : shown_at(to.index);
+        a = a < first ? first : a > last ? last : a;
+        b = b < first ? first : b > last ? last : b;
+    }
+    move_to(window, TEXT_MARGIN - document->left + start_x(first),
+            TEXT_MARGIN + at * row_height(document));
+    print_units(window, first, a, false);
+    print_units(window, a, b, true);
+    print_units(window, b, last, false);
+    if (!same(from, to) && from.line <= line && line < to.line && last == row.count) {
+        set_text_color(window, viewer.back_color, viewer.text_color);
+        text_print_utf8(window, " ", 1);
+    }
 }
 
-// Where find occurs in line at or after start, or -1.
-int32_t find_in_line(const char* line, int32_t start, const char* find, int32_t length,
-                     int32_t match_case) {
-    const int32_t end = string_length(line) - length;
-    for (int32_t at = start; at <= end; ++at) {
-        int32_t i = 0;
-        while (i < length) {
-            const unsigned char a = static_cast<unsigned char>(line[at + i]);
-            const unsigned char b = static_cast<unsigned char>(find[i]);
-            if (match_case != 0 ? a != b : fold_table[a] != fold_table[b]) {
-                break;
+// The status line at the bottom: the number of lines and the longest line's length, or
+// how far the reading got while the file is read; the zoom when it is not 100%.
+void draw_status(Document* document) {
+    WindowRecord* window = &document->window;
+    const int32_t height = row_height(document);
+    const int32_t y = client_height(window) - TEXT_MARGIN - height;
+    draw_rect(window, 0, y - TEXT_MARGIN, client_width(window), height + 2 * TEXT_MARGIN,
+              window->back_color, window->back_color);
+    char status[96];
+    const TextReader& reader = document->reader;
+    int32_t length = 0;
+    if (reading(document) && reader.size > 0) {
+        length =
+            std::snprintf(status, sizeof(status), "Lines: %d Reading %d%%", document->lines.count,
+                          static_cast<int32_t>(reader.done * 100 / reader.size));
+    } else {
+        length = std::snprintf(status, sizeof(status), "Lines: %d Longest: %d",
+                               document->lines.count, document->lines.longest);
+    }
+    if (document->zoom != 100) {
+        std::snprintf(status + length, sizeof(status) - length, " Zoom: %d%%", document->zoom);
+    }
+    set_text_color(window, STATUS_INK, STATUS_PAPER);
+    move_to(window, TEXT_MARGIN, y);
+    text_print_utf8(window, status, -1);
+}
+
+// The place under a point of the client area (kept inside the text).
+TextPoint point_at(Document* document, int32_t x, int32_t y) {
+    const int32_t height = row_height(document);
+    const int32_t offset = y - TEXT_MARGIN;
+    const int32_t line =
+        document->top + (offset >= 0 ? offset / height : (offset - height + 1) / height);
+    if (line < 0) {
+        return TextPoint{0, 0};
+    }
+    if (line >= document->lines.count) {
+        return text_end(document);
+    }
+    Measure measure = measure_open(document);
+    layout_row(document, measure, line);
+    measure_close(&measure);
+    return inside(document, TextPoint{line, index_at(x - TEXT_MARGIN + document->left)});
+}
+
+// Pixels from a line's start to a place in it.
+int32_t x_of(Document* document, TextPoint at) {
+    Measure measure = measure_open(document);
+    layout_row(document, measure, at.line);
+    measure_close(&measure);
+    return start_x(shown_at(at.index));
+}
+
+// The place of a line nearest to pixel x.
+TextPoint place_at_x(Document* document, int32_t line, int32_t x) {
+    if (line < 0 || line >= document->lines.count) {
+        return line < 0 ? TextPoint{0, 0} : text_end(document);
+    }
+    Measure measure = measure_open(document);
+    layout_row(document, measure, line);
+    measure_close(&measure);
+    return inside(document, TextPoint{line, index_at(x)});
+}
+
+// The first line and left column kept inside the text.
+void clamp_view(Document* document, int32_t* first, int32_t* left) {
+    const int32_t last_top = document->lines.count - rows_in(document);
+    *first = *first > last_top ? last_top : *first;
+    *first = *first < 0 ? 0 : *first;
+    const int32_t last_left =
+        longest_width(document) + 2 * TEXT_MARGIN - client_width(&document->window);
+    *left = *left > last_left ? last_left : *left;
+    *left = *left < 0 ? 0 : *left;
+}
+
+// The place one character before or after another, across line ends.
+TextPoint step(const Document* document, TextPoint at, int32_t direction) {
+    int32_t length = 0;
+    const wchar_t* text = text_line(document, at.line, &length);
+    if (direction < 0) {
+        if (at.index == 0) {
+            return at.line > 0 ? inside(document, TextPoint{at.line - 1, INT32_MAX}) : at;
+        }
+        return inside(document, TextPoint{at.line, at.index - 1});
+    }
+    if (at.index >= length) {
+        return at.line + 1 < document->lines.count ? TextPoint{at.line + 1, 0} : at;
+    }
+    const bool pair = text[at.index] >= 0xD800 && text[at.index] <= 0xDBFF;
+    return inside(document, TextPoint{at.line, at.index + (pair ? 2 : 1)});
+}
+
+// Shift with a movement key: the caret moves and the anchor stays. A caret off the page
+// without a selection starts again at the top row.
+int32_t extend_selection(Document* document, int32_t key, bool control) {
+    const int32_t rows = rows_in(document);
+    const int32_t page = rows > 1 ? rows - 1 : 1;
+    TextPoint anchor = document->anchor, caret = document->caret;
+    if (same(anchor, caret) && (caret.line < document->top || caret.line >= document->top + rows)) {
+        anchor = caret = TextPoint{document->top, 0};
+    }
+    switch (key) {
+    case VK_LEFT:
+    case VK_RIGHT:
+        caret = step(document, caret, key == VK_LEFT ? -1 : 1);
+        break;
+    case VK_UP:
+    case VK_DOWN:
+        caret = place_at_x(document, caret.line + (key == VK_UP ? -1 : 1), x_of(document, caret));
+        break;
+    case VK_PRIOR:
+    case VK_NEXT: {
+        const int32_t move = key == VK_PRIOR ? -page : page;
+        caret = place_at_x(document, caret.line + move, x_of(document, caret));
+        int32_t first = document->top + move, left = document->left;
+        clamp_view(document, &first, &left);
+        document->top = first;
+        break;
+    }
+    case VK_HOME:
+        caret = control ? TextPoint{0, 0} : TextPoint{caret.line, 0};
+        break;
+    case VK_END:
+        caret = control ? text_end(document) : inside(document, TextPoint{caret.line, INT32_MAX});
+        break;
+    default:
+        return 0;
+    }
+    text_select(document, anchor, caret);
+    return 1;
+}
+
+// A click, Shift+click or drag in the text: the caret goes under the pointer, scrolling a
+// line when the pointer is above or below the rows.
+void mouse_select(Document* document, int32_t x, int32_t y, bool extend) {
+    const int32_t height = row_height(document);
+    const int32_t bottom = TEXT_MARGIN + rows_in(document) * height;
+    if (document->dragging != 0 && (y < TEXT_MARGIN || y >= bottom)) {
+        int32_t first = document->top + (y < TEXT_MARGIN ? -1 : 1), left = document->left;
+        clamp_view(document, &first, &left);
+        document->top = first;
+        y = y < TEXT_MARGIN ? TEXT_MARGIN : bottom - 1;
+    }
+    const TextPoint at = point_at(document, x, y);
+    text_select(document, extend ? document->anchor : at, at);
+}
+
+// The person scrolled elsewhere: Ctrl+End and Go to line no longer wait to move the page.
+void moved_on(Document* document) {
+    if (document->pending.kind == PENDING_END || document->pending.kind == PENDING_LINE) {
+        document->pending.kind = PENDING_NONE;
+    }
+}
+
+// Carry out what waited for more of the text, after a slice of reading.
+void carry_out_pending(Document* document) {
+    PendingAction& pending = document->pending;
+    const TextLines& lines = document->lines;
+    switch (pending.kind) {
+    case PENDING_END:
+        text_scroll_to(document, lines.count, document->left);
+        pending.kind = reading(document) ? PENDING_END : PENDING_NONE;
+        break;
+    case PENDING_LINE:
+        if (pending.line < lines.count - lines.open_line || !reading(document)) {
+            pending.kind = PENDING_NONE;
+            if (text_go_to_line(document, pending.line) == 0) {
+                char text[96];
+                std::snprintf(text, sizeof(text), "This document has lines 1 to %d.", lines.count);
+                message_box(&viewer.frame, text, "Go to line", MB_OK | MB_ICONEXCLAMATION);
             }
-            ++i;
         }
-        if (i == length) {
-            return at;
-        }
+        break;
+    case PENDING_FIND:
+        text_find_continue(document);
+        break;
+    case PENDING_ALL:
+        document->caret = text_end(document);
+        text_draw(document);
+        pending.kind = reading(document) ? PENDING_ALL : PENDING_NONE;
+        break;
+    default:
+        break;
     }
-    return -1;
-}
-
-// Scroll so that a match shows: its line on the page and its start inside the width.
-void show_match(Document* document) {
-    const int32_t rows = text_rows(document);
-    int32_t first = document->top;
-    if (document->match_line < first || document->match_line >= first + rows) {
-        first = document->match_line - rows / 2;
-    }
-    int32_t x = 0, width = 0;
-    const char* line = text_line(document, document->match_line);
-    measure_text(&document->window, line, document->match_start, &x, nullptr);
-    measure_text(&document->window, line + document->match_start, document->match_length, &width,
-                 nullptr);
-    int32_t left = document->left;
-    const int32_t view = client_width(&document->window) - 2 * TEXT_MARGIN;
-    if (x < left || x + width > left + view) {
-        left = x - view / 3;
-    }
-    text_scroll_to(document, first, left);
 }
 
 } // namespace
@@ -172,49 +462,122 @@ void show_match(Document* document) {
 
 // Rows of text that fit in the document's window.
 int32_t text_rows(Document* document) {
-    return rows_in(&document->window);
+    return rows_in(document);
 }
 
-// Draw the visible rows, the highlight and the status line into window.
-void text_draw(Document* document, WindowRecord* window) {
-    const int32_t width = client_width(window);
-    const int32_t height = client_height(window);
-    draw_rect(window, 0, 0, width, height, viewer.back_color, viewer.back_color);
+// Give a text document the viewer's font at its zoom.
+void text_apply_font(Document* document) {
+    FontChoice font = viewer.font;
+    font.points = (font.points * document->zoom + 50) / 100;
+    font.points = font.points < 1 ? 1 : font.points;
+    if (set_window_font(&document->window, &font) == 0) {
+        // A remembered font the runtime refuses: the default one from now on.
+        viewer.font = viewer_default_font();
+        font = viewer.font;
+        font.points = (font.points * document->zoom + 50) / 100;
+        set_window_font(&document->window, &font);
+    }
+    document->row_height = 0;
+}
+
+// Draw the visible rows, the selection and the status line.
+void text_draw(Document* document) {
+    WindowRecord* window = &document->window;
+    draw_rect(window, 0, 0, client_width(window), client_height(window), viewer.back_color,
+              viewer.back_color);
     set_text_color(window, viewer.text_color, viewer.back_color);
     if (document->message != nullptr) {
         move_to(window, TEXT_MARGIN, TEXT_MARGIN);
         text_print(2, PRINT_WINDOW, window, PRINT_TEXT, document->message);
         return;
     }
-    const int32_t rows = rows_in(window);
-    for (int32_t row = 0; row < rows && document->top + row < document->lines.count; ++row) {
-        draw_row(document, window, row, document->top + row);
+    const int32_t rows = rows_in(document);
+    Measure measure = measure_open(document);
+    for (int32_t at = 0; at < rows && document->top + at < document->lines.count; ++at) {
+        draw_row(document, measure, at, document->top + at);
     }
-    draw_status(document, window);
+    measure_close(&measure);
+    draw_status(document);
 }
 
 // Scroll to a first line and left pixel column, kept inside the text; redraw on a change.
 void text_scroll_to(Document* document, int32_t first, int32_t left) {
-    const int32_t last_top = document->lines.count - text_rows(document);
-    first = first > last_top ? last_top : first;
-    first = first < 0 ? 0 : first;
-    const int32_t last_left =
-        longest_width(document) + 2 * TEXT_MARGIN - client_width(&document->window);
-    left = left > last_left ? last_left : left;
-    left = left < 0 ? 0 : left;
+    clamp_view(document, &first, &left);
     if (first != document->top || left != document->left) {
         document->top = first;
         document->left = left;
-        text_draw(document, &document->window);
+        text_draw(document);
     }
     update_scroll_bars(document);
 }
 
-// Handle a text document's scroll, key and wheel events; 1 when handled.
+// Select from anchor to caret, scroll the caret into view and redraw.
+void text_select(Document* document, TextPoint anchor, TextPoint caret) {
+    document->anchor = inside(document, anchor);
+    document->caret = inside(document, caret);
+    const int32_t rows = rows_in(document);
+    int32_t first = document->top, left = document->left;
+    if (document->caret.line < first) {
+        first = document->caret.line;
+    } else if (rows > 0 && document->caret.line >= first + rows) {
+        first = document->caret.line - rows + 1;
+    }
+    const int32_t x = x_of(document, document->caret);
+    const int32_t view = client_width(&document->window) - 2 * TEXT_MARGIN;
+    if (x < left || x > left + view) {
+        left = x - view * 2 / 3;
+    }
+    clamp_view(document, &first, &left);
+    document->top = first;
+    document->left = left;
+    text_draw(document);
+    update_scroll_bars(document);
+}
+
+// Select the whole text; while it is read, the selection grows with it.
+void text_select_all(Document* document) {
+    if (document == nullptr || document->kind != DOC_TEXT) {
+        return;
+    }
+    document->anchor = TextPoint{0, 0};
+    document->caret = text_end(document);
+    document->pending.kind = reading(document) ? PENDING_ALL : PENDING_NONE;
+    text_draw(document);
+}
+
+// Go to the last line; while the text is read, follow its end until reading ends.
+void text_go_to_end(Document* document) {
+    document->pending.kind = reading(document) ? PENDING_END : PENDING_NONE;
+    text_scroll_to(document, document->lines.count, document->left);
+}
+
+// Go to a line (0 first): it becomes the top row; while the text is read and the line is
+// not yet, once it is. 0 when the text has no such line.
+int32_t text_go_to_line(Document* document, int32_t line) {
+    const TextLines& lines = document->lines;
+    if (line >= 0 &&
+        (line < lines.count - lines.open_line || (!reading(document) && line < lines.count))) {
+        document->pending.kind = PENDING_NONE;
+        document->anchor = document->caret = TextPoint{line, 0};
+        text_scroll_to(document, line, 0);
+        text_draw(document);
+        return 1;
+    }
+    if (line >= 0 && reading(document)) {
+        document->pending.kind = PENDING_LINE;
+        document->pending.line = line;
+        return 1;
+    }
+    return 0;
+}
+
+// Handle a text document's scroll, key, mouse and wheel events; 1 when handled.
 int32_t text_view_event(Document* document) {
     const EventState& e = event_state;
-    const int32_t page = text_rows(document) > 1 ? text_rows(document) - 1 : 1;
+    const int32_t rows = rows_in(document);
+    const int32_t page = rows > 1 ? rows - 1 : 1;
     const int32_t view = client_width(&document->window) - 2 * TEXT_MARGIN;
+    const int32_t x = static_cast<int16_t>(e.mouse_x), y = static_cast<int16_t>(e.mouse_y);
     switch (e.event_class) {
     case WM_VSCROLL: {
         int32_t first = document->top;
@@ -244,6 +607,7 @@ int32_t text_view_event(Document* document) {
         default:
             return 1;
         }
+        moved_on(document);
         text_scroll_to(document, first, document->left);
         return 1;
     }
@@ -274,13 +638,18 @@ int32_t text_view_event(Document* document) {
     }
     case WM_MOUSEWHEEL: {
         const int32_t notches = static_cast<int16_t>(HIWORD(e.event_wparam)) / WHEEL_NOTCH;
+        moved_on(document);
         text_scroll_to(document, document->top - notches * WHEEL_LINES, document->left);
         return 1;
     }
     case WM_KEYDOWN: {
         const bool control = key_down(VK_CONTROL) != 0;
+        const int32_t key = static_cast<int32_t>(e.event_wparam);
+        if (key_down(VK_SHIFT) != 0) {
+            return extend_selection(document, key, control);
+        }
         int32_t first = document->top, left = document->left;
-        switch (static_cast<int32_t>(e.event_wparam)) {
+        switch (key) {
         case VK_UP:
             first -= 1;
             break;
@@ -303,50 +672,56 @@ int32_t text_view_event(Document* document) {
             control ? first = 0 : left = 0;
             break;
         case VK_END:
-            control ? first = document->lines.count : left = longest_width(document);
+            if (control) {
+                text_go_to_end(document);
+                return 1;
+            }
+            left = longest_width(document);
             break;
         default:
             return 0;
         }
+        moved_on(document);
         text_scroll_to(document, first, left);
         return 1;
     }
+    case WM_LBUTTONDOWN:
+        if (document->message == nullptr && y < TEXT_MARGIN + rows * row_height(document)) {
+            // NOTE: the runtime has no mouse capture; USER32's keeps the drag's moves coming
+            // while the pointer is outside the window.
+            ::SetCapture(document->window.hwnd);
+            document->dragging = 1;
+            mouse_select(document, x, y, (e.event_lparam & MK_SHIFT) != 0);
+        }
+        return 1;
+    case WM_MOUSEMOVE:
+        if (document->dragging != 0) {
+            mouse_select(document, x, y, true);
+        }
+        return 1;
+    case WM_LBUTTONUP:
+        if (document->dragging != 0) {
+            mouse_select(document, x, y, true); // where the button is let go, moves or not
+            document->dragging = 0;
+            ::ReleaseCapture();
+        }
+        return 1;
+    case WM_CAPTURECHANGED:
+        document->dragging = 0;
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        if (document->message == nullptr && y < TEXT_MARGIN + rows * row_height(document)) {
+            text_select_word(document, point_at(document, x, y));
+        }
+        return 1;
     case EV_SIZE:
         // More or fewer rows fit: the same top line, kept inside the text.
-        text_draw(document, &document->window);
+        text_draw(document);
         text_scroll_to(document, document->top, document->left);
         return 0;
     default:
         return 0;
     }
-}
-
-// Find text from after the current match, wrapping at the end; 1 when found.
-int32_t text_find(Document* document, const char* text, int32_t match_case) {
-    const int32_t length = string_length(text);
-    const int32_t count = document->lines.count;
-    if (length == 0 || count == 0 || document->kind != DOC_TEXT) {
-        return 0;
-    }
-    if (!fold_ready) {
-        make_fold_table();
-    }
-    int32_t line = document->match_line >= 0 ? document->match_line : document->top;
-    int32_t start = document->match_line >= 0 ? document->match_start + 1 : 0;
-    for (int32_t step = 0; step <= count; ++step) {
-        const int32_t at = find_in_line(text_line(document, line), start, text, length, match_case);
-        if (at >= 0) {
-            document->match_line = line;
-            document->match_start = at;
-            document->match_length = length;
-            text_draw(document, &document->window);
-            show_match(document);
-            return 1;
-        }
-        line = line + 1 < count ? line + 1 : 0;
-        start = 0;
-    }
-    return 0;
 }
 
 // 1 while any document is being read.
@@ -369,11 +744,20 @@ void viewer_read_some(uint32_t budget_ms) {
         text_read_more(&document, budget_ms);
         // The page is drawn again only while it was not full, or when the text turned
         // out to be binary; otherwise the status line and the bars follow.
-        if (shown < text_rows(&document) + 1 || document.message != nullptr) {
-            text_draw(&document, &document.window);
+        if (shown < rows_in(&document) + 1 || document.message != nullptr) {
+            text_draw(&document);
         } else {
-            draw_status(&document, &document.window);
+            draw_status(&document);
         }
         update_scroll_bars(&document);
+        if (document.message == nullptr) {
+            carry_out_pending(&document);
+        } else if (document.pending.kind != PENDING_NONE) {
+            // The text turned out to be binary: nothing waits for it any more.
+            if (document.pending.kind == PENDING_FIND) {
+                viewer_find_status("No text document");
+            }
+            document.pending.kind = PENDING_NONE;
+        }
     }
 }

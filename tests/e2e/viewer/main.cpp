@@ -7,6 +7,8 @@
 #include <io.h>
 #include <objbase.h>
 
+#include <cstring>
+
 // ============================================================================
 // Module state
 // ============================================================================
@@ -73,34 +75,35 @@ std::string read_whole_file(const std::string& path) {
     return bytes;
 }
 
-// Lines of a text as the viewer should show them: ended by LF, CRLF or a lone CR.
-std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t end = text.find_first_of("\r\n", i);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(i));
-            break;
-        }
-        lines.push_back(text.substr(i, end - i));
-        i = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-    }
-    return lines;
-}
-
-int main() {
+// Usage: viewer_check.exe [PART...]: with no part, all of them; the parts are outside,
+// features, selecting, remembering and soak (a developer's shortcut to one of them).
+int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     process_guard_install();
     ::OleInitialize(nullptr);
     uint32_t start = now_ms();
+    auto wanted = [&](const char* part) {
+        bool named = argc < 2;
+        for (int i = 1; i < argc; i++)
+            named = named || std::strcmp(argv[i], part) == 0;
+        return named;
+    };
     report("viewer files: picture.emf recorded through GDI",
            write_test_metafile(viewer_files_folder()),
            "CreateEnhMetaFileA or CloseEnhMetaFile failed in " + viewer_files_folder());
-    run_outside_checks();
-    run_feature_checks();
+    const struct {
+        const char* name;
+        void (*run)();
+    } parts[] = {{"outside", run_outside_checks},
+                 {"features", run_feature_checks},
+                 {"selecting", run_selecting_checks},
+                 {"remembering", run_remembering_checks}};
+    for (const auto& part : parts)
+        if (wanted(part.name))
+            part.run();
     report_note(format("checks from outside done after %u ms", now_ms() - start));
-    run_soak_check();
+    if (wanted("soak"))
+        run_soak_check();
     report_note(format("the viewer's check took %u ms", now_ms() - start));
     int failed = report_summary();
     ::OleUninitialize();

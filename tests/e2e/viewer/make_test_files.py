@@ -12,12 +12,14 @@ Writes into OUT_DIR (beside the samples that tools/make_viewer_samples.py writes
   long-line.txt                a line far wider than any window
   empty.txt                    no bytes at all
   data.bin                     every byte value, NULs included: not a text file
-  utf8.txt, utf8-bom.txt,      the same lines with letters beyond ASCII, as UTF-8 without
-  utf16.txt                    and with its byte-order mark, and as UTF-16 (little end
-                               first, with its mark), one character of them not in the
-                               ANSI code page
+  utf8.txt, utf8-bom.txt,      the same lines in five scripts (Latin, Greek, Cyrillic,
+  utf16.txt                    Chinese, Arabic) and one with a tab, as UTF-8 without and
+                               with its byte-order mark, and as UTF-16 (little end first,
+                               with its mark)
   tabs.txt                     tabs at every column of the first tab stop
-  many-lines.txt               500 numbered lines, for scrolling and finding
+  many-lines.txt               500 numbered lines, for scrolling, selecting and finding
+  find.txt                     "cat" in and out of words and in every case, and a Greek
+                               cat in both cases, for Find's options
 The metafile (picture.emf) is recorded by the check itself, through GDI.
 Standard library only; the output is the same on every run.
 """
@@ -113,8 +115,12 @@ def long_line_text():
     return b"Short first line\r\n" + words + b"\r\nShort last line\r\n"
 
 
-UNICODE_LINES = ["Gr\u00fc\u00dfe aus K\u00f6ln", "Caf\u00e9 \u00e0 la cr\u00e8me",
-                 "Price: 5 \u20ac", "Not in the code page: \u4e2d"]
+UNICODE_LINES = ["Latin: Gr\u00fc\u00dfe aus K\u00f6ln, caf\u00e9 \u00e0 la cr\u00e8me",
+                 "Greek: \u039a\u03b1\u03bb\u03b7\u03bc\u03ad\u03c1\u03b1 \u03ba\u03cc\u03c3\u03bc\u03b5",
+                 "Cyrillic: \u0414\u043e\u0431\u0440\u043e\u0435 \u0443\u0442\u0440\u043e",
+                 "Chinese: \u4f60\u597d\uff0c\u4e16\u754c",
+                 "Arabic: \u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645",
+                 "A tab:\tand on"]
 
 
 def tabs_text():
@@ -154,6 +160,9 @@ def main():
     write(out, "utf16.txt", b"\xff\xfe" + unicode_text.encode("utf-16-le"))
     write(out, "tabs.txt", tabs_text())
     write(out, "many-lines.txt", many_lines_text())
+    write(out, "find.txt", b"Cat and cat\r\nconcatenate\r\nthe CAT sat\r\ncat\r\n" +
+          "\u03b7 \u03b3\u03ac\u03c4\u03b1 \u03ba\u03b1\u03b9 \u03b7 "
+          "\u0393\u0386\u03a4\u0391\r\n".encode("utf-8"))  # η γάτα και η ΓΆΤΑ
 
 
 if __name__ == "__main__":

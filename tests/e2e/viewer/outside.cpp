@@ -78,50 +78,34 @@ Canvas blank_canvas(int width, int height) {
     return c;
 }
 
-// Text in the default font, black on white, at a row of a document.
-void draw_row(Canvas& c, int row, int row_height, const std::string& text) {
-    ::SetBkMode(c.dc, OPAQUE);
-    ::SetBkColor(c.dc, RGB(255, 255, 255));
-    ::SetTextColor(c.dc, RGB(0, 0, 0));
-    ::TextOutA(c.dc, VIEWER_TEXT_MARGIN, VIEWER_TEXT_MARGIN + row * row_height, text.c_str(),
-               int(text.size()));
-}
-
-// What a text document of the client size must show for the lines.
-Picture expected_text(int width, int height, const std::vector<std::string>& lines) {
-    int row = row_height();
-    int rows_fit = (height - 3 * VIEWER_TEXT_MARGIN - row) / row;
-    size_t longest = 0;
-    Canvas c = blank_canvas(width, height);
-    for (size_t i = 0; i < lines.size(); i++) {
-        if (int(i) < rows_fit)
-            draw_row(c, int(i), row, lines[i]);
-        longest = std::max(longest, lines[i].size());
-    }
-    std::string status = format("Lines: %d Longest: %u ", int(lines.size()), unsigned(longest));
-    ::SetBkColor(c.dc, RGB(255, 255, 255));
-    ::TextOutA(c.dc, VIEWER_TEXT_MARGIN, height - VIEWER_TEXT_MARGIN - row, status.c_str(),
-               int(status.size()));
-    return canvas_close(c);
-}
-
-// What a document showing one line of explanation must show.
+// What a document showing one line of explanation must show: the line in the viewer's font.
 Picture expected_message(int width, int height, const std::string& message) {
     Canvas c = blank_canvas(width, height);
-    draw_row(c, 0, row_height(), message);
+    HFONT font = viewer_font();
+    HGDIOBJ old = ::SelectObject(c.dc, font);
+    ::SetBkMode(c.dc, OPAQUE);
+    ::SetBkColor(c.dc, WHITE);
+    ::SetTextColor(c.dc, BLACK);
+    ::TextOutA(c.dc, VIEWER_TEXT_MARGIN, VIEWER_TEXT_MARGIN, message.c_str(), int(message.size()));
+    ::SelectObject(c.dc, old);
+    ::DeleteObject(font);
     return canvas_close(c);
 }
 
-// What a picture document must show: the picture upright at its natural size at (0, 0).
+// What a picture document must show: the picture upright at its natural size at (0, 0),
+// and a status line with its size and kind.
 Picture expected_picture(int width, int height, const std::string& path, std::string& why) {
     Canvas c = blank_canvas(width, height);
     std::string extension = path.substr(path.size() - 4);
     bool drawn = false;
+    int w = 0, h = 0;
     if (extension == ".bmp") {
         HBITMAP bitmap = HBITMAP(::LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
                                               LR_LOADFROMFILE | LR_CREATEDIBSECTION));
         BITMAP info{};
         if (bitmap && ::GetObjectA(bitmap, sizeof info, &info)) {
+            w = info.bmWidth;
+            h = info.bmHeight;
             HDC source = ::CreateCompatibleDC(c.dc);
             HGDIOBJ old = ::SelectObject(source, bitmap);
             drawn = ::BitBlt(c.dc, 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
@@ -133,6 +117,7 @@ Picture expected_picture(int width, int height, const std::string& path, std::st
     } else if (extension == ".ico") {
         HICON icon = HICON(::LoadImageA(nullptr, path.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
         if (icon) {
+            w = h = 32;
             drawn = ::DrawIcon(c.dc, 0, 0, icon);
             ::DestroyIcon(icon);
         }
@@ -140,8 +125,9 @@ Picture expected_picture(int width, int height, const std::string& path, std::st
         HENHMETAFILE metafile = ::GetEnhMetaFileA(path.c_str());
         ENHMETAHEADER header{};
         if (metafile && ::GetEnhMetaFileHeader(metafile, sizeof header, &header)) {
-            RECT r{0, 0, header.rclBounds.right - header.rclBounds.left + 1,
-                   header.rclBounds.bottom - header.rclBounds.top + 1};
+            w = header.rclBounds.right - header.rclBounds.left + 1;
+            h = header.rclBounds.bottom - header.rclBounds.top + 1;
+            RECT r{0, 0, w, h};
             drawn = ::PlayEnhMetaFile(c.dc, metafile, &r);
         }
         if (metafile)
@@ -149,18 +135,25 @@ Picture expected_picture(int width, int height, const std::string& path, std::st
     } else {
         IPicture* picture = load_picture(path);
         if (picture) {
-            OLE_XSIZE_HIMETRIC w = 0;
-            OLE_YSIZE_HIMETRIC h = 0;
-            picture->get_Width(&w);
-            picture->get_Height(&h);
-            int pw = ::MulDiv(w, ::GetDeviceCaps(c.dc, LOGPIXELSX), 2540);
-            int ph = ::MulDiv(h, ::GetDeviceCaps(c.dc, LOGPIXELSY), 2540);
-            drawn = SUCCEEDED(picture->Render(c.dc, 0, 0, pw, ph, 0, h, w, -h, nullptr));
+            OLE_XSIZE_HIMETRIC hw = 0;
+            OLE_YSIZE_HIMETRIC hh = 0;
+            picture->get_Width(&hw);
+            picture->get_Height(&hh);
+            w = ::MulDiv(hw, ::GetDeviceCaps(c.dc, LOGPIXELSX), 2540);
+            h = ::MulDiv(hh, ::GetDeviceCaps(c.dc, LOGPIXELSY), 2540);
+            drawn = SUCCEEDED(picture->Render(c.dc, 0, 0, w, h, 0, hh, hw, -hh, nullptr));
             picture->Release();
         }
     }
     if (!drawn)
         why = "the check could not draw " + path + " itself";
+    const wchar_t* kind = extension == ".bmp"   ? L"BMP bitmap"
+                          : extension == ".ico" ? L"icon"
+                          : extension == ".emf" ? L"enhanced metafile"
+                                                : L"GIF picture";
+    wchar_t status[64];
+    swprintf(status, 64, L"%d x %d %ls, 100%%", w, h, kind);
+    draw_status(c.dc, width, height, status, VIEWER_FONT_POINTS);
     return canvas_close(c);
 }
 
@@ -198,7 +191,9 @@ void check_document_pixels(HWND client, const std::string& name, const std::stri
 }
 
 Picture text_of_file(int w, int h, const std::string& path, std::string&) {
-    return expected_text(w, h, split_lines(read_whole_file(path)));
+    TextView view;
+    view.lines = read_lines(path);
+    return expected_view(w, h, view);
 }
 
 Picture message_line(int w, int h, const std::string& message, std::string&) {
@@ -213,8 +208,8 @@ LRESULT CALLBACK reference_procedure(HWND window, UINT message, WPARAM w, LPARAM
     return ::DefWindowProcA(window, message, w, l);
 }
 
-// The bar the frame must show: "&File", "&Search" and "&View" before the runtime's
-// "&Window", then "&Help".
+// The bar the frame must show: "&File", "&Edit", "&Search" and "&View" before the
+// runtime's "&Window", then "&Help".
 DWORD WINAPI reference_thread(void*) {
     WNDCLASSA wc{};
     wc.lpfnWndProc = reference_procedure;
@@ -223,7 +218,7 @@ DWORD WINAPI reference_thread(void*) {
     wc.lpszClassName = "ViewerMenuReference";
     ::RegisterClassA(&wc);
     HMENU bar = ::CreateMenu();
-    const char* titles[] = {"&File", "&Search", "&View", "&Window", "&Help"};
+    const char* titles[] = {"&File", "&Edit", "&Search", "&View", "&Window", "&Help"};
     for (const char* title : titles) {
         HMENU popup = ::CreatePopupMenu();
         ::AppendMenuA(popup, MF_STRING, 1, "item");
@@ -246,7 +241,8 @@ DWORD WINAPI reference_thread(void*) {
 // (another process's menu cannot be read under Wine, its pixels can).
 void check_menu_bar(HWND frame) {
     const char* check =
-        "frame: menu bar shows \"File\", \"Search\", \"View\" before \"Window\", then \"Help\"";
+        "frame: menu bar shows \"File\", \"Edit\", \"Search\", \"View\" before \"Window\", "
+        "then \"Help\"";
     reference.place = window_rect(frame);
     reference.style = ::GetWindowLongA(frame, GWL_STYLE) & ~(WS_VISIBLE | WS_CHILD);
     reference.ready = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -346,6 +342,18 @@ void check_documents(HWND client, const std::string& folder) {
                   VIEWER_TEST_FILE_COUNT),
            captions == want, "captions:" + seen);
 
+    // The first document opened stands in the client's corner, as large as the cascade of
+    // the others leaves room for.
+    HWND first = document_named(client, VIEWER_TEST_FILES[0]);
+    RECT area{}, place = first ? rect_in(first, client) : RECT{};
+    ::GetClientRect(::GetParent(client), &area);
+    const int room = VIEWER_CASCADE_STEP * (VIEWER_CASCADE_PLACES - 1);
+    report("documents: the first fills the frame's client area but for the cascade's room",
+           first && place.left == 0 && place.top == 0 &&
+               place.right == area.right - room - ::GetSystemMetrics(SM_CXVSCROLL) &&
+               place.bottom == area.bottom - room - ::GetSystemMetrics(SM_CYHSCROLL),
+           format("(%ld,%ld)-(%ld,%ld) in a %ldx%ld client area", place.left, place.top,
+                  place.right, place.bottom, area.right, area.bottom));
     for (const char* name : {"line-ends.txt", "long-line.txt", "empty.txt"})
         check_document_pixels(client, name, "lines and status line equal the check's rendering",
                               text_of_file, folder + name);

@@ -123,6 +123,62 @@ void check_drop(const std::string& folder) {
         viewer_close_document(&document);
 }
 
+// A large text shows how far its reading got in its status line, slice by slice: read here
+// with the viewer's own routines, so that the reading stands still between two looks.
+void check_progress(const std::string& folder) {
+    const std::string path = folder + "progress.txt";
+    std::string text;
+    for (int i = 1; text.size() < 4u << 20; i++)
+        text += format("Line %07d of a text read a slice at a time\r\n", i);
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ::WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr);
+    ::CloseHandle(file);
+    Document* document = viewer_open_file(path.c_str());
+    std::string seen;
+    for (int slice = 0; slice < 2 && document != nullptr; slice++) {
+        if (slice > 0)
+            viewer_read_some(0); // one chunk more
+        const int percent = int(document->reader.done * 100 / document->reader.size);
+        wchar_t status[64];
+        swprintf(status, 64, L"Lines: %d Reading %d%%", document->lines.count, percent);
+        RECT r{};
+        ::GetClientRect(document->window.hwnd, &r);
+        const int band = row_height() + 2 * VIEWER_TEXT_MARGIN;
+        Canvas c = canvas_open(r.right, r.bottom);
+        draw_status(c.dc, r.right, r.bottom, status, VIEWER_FONT_POINTS);
+        const Picture want = crop(canvas_close(c), 0, r.bottom - band, r.right, band);
+        const bool shown = poll_until(PATIENCE_MS, [&] {
+            process_events(1);
+            return count_differences(want, capture_client(document->window.hwnd, 0, r.bottom - band,
+                                                          r.right, band)) == 0;
+        });
+        seen += format("%s\"Reading %d%%\" %s; ", slice > 0 ? "then " : "", percent,
+                       shown ? "shown" : "not shown");
+    }
+    report("reading: the status line says how much of a large text is read",
+           document != nullptr && seen.find("not") == std::string::npos, seen);
+    viewer_close_document(document);
+    ::DeleteFileA(path.c_str());
+}
+
+// Commands that need a document are greyed without one, and offered with one: read from
+// the frame's own menu (another process cannot read it under Wine), as a popup opens.
+void check_greyed(const std::string& folder) {
+    auto greyed = [] {
+        ::SendMessageA(viewer.frame.hwnd, WM_INITMENUPOPUP, 0, 0);
+        HMENU bar = ::GetMenu(viewer.frame.hwnd);
+        return (::GetMenuState(bar, MENU_GO_TO, MF_BYCOMMAND) & MF_GRAYED) != 0 &&
+               (::GetMenuState(bar, MENU_CLOSE, MF_BYCOMMAND) & MF_GRAYED) != 0;
+    };
+    const bool without = greyed();
+    Document* text = viewer_open_file((folder + "line-ends.txt").c_str());
+    const bool with = greyed();
+    viewer_close_document(text);
+    report("menus: Go to line and Close greyed without a document, offered with one",
+           without && !with, format("greyed without: %d, with: %d", without, with));
+}
+
 } // namespace
 
 // ============================================================================
@@ -137,6 +193,8 @@ void run_soak_check() {
         return;
     std::string folder = viewer_files_folder();
     bool all_closed = true;
+    check_progress(folder);
+    check_greyed(folder);
     check_drop(folder);
     // The dialogs work on a text of their own, open for the whole soak.
     Document* text = viewer_open_file((folder + "line-ends.txt").c_str());

@@ -3,8 +3,9 @@
 // routines in this process under the resource census.
 // Relies on the shared end-to-end helpers (tests/e2e/common) for reports, processes and
 // pixels, linked in rather than copied. Owns the files it records itself (the metafile)
-// and the knowledge of what the viewer should show; outside.cpp holds the checks from outside,
-// soak.cpp the soak.
+// and the knowledge of what the viewer should show; outside.cpp holds the checks from
+// outside, features.cpp those of the commands, selecting.cpp selection, copy and Find,
+// remembering.cpp the settings file, soak.cpp the soak, views.cpp what they share.
 #pragma once
 
 #include <string>
@@ -19,17 +20,46 @@
 // What the check knows of the viewer's looks (examples/viewer/viewer.h says the same).
 constexpr const char* VIEWER_PROGRAM = "tarrowind-viewer.exe";
 constexpr const char* VIEWER_CAPTION = "Tarrowind Viewer";
+constexpr const wchar_t* VIEWER_FONT_FACE = L"DejaVu Sans Mono";
+constexpr int VIEWER_FONT_POINTS = 10;
 constexpr int VIEWER_TEXT_MARGIN = 2;
+constexpr int VIEWER_CASCADE_STEP = 24, VIEWER_CASCADE_PLACES = 6;
+constexpr int VIEWER_FRAME_WIDTH = 900, VIEWER_FRAME_HEIGHT = 680;
 constexpr int VIEWER_CMD_OPEN_SAMPLES = 40001;
 constexpr int VIEWER_CMD_CLOSE = 40002;
 constexpr int VIEWER_CMD_EXIT = 40003;
 constexpr int VIEWER_CMD_ABOUT = 40004;
+constexpr int VIEWER_CMD_COLORS = 40009;
+constexpr int VIEWER_CMD_FONT = 40015;
+constexpr int VIEWER_CMD_FIT = 40018;
 constexpr int VIEWER_CMD_CASCADE = 32773;
 constexpr int VIEWER_CMD_TILE = 32774;
+constexpr COLORREF WHITE = RGB(255, 255, 255), BLACK = RGB(0, 0, 0), NAVY = RGB(0, 0, 128);
 
 // The files the viewer is started with, in viewer-files/ (missing.txt does not exist).
 extern const char* const VIEWER_TEST_FILES[];
 constexpr int VIEWER_TEST_FILE_COUNT = 10;
+
+// ============================================================================
+// Types
+// ============================================================================
+
+// A place in a text: a line and a UTF-16 unit of it.
+struct TextAt {
+    int line = -1;
+    int index = 0;
+};
+
+// What a text document shows: its lines (as the file holds them) from top, the selection
+// from one place to another, its colours and its font's size.
+struct TextView {
+    std::vector<std::wstring> lines;
+    int top = 0;
+    TextAt from, to; // nothing selected while from.line is -1
+    COLORREF ink = BLACK, paper = WHITE;
+    int points = VIEWER_FONT_POINTS;
+    std::wstring zoom; // " Zoom: 125%" at the end of the status line, or nothing
+};
 
 // ============================================================================
 // Routines
@@ -41,20 +71,28 @@ std::string viewer_files_folder();
 bool write_test_metafile(const std::string& folder);
 // The whole content of a file, empty when it cannot be read.
 std::string read_whole_file(const std::string& path);
-// Lines of a text as the viewer should show them: ended by LF, CRLF or a lone CR.
-std::vector<std::string> split_lines(const std::string& text);
 // Runs every check on the real program from outside.
 void run_outside_checks();
 // Runs the checks of the viewer's commands (keys, dialogs, encodings) on a run of its own.
 void run_feature_checks();
+// Runs the checks of selecting, copying and finding on a run of their own.
+void run_selecting_checks();
+// Runs the checks of the settings file: a restart, damaged files.
+void run_remembering_checks();
+// Opens and closes documents with the viewer's own routines in this process and checks
+// that the resource census ends where it began.
+void run_soak_check();
 
 // ============================================================================
 // Shared by the checks (views.cpp)
 // ============================================================================
 
-// Starts the viewer on count files of the folder and reports the start as check.
+// Starts the viewer on count files of the folder and reports the start as check; its
+// settings are forgotten first unless kept.
 bool start_viewer(RunningProgram& viewer, const std::string& folder, const char* const names[],
-                  int count, const char* check);
+                  int count, const char* check, bool keep_settings = false);
+// The viewer's settings file in this user's application data.
+std::string settings_path();
 // The class name of a window.
 std::string class_of(HWND window);
 // The frame's MDI client.
@@ -67,8 +105,37 @@ bool wait_document_count(HWND client, size_t count, DWORD timeout_ms);
 HWND document_named(HWND client, const std::string& caption);
 // Sends a message with a time limit, so that a hung viewer cannot hang the check.
 LRESULT send(HWND window, UINT message, WPARAM w, LPARAM l);
-// Height of a row of text in the default font.
-int row_height();
-// Opens and closes documents with the viewer's own routines in this process and checks
-// that the resource census ends where it began.
-void run_soak_check();
+// The font of texts at a size, as the runtime makes it for the viewer; the caller deletes it.
+HFONT viewer_font(int points = VIEWER_FONT_POINTS);
+// Height of a row of text in the viewer's font.
+int row_height(int points = VIEWER_FONT_POINTS);
+// Rows of text a document shows.
+int rows_of(HWND doc, int points = VIEWER_FONT_POINTS);
+// A text file's lines as the viewer reads them (UTF-8, or UTF-16 after its mark).
+std::vector<std::wstring> read_lines(const std::string& path);
+// Draws a status line at the bottom of a canvas as documents show it.
+void draw_status(HDC dc, int width, int height, const std::wstring& text, int points);
+// What a text document of the client size shows for a view.
+Picture expected_view(int width, int height, const TextView& view);
+// Reports whether a document's client area (or only its rows) comes to show the view;
+// saves both pictures when it does not.
+bool check_view(HWND doc, const TextView& view, const std::string& check, bool rows_only = false);
+// A key pressed and let go with modifiers held, through the real input queue.
+void press(WORD key, const std::vector<WORD>& modifiers = {});
+// Types ASCII text key by key.
+void type(const std::string& text);
+// A left click (two: a double-click) at a screen point, through the real input queue.
+void click_at(int x, int y, int clicks = 1);
+// The window with the keyboard focus in the viewer's thread.
+HWND focus_of(const RunningProgram& viewer);
+// A dialog of the viewer with the caption, once it shows.
+HWND wait_dialog(const RunningProgram& viewer, const char* klass, const char* caption);
+// Brings the frame to the front and waits until it takes the keyboard.
+void bring_to_front(const RunningProgram& viewer);
+// Opens a menu of the frame with Alt and its letter, then chooses an item by its key.
+void menu_choose(const RunningProgram& viewer, char menu, char item);
+// Activates a document by its caption and gives it the keyboard; null when it is missing.
+HWND activate(const RunningProgram& viewer, HWND client, const std::string& name);
+// The clipboard's text; emptying it (and putting text on it).
+std::wstring clipboard_text();
+void clipboard_clear(const std::wstring& text = L"");
