@@ -251,21 +251,27 @@ int32_t file_read(HANDLE* file, TypeTag tag, void* destination, TypeTag destinat
 // One named value of a Settings record.
 struct SettingsEntry {
     char* name;  // heap string: a valid name
-    char* value; // heap string: any text
+    char* value; // heap string: any text; null once the name is removed
 };
 
 // Named values of one program, read from and written to
 // <the user's application-data folder>\<program>\settings.ini as whole-file replacements.
-// Zeroed storage, or a record given to settings_release, may be loaded.
+// Zeroed storage, or a record given to settings_release, may be loaded. Finding a name
+// takes the same short time however many values the record holds.
 struct Settings {
     char* program;          // heap copy of the program's name; null for none or a refused one
     SettingsEntry* entries; // heap block of capacity entries in the order first set, or null
-    int32_t count;          // entries in use
+    int32_t count;          // entries in use, those of removed names included
     int32_t capacity;       // entries the block holds
+    int32_t removed;        // entries in use whose name was removed (value null), until the
+                            // block is compacted
+    int32_t* slots;         // heap index of slot_count slots: 1 + an entry's place, found from
+                            // a hash of its name, or 0 for none; null with no entries
+    int32_t slot_count;     // a power of two, more than twice count; 0 with no index
 };
 // A name: ASCII letters, digits, '.', '_' and '-', 1 to SETTINGS_NAME_MAX characters. A
 // program's name may also hold blanks inside, and neither starts nor ends with '.'; the
-// platform's device names (CON, NUL, COM1, ...) are refused.
+// platform's device names (CON, NUL, COM0 to COM9, LPT0 to LPT9, ...) are refused.
 constexpr int32_t SETTINGS_NAME_MAX = 64;
 // The largest settings file written or read; a larger one is refused.
 constexpr int32_t SETTINGS_FILE_MAX = 16 * 1024 * 1024;
@@ -273,7 +279,8 @@ constexpr int32_t SETTINGS_FILE_MAX = 16 * 1024 * 1024;
 // Read a program's settings: 1 when its file was read, 0 when there was none or it was
 // damaged. The record then holds no values and every get gives its fallback; a refused
 // program name also gives 0 and a record that saves nothing. A zeroed or released record
-// may be loaded; a loaded one is released first.
+// may be loaded; a loaded one is released first. Empty lines after the file's end line and
+// a last line without its line end, as editors leave them, do not make it damaged.
 int32_t settings_load(Settings* settings, const char* program);
 // A value as a fresh heap string, or a copy of fallback (null fallback: null) when there is
 // none.
@@ -288,7 +295,8 @@ int32_t settings_set_text(Settings* settings, const char* name, const char* valu
 int32_t settings_set_number(Settings* settings, const char* name, int32_t value);
 // Write every value to the file, whole: to a temporary file in the same folder, then
 // renamed over the old one; 1 when written. A crash while saving never loses the old
-// settings. 0 for a record with no program, a file that would pass SETTINGS_FILE_MAX, or a
+// settings, and the temporary file it leaves is deleted by the next save once its process
+// has ended. 0 for a record with no program, a file that would pass SETTINGS_FILE_MAX, or a
 // failure of the platform: the old file then stays as it was.
 int32_t settings_save(const Settings* settings);
 // Free what the record holds and zero it; it may be loaded again.

@@ -11,7 +11,10 @@
 //     ...               a line feed and a carriage return in the value
 //     [end]
 // Its first and last lines mark it whole; blank lines and lines starting with ';' between
-// them are passed over, and a name given twice keeps its last value.
+// them are passed over, and a name given twice keeps its last value. Empty lines after the
+// last line, LF line ends and a last line without a line end are read too, as editors
+// leave them. A record finds a name through an index of hashes, so that loading, getting
+// and setting take time in proportion to the values, not to their square.
 #include "runtime/core/core_internal.h"
 
 #include <shlobj.h>
@@ -19,6 +22,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 
 // ============================================================================
 // Types
@@ -50,7 +54,8 @@ SettingsFailStep fail_step = SETTINGS_FAIL_NONE; // test seam: the save's step t
 const char HEADER_LINE[] = "[settings]";
 const char END_LINE[] = "[end]";
 const char LINE_END[] = "\r\n";
-constexpr int32_t MIN_CAPACITY = 8;
+constexpr int32_t MIN_CAPACITY = 8; // entries of the first block
+constexpr int32_t MIN_SLOTS = 16;   // slots of the first index
 
 // ============================================================================
 // Internal helpers
@@ -86,9 +91,9 @@ bool is_device_name(const char* name) {
             return true;
         }
     }
-    // COM1 to COM9 and LPT1 to LPT9.
+    // COM0 to COM9 and LPT0 to LPT9.
     return stem == 4 && (::_strnicmp(name, "COM", 3) == 0 || ::_strnicmp(name, "LPT", 3) == 0) &&
-           name[3] >= '1' && name[3] <= '9';
+           name[3] >= '0' && name[3] <= '9';
 }
 
 // A program's name: a value's name that may hold blanks inside, does not start or end
@@ -144,18 +149,98 @@ bool settings_paths(const char* program, SettingsPaths* paths) {
     return path_append(paths->file, L"\\settings.ini") && path_append(paths->temporary, temporary);
 }
 
-// The entry of a name, or null.
-SettingsEntry* find_entry(const Settings* settings, const char* name, size_t length) {
-    if (settings == nullptr) {
-        return nullptr;
+// FNV-1a over a name's bytes: where its entry's search in the index starts.
+uint32_t name_hash(const char* name, size_t length) {
+    uint32_t hash = 2166136261u;
+    for (size_t i = 0; i < length; ++i) {
+        hash = (hash ^ static_cast<uint8_t>(name[i])) * 16777619u;
     }
-    for (int32_t i = 0; i < settings->count; ++i) {
-        SettingsEntry* entry = &settings->entries[i];
-        if (std::strlen(entry->name) == length && std::memcmp(entry->name, name, length) == 0) {
-            return entry;
+    return hash;
+}
+
+// The index slot of a name (the record has an index): the one that holds its entry, or
+// the empty one where its entry would go.
+int32_t* find_slot(const Settings* settings, const char* name, size_t length) {
+    const uint32_t mask = static_cast<uint32_t>(settings->slot_count) - 1;
+    // The index is at most half full, so the search meets an empty slot.
+    for (uint32_t i = name_hash(name, length) & mask;; i = (i + 1) & mask) {
+        int32_t* slot = &settings->slots[i];
+        if (*slot == 0) {
+            return slot;
+        }
+        const char* held = settings->entries[*slot - 1].name;
+        if (std::strncmp(held, name, length) == 0 && held[length] == '\0') {
+            return slot;
         }
     }
-    return nullptr;
+}
+
+// The entry of a name, removed or not, or null.
+SettingsEntry* find_entry(const Settings* settings, const char* name, size_t length) {
+    if (settings == nullptr || settings->slots == nullptr) {
+        return nullptr;
+    }
+    const int32_t place = *find_slot(settings, name, length);
+    return place != 0 ? &settings->entries[place - 1] : nullptr;
+}
+
+// The value of a name, or null when it has none.
+const char* find_value(const Settings* settings, const char* name) {
+    const SettingsEntry* entry =
+        name != nullptr ? find_entry(settings, name, std::strlen(name)) : nullptr;
+    return entry != nullptr ? entry->value : nullptr;
+}
+
+// Put every entry in use into the index's slots, emptied first.
+void fill_index(Settings* settings) {
+    std::memset(settings->slots, 0, sizeof(int32_t) * settings->slot_count);
+    for (int32_t i = 0; i < settings->count; ++i) {
+        const char* name = settings->entries[i].name;
+        *find_slot(settings, name, std::strlen(name)) = i + 1;
+    }
+}
+
+// Make room in the index for one more entry, keeping it at most half full; false without
+// memory (the record unchanged).
+bool grow_index(Settings* settings) {
+    if (settings->count < settings->slot_count / 2) {
+        return true;
+    }
+    int64_t slot_count = MIN_SLOTS;
+    while (slot_count / 2 <= settings->count) {
+        slot_count *= 2;
+    }
+    if (slot_count > INT32_MAX / 2) {
+        return false;
+    }
+    int32_t* slots = static_cast<int32_t*>(heap_alloc(sizeof(int32_t) * slot_count));
+    if (slots == nullptr) {
+        return false;
+    }
+    heap_free(settings->slots);
+    settings->slots = slots;
+    settings->slot_count = static_cast<int32_t>(slot_count);
+    fill_index(settings);
+    return true;
+}
+
+// Drop the entries of removed names once they are half of those in use, so that the
+// block keeps the order values were first set in and each removal costs little.
+void drop_removed(Settings* settings) {
+    if (settings->removed <= settings->count / 2) {
+        return;
+    }
+    int32_t kept = 0;
+    for (int32_t i = 0; i < settings->count; ++i) {
+        if (settings->entries[i].value == nullptr) {
+            heap_free(settings->entries[i].name);
+        } else {
+            settings->entries[kept++] = settings->entries[i];
+        }
+    }
+    settings->count = kept;
+    settings->removed = 0;
+    fill_index(settings);
 }
 
 // A fresh heap string of length bytes, or null without memory.
@@ -173,25 +258,24 @@ char* heap_copy(const char* text, size_t length) {
 bool put_value(Settings* settings, const char* name, size_t length, char* value) {
     SettingsEntry* entry = find_entry(settings, name, length);
     if (entry != nullptr) {
+        settings->removed -= entry->value == nullptr ? 1 : 0;
         heap_free(entry->value);
         entry->value = value;
         return true;
     }
     char* name_copy = heap_copy(name, length);
-    if (name_copy == nullptr) {
+    if (name_copy == nullptr || !grow_index(settings)) {
+        heap_free(name_copy);
         heap_free(value);
         return false;
     }
     if (settings->count == settings->capacity) {
-        if (settings->capacity > INT32_MAX / 2) {
-            heap_free(name_copy);
-            heap_free(value);
-            return false;
-        }
         const int32_t capacity =
             settings->capacity < MIN_CAPACITY ? MIN_CAPACITY : settings->capacity * 2;
         SettingsEntry* grown =
-            static_cast<SettingsEntry*>(heap_alloc(sizeof(SettingsEntry) * capacity));
+            settings->capacity > INT32_MAX / 2
+                ? nullptr
+                : static_cast<SettingsEntry*>(heap_alloc(sizeof(SettingsEntry) * capacity));
         if (grown == nullptr) {
             heap_free(name_copy);
             heap_free(value);
@@ -204,6 +288,7 @@ bool put_value(Settings* settings, const char* name, size_t length, char* value)
         settings->entries = grown;
         settings->capacity = capacity;
     }
+    *find_slot(settings, name, length) = settings->count + 1;
     settings->entries[settings->count++] = SettingsEntry{name_copy, value};
     return true;
 }
@@ -215,25 +300,30 @@ void drop_entries(Settings* settings) {
         heap_free(settings->entries[i].value);
     }
     heap_free(settings->entries);
+    heap_free(settings->slots);
     settings->entries = nullptr;
     settings->count = 0;
     settings->capacity = 0;
+    settings->removed = 0;
+    settings->slots = nullptr;
+    settings->slot_count = 0;
 }
 
-// Take one line of [*at, end) and move *at past its line end; false at the end or for a
-// line without one. The line excludes its LF and a CR before it.
+// Take one line of [*at, end) and move *at past it; false at the end. The line excludes
+// its LF and a CR before it; the last line may have no line end.
 bool next_line(const char* end, const char** at, const char** line, size_t* length) {
     const char* start = *at;
-    const char* feed = static_cast<const char*>(std::memchr(start, '\n', end - start));
-    if (feed == nullptr) {
+    if (start == end) {
         return false;
     }
+    const char* feed = static_cast<const char*>(std::memchr(start, '\n', end - start));
+    const char* stop = feed != nullptr ? feed : end;
     *line = start;
-    *length = static_cast<size_t>(feed - start);
+    *length = static_cast<size_t>(stop - start);
     if (*length > 0 && start[*length - 1] == '\r') {
         *length -= 1;
     }
-    *at = feed + 1;
+    *at = feed != nullptr ? feed + 1 : end;
     return true;
 }
 
@@ -302,8 +392,11 @@ bool parse_settings(Settings* settings, const char* text, size_t size) {
         char* value = unescape(equals + 1, length - name_length - 1, &damaged);
         damaged = damaged || value == nullptr || !put_value(settings, line, name_length, value);
     }
-    // Whole only when the end line is the last thing in the file.
-    if (damaged || !ended || at != end) {
+    // Whole only when nothing but empty lines follows the end line.
+    while (!damaged && ended && next_line(end, &at, &line, &length)) {
+        damaged = length != 0;
+    }
+    if (damaged || !ended) {
         drop_entries(settings);
         return false;
     }
@@ -352,6 +445,9 @@ TextBuffer settings_text(const Settings* settings) {
     buffer_line(&buffer, HEADER_LINE);
     for (int32_t i = 0; i < settings->count; ++i) {
         const SettingsEntry& entry = settings->entries[i];
+        if (entry.value == nullptr) {
+            continue; // a removed name
+        }
         buffer_append(&buffer, entry.name, std::strlen(entry.name));
         buffer_append(&buffer, "=", 1);
         const char* from = entry.value;
@@ -371,6 +467,64 @@ TextBuffer settings_text(const Settings* settings) {
     }
     buffer_line(&buffer, END_LINE);
     return buffer;
+}
+
+// The process whose save a file name of the folder is the temporary file of
+// ("settings.ini.<process id>.tmp"), or 0 for another name.
+DWORD temporary_owner(const wchar_t* name) {
+    const wchar_t PREFIX[] = L"settings.ini.", SUFFIX[] = L".tmp";
+    const size_t prefix = std::size(PREFIX) - 1, suffix = std::size(SUFFIX) - 1;
+    const size_t length = std::wcslen(name);
+    if (length <= prefix + suffix || length > prefix + suffix + 10 ||
+        ::_wcsnicmp(name, PREFIX, prefix) != 0 || ::_wcsicmp(name + length - suffix, SUFFIX) != 0) {
+        return 0;
+    }
+    uint64_t process = 0;
+    for (size_t i = prefix; i < length - suffix; ++i) {
+        if (name[i] < L'0' || name[i] > L'9') {
+            return 0;
+        }
+        process = process * 10 + static_cast<uint64_t>(name[i] - L'0');
+    }
+    return process <= UINT32_MAX ? static_cast<DWORD>(process) : 0;
+}
+
+// True when a process has ended (or never was); a process that cannot be asked is taken
+// to be running.
+bool has_ended(DWORD process_id) {
+    HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, process_id);
+    if (process == nullptr) {
+        return ::GetLastError() == ERROR_INVALID_PARAMETER; // no such process
+    }
+    const bool ended = ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    ::CloseHandle(process);
+    return ended;
+}
+
+// Delete the temporary files that saves by processes now ended left in the folder (a crash
+// or a power cut while saving). Those of running processes are theirs to finish.
+void remove_stale_temporaries(const SettingsPaths* paths) {
+    wchar_t pattern[MAX_PATH];
+    std::wmemcpy(pattern, paths->folder, std::wcslen(paths->folder) + 1);
+    if (!path_append(pattern, L"\\settings.ini.*.tmp")) {
+        return;
+    }
+    WIN32_FIND_DATAW found = {};
+    HANDLE search = ::FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        const DWORD owner = temporary_owner(found.cFileName);
+        wchar_t path[MAX_PATH];
+        std::wmemcpy(path, paths->folder, std::wcslen(paths->folder) + 1);
+        if (owner != 0 && owner != ::GetCurrentProcessId() &&
+            (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && has_ended(owner) &&
+            path_append(path, L"\\") && path_append(path, found.cFileName)) {
+            ::DeleteFileW(path);
+        }
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
 }
 
 // Write a whole text to a new file at path and flush it; false on any failure (the file
@@ -455,20 +609,17 @@ int32_t settings_load(Settings* settings, const char* program) {
 
 // A value as a fresh heap string, or a copy of fallback (null for a null fallback).
 char* settings_get_text(const Settings* settings, const char* name, const char* fallback) {
-    const SettingsEntry* entry =
-        name != nullptr ? find_entry(settings, name, std::strlen(name)) : nullptr;
-    const char* text = entry != nullptr ? entry->value : fallback;
+    const char* value = find_value(settings, name);
+    const char* text = value != nullptr ? value : fallback;
     return text != nullptr ? string_duplicate(text) : nullptr;
 }
 
 // A value as a whole number, or fallback.
 int32_t settings_get_number(const Settings* settings, const char* name, int32_t fallback) {
-    const SettingsEntry* entry =
-        name != nullptr ? find_entry(settings, name, std::strlen(name)) : nullptr;
-    if (entry == nullptr) {
+    const char* c = find_value(settings, name);
+    if (c == nullptr) {
         return fallback;
     }
-    const char* c = entry->value;
     const bool negative = *c == '-';
     c += negative ? 1 : 0;
     if (*c == '\0') {
@@ -495,13 +646,13 @@ int32_t settings_set_text(Settings* settings, const char* name, const char* valu
         return 0;
     }
     if (value == nullptr) {
+        // The entry stays, without a value, until drop_removed: its name keeps its place.
         SettingsEntry* entry = find_entry(settings, name, length);
-        if (entry != nullptr) {
-            heap_free(entry->name);
+        if (entry != nullptr && entry->value != nullptr) {
             heap_free(entry->value);
-            SettingsEntry* last = &settings->entries[settings->count - 1];
-            std::memmove(entry, entry + 1, sizeof(SettingsEntry) * (last - entry));
-            settings->count -= 1;
+            entry->value = nullptr;
+            settings->removed += 1;
+            drop_removed(settings);
         }
         return 1;
     }
@@ -529,6 +680,7 @@ int32_t settings_save(const Settings* settings) {
     if (saved) {
         // The application-data folder itself may be missing in a fresh profile.
         ::SHCreateDirectoryExW(nullptr, paths.folder, nullptr);
+        remove_stale_temporaries(&paths);
         saved = write_whole_file(paths.temporary, text.bytes, text.length) &&
                 fail_step != SETTINGS_FAIL_RENAME &&
                 ::MoveFileExW(paths.temporary, paths.file,

@@ -59,10 +59,12 @@ int32_t measure_text(WindowRecord* record, const char* text, int32_t length, int
 
 // Print UTF-8 text at the window's current position in its font and colours, moving the
 // position past it. length: bytes of text to print, or -1 for all of it up to the NUL
-// (another negative length prints nothing). Each ill-formed sequence of bytes draws as one
-// U+FFFD; line ends and other control characters are drawn as characters, never
-// interpreted. Returns the number of UTF-16 units drawn (0 for a closed record, null text
-// or nothing to draw).
+// (another negative length prints nothing). Each maximal ill-formed part of the bytes (the
+// longest start of a sequence that cannot be completed, else one byte) draws as one U+FFFD:
+// a cut sequence gives one, an overlong form, an encoded surrogate or a value above
+// U+10FFFF one per byte. Line ends and other control characters are drawn as characters,
+// never interpreted. Returns the number of UTF-16 units drawn (0 for a closed record, null
+// text or nothing to draw).
 int32_t text_print_utf8(WindowRecord* record, const char* text, int32_t length);
 // Measure UTF-8 text in the window's font: width and height in pixels (both 0 for a closed
 // record). length as for text_print_utf8; the width is how far text_print_utf8 moves the
@@ -86,7 +88,13 @@ constexpr int32_t FONT_POINTS_MAX = 1638; // the largest size the font dialog of
 int32_t set_window_font(WindowRecord* record, const FontChoice* font);
 // Let a person choose a font with the platform's font dialog, starting from *choice: 1
 // when chosen (*choice updated), 0 when cancelled or the dialog could not be shown
-// (*choice unchanged). A closed or null owner shows it without an owner.
+// (*choice unchanged). A closed or null owner shows it without an owner. The dialog starts
+// at the face the platform draws the choice with, under the name the dialog lists it by: a
+// face that is not installed, a substitute's name or a face's name in another language
+// starts at the nearest installed face, and an empty or unusable face at the default one,
+// with the choice's size, weight and italic (an out-of-range size starts at 10 points,
+// an out-of-range weight at regular). Vertical "@" faces are not offered. Wine's dialog
+// offers regular and bold only: another weight comes back as the nearer of the two.
 int32_t choose_font(WindowRecord* owner, FontChoice* choice);
 
 // ============================================================================

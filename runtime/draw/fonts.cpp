@@ -52,14 +52,9 @@ bool in_range(int32_t value, int32_t low, int32_t high) {
     return value >= low && value <= high;
 }
 
-// The logical font of a choice at the screen's resolution; false when the choice is not
-// one set_window_font takes.
-bool choice_to_logfont(const FontChoice* choice, LOGFONTW* font) {
-    *font = {};
-    if (!face_to_wide(choice, font->lfFaceName) || !in_range(choice->points, 1, FONT_POINTS_MAX) ||
-        !in_range(choice->weight, 1, 1000) || !in_range(choice->italic, 0, 1)) {
-        return false;
-    }
+// The size, weight and slant of a choice (in range) in a logical font at the screen's
+// resolution; its face is left as it is.
+void choice_to_style(const FontChoice* choice, LOGFONTW* font) {
     font->lfHeight = -::MulDiv(choice->points, screen_dpi(), POINTS_PER_INCH);
     font->lfWeight = choice->weight;
     font->lfItalic = static_cast<BYTE>(choice->italic);
@@ -68,7 +63,60 @@ bool choice_to_logfont(const FontChoice* choice, LOGFONTW* font) {
     font->lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font->lfQuality = DEFAULT_QUALITY;
     font->lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+}
+
+// The logical font of a choice at the screen's resolution; false when the choice is not
+// one set_window_font takes.
+bool choice_to_logfont(const FontChoice* choice, LOGFONTW* font) {
+    *font = {};
+    if (!face_to_wide(choice, font->lfFaceName) || !in_range(choice->points, 1, FONT_POINTS_MAX) ||
+        !in_range(choice->weight, 1, 1000) || !in_range(choice->italic, 0, 1)) {
+        return false;
+    }
+    choice_to_style(choice, font);
     return true;
+}
+
+// Replace the face of a logical font by the name the font dialog lists the face the
+// platform draws it with by: the family's own name, never a vertical "@" face, for a face
+// that is not installed, a substitute's name or a face's name in another language. The
+// face stays as it was when the platform gives no usable name.
+void listed_face(LOGFONTW* font) {
+    if (font->lfFaceName[0] == L'@') { // the vertical form of a face: the face itself
+        std::wmemmove(font->lfFaceName, font->lfFaceName + 1, LF_FACESIZE - 1);
+    }
+    HFONT made = ::CreateFontIndirectW(font);
+    HDC dc = made != nullptr ? ::CreateCompatibleDC(nullptr) : nullptr;
+    if (dc != nullptr) {
+        HGDIOBJ previous = ::SelectObject(dc, made);
+        wchar_t face[LF_FACESIZE] = {};
+        // An outline font's family name is the one the dialog lists; a bitmap font's face.
+        const UINT size = ::GetOutlineTextMetricsW(dc, 0, nullptr);
+        OUTLINETEXTMETRICW* metrics = size >= sizeof(OUTLINETEXTMETRICW)
+                                          ? static_cast<OUTLINETEXTMETRICW*>(heap_alloc(size))
+                                          : nullptr;
+        if (metrics != nullptr && ::GetOutlineTextMetricsW(dc, size, metrics) == size) {
+            const size_t offset = reinterpret_cast<size_t>(metrics->otmpFamilyName);
+            const wchar_t* family =
+                reinterpret_cast<const wchar_t*>(reinterpret_cast<const char*>(metrics) + offset);
+            const size_t room = offset < size ? (size - offset) / sizeof(wchar_t) : 0;
+            const size_t units = ::wcsnlen(family, room);
+            if (units > 0 && units < room && units < LF_FACESIZE) {
+                std::wmemcpy(face, family, units);
+            }
+        } else {
+            ::GetTextFaceW(dc, LF_FACESIZE, face);
+        }
+        heap_free(metrics);
+        if (face[0] != L'\0' && face[0] != L'@') {
+            std::wmemcpy(font->lfFaceName, face, LF_FACESIZE);
+        }
+        ::SelectObject(dc, previous);
+        ::DeleteDC(dc);
+    }
+    if (made != nullptr) {
+        ::DeleteObject(made);
+    }
 }
 
 } // namespace
@@ -105,8 +153,8 @@ int32_t choose_font(WindowRecord* owner, FontChoice* choice) {
     if (choice == nullptr) {
         return 0;
     }
-    // Start from what of the choice is usable: its face, else the dialog's first; its
-    // size, else 10 points.
+    // Start from what of the choice is usable: its face, else the platform's default; its
+    // size, else 10 points; its weight, else regular.
     FontChoice start = *choice;
     if (!in_range(start.points, 1, FONT_POINTS_MAX)) {
         start.points = DEFAULT_POINTS;
@@ -116,13 +164,19 @@ int32_t choose_font(WindowRecord* owner, FontChoice* choice) {
     }
     start.italic = start.italic != 0 ? 1 : 0;
     LOGFONTW logical = {};
-    const bool has_face = choice_to_logfont(&start, &logical);
+    choice_to_style(&start, &logical);
+    if (!face_to_wide(&start, logical.lfFaceName)) {
+        logical.lfFaceName[0] = L'\0'; // the platform's default face
+    }
+    // The dialog finds its start only among the faces it lists, by their names; otherwise
+    // it starts at its first face at its smallest size.
+    listed_face(&logical);
 
     CHOOSEFONTW dialog = {};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = owner != nullptr ? owner->hwnd : nullptr;
     dialog.lpLogFont = &logical;
-    dialog.Flags = CF_SCREENFONTS | CF_LIMITSIZE | (has_face ? CF_INITTOLOGFONTSTRUCT : 0);
+    dialog.Flags = CF_SCREENFONTS | CF_LIMITSIZE | CF_INITTOLOGFONTSTRUCT | CF_NOVERTFONTS;
     dialog.nSizeMin = 1;
     dialog.nSizeMax = FONT_POINTS_MAX;
     if (!::ChooseFontW(&dialog)) {

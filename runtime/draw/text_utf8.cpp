@@ -50,18 +50,23 @@ bool widen(const char* text, int32_t length, WideText* wide) {
     return true;
 }
 
-// True when the text holds characters of scripts whose glyphs the platform shapes as it
-// draws (Hebrew to Tibetan, Myanmar, Khmer, and the presentation forms): joined forms can
-// be narrower than the characters' own widths, which the platform's extent adds up.
-bool needs_shaping(const wchar_t* units, int32_t count) {
+// True when the platform lays every unit of the text out as one glyph of its own width, in
+// its own order, so that the font's extent of the text is how far drawing it moves: Latin,
+// Greek, Cyrillic and Armenian with their marks (below U+0590), and punctuation and
+// currency signs that neither change direction nor join (U+2010-U+2027, U+2030-U+205E,
+// U+20A0-U+20CF). Any other character may pass through the platform's bidirectional and
+// shaping path as it draws: a right-to-left letter or mark (U+200F, U+061C), a direction
+// embedding, override or isolate (U+202A-U+202E, U+2066-U+2069), joined or reordered
+// letters, pairs of surrogates.
+bool lays_out_alone(const wchar_t* units, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         const uint16_t u = static_cast<uint16_t>(units[i]);
-        if ((u >= 0x0590 && u < 0x1100) || (u >= 0x1780 && u < 0x1800) ||
-            (u >= 0xFB1D && u < 0xFE00) || (u >= 0xFE70 && u < 0xFF00)) {
-            return true;
+        if (u >= 0x0590 && !(u >= 0x2010 && u <= 0x2027) && !(u >= 0x2030 && u <= 0x205E) &&
+            !(u >= 0x20A0 && u <= 0x20CF)) {
+            return false;
         }
     }
-    return false;
+    return true;
 }
 
 // How far drawing the text moves the position in dc's font: drawn, clipped to nothing, on
@@ -128,10 +133,10 @@ int32_t measure_text_utf8(WindowRecord* record, const char* text, int32_t length
         ::GetTextMetricsW(dc, &metrics);
         WideText wide;
         if (widen(text, length, &wide) && wide.count > 0) {
-            if (needs_shaping(wide.units, wide.count)) {
-                size.cx = drawn_advance(dc, wide.units, wide.count);
-            } else {
+            if (lays_out_alone(wide.units, wide.count)) {
                 ::GetTextExtentPoint32W(dc, wide.units, wide.count, &size);
+            } else {
+                size.cx = drawn_advance(dc, wide.units, wide.count);
             }
         }
         release(&wide);

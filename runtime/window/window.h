@@ -234,11 +234,11 @@ int32_t mdi_next(WindowRecord* frame);
 // Put UTF-8 text on the clipboard as Unicode text (CF_UNICODETEXT); 1 when placed. 0
 // otherwise, and the clipboard then keeps what it had (unless the platform refused the
 // text after emptying it). length: bytes, or -1 for all up to the NUL (another negative
-// length places nothing). The owner must be an open window; each ill-formed sequence of
-// bytes is placed as U+FFFD. Text of more than 64 KB is converted and handed to the
-// platform only when a program asks for it (in a paste, or clipboard_get_text): the
-// program must go on handling events for another program to paste it, and ending through
-// program_end hands it over first.
+// length places nothing). The owner must be an open window; each maximal ill-formed part
+// of the bytes is placed as one U+FFFD, as text_print_utf8 draws it. Text of more than
+// 64 KB is converted and handed to the platform only when a program asks for it (in a
+// paste, or clipboard_get_text): the program must go on handling events for another
+// program to paste it, and ending through program_end hands it over first.
 int32_t clipboard_set_text(WindowRecord* owner, const char* text, int32_t length);
 // The clipboard's text as a fresh heap string in UTF-8, or null when it holds no text.
 // Also null when the clipboard could not be opened or without memory; any owner, null or

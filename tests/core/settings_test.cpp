@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "runtime/core/core_internal.h"
+#include "tests/support/launch.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -133,8 +134,8 @@ TEST_F(SettingsFile, MissingOrDamagedFilesGiveNoValues) {
         good + "more",
         "[settings]\r\nname=" + std::string(SETTINGS_FILE_MAX, 'x') + "\r\n[end]\r\n", // too large
     };
-    for (size_t cut = 0; cut < good.size(); ++cut) {
-        damaged.push_back(good.substr(0, cut)); // cut short anywhere
+    for (size_t cut = 0; cut < good.size() - 2; ++cut) {
+        damaged.push_back(good.substr(0, cut)); // cut short anywhere before its end line
     }
     for (const std::string& bytes : damaged) {
         write_bytes(FILE_PATH, bytes);
@@ -143,10 +144,15 @@ TEST_F(SettingsFile, MissingOrDamagedFilesGiveNoValues) {
         EXPECT_EQ(text_of(s, "name"), "(fallback)");
     }
     // What editors do to a file is read: a byte-order mark, LF line ends, blank and
-    // comment lines, a name given twice (the last holds).
-    write_bytes(FILE_PATH, "\xEF\xBB\xBF[settings]\n; note\n\nname=first\nname=last\n[end]\n");
-    EXPECT_EQ(settings_load(&s, PROGRAM.c_str()), 1);
-    EXPECT_EQ(text_of(s, "name"), "last");
+    // comment lines, a name given twice (the last holds), empty lines after the end line,
+    // a last line without its line end.
+    for (const char* bytes :
+         {"\xEF\xBB\xBF[settings]\n; note\n\nname=first\nname=last\n[end]\n",
+          "[settings]\r\nname=last\r\n[end]\r\n\r\n\n", "[settings]\nname=last\n[end]"}) {
+        write_bytes(FILE_PATH, bytes);
+        EXPECT_EQ(settings_load(&s, PROGRAM.c_str()), 1) << bytes;
+        EXPECT_EQ(text_of(s, "name"), "last") << bytes;
+    }
 }
 
 TEST_F(SettingsFile, ASaveThatFailsBeforeTheRenameKeepsTheOldFile) {
@@ -201,6 +207,71 @@ TEST_F(SettingsFile, NamesAreRefused) {
     EXPECT_EQ(settings_load(nullptr, PROGRAM.c_str()), 0);
     EXPECT_EQ(settings_save(nullptr), 0);
     EXPECT_EQ(::GetFileAttributesW(FOLDER.c_str()), INVALID_FILE_ATTRIBUTES); // none made
+}
+
+// A file of a hundred thousand values: they load, are read, changed and removed, and saved
+// and loaded again, in a time that grows with their number, not with its square (a search
+// through every value for each line took about 45 s to load them alone).
+TEST_F(SettingsFile, ManyValuesLoadAndChangeQuickly) {
+    constexpr int32_t VALUES = 100000;
+    std::string text = "[settings]\r\n";
+    for (int32_t i = 0; i < VALUES; ++i) {
+        text += "value." + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+    }
+    ::CreateDirectoryW(FOLDER.c_str(), nullptr);
+    write_bytes(FILE_PATH, text + "value.7=last\r\n[end]\r\n"); // the last of a name holds
+    const DWORD start = ::GetTickCount();
+    ASSERT_EQ(settings_load(&s, PROGRAM.c_str()), 1);
+    int32_t wrong = 0;
+    for (int32_t i = 0; i < VALUES; ++i) {
+        const std::string name = "value." + std::to_string(i);
+        wrong += settings_get_number(&s, name.c_str(), -1) != (i == 7 ? -1 : i);
+        settings_set_number(&s, name.c_str(), -i);
+        settings_set_number(&s, ("new." + std::to_string(i)).c_str(), i);
+        if (i % 2 == 1) {
+            settings_set_text(&s, name.c_str(), nullptr);
+        }
+    }
+    ASSERT_EQ(settings_save(&s), 1);
+    ASSERT_EQ(settings_load(&s, PROGRAM.c_str()), 1);
+    const DWORD elapsed = ::GetTickCount() - start;
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(s.count, VALUES + VALUES / 2);
+    EXPECT_EQ(text_of(s, "value.7"), "(fallback)");
+    EXPECT_EQ(settings_get_number(&s, "value.8", 0), -8);
+    EXPECT_EQ(settings_get_number(&s, "new.99999", 0), 99999);
+    EXPECT_LT(elapsed, 15000u); // about 1 s on a loaded machine
+}
+
+// A save deletes the temporary files of saves whose process ended before they were renamed,
+// and keeps those of running processes and other files of the folder.
+TEST_F(SettingsFile, ASaveDeletesTheTemporaryFilesOfEndedSaves) {
+    ChildProcess ended, running;
+    ASSERT_TRUE(launch_start(launch_own_folder(), "core_child.exe", "", 0, &ended));
+    ASSERT_EQ(::WaitForSingleObject(ended.info.hProcess, 30000), WAIT_OBJECT_0);
+    ASSERT_TRUE(
+        launch_start(launch_own_folder(), "core_child.exe", "", LAUNCH_SUSPENDED, &running));
+    const auto temporary_of = [](DWORD process) {
+        return settings_path((L"\\settings.ini." + std::to_wstring(process) + L".tmp").c_str());
+    };
+    const std::wstring stale = temporary_of(ended.info.dwProcessId),
+                       saving = temporary_of(running.info.dwProcessId),
+                       other = settings_path(L"\\settings.ini.old.tmp");
+    ::CreateDirectoryW(FOLDER.c_str(), nullptr);
+    for (const std::wstring& path : {stale, saving, other}) {
+        write_bytes(path, "[settings]\r\nname=cut sh");
+    }
+    settings_load(&s, PROGRAM.c_str());
+    settings_set_text(&s, "name", "value");
+    EXPECT_EQ(settings_save(&s), 1);
+    EXPECT_EQ(read_bytes(stale), "(missing)");
+    EXPECT_EQ(read_bytes(saving), "[settings]\r\nname=cut sh");
+    EXPECT_EQ(read_bytes(other), "[settings]\r\nname=cut sh");
+    launch_end(running, 0);
+    launch_end(ended, 0);
+    for (const std::wstring& path : {stale, saving, other}) {
+        ::DeleteFileW(path.c_str());
+    }
 }
 
 } // namespace

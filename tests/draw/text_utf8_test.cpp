@@ -179,6 +179,48 @@ TEST_F(Utf8Text, LengthsAndMissingCharacters) {
     EXPECT_FALSE(drawn.pixels == finish(question).pixels);
 }
 
+// Texts that the platform lays out through its bidirectional and shaping path as it draws:
+// direction marks, embeddings, overrides and isolates around left-to-right letters,
+// reordered and joined letters, right-to-left letters beyond the first plane; and Latin
+// with typographic punctuation, measured the quick way.
+TEST_F(Utf8Text, TheMeasureIsTheAdvanceInEveryDirection) {
+    const char* const TEXTS[] = {
+        "\u200Fabc",
+        "abc\u200F",
+        "a\u200Eb",
+        "\u202Eabc def",
+        "abc\u202Bdef\u202C",
+        "\u202D\u05D0\u05D1",
+        "a\u202Ab",
+        "\u2067abc\u2069",
+        "a\u2066b",
+        "\u061C12",
+        "\u05D0\u200Fb",
+        "\u0627\u200F\u0628",
+        "a\u0DDAb",
+        "a\u0E3Fb",
+        "\U00010900\U00010901",
+        "\U0001E900\U0001E901",
+        "\u182E\u1823\u1829",
+        "\u201CQuoted\u201D \u2014 5 \u20AC\u2030",
+    };
+    const FontChoice fonts[] = {{}, {"DejaVu Sans", 12, FW_NORMAL, 0}};
+    for (const FontChoice& font : fonts) {
+        WindowRecord& r = open(0, 0, 640, 200, 0);
+        if (font.face[0] != '\0') {
+            ASSERT_EQ(set_window_font(&r, &font), 1);
+        }
+        for (size_t row = 0; row < std::size(TEXTS); ++row) {
+            move_to(&r, 8, 8);
+            text_print_utf8(&r, TEXTS[row], -1);
+            int32_t width = 0, height = 0;
+            measure_text_utf8(&r, TEXTS[row], -1, &width, &height);
+            EXPECT_EQ(width, r.current_pos.x - 8)
+                << "row " << row << ", font \"" << font.face << "\"";
+        }
+    }
+}
+
 // ---- fonts ----
 
 TEST_F(Utf8Text, SetWindowFontReplacesTheFontOrRefusesAndKeepsIt) {
@@ -241,6 +283,7 @@ TEST_F(Utf8Text, SetWindowFontReplacesTheFontOrRefusesAndKeepsIt) {
 const wchar_t* dialog_face = nullptr;
 int32_t dialog_button = IDOK;
 bool dialog_seen = false;
+int32_t dialog_vertical_faces = 0; // faces of the dialog's list starting with '@'
 
 BOOL CALLBACK answer_font_dialog(HWND window, LPARAM) {
     wchar_t name[16] = {};
@@ -249,8 +292,16 @@ BOOL CALLBACK answer_font_dialog(HWND window, LPARAM) {
         return TRUE;
     }
     dialog_seen = true;
+    HWND faces = ::GetDlgItem(window, cmb1), sizes = ::GetDlgItem(window, cmb3);
+    dialog_vertical_faces = 0;
+    for (LRESULT i = 0, count = ::SendMessageW(faces, CB_GETCOUNT, 0, 0); i < count; ++i) {
+        wchar_t face[LF_FACESIZE + 1] = {};
+        if (::SendMessageW(faces, CB_GETLBTEXTLEN, i, 0) <= LF_FACESIZE) {
+            ::SendMessageW(faces, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(face));
+        }
+        dialog_vertical_faces += face[0] == L'@';
+    }
     if (dialog_face != nullptr) {
-        HWND faces = ::GetDlgItem(window, cmb1), sizes = ::GetDlgItem(window, cmb3);
         ::SendMessageW(faces, CB_SELECTSTRING, -1, reinterpret_cast<LPARAM>(dialog_face));
         ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELCHANGE),
                        reinterpret_cast<LPARAM>(faces));
@@ -299,6 +350,38 @@ TEST_F(Utf8Text, ChooseFontShowsThePlatformsDialog) {
     EXPECT_NE(odd.face[0], '\0');
     EXPECT_EQ(set_window_font(&r, &odd), 1);
     EXPECT_EQ(choose_font(&r, nullptr), 0);
+}
+
+// Faces the dialog does not list (it would start at its first face, a vertical one, at its
+// smallest size): OK pressed at once gives back the size, weight and italic started from,
+// with a face of the dialog's list.
+TEST_F(Utf8Text, ChooseFontKeepsTheStartOfAFaceTheDialogDoesNotList) {
+    WindowRecord& r = open(0, 0, 320, 200, 0);
+    const struct {
+        const char* start;
+        const char* face; // null: any face of the list
+    } faces[] = {
+        {"No Such Face", nullptr},
+        {"Arial", nullptr},                              // a substitute's name under Wine
+        {"", nullptr},                                   // none: the platform's default face
+        {"\xC3(", nullptr},                              // ill-formed
+        {"文泉驛微米黑", "WenQuanYi Micro Hei"},         // the face's name in its own script
+        {"@WenQuanYi Micro Hei", "WenQuanYi Micro Hei"}, // the vertical face
+    };
+    for (const auto& f : faces) {
+        FontChoice choice = {"", 20, FW_BOLD, 1};
+        std::strcpy(choice.face, f.start);
+        ASSERT_EQ(choose_with_dialog(&r, &choice, nullptr, IDOK), 1) << f.start;
+        EXPECT_EQ(dialog_vertical_faces, 0);
+        EXPECT_EQ(choice.points, 20) << f.start;
+        EXPECT_EQ(choice.weight, FW_BOLD) << f.start;
+        EXPECT_EQ(choice.italic, 1) << f.start;
+        EXPECT_NE(choice.face[0], '@') << f.start;
+        if (f.face != nullptr) {
+            EXPECT_STREQ(choice.face, f.face);
+        }
+        EXPECT_EQ(set_window_font(&r, &choice), 1) << f.start;
+    }
 }
 
 } // namespace
