@@ -1,13 +1,14 @@
-// Checks on the bytes of picture files, made before the platform's decoders see them: a
-// file whose headers send a decoder past its end, into a loop without end or into work
-// without bound is refused. Each check looks only at the bytes it is given and reads none
-// past their end. Relies on nothing but the C library; which loader uses which check is
-// image_load's.
+// Checks on the bytes of picture files, made before the platform's decoders see them. Each
+// refuses only what was seen to crash, hang or leak in Wine's decoders, and answers with the
+// reason in a few words for the debugger output; every other file is the platform's to decode
+// or to refuse. Each check looks only at the bytes it is given and reads none past their end.
+// Relies on nothing but the C library; which loader uses which check is image_load's.
 #include "runtime/draw/draw_internal.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 // ============================================================================
 // Internal helpers
@@ -15,51 +16,289 @@
 
 namespace {
 
-constexpr SIZE_T FILE_HEADER = 14;     // BITMAPFILEHEADER
-constexpr SIZE_T SMALLEST_INFO = 12;   // BITMAPCOREHEADER
-constexpr int64_t MOST_SIDE = 1 << 20; // pixels a side: keeps the sizes' products in range
+constexpr SIZE_T FILE_HEADER = 14; // BITMAPFILEHEADER
+constexpr uint64_t NONE = std::numeric_limits<uint64_t>::max();
 
-// The little-endian 16- or 32-bit integer at offset of size bytes; 0 past their end.
-uint32_t read_le(const uint8_t* bytes, SIZE_T size, SIZE_T offset, SIZE_T width) {
+// The little-endian integer of width bytes at offset; 0 when it does not lie within the bytes.
+uint32_t read_le(const uint8_t* bytes, SIZE_T size, uint64_t offset, SIZE_T width) {
+    if (offset > size || width > size - offset) {
+        return 0;
+    }
     uint32_t value = 0;
-    for (SIZE_T i = 0; i < width && offset + i < size; ++i) {
+    for (SIZE_T i = 0; i < width; ++i) {
         value |= static_cast<uint32_t>(bytes[offset + i]) << (8 * i);
     }
-    return offset + width <= size ? value : 0;
+    return value;
 }
 
-// The parts of a DIB whose header is at info: where its colour table ends, and the bytes
-// of its pixel rows (an icon's image holds colour rows and mask rows in twice its height);
-// rows 0 when it has no width or no height, or more than MOST_SIDE of either.
-struct DibParts {
+int32_t read_int(const uint8_t* bytes, SIZE_T size, uint64_t offset) {
+    return static_cast<int32_t>(read_le(bytes, size, offset, 4));
+}
+
+// The signed 32-bit integer at offset, as a real number (for sizes worked out as reals).
+double read_real(const uint8_t* bytes, SIZE_T size, uint64_t offset) {
+    return static_cast<double>(read_int(bytes, size, offset));
+}
+
+float read_float(const uint8_t* bytes, SIZE_T size, uint64_t offset) {
+    const uint32_t bits = read_le(bytes, size, offset, 4);
+    float value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// count * each, or NONE when the product does not fit.
+uint64_t times(uint64_t count, uint64_t each) {
+    return each != 0 && count > NONE / each ? NONE : count * each;
+}
+
+// True when length bytes from offset do not all lie within limit.
+bool past(uint64_t offset, uint64_t length, uint64_t limit) {
+    return offset > limit || length > limit - offset;
+}
+
+// The header of a DIB at info: its sizes, depth and where its colour table ends.
+struct Dib {
+    int64_t width;
+    int64_t height;
+    uint32_t depth;
+    uint32_t compression;
     uint64_t table_end;
-    uint64_t rows;
 };
-DibParts dib_parts(const uint8_t* bytes, SIZE_T size, SIZE_T info, bool icon) {
+Dib dib_header(const uint8_t* bytes, SIZE_T size, uint64_t info) {
     const uint32_t header = read_le(bytes, size, info, 4);
-    const bool core = header < 40; // BITMAPCOREHEADER: 16-bit sizes, 3-byte colours
-    const int64_t width = core ? read_le(bytes, size, info + 4, 2)
-                               : static_cast<int32_t>(read_le(bytes, size, info + 4, 4));
-    const int64_t height = core ? read_le(bytes, size, info + 6, 2)
-                                : static_cast<int32_t>(read_le(bytes, size, info + 8, 4));
-    const uint64_t depth = std::min(read_le(bytes, size, info + (core ? 10 : 14), 2), 64u);
-    const uint32_t compression = core ? BI_RGB : read_le(bytes, size, info + 16, 4);
-    const uint64_t used = core ? 0 : read_le(bytes, size, info + 32, 4);
-    const uint64_t colours = used != 0 ? used : depth <= 8 ? uint64_t{1} << depth : 0;
-    const uint64_t masks = compression == BI_BITFIELDS && header == 40 ? 12 : 0;
-    const uint64_t rows =
-        (height < 0 ? static_cast<uint64_t>(-height) : static_cast<uint64_t>(height)) /
-        (icon ? 2 : 1);
-    const auto row_bytes = [&](uint64_t bits) {
-        return (static_cast<uint64_t>(width) * bits + 31) / 32 * 4;
-    };
-    const uint64_t pixels = compression == BI_RGB || compression == BI_BITFIELDS
-                                ? row_bytes(depth) * rows
-                                : read_le(bytes, size, info + 20, 4);
-    return {info + header + masks + colours * (core ? 3 : 4),
-            width <= 0 || width > MOST_SIDE || rows == 0 || rows > uint64_t{MOST_SIDE}
-                ? 0
-                : pixels + (icon ? row_bytes(1) * rows : 0)};
+    Dib dib = {};
+    if (header < 40) { // BITMAPCOREHEADER: 16-bit sizes, 3-byte colours
+        dib.width = read_le(bytes, size, info + 4, 2);
+        dib.height = read_le(bytes, size, info + 6, 2);
+        dib.depth = read_le(bytes, size, info + 10, 2);
+        dib.compression = BI_RGB;
+    } else {
+        dib.width = read_int(bytes, size, info + 4);
+        dib.height = read_int(bytes, size, info + 8);
+        dib.depth = read_le(bytes, size, info + 14, 2);
+        dib.compression = read_le(bytes, size, info + 16, 4);
+    }
+    const uint64_t used = header < 40 ? 0 : read_le(bytes, size, info + 32, 4);
+    const uint64_t colours = used != 0 ? used : dib.depth <= 8 ? uint64_t{1} << dib.depth : 0;
+    const uint64_t masks = dib.compression == BI_BITFIELDS && header == 40 ? 12 : 0;
+    dib.table_end = info + header + masks + times(colours, header < 40 ? 3 : 4);
+    return dib;
+}
+
+// The bytes of a DIB's pixel rows of a height of rows (its size field for compressed ones).
+uint64_t dib_pixels(const uint8_t* bytes, SIZE_T size, uint64_t info, const Dib& dib,
+                    uint64_t rows) {
+    if (dib.width <= 0 || rows == 0) {
+        return 0;
+    }
+    if (dib.compression != BI_RGB && dib.compression != BI_BITFIELDS) {
+        return read_le(bytes, size, info + 20, 4);
+    }
+    const uint64_t row = (static_cast<uint64_t>(dib.width) * dib.depth + 31) / 32 * 4;
+    return times(row, rows);
+}
+
+// Why an icon or cursor directory (any bytes that begin with a zero word, which Wine's picture
+// decoder reads as one) must not be decoded; null when it may.
+const char* icon_fault(const uint8_t* bytes, SIZE_T size) {
+    // NOTE: Wine refuses a directory of no entries itself, and may read every entry.
+    const uint32_t count = read_le(bytes, size, 4, 2);
+    if (past(6, 16 * uint64_t{count}, size)) {
+        return "icon directory past the end of the file";
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint64_t entry = 6 + 16 * uint64_t{i};
+        const uint64_t length = read_le(bytes, size, entry + 8, 4);
+        const uint64_t offset = read_le(bytes, size, entry + 12, 4);
+        if (past(offset, length, size)) {
+            return "icon image past the end of the file";
+        }
+        if (read_le(bytes, size, offset, 4) == 0x474E5089) { // "\x89PNG": decoded as a PNG
+            continue;
+        }
+        // The image's header counts colour and mask rows; Wine reads the colour rows only
+        // where an image has no mask.
+        const Dib dib = dib_header(bytes, size, offset);
+        const uint64_t rows = static_cast<uint64_t>(std::abs(dib.height)) / 2;
+        if (dib.width <= 0 || rows == 0) {
+            return "icon image without a width or a height";
+        }
+        if (past(dib.table_end, dib_pixels(bytes, size, offset, dib, rows), offset + length)) {
+            return "icon image rows past the end of its entry";
+        }
+    }
+    return nullptr;
+}
+
+// ---- Metafiles ----
+
+// What a metafile's records have set that decides how large a curve is drawn: the page's
+// window and viewport extents (per axis) and the world transform's linear part.
+struct Mapping {
+    double window[2];
+    double viewport[2];
+    double world[4]; // eM11, eM12, eM21, eM22
+    uint32_t mode;
+};
+
+// Set a fixed map mode of a metafile whose reference device has per_mm pixels a millimetre:
+// its logical unit in millimetres (0: one pixel).
+void set_map_mode(Mapping& map, uint32_t mode, const double per_mm[2]) {
+    const double unit_mm[] = {0, 0, 0.1, 0.01, 0.254, 0.0254, 25.4 / 1440};
+    map.mode = mode;
+    for (int axis = 0; axis < 2 && mode >= MM_TEXT && mode <= MM_TWIPS; ++axis) {
+        map.window[axis] = 1;
+        map.viewport[axis] = mode == MM_TEXT ? 1 : unit_mm[mode] * per_mm[axis];
+    }
+}
+
+// The largest side, in device units, of a curve whose box is w x h logical units.
+double curve_side(const Mapping& map, double w, double h, int axis) {
+    double scale = std::abs(map.viewport[axis] / map.window[axis]);
+    if (map.mode == MM_ISOTROPIC) { // both axes at the smaller scale
+        scale = std::min(std::abs(map.viewport[0] / map.window[0]),
+                         std::abs(map.viewport[1] / map.window[1]));
+    }
+    return (std::abs(map.world[axis] * w) + std::abs(map.world[axis + 2] * h)) * scale;
+}
+
+// Apply a metafile record that changes the mapping: map modes, extents, world transforms and
+// saved states.
+void apply_mapping(Mapping& map, Mapping* saved, uint32_t& depth, uint32_t type,
+                   const uint8_t* bytes, SIZE_T size, uint64_t at, const double per_mm[2]) {
+    constexpr uint32_t MOST_SAVED = 16;
+    const bool free_extents = map.mode == MM_ISOTROPIC || map.mode == MM_ANISOTROPIC;
+    const auto integer = [&](int field) { return read_real(bytes, size, at + 8 + 4 * field); };
+    if (type == EMR_SETMAPMODE) {
+        set_map_mode(map, read_le(bytes, size, at + 8, 4), per_mm);
+        map.mode = read_le(bytes, size, at + 8, 4);
+    } else if ((type == EMR_SETWINDOWEXTEX || type == EMR_SETVIEWPORTEXTEX) && free_extents &&
+               integer(0) != 0 && integer(1) != 0) {
+        double* extent = type == EMR_SETWINDOWEXTEX ? map.window : map.viewport;
+        extent[0] = integer(0), extent[1] = integer(1);
+    } else if ((type == EMR_SCALEWINDOWEXTEX || type == EMR_SCALEVIEWPORTEXTEX) && free_extents &&
+               integer(0) * integer(1) * integer(2) * integer(3) != 0) {
+        double* extent = type == EMR_SCALEWINDOWEXTEX ? map.window : map.viewport;
+        extent[0] *= integer(0) / integer(1), extent[1] *= integer(2) / integer(3);
+    } else if (type == EMR_SETWORLDTRANSFORM || type == EMR_MODIFYWORLDTRANSFORM) {
+        double given[4];
+        for (int i = 0; i < 4; ++i) {
+            given[i] = read_float(bytes, size, at + 8 + 4 * i);
+        }
+        const uint32_t how = type == EMR_SETWORLDTRANSFORM ? 4 : read_le(bytes, size, at + 32, 4);
+        const double* a = how == MWT_LEFTMULTIPLY ? given : map.world;
+        const double* b = how == MWT_LEFTMULTIPLY ? map.world : given;
+        const double product[4] = {a[0] * b[0] + a[1] * b[2], a[0] * b[1] + a[1] * b[3],
+                                   a[2] * b[0] + a[3] * b[2], a[2] * b[1] + a[3] * b[3]};
+        const double identity[4] = {1, 0, 0, 1};
+        std::memcpy(map.world,
+                    how == MWT_IDENTITY ? identity
+                    : how == 4          ? given
+                                        : product,
+                    sizeof map.world);
+    } else if (type == EMR_SAVEDC && depth < MOST_SAVED) {
+        saved[depth++] = map;
+    } else if (type == EMR_RESTOREDC) {
+        const int32_t which = read_int(bytes, size, at + 8);
+        const int64_t level = which < 0 ? int64_t{depth} + which : which - 1;
+        if (level >= 0 && level < depth) {
+            map = saved[level];
+            depth = static_cast<uint32_t>(level);
+        }
+    }
+}
+
+// Where a record that lists points, or text, holds them: its count's offset, where the
+// points begin, and the bytes of each (with the bytes of a point's type for PolyDraw).
+struct Counted {
+    uint32_t type;
+    uint32_t count_at;
+    uint32_t first_at;
+    uint32_t each;
+};
+constexpr Counted COUNTED[] = {
+    {EMR_POLYBEZIER, 24, 28, 8},   {EMR_POLYGON, 24, 28, 8},     {EMR_POLYLINE, 24, 28, 8},
+    {EMR_POLYBEZIERTO, 24, 28, 8}, {EMR_POLYLINETO, 24, 28, 8},  {EMR_POLYBEZIER16, 24, 28, 4},
+    {EMR_POLYGON16, 24, 28, 4},    {EMR_POLYLINE16, 24, 28, 4},  {EMR_POLYBEZIERTO16, 24, 28, 4},
+    {EMR_POLYLINETO16, 24, 28, 4}, {EMR_POLYDRAW, 24, 28, 9},    {EMR_POLYDRAW16, 24, 28, 5},
+    {EMR_POLYPOLYLINE, 28, 32, 8}, {EMR_POLYPOLYGON, 28, 32, 8}, {EMR_POLYPOLYLINE16, 28, 32, 4},
+    {EMR_POLYPOLYGON16, 28, 32, 4}};
+
+// True when a record's points or text lie outside its first length bytes.
+bool contents_outside(const uint8_t* bytes, SIZE_T size, uint64_t at, uint32_t type,
+                      uint64_t length) {
+    if (type == EMR_EXTTEXTOUTA || type == EMR_EXTTEXTOUTW) { // EMREXTTEXTOUT's EMRTEXT
+        const uint64_t characters = read_le(bytes, size, at + 44, 4);
+        const uint64_t spacing = (read_le(bytes, size, at + 52, 4) & ETO_PDY) != 0 ? 8 : 4;
+        const uint64_t dx = read_le(bytes, size, at + 72, 4);
+        return length < 76 ||
+               past(read_le(bytes, size, at + 48, 4),
+                    times(characters, type == EMR_EXTTEXTOUTW ? 2 : 1), length) ||
+               (dx != 0 && past(dx, times(characters, spacing), length));
+    }
+    for (const Counted& counted : COUNTED) {
+        if (counted.type == type) {
+            // Poly-polygons: a count a polygon before their points, and their points' total.
+            const uint64_t polygons = counted.count_at == 28 ? read_le(bytes, size, at + 24, 4) : 0;
+            const uint64_t first = counted.first_at + times(polygons, 4);
+            uint64_t total = 0;
+            for (uint64_t i = 0; i < polygons && !past(counted.first_at, 4 * (i + 1), length);
+                 ++i) {
+                total += read_le(bytes, size, at + counted.first_at + 4 * i, 4);
+            }
+            const uint64_t count =
+                std::max<uint64_t>(read_le(bytes, size, at + counted.count_at, 4), total);
+            return length < first || past(first, times(count, counted.each), length);
+        }
+    }
+    return false;
+}
+
+// ---- GIF ----
+
+// True when an image's LZW data, in the sub-blocks from at, decodes to at least pixels pixels
+// as Wine's decoder reads it: codes from code_size + 1 bits up to 12, each new one made of the
+// code before it and one pixel more, the code being made usable at once.
+bool lzw_fills(const uint8_t* bytes, SIZE_T size, SIZE_T at, uint32_t code_size, uint64_t pixels) {
+    constexpr uint32_t TABLE = 4096;
+    const uint32_t clear = 1u << code_size;
+    uint16_t lengths[TABLE]; // pixels of each code made since the last clear code
+    uint32_t width = code_size + 1, running = clear + 2, last = clear, held = 0;
+    uint64_t acc = 0, decoded = 0;
+    for (SIZE_T left = 0; decoded < pixels;) {
+        while (held < width) { // the next byte, from the next sub-block when this one ends
+            if (left == 0 && (at >= size || (left = bytes[at++]) == 0)) {
+                return false;
+            }
+            if (at >= size) {
+                return false;
+            }
+            acc |= uint64_t{bytes[at++]} << held, held += 8, --left;
+        }
+        const uint32_t code = static_cast<uint32_t>(acc) & ((1u << width) - 1);
+        acc >>= width, held -= width;
+        if (running < TABLE + 1 && ++running > (1u << width) && width < 12) {
+            ++width; // the reader widens its codes as soon as the table reaches the width's end
+        }
+        if (code == clear) {
+            width = code_size + 1, running = clear + 2, last = clear;
+            continue;
+        }
+        const uint32_t made = running - 2; // the code being made by this one
+        const uint32_t last_length = last < clear ? 1 : lengths[last];
+        const bool known =
+            code < clear || (code > clear + 1 && code < made) || (code == made && last != clear);
+        if (!known) {
+            return false; // the end code before the last pixel, or a code not yet made
+        }
+        if (last != clear) {
+            lengths[made] = static_cast<uint16_t>(std::min(last_length + 1, 65535u));
+        }
+        decoded += code < clear ? 1 : lengths[code];
+        last = code;
+    }
+    return true;
 }
 
 } // namespace
@@ -68,203 +307,187 @@ DibParts dib_parts(const uint8_t* bytes, SIZE_T size, SIZE_T info, bool icon) {
 // Public routines
 // ============================================================================
 
-// True for bytes that start as a bitmap file but end before its two headers do.
-// NOTE: Wine's picture decoder reads such a file's headers past the end of the bytes it
-// was given, so whether it makes a picture depends on whatever memory follows.
-bool is_cut_bitmap(const uint8_t* bytes, SIZE_T size) {
+// Why a bitmap file must not be decoded (its pixel rows lie past its end); null when it may.
+// NOTE: Wine's LoadImageA reads a bitmap file's rows where and as many as its headers say,
+// and faults past the end of a file that holds fewer; its picture decoder reads them from
+// memory past the file's bytes.
+const char* bitmap_file_fault(const uint8_t* bytes, SIZE_T size) {
     if (size < 2 || bytes[0] != 'B' || bytes[1] != 'M') {
-        return false;
+        return nullptr; // no bitmap file: the platform's to judge
     }
-    const uint32_t info_size = read_le(bytes, size, FILE_HEADER, 4);
-    return size < FILE_HEADER + 4 || info_size < SMALLEST_INFO || size - FILE_HEADER < info_size;
+    const Dib dib = dib_header(bytes, size, FILE_HEADER);
+    const uint64_t rows = static_cast<uint64_t>(std::abs(dib.height));
+    const uint64_t pixels = dib_pixels(bytes, size, FILE_HEADER, dib, rows);
+    if (pixels != 0 && past(read_le(bytes, size, 10, 4), pixels, size)) {
+        return "pixel rows past the end of the file";
+    }
+    return nullptr;
 }
 
-// True for a bitmap file whose colour table or pixel rows lie past the end of its bytes.
-// NOTE: Wine's LoadImageA reads a bitmap file's colours and rows where its headers say
-// they are, and faults past the end of a file that holds less.
-bool is_overrun_bitmap(const uint8_t* bytes, SIZE_T size) {
-    if (size < 2 || bytes[0] != 'B' || bytes[1] != 'M') {
-        return false; // no bitmap file: the platform's to judge
-    }
-    const DibParts parts = dib_parts(bytes, size, FILE_HEADER, false);
-    return is_cut_bitmap(bytes, size) || parts.rows == 0 || parts.table_end > size ||
-           read_le(bytes, size, 10, 4) + parts.rows > size;
-}
-
-// True for an icon or cursor directory with an image that lies past the end of its bytes,
-// or whose own header asks for more rows than it holds.
-// NOTE: Wine's picture decoder reads an icon's image at the offset its directory gives, and
-// the image's rows as its header counts them.
-bool is_overrun_icon(const uint8_t* bytes, SIZE_T size) {
-    const uint32_t type = read_le(bytes, size, 2, 2);
-    const uint32_t count = read_le(bytes, size, 4, 2);
-    if (size < 6 || read_le(bytes, size, 0, 2) != 0 || (type != 1 && type != 2) || count == 0) {
-        return false;
-    }
-    for (uint32_t i = 0; i < count; ++i) {
-        const SIZE_T entry = 6 + 16 * static_cast<SIZE_T>(i);
-        const uint64_t length = read_le(bytes, size, entry + 8, 4);
-        const uint64_t offset = read_le(bytes, size, entry + 12, 4);
-        if (entry + 16 > size || offset + length > size) {
-            return true;
-        }
-        const DibParts parts = dib_parts(bytes, size, offset, true);
-        const bool png = read_le(bytes, size, offset, 4) == 0x474E5089; // "\x89PNG"
-        if (!png && (parts.rows == 0 || parts.table_end + parts.rows > offset + length)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// True for an enhanced metafile whose header gives inverted or outsize bounds or frame,
-// or no or outsize device and millimetre sizes, or whose records do not lead, each within
-// the bytes, to its end record, or whose text records hold their characters or spacing
-// elsewhere than in themselves, or whose shapes lie outside any picture.
-// NOTE: Wine plays a record of size 0 again and again for ever, reads a text record's
-// characters and spacing where its offsets say, and draws at the scale the sizes give,
-// working out a shape's every point, however far away.
-bool is_broken_metafile(const uint8_t* bytes, SIZE_T size) {
+// Why an enhanced metafile must not be played; null when it may.
+// NOTE: Wine plays a record of size 0 again and again for ever; reads a text's characters
+// and spacing, and a shape's points, where and as many as the record says; and works out
+// every point of a curve, which for an ellipse or arc a million pixels across hangs or faults.
+const char* metafile_fault(const uint8_t* bytes, SIZE_T size) {
     constexpr uint32_t SIGNATURE = 0x464D4520; // " EMF"
-    constexpr int64_t MOST = 1 << 24;          // coordinates and sizes a picture can have
-    const auto value = [&](SIZE_T at) { return static_cast<int32_t>(read_le(bytes, size, at, 4)); };
-    if (value(0) != EMR_HEADER || static_cast<uint32_t>(value(40)) != SIGNATURE) {
-        return false;
+    constexpr double MOST_CURVE = 1 << 18;     // pixels a curve may take across
+    constexpr double DRAWN = 256;              // pixels a picture is drawn across, at least
+    if (read_le(bytes, size, 0, 4) != EMR_HEADER || read_le(bytes, size, 40, 4) != SIGNATURE) {
+        return nullptr;
     }
-    for (SIZE_T rect : {8, 24}) { // rclBounds, rclFrame: inclusive, within MOST
-        if (value(rect + 8) < value(rect) || value(rect + 12) < value(rect + 4) ||
-            std::abs(int64_t{value(rect)}) > MOST || std::abs(int64_t{value(rect + 4)}) > MOST ||
-            int64_t{value(rect + 8)} - value(rect) > MOST ||
-            int64_t{value(rect + 12)} - value(rect + 4) > MOST) {
-            return true;
-        }
+    // The reference device's pixels a millimetre, and how much larger than its own device
+    // units the picture is drawn: at its natural size at 96 pixels an inch, or 256 pixels.
+    double per_mm[2], drawn[2];
+    for (int axis = 0; axis < 2; ++axis) {
+        const double frame = std::abs(read_real(bytes, size, 32 + 4 * axis) -
+                                      read_int(bytes, size, 24 + 4 * axis)); // 0.01 mm
+        per_mm[axis] = std::abs(read_real(bytes, size, 72 + 4 * axis)) /
+                       std::abs(read_real(bytes, size, 80 + 4 * axis));
+        const double frame_device = frame / 100 * per_mm[axis];
+        drawn[axis] = std::max(1.0, std::max(DRAWN, frame * 96 / 2540) / frame_device);
     }
-    for (SIZE_T extent : {72, 76, 80, 84}) { // szlDevice, szlMillimeters
-        if (value(extent) <= 0 || value(extent) > MOST) {
-            return true;
-        }
-    }
-    const uint64_t described =
-        uint64_t{read_le(bytes, size, 64, 4)} + 2ull * read_le(bytes, size, 60, 4);
-    if (read_le(bytes, size, 48, 4) > size ||
-        (read_le(bytes, size, 60, 4) != 0 && described > read_le(bytes, size, 4, 4))) {
-        return true;
-    }
-    for (SIZE_T at = 0; at + 8 <= size;) {
+    Mapping map = {{1, 1}, {1, 1}, {1, 0, 0, 1}, MM_TEXT};
+    Mapping saved[16];
+    uint32_t depth = 0;
+    const uint64_t end = std::min<uint64_t>(size, read_le(bytes, size, 48, 4));
+    for (uint64_t at = 0; at + 8 <= end;) {
         const uint32_t type = read_le(bytes, size, at, 4);
         const uint64_t length = read_le(bytes, size, at + 4, 4);
-        if (length < 8 || length % 4 != 0 || length > size - at) {
-            return true;
+        if (length == 0) {
+            return "a record of size 0";
         }
         if (type == EMR_EOF) {
-            return false;
+            return nullptr;
         }
-        // Records with a box or a point at offset 8: its coordinates, and how many.
-        const uint32_t shapes[][2] = {{EMR_ELLIPSE, 4}, {EMR_RECTANGLE, 4}, {EMR_ROUNDRECT, 4},
-                                      {EMR_ARC, 8},     {EMR_CHORD, 8},     {EMR_PIE, 8},
-                                      {EMR_ARCTO, 8},   {EMR_MOVETOEX, 2},  {EMR_LINETO, 2}};
-        for (const auto& shape : shapes) {
-            for (uint32_t i = 0; type == shape[0] && i < shape[1]; ++i) {
-                if (length < 8 + 4 * shape[1] || std::abs(int64_t{value(at + 8 + 4 * i)}) > MOST) {
-                    return true;
-                }
+        if (contents_outside(bytes, size, at, type, std::min(length, size - at))) {
+            return "points or text outside their record";
+        }
+        apply_mapping(map, saved, depth, type, bytes, size, at, per_mm);
+        double w = 0, h = 0; // a curve's box in logical units
+        if (type == EMR_ANGLEARC) {
+            w = h = 2.0 * read_le(bytes, size, at + 16, 4);
+        } else if (type == EMR_ELLIPSE || type == EMR_ROUNDRECT || type == EMR_ARC ||
+                   type == EMR_CHORD || type == EMR_PIE || type == EMR_ARCTO) {
+            w = std::abs(read_real(bytes, size, at + 16) - read_int(bytes, size, at + 8));
+            h = std::abs(read_real(bytes, size, at + 20) - read_int(bytes, size, at + 12));
+        }
+        for (int axis = 0; axis < 2 && (w != 0 || h != 0); ++axis) {
+            const double side = curve_side(map, w, h, axis) * drawn[axis];
+            if (!(side <= MOST_CURVE)) { // NaN included
+                return "a curve too large to draw";
             }
         }
-        if (type == EMR_EXTTEXTOUTA || type == EMR_EXTTEXTOUTW) { // EMREXTTEXTOUT's EMRTEXT
-            const uint64_t characters = read_le(bytes, size, at + 44, 4);
-            const uint64_t spacing = (read_le(bytes, size, at + 52, 4) & ETO_PDY) != 0 ? 8 : 4;
-            const uint64_t dx = read_le(bytes, size, at + 72, 4);
-            if (length < 76 ||
-                read_le(bytes, size, at + 48, 4) + characters * (type == EMR_EXTTEXTOUTW ? 2 : 1) >
-                    length ||
-                (dx != 0 && dx + characters * spacing > length)) {
-                return true;
-            }
+        if (length > end - at) {
+            return nullptr; // the last record Wine plays
         }
         at += length;
     }
-    return true;
+    return nullptr;
 }
 
-// True for a GIF whose blocks do not lead, each within the bytes, from its screen to its
-// trailer through at least one image, each image with a size and on the screen.
-// NOTE: Wine's GIF decoder keeps about 25 KB of every GIF it fails to read.
-bool is_broken_gif(const uint8_t* bytes, SIZE_T size) {
+// Why a GIF must not be decoded; null when it may.
+// NOTE: Wine's GIF decoder keeps about 25 KB of every GIF it fails to read: one whose blocks
+// run past its end or are of no known kind, with an image of a width but no height (one of
+// neither it reads), whose LZW codes start at 0 bits or above 8, or whose image data ends
+// before its image does or holds a code not yet made.
+const char* gif_fault(const uint8_t* bytes, SIZE_T size) {
     if (size < 6 ||
         (std::memcmp(bytes, "GIF87a", 6) != 0 && std::memcmp(bytes, "GIF89a", 6) != 0)) {
-        return false;
+        return nullptr;
     }
     const auto table = [&](SIZE_T flags_at) {
         const uint32_t flags = read_le(bytes, size, flags_at, 1);
         return (flags & 0x80) != 0 ? SIZE_T{3} << ((flags & 7) + 1) : 0;
     };
-    int32_t images = 0;
-    for (SIZE_T at = 13 + table(10); at < size && size >= 13;) {
+    // NOTE: a GIF cut within its screen or colours is refused by Wine without keeping any.
+    for (SIZE_T at = 13 + table(10); at < size;) {
         const uint8_t block = bytes[at];
         if (block == 0x3B) {
-            return images == 0; // the trailer
+            return nullptr; // the trailer (Wine reads GIFs without one, too)
         }
-        if (block == 0x2C) { // an image: its place and size, colours and code size
-            const auto word = [&](SIZE_T offset) { return read_le(bytes, size, offset, 2); };
-            const bool on_screen = word(at + 5) != 0 && word(at + 7) != 0 &&
-                                   word(at + 1) + word(at + 5) <= word(6) &&
-                                   word(at + 3) + word(at + 7) <= word(8);
-            at += 10 + table(at + 9);
-            const uint32_t code_size = read_le(bytes, size, at++, 1);
-            if (!on_screen || code_size < 2 || code_size > 8) {
-                return true;
+        SIZE_T data = 0;
+        uint32_t code_size = 0;
+        uint64_t pixels = 0;
+        if (block == 0x2C) { // an image: place, size, flags, colours and code size
+            const uint32_t width = read_le(bytes, size, at + 5, 2);
+            const uint32_t height = read_le(bytes, size, at + 7, 2);
+            if (width != 0 && height == 0) {
+                return "an image with a width but no height";
             }
-            ++images;
+            pixels = uint64_t{width} * height;
+            at += 10 + table(at + 9);
+            if (at >= size) {
+                return "blocks past the end of the file";
+            }
+            code_size = bytes[at++];
+            if (code_size == 0 || code_size > 8) {
+                return "LZW code size 0 or above 8";
+            }
+            data = at;
         } else if (block == 0x21) { // an extension: its label
             at += 2;
         } else {
-            return true;
+            return "a block of no known kind";
         }
         for (uint32_t length = 1; length != 0; at += length) { // the data's sub-blocks
             if (at >= size) {
-                return true;
+                return "blocks past the end of the file";
             }
             length = bytes[at++];
         }
+        if (data != 0 && !lzw_fills(bytes, size, data, code_size, pixels)) {
+            return "image data ends before the image";
+        }
     }
-    return true;
+    return nullptr; // no trailer: Wine reads such GIFs too
 }
 
-// True for a JPEG whose frame holds more than MOST_PIXELS pixels, whatever its size in bytes.
-// NOTE: Wine's JPEG decoder makes and fills the whole picture its frame header gives: a frame
-// of 26,366 x 28,445 in an 849-byte file held it for more than 20 s.
-bool is_outsize_jpeg(const uint8_t* bytes, SIZE_T size) {
-    constexpr uint64_t MOST_PIXELS = 1 << 26; // 8,192 x 8,192
-    const auto word = [&](SIZE_T at) {        // big-endian
+// Why a JPEG must not be decoded (its frame would decode to more than MOST_PICTURE_BYTES);
+// null when it may. Markers past the frame's scan are not looked at.
+// NOTE: Wine's JPEG decoder makes and fills the whole picture its frame header gives, holding
+// about 11 bytes a pixel while it does: 8,200 x 8,200 took 750 MB and 3 to 9 s, 16,384 x
+// 16,384 2.9 GB and 43 s, and a frame of 26,366 x 28,445 in an 849-byte file faulted after 30 s.
+const char* jpeg_fault(const uint8_t* bytes, SIZE_T size) {
+    const auto word = [&](SIZE_T at) { // big-endian
         return at + 2 <= size ? uint32_t{bytes[at]} << 8 | bytes[at + 1] : 0;
     };
     if (word(0) != 0xFFD8) {
-        return false;
+        return nullptr;
     }
     // Segments: a marker, then a length that counts itself; the frame header (SOF0 to SOF15
-    // but DHT, JPG and DAC) holds precision, height and width. Markers past the frame's
-    // scan are not looked at.
+    // but DHT, JPG and DAC) holds precision, height and width.
     for (SIZE_T at = 2; at + 4 <= size && bytes[at] == 0xFF;) {
         const uint32_t marker = bytes[at + 1];
         if (marker == 0xDA || marker == 0xD9) {
-            return false;
+            return nullptr;
         }
         if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
             marker != 0xCC) {
-            return uint64_t{word(at + 5)} * word(at + 7) > MOST_PIXELS;
+            const uint64_t decoded = uint64_t{word(at + 5)} * word(at + 7) * 4;
+            return decoded > MOST_PICTURE_BYTES ? "a frame that decodes to more than 512 MB"
+                                                : nullptr;
         }
         at += 2 + word(at + 2);
     }
-    return false;
+    return nullptr;
 }
 
-// True for bytes that begin as none of the pictures the platform's picture decoder reads:
-// bitmap, JPEG, GIF, PNG, icon, cursor, enhanced or placeable metafile.
-// NOTE: Wine's picture decoder guesses at other bytes and faults on some of them.
-bool is_unknown_picture(const uint8_t* bytes, SIZE_T size) {
-    const uint32_t first = read_le(bytes, size, 0, 4);
-    const uint32_t word = first & 0xFFFF;
-    return !(word == 0x4D42 || word == 0xD8FF || first == 0x38464947 || first == 0x474E5089 ||
-             first == 0x00010000 || first == 0x00020000 || first == 0x9AC6CDD7 ||
-             (first == EMR_HEADER && read_le(bytes, size, 40, 4) == 0x464D4520));
+// Why bytes must not reach the picture decoder; null when they may.
+// NOTE: Wine's picture decoder takes bytes that begin with a zero word for an icon directory,
+// whatever its type, and decodes bytes that begin with "lt\0\0" and a size as the picture
+// in that many bytes after them.
+const char* picture_fault(const uint8_t* bytes, SIZE_T size) {
+    if (size >= 8 && std::memcmp(bytes, "lt\0\0", 4) == 0) {
+        const uint32_t inner = read_le(bytes, size, 4, 4);
+        return picture_fault(bytes + 8, inner < size - 8 ? inner : size - 8);
+    }
+    if (size >= 2 && bytes[0] == 0 && bytes[1] == 0) {
+        return icon_fault(bytes, size);
+    }
+    for (const auto check : {bitmap_file_fault, metafile_fault, gif_fault, jpeg_fault}) {
+        if (const char* fault = check(bytes, size)) {
+            return fault;
+        }
+    }
+    return nullptr;
 }
