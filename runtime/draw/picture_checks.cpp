@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -142,12 +143,16 @@ struct Mapping {
     uint32_t mode;
 };
 
-// Set a fixed map mode of a metafile whose reference device has per_mm pixels a millimetre:
-// its logical unit in millimetres (0: one pixel).
+// Set a map mode in a metafile whose reference device has per_mm pixels a millimetre: a
+// fixed mode sets the extents by its logical unit (in millimetres; MM_TEXT's is a pixel),
+// the free modes keep them. Other values change nothing, as in GDI.
 void set_map_mode(Mapping& map, uint32_t mode, const double per_mm[2]) {
     const double unit_mm[] = {0, 0, 0.1, 0.01, 0.254, 0.0254, 25.4 / 1440};
+    if (mode < MM_TEXT || mode > MM_ANISOTROPIC) {
+        return;
+    }
     map.mode = mode;
-    for (int axis = 0; axis < 2 && mode >= MM_TEXT && mode <= MM_TWIPS; ++axis) {
+    for (int axis = 0; axis < 2 && mode <= MM_TWIPS; ++axis) {
         map.window[axis] = 1;
         map.viewport[axis] = mode == MM_TEXT ? 1 : unit_mm[mode] * per_mm[axis];
     }
@@ -172,7 +177,6 @@ void apply_mapping(Mapping& map, Mapping* saved, uint32_t& depth, uint32_t type,
     const auto integer = [&](int field) { return read_real(bytes, size, at + 8 + 4 * field); };
     if (type == EMR_SETMAPMODE) {
         set_map_mode(map, read_le(bytes, size, at + 8, 4), per_mm);
-        map.mode = read_le(bytes, size, at + 8, 4);
     } else if ((type == EMR_SETWINDOWEXTEX || type == EMR_SETVIEWPORTEXTEX) && free_extents &&
                integer(0) != 0 && integer(1) != 0) {
         double* extent = type == EMR_SETWINDOWEXTEX ? map.window : map.viewport;
@@ -182,11 +186,15 @@ void apply_mapping(Mapping& map, Mapping* saved, uint32_t& depth, uint32_t type,
         double* extent = type == EMR_SCALEWINDOWEXTEX ? map.window : map.viewport;
         extent[0] *= integer(0) / integer(1), extent[1] *= integer(2) / integer(3);
     } else if (type == EMR_SETWORLDTRANSFORM || type == EMR_MODIFYWORLDTRANSFORM) {
+        constexpr uint32_t SET = 4; // MWT_SET
         double given[4];
         for (int i = 0; i < 4; ++i) {
             given[i] = read_float(bytes, size, at + 8 + 4 * i);
         }
-        const uint32_t how = type == EMR_SETWORLDTRANSFORM ? 4 : read_le(bytes, size, at + 32, 4);
+        const uint32_t how = type == EMR_SETWORLDTRANSFORM ? SET : read_le(bytes, size, at + 32, 4);
+        if (how < MWT_IDENTITY || how > SET) {
+            return;
+        }
         const double* a = how == MWT_LEFTMULTIPLY ? given : map.world;
         const double* b = how == MWT_LEFTMULTIPLY ? map.world : given;
         const double product[4] = {a[0] * b[0] + a[1] * b[2], a[0] * b[1] + a[1] * b[3],
@@ -194,7 +202,7 @@ void apply_mapping(Mapping& map, Mapping* saved, uint32_t& depth, uint32_t type,
         const double identity[4] = {1, 0, 0, 1};
         std::memcpy(map.world,
                     how == MWT_IDENTITY ? identity
-                    : how == 4          ? given
+                    : how == SET        ? given
                                         : product,
                     sizeof map.world);
     } else if (type == EMR_SAVEDC && depth < MOST_SAVED) {
@@ -335,8 +343,9 @@ const char* metafile_fault(const uint8_t* bytes, SIZE_T size) {
     if (read_le(bytes, size, 0, 4) != EMR_HEADER || read_le(bytes, size, 40, 4) != SIGNATURE) {
         return nullptr;
     }
-    // The reference device's pixels a millimetre, and how much larger than its own device
-    // units the picture is drawn: at its natural size at 96 pixels an inch, or 256 pixels.
+    // The reference device's pixels a millimetre, and how many pixels one of its units
+    // takes (at least 1) when the picture is drawn at its natural size (96 pixels an inch)
+    // or 256 pixels across, whichever is larger.
     double per_mm[2], drawn[2];
     for (int axis = 0; axis < 2; ++axis) {
         const double frame = std::abs(read_real(bytes, size, 32 + 4 * axis) -
@@ -477,9 +486,9 @@ const char* jpeg_fault(const uint8_t* bytes, SIZE_T size) {
 // whatever its type, and decodes bytes that begin with "lt\0\0" and a size as the picture
 // in that many bytes after them.
 const char* picture_fault(const uint8_t* bytes, SIZE_T size) {
-    if (size >= 8 && std::memcmp(bytes, "lt\0\0", 4) == 0) {
-        const uint32_t inner = read_le(bytes, size, 4, 4);
-        return picture_fault(bytes + 8, inner < size - 8 ? inner : size - 8);
+    while (size >= 8 && std::memcmp(bytes, "lt\0\0", 4) == 0) {
+        size = std::min<SIZE_T>(read_le(bytes, size, 4, 4), size - 8);
+        bytes += 8;
     }
     if (size >= 2 && bytes[0] == 0 && bytes[1] == 0) {
         return icon_fault(bytes, size);
