@@ -62,8 +62,9 @@ bool read_wave(const WaveSource& wave, uint64_t offset, void* bytes, uint32_t co
 }
 
 // Why the player must not see a wave, following its chunks as Wine's PlaySoundA does: from
-// the RIFF header to the first "fmt " chunk, then to the first "data" chunk after it, within
-// the RIFF chunk's size and with 32-bit positions; null when it may play it or refuse it itself.
+// the RIFF header to the first "fmt " chunk, then on to the first "data" chunk, each search
+// begun only within the RIFF chunk's size and walked with 32-bit positions; null when the
+// player may play it or refuse it itself.
 // NOTE: Wine's player reads a wave in memory without knowing its size, so that a chunk that
 // reaches past the block makes it read past it; reads a file's format and data chunks for the
 // sizes their headers give, which from 2 GB on it takes for negative and faults or never ends
@@ -73,54 +74,56 @@ const char* wave_fault(const WaveSource& wave) {
     constexpr uint32_t MOST_RATE = 384000; // samples a second a sound server takes
     constexpr uint32_t MOST_FILE_CHUNK = 0x7FFFFFFF;
     const bool memory = wave.file == nullptr;
-    uint8_t header[8];
+    uint8_t header[12];
     uint8_t fields[16] = {};
-    if (!read_wave(wave, 0, header, 8)) {
+    if (!read_wave(wave, 0, header, 12) || std::memcmp(header, "RIFF", 4) != 0 ||
+        std::memcmp(header + 8, "WAVE", 4) != 0) {
         return nullptr; // the player finds it no wave
     }
     uint32_t riff_size = 0;
     std::memcpy(&riff_size, header + 4, 4);
-    const uint32_t riff_end = 8 + riff_size;
-    bool format_seen = false;
-    for (uint32_t at = 12; at < riff_end;) {
-        if (!read_wave(wave, at, header, 8)) {
-            return memory ? "chunks past the end of the wave" : nullptr;
+    uint32_t at = 12;
+    for (const char* wanted : {"fmt ", "data"}) {
+        if (at >= 8 + uint64_t{riff_size}) {
+            return nullptr; // past the RIFF chunk: the player finds no such chunk
         }
         uint32_t length = 0;
-        std::memcpy(&length, header + 4, 4);
-        const bool wanted = std::memcmp(header, format_seen ? "data" : "fmt ", 4) == 0;
-        if (wanted && memory && uint64_t{at} + 8 + length > wave.size) {
+        for (;;) {
+            if (!read_wave(wave, at, header, 8)) {
+                return memory ? "chunks past the end of the wave" : nullptr;
+            }
+            std::memcpy(&length, header + 4, 4);
+            if (std::memcmp(header, wanted, 4) == 0) {
+                break;
+            }
+            const uint32_t next = at + 8 + ((length + 1) & ~1u);
+            if (next <= at) {
+                return "a chunk size that leads back to an earlier chunk";
+            }
+            at = next;
+        }
+        if (memory && uint64_t{at} + 8 + length > wave.size) {
             return "chunks past the end of the wave";
         }
-        if (wanted && !memory && length > MOST_FILE_CHUNK) {
+        if (!memory && length > MOST_FILE_CHUNK) {
             return "a chunk of 2 GB or more";
         }
-        if (wanted && format_seen) {
-            // WAVEFORMAT: format tag, channels, samples a second, bytes a second, block size.
-            uint16_t channels = 0, block = 0;
-            uint32_t rate = 0;
-            std::memcpy(&channels, fields + 2, 2);
-            std::memcpy(&rate, fields + 4, 4);
-            std::memcpy(&block, fields + 12, 2);
-            return block == 0         ? "a format with no block size"
-                   : channels == 0    ? "a format with no channels"
-                   : rate > MOST_RATE ? "more than 384,000 samples a second"
-                                      : nullptr;
+        if (wanted[0] == 'f' &&
+            (length < sizeof fields || !read_wave(wave, uint64_t{at} + 8, fields, sizeof fields))) {
+            return nullptr; // the player needs 16 bytes of format and refuses it itself
         }
-        if (wanted) {
-            if (length < sizeof fields ||
-                !read_wave(wave, uint64_t{at} + 8, fields, sizeof fields)) {
-                return nullptr; // the player needs 16 bytes of format and refuses it itself
-            }
-            format_seen = true;
-        }
-        const uint32_t next = at + 8 + ((length + 1) & ~1u);
-        if (next <= at) {
-            return "a chunk size that leads back to an earlier chunk";
-        }
-        at = next;
+        at += 8 + ((length + 1) & ~1u);
     }
-    return nullptr; // no such chunk: the player says so
+    // WAVEFORMAT: format tag, channels, samples a second, bytes a second, block size.
+    uint16_t channels = 0, block = 0;
+    uint32_t rate = 0;
+    std::memcpy(&channels, fields + 2, 2);
+    std::memcpy(&rate, fields + 4, 4);
+    std::memcpy(&block, fields + 12, 2);
+    return block == 0         ? "a format with no block size"
+           : channels == 0    ? "a format with no channels"
+           : rate > MOST_RATE ? "more than 384,000 samples a second"
+                              : nullptr;
 }
 
 // True for a sound the player must not see (said on the debugger output).

@@ -1,7 +1,7 @@
 // What the fault tests share: a seeded generator, the long-run switch, this program started
 // again as a child for behaviour that may end a process (its mode in TARROWIND_FAULTS_CHILD),
 // folders for made files, valid seed files of every kind the runtime loads or plays, and the
-// valid set: files of every variant of those kinds (valid_files.cpp).
+// valid set (valid_test.cpp).
 // Relies on KERNEL32, GDI32, OLE32 and the platform's image encoders (WIC) for seeds it
 // cannot take from the build; what a test does with them is its own.
 #pragma once
@@ -9,8 +9,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
-#include <vector>
 
 // ============================================================================
 // Types
@@ -27,12 +27,6 @@ struct Random {
     }
     uint32_t below(uint32_t n) { return static_cast<uint32_t>(next() % n); }
     template <typename T, size_t N> const T& pick(const T (&items)[N]) { return items[below(N)]; }
-};
-
-// A file of the valid set: its name (whose extension says its kind) and its bytes.
-struct ValidFile {
-    std::string name;
-    std::string bytes;
 };
 
 // What a child run left: its output, its exit code, and whether it had to be stopped.
@@ -67,5 +61,6 @@ std::string faults_read(const std::string& path);
 // A valid file of a kind, by its extension: "bmp", "ico", "cur", "emf", "gif", "jpg",
 // "png", "wav". Empty for an unknown kind.
 std::string faults_seed(const std::string& extension);
-// Every variant of every kind of file the runtime loads or plays, made in memory.
-std::vector<ValidFile> valid_files();
+// The valid set by file name: pictures and waves of every variant (valid-files, written by
+// make_valid_files.py before the tests run) and metafiles recorded through GDI.
+std::map<std::string, std::string> valid_files();
