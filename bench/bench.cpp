@@ -32,7 +32,7 @@ struct Timings {
 
 // A program started by the bench, with its window once it is up.
 struct Child {
-    PROCESS_INFORMATION process;
+    ChildProcess process;
     HWND window;
 };
 
@@ -148,11 +148,10 @@ void draw_one_cell() {
               rgb_color(128, 128, 128), rgb_color(0, 0, 0));
 }
 
-// floor_window.exe running over a sequence of rectangles, one pass per request.
+// floor_window.exe running over a sequence of rectangles, one pass per request: it reads
+// requests from its standard input and answers on its standard output.
 struct Floor {
-    PROCESS_INFORMATION process;
-    HANDLE requests; // its standard input
-    HANDLE answers;  // its standard output
+    ChildProcess process;
 };
 
 // Start floor_window.exe over the rectangles in a window of the game's client size.
@@ -160,60 +159,33 @@ bool start_floor(const std::vector<RECT>& rects, Floor& floor) {
     floor = {};
     RECT client = {};
     ::GetClientRect(game.main_window.hwnd, &client);
-    const std::string folder = launch_own_folder();
-    const std::string program = folder + "floor_window.exe";
-    std::string command = "\"";
-    command.append(program);
     char number[64];
-    std::snprintf(number, sizeof number, "\" %ld %ld", client.right, client.bottom);
-    command.append(number);
+    std::snprintf(number, sizeof number, "%ld %ld", client.right, client.bottom);
+    std::string arguments = number;
     for (const RECT& r : rects) {
         std::snprintf(number, sizeof number, " %ld,%ld,%ld,%ld", r.left, r.top, r.right, r.bottom);
-        command.append(number);
+        arguments.append(number);
     }
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE child_input = nullptr;
-    HANDLE child_output = nullptr;
-    if (!::CreatePipe(&child_input, &floor.requests, &inherit, 0)) {
+    if (!launch_start(launch_own_folder(), "floor_window.exe", arguments,
+                      LAUNCH_PIPE_INPUT | LAUNCH_PIPE_OUTPUT, &floor.process)) {
+        std::fprintf(stderr, "could not start floor_window.exe\n");
         return false;
     }
-    if (!::CreatePipe(&floor.answers, &child_output, &inherit, 0)) {
-        ::CloseHandle(child_input);
-        ::CloseHandle(floor.requests);
-        return false;
-    }
-    ::SetHandleInformation(floor.requests, HANDLE_FLAG_INHERIT, 0);
-    ::SetHandleInformation(floor.answers, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = child_input;
-    startup.hStdOutput = child_output;
-    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-    const bool started =
-        ::CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                         folder.c_str(), &startup, &floor.process) != 0;
-    ::CloseHandle(child_input);
-    ::CloseHandle(child_output);
-    if (!started) {
-        std::fprintf(stderr, "could not start %s\n", program.c_str());
-        ::CloseHandle(floor.requests);
-        ::CloseHandle(floor.answers);
-        floor = {};
-    }
-    return started;
+    return true;
 }
 
 // One pass of the floor over its rectangles; its time in milliseconds, or -1.
 double floor_pass(Floor& floor) {
     DWORD count = 0;
-    if (floor.requests == nullptr || !::WriteFile(floor.requests, "1\n", 2, &count, nullptr)) {
+    if (floor.process.input == nullptr ||
+        !::WriteFile(floor.process.input, "1\n", 2, &count, nullptr)) {
         return -1.0;
     }
     char line[64] = {};
     size_t used = 0;
-    while (used + 1 < sizeof line && ::ReadFile(floor.answers, line + used, 1, &count, nullptr) &&
-           count == 1 && line[used] != '\n') {
+    while (used + 1 < sizeof line &&
+           ::ReadFile(floor.process.output, line + used, 1, &count, nullptr) && count == 1 &&
+           line[used] != '\n') {
         ++used;
     }
     return used > 0 ? std::strtod(line, nullptr) : -1.0;
@@ -221,14 +193,12 @@ double floor_pass(Floor& floor) {
 
 // End the floor program: it ends at the end of its input.
 void end_floor(Floor& floor) {
-    if (floor.requests == nullptr) {
+    if (floor.process.input == nullptr) {
         return;
     }
-    ::CloseHandle(floor.requests);
-    ::WaitForSingleObject(floor.process.hProcess, 10000);
-    ::CloseHandle(floor.answers);
-    ::CloseHandle(floor.process.hThread);
-    ::CloseHandle(floor.process.hProcess);
+    ::CloseHandle(floor.process.input);
+    floor.process.input = nullptr;
+    launch_end(floor.process, 10000);
     floor = {};
 }
 
@@ -378,7 +348,7 @@ void time_start_up(const char* name, bool use_quit, int32_t runs, double* to_win
         double paint_at = -1.0;
         while (now_ms() - start < 15000.0 && paint_at < 0.0) {
             if (child.window == nullptr) {
-                child.window = window_of(child.process.dwProcessId);
+                child.window = window_of(child.process.info.dwProcessId);
                 if (child.window != nullptr) {
                     window_at = now_ms() - start;
                 }
@@ -618,7 +588,7 @@ int main(int argc, char** argv) {
         game_process.window = launch_wait_window(game_process.process, nullptr,
                                                  LAUNCH_VISIBLE | LAUNCH_CAPTIONED, 500, 20);
         ::Sleep(1000);
-        const HANDLE process = game_process.process.hProcess;
+        const HANDLE process = game_process.process.info.hProcess;
         const int64_t unix_process =
             under_wine() ? unix_process_of(launch_own_folder() + GAME_PROGRAM) : 0;
         const double waiting = cpu_over(process, unix_process, idle_seconds);

@@ -50,13 +50,30 @@ void set_zoom(int32_t zoom, int32_t width, int32_t height, const char* text) {
     alert(text);
 }
 
-// Toggle the pause; leaving it clears the window so the next frame redraws everything.
+// Move every clock of the game forward by the length of a pause that has just ended, so
+// that each shown figure, the next spawn and the next refill have exactly the time left
+// they had when the pause began. Unsigned sums wrap with the tick count.
+void skip_pause(uint32_t length) {
+    for (int32_t cell = 0; cell < GRID_CELLS; ++cell) {
+        const int32_t state = game.target_grid[cell];
+        if (state == CELL_HOSTAGE || state == CELL_TERRORIST) {
+            game.shown_at[cell] += length;
+        }
+    }
+    game.last_spawn_ms += length;
+    game.last_refill_ms += length;
+}
+
+// Toggle the pause; leaving it gives the figures back their time and clears the window so
+// the next frame redraws everything.
 void toggle_pause() {
     if (game.paused == 0) {
         game.paused = 1;
+        game.paused_at = tick_count();
         return;
     }
     game.paused = 0;
+    skip_pause(tick_count() - game.paused_at);
     game.wait_for_tick = 0;
     clear_to_blue();
 }

@@ -67,6 +67,7 @@ struct GameState {
     int32_t game_over;             // 1 before the first game and after a win or loss
     int32_t end_armed;             // set by every shot attempt, cleared by a win or loss
     int32_t paused;                // toggled by "Pause"
+    uint32_t paused_at;            // tick time at which the pause began (while paused)
     int32_t zoom;                  // magnification, 1 or 2
     int32_t level;                 // 1 to 3
     int32_t score;                 // terrorists killed since "New"

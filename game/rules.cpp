@@ -37,7 +37,7 @@ void alert(const char* text) {
 
 // Expire the figure in one cell when its time has run out.
 void expire_figure(int32_t cell) {
-    // shown_at keeps counting through a pause, so old figures expire in the first frame after it.
+    // A pause moves shown_at forward when it ends, so the time paused is not counted.
     if (!time_has_passed(tick_count(), game.shown_at[cell], FIGURE_LIFETIME_MS)) {
         return;
     }

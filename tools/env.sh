@@ -31,6 +31,38 @@ export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv=d;$NO_PROMPTS"
 
 say() { printf '%s\n' "$*" >&2; }
 
+# How long set-up waits for another package installation (a desktop's automatic updates,
+# say) to let go of the package manager's locks, in seconds.
+PACKAGE_LOCK_WAIT=300
+
+# package_manager CMD...: runs apt-get or dpkg. While another installation holds the
+# package manager's lock, the command fails at once without changing anything: then this
+# says so once and tries again every 5 seconds, for up to PACKAGE_LOCK_WAIT seconds. The
+# command's own messages are shown at the end; its status is returned.
+package_manager() {
+    local errors status held said= start=$SECONDS
+    errors=$(mktemp) || return 1
+    while :; do
+        LC_ALL=C "$@" 2>"$errors"
+        status=$?
+        held=$(grep -m 1 -E 'Could not get lock|Unable to lock|locked by another process' "$errors")
+        { [ $status -eq 0 ] || [ -z "$held" ]; } && break
+        if [ $((SECONDS - start)) -ge $PACKAGE_LOCK_WAIT ]; then
+            say "The package manager's lock is still held after $((PACKAGE_LOCK_WAIT / 60)) minutes."
+            break
+        fi
+        if [ -z "$said" ]; then
+            say "Another package installation is running (${held#E: })."
+            say "Waiting for it to finish, up to $((PACKAGE_LOCK_WAIT / 60)) minutes..."
+            said=1
+        fi
+        sleep 5
+    done
+    cat "$errors" >&2
+    rm -f "$errors"
+    return $status
+}
+
 # ensure_packages PKG...: installs the Debian packages that are missing.
 ensure_packages() {
     local missing=() p
@@ -46,11 +78,18 @@ ensure_packages() {
     fi
     say "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq >/dev/null || { say "apt-get update failed"; exit 1; }
-    apt-get install -y -qq "${missing[@]}" >/dev/null || { say "apt-get install failed"; exit 1; }
+    package_manager apt-get update -qq >/dev/null || { say "apt-get update failed"; exit 1; }
+    package_manager apt-get install -y -qq "${missing[@]}" >/dev/null ||
+        { say "apt-get install failed"; exit 1; }
 }
 
-BUILD_PACKAGES=(cmake make googletest python3 wine fonts-wine "${WIDTH_PACKAGES[@]}")
+# Fonts the programs draw with under Wine: Liberation (the faces Wine gives "System",
+# "Tahoma", "MS Shell Dlg" and "Arial"), DejaVu (Greek, Cyrillic and Arabic, and the
+# fixed-pitch "DejaVu Sans Mono") and WenQuanYi Micro Hei (Chinese, Japanese and Korean);
+# prefix_fonts links them so that each face borrows what it lacks from the others.
+FONT_PACKAGES=(fonts-liberation fonts-dejavu-core fonts-wqy-microhei)
+BUILD_PACKAGES=(cmake make googletest python3 wine fonts-wine "${FONT_PACKAGES[@]}"
+    "${WIDTH_PACKAGES[@]}")
 # Wine's sound drivers need the client libraries; pactl tells whether a server answers.
 PLAY_SOUND_PACKAGES=(libpulse0 libasound2 libasound2-plugins pulseaudio-utils)
 # The tests run their own server and record it with parec.
@@ -86,16 +125,66 @@ make_prefix() {
     fi
 }
 
-# prefix_fonts DIR: gives the prefix Wine's own Marlett font. Wine draws the buttons of
-# the captions it draws itself (unmanaged windows) as Marlett letters: "0", "1" and "r"
-# are the minimise, maximise and close symbols. Debian's Wine does not load the fonts it
-# ships in /usr/share/wine/fonts (package fonts-wine), so without this another font
-# shows the letters themselves. Only Marlett: other fonts would change the text metrics.
+# prefix_fonts DIR: gives the prefix Wine's own Marlett font and the font links.
+# Wine draws the buttons of the captions it draws itself (unmanaged windows) as Marlett
+# letters: "0", "1" and "r" are the minimise, maximise and close symbols. Debian's Wine
+# does not load the fonts it ships in /usr/share/wine/fonts (package fonts-wine), so
+# without this another font shows the letters themselves. Only Marlett: other fonts would
+# change the text metrics.
 prefix_fonts() {
     local font=/usr/share/wine/fonts/marlett.ttf
     local link="$1/drive_c/windows/Fonts/marlett.ttf"
     [ -f "$font" ] && [ ! -e "$link" ] && ln -s "$font" "$link"
+    prefix_font_links "$1"
     return 0
+}
+
+# Font links, "family|file,fallback face|...": where Wine looks, in order, for a character
+# a face lacks. Wine reads them from the registry (FontLink\SystemLink), keyed by the full
+# name of the face it chose ("Liberation Sans Bold" for a bold "System"; every name Wine
+# gives Liberation Sans, "System" and "Tahoma" among them, follows its entries), so each
+# family's entry is written under the full name of each of its installed faces. Wine does
+# not fall back through fontconfig: a face without an entry shows its missing-glyph box
+# for every character it lacks. Links change no metrics: each face keeps its own glyphs
+# and sizes. Raise FONT_LINKS_VERSION when the list changes.
+FONT_LINKS_VERSION=3
+FONT_LINKS=(
+    "Liberation Sans|wqy-microhei.ttc,WenQuanYi Micro Hei|DejaVuSans.ttf,DejaVu Sans"
+    "Liberation Sans Narrow|wqy-microhei.ttc,WenQuanYi Micro Hei|DejaVuSans.ttf,DejaVu Sans"
+    "Liberation Serif|wqy-microhei.ttc,WenQuanYi Micro Hei|DejaVuSans.ttf,DejaVu Sans"
+    "Liberation Mono|wqy-microhei.ttc,WenQuanYi Micro Hei Mono|DejaVuSansMono.ttf,DejaVu Sans Mono"
+    "DejaVu Sans|wqy-microhei.ttc,WenQuanYi Micro Hei"
+    "DejaVu Serif|wqy-microhei.ttc,WenQuanYi Micro Hei|DejaVuSans.ttf,DejaVu Sans"
+    "DejaVu Sans Mono|wqy-microhei.ttc,WenQuanYi Micro Hei Mono"
+    "WenQuanYi Micro Hei|DejaVuSans.ttf,DejaVu Sans"
+    "WenQuanYi Micro Hei Mono|DejaVuSansMono.ttf,DejaVu Sans Mono"
+)
+
+# prefix_font_links DIR: writes FONT_LINKS into a prefix's registry, once per version.
+prefix_font_links() {
+    local mark="$1/.tarrowind-font-links-$FONT_LINKS_VERSION" reg="$1/font-links.reg"
+    [ -f "$mark" ] && return 0
+    python3 - "$reg" "${FONT_LINKS[@]}" <<'PYTHON' || return 1
+import subprocess, sys
+key = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink"
+links = {}  # full name of a face: its fallbacks; the first family to name a face keeps it
+for link in sys.argv[2:]:
+    family, *fallbacks = link.split("|")
+    faces = subprocess.run(["fc-list", "--format", "%{family[0]}|%{fullname[0]}\n",
+                            ":family=" + family], capture_output=True, text=True).stdout
+    names = [family] + [f.split("|")[1] for f in faces.splitlines() if f.split("|")[0] == family]
+    for name in names:
+        links.setdefault(name, fallbacks)
+lines = ["Windows Registry Editor Version 5.00", "", "[" + key + "]"]
+for name, fallbacks in sorted(links.items()):
+    data = "".join(f + "\0" for f in fallbacks) + "\0"
+    lines.append('"%s"=hex(7):%s' % (name, ",".join("%02x" % b for b in data.encode("utf-16-le"))))
+# A file of this version is UTF-16 with a byte-order mark, as the platform writes it.
+open(sys.argv[1], "w", encoding="utf-16").write("\r\n".join(lines) + "\r\n")
+PYTHON
+    WINEPREFIX="$1" wine regedit /S "$reg" >/dev/null 2>&1 && WINEPREFIX="$1" wineserver -w &&
+        touch "$mark"
+    rm -f "$reg"
 }
 
 # ensure_prefix: the tests' prefix ($WINEPREFIX, in the build folder), unmanaged.
@@ -108,6 +197,38 @@ ensure_prefix() {
 ensure_play_prefix() {
     export WINEPREFIX="$BUILD/wineprefix-play"
     make_prefix "$WINEPREFIX" Y
+}
+
+# ---- Locale ----
+# Wine takes the code page of Unix file names from the locale (LC_CTYPE): with one that is
+# not UTF-8, names with letters outside ASCII ("notes é.txt") are shown wrongly and cannot
+# be opened or made. The ANSI code page stays the locale language's (1252 for C.UTF-8).
+
+# utf8_locale_named LANGUAGE: this machine's UTF-8 locale of a language ("de_DE"), or
+# C.UTF-8 when it has none.
+utf8_locale_named() {
+    locale -a 2>/dev/null | grep -i -m1 -x "$1\.utf-\{0,1\}8" ||
+        locale -a 2>/dev/null | grep -i -m1 -x 'C\.utf-\{0,1\}8' || echo C.UTF-8
+}
+
+# ensure_utf8_locale: for ./play, keeps a UTF-8 locale and otherwise switches the character
+# type (or LC_ALL, when set) to the same language in UTF-8.
+ensure_utf8_locale() {
+    [ "$(locale charmap 2>/dev/null)" = UTF-8 ] && return 0
+    local language
+    language=$(locale 2>/dev/null | sed -n 's/^LC_CTYPE="\{0,1\}\([^".@]*\).*/\1/p')
+    if [ -n "${LC_ALL:-}" ]; then
+        export LC_ALL="$(utf8_locale_named "$language")"
+    else
+        export LC_CTYPE="$(utf8_locale_named "$language")"
+    fi
+}
+
+# use_test_locale: the suite runs in C.UTF-8 whatever the developer's locale, so that file
+# names in every script work and the code page, the language and the formats of numbers
+# and dates are the same on every machine.
+use_test_locale() {
+    export LC_ALL="$(utf8_locale_named C)"
 }
 
 # ---- Sound ----
@@ -219,8 +340,9 @@ ensure_wine32() {
             say "  dpkg --add-architecture i386 && apt-get update && apt-get install -y wine32:i386"
             exit 1
         fi
-        dpkg --add-architecture i386 || { say "dpkg --add-architecture i386 failed"; exit 1; }
-        apt-get update -qq >/dev/null || { say "apt-get update failed"; exit 1; }
+        package_manager dpkg --add-architecture i386 ||
+            { say "dpkg --add-architecture i386 failed"; exit 1; }
+        package_manager apt-get update -qq >/dev/null || { say "apt-get update failed"; exit 1; }
     fi
     ensure_packages wine32:i386
 }

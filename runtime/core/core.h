@@ -243,3 +243,53 @@ int64_t file_size(HANDLE* file, TypeTag tag);
 // ties to even and stop at their type's limits. 0 when something was read, -1 otherwise.
 int32_t file_read(HANDLE* file, TypeTag tag, void* destination, TypeTag destination_tag,
                   uint32_t count);
+
+// ============================================================================
+// Settings files
+// ============================================================================
+
+// One named value of a Settings record.
+struct SettingsEntry {
+    char* name;  // heap string: a valid name
+    char* value; // heap string: any text
+};
+
+// Named values of one program, read from and written to
+// <the user's application-data folder>\<program>\settings.ini as whole-file replacements.
+// Zeroed storage, or a record given to settings_release, may be loaded.
+struct Settings {
+    char* program;          // heap copy of the program's name; null for none or a refused one
+    SettingsEntry* entries; // heap block of capacity entries in the order first set, or null
+    int32_t count;          // entries in use
+    int32_t capacity;       // entries the block holds
+};
+// A name: ASCII letters, digits, '.', '_' and '-', 1 to SETTINGS_NAME_MAX characters. A
+// program's name may also hold blanks inside, and neither starts nor ends with '.'; the
+// platform's device names (CON, NUL, COM1, ...) are refused.
+constexpr int32_t SETTINGS_NAME_MAX = 64;
+// The largest settings file written or read; a larger one is refused.
+constexpr int32_t SETTINGS_FILE_MAX = 16 * 1024 * 1024;
+
+// Read a program's settings: 1 when its file was read, 0 when there was none or it was
+// damaged. The record then holds no values and every get gives its fallback; a refused
+// program name also gives 0 and a record that saves nothing. A zeroed or released record
+// may be loaded; a loaded one is released first.
+int32_t settings_load(Settings* settings, const char* program);
+// A value as a fresh heap string, or a copy of fallback (null fallback: null) when there is
+// none.
+char* settings_get_text(const Settings* settings, const char* name, const char* fallback);
+// A value as a number, or fallback when there is none or it is not a whole number. A whole
+// number is an optional "-" and decimal digits, within the 32-bit range.
+int32_t settings_get_number(const Settings* settings, const char* name, int32_t fallback);
+// Set a value in the record (not yet written); 1, or 0 for a bad name or without memory. A
+// null value removes the name.
+int32_t settings_set_text(Settings* settings, const char* name, const char* value);
+// Set a value in the record as a decimal number; 1, or 0 for a bad name or without memory.
+int32_t settings_set_number(Settings* settings, const char* name, int32_t value);
+// Write every value to the file, whole: to a temporary file in the same folder, then
+// renamed over the old one; 1 when written. A crash while saving never loses the old
+// settings. 0 for a record with no program, a file that would pass SETTINGS_FILE_MAX, or a
+// failure of the platform: the old file then stays as it was.
+int32_t settings_save(const Settings* settings);
+// Free what the record holds and zero it; it may be loaded again.
+int32_t settings_release(Settings* settings);

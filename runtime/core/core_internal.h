@@ -50,7 +50,13 @@ struct ControlDefinition {
     int32_t width, height;   // size in dialog units
     uint32_t style;          // window styles added to the kind's own
     int32_t state;           // check state, or the selected item (-1 none)
-    void* extra_block;       // the control's text (a list's "|"-separated items), or null
+    int32_t item_count;      // a list's items in extra_block
+    uint32_t text_color;     // settings given before the dialog is shown, applied when it is:
+    uint32_t back_color;     //   colours as the control's properties hold them (COLORREF
+    uint32_t hot_color;      //   with bit 24 set, 0 for none),
+    uint32_t notify;         //   Enter (bit 0) and Tab (bit 1) notifications
+    HWND window;             // the control while its dialog is shown, else null
+    void* extra_block;       // the control's text (a list's items, each NUL-terminated), or null
 };
 struct DialogDefinition {
     ControlDefinition* first_control; // head of the dialog's controls, in tab order
@@ -88,6 +94,32 @@ LRESULT CALLBACK centring_hook(int code, WPARAM first, LPARAM second);
 POINT centring_position(const RECT& reference, int32_t cx, int32_t cy, const RECT& work);
 
 // ============================================================================
+// UTF-8 and UTF-16 (utf8.cpp)
+// ============================================================================
+// Each ill-formed piece of UTF-8 (a byte that starts no sequence, or the longest start of
+// a sequence that breaks off) and each lone surrogate of UTF-16 converts to one U+FFFD.
+
+// The bytes of a UTF-8 argument: length itself, or the bytes before the NUL for -1; -1 for
+// null text or another negative length.
+int32_t utf8_argument_bytes(const char* text, int32_t length);
+// Count the UTF-16 units of bytes of UTF-8 (never more than bytes); *clean, when given,
+// says whether it was well formed.
+size_t utf16_units(const char* text, size_t bytes, bool* clean);
+// Convert bytes of UTF-8 into out, which holds utf16_units of them; the units written (no
+// terminator).
+size_t utf8_to_utf16(const char* text, size_t bytes, wchar_t* out);
+// Count the UTF-8 bytes of units of UTF-16.
+size_t utf8_bytes(const wchar_t* text, size_t units);
+// Convert units of UTF-16 into out, which holds utf8_bytes of them; the bytes written (no
+// terminator).
+size_t utf16_to_utf8(const wchar_t* text, size_t units, char* out);
+// A fresh heap string of units of UTF-16 in UTF-8, or null without memory.
+char* utf16_to_heap_utf8(const wchar_t* text, size_t units);
+// A fresh heap block of the UTF-16 of bytes of UTF-8, NUL-terminated, or null without
+// memory; *units (when given) receives its length.
+wchar_t* utf8_to_heap_utf16(const char* text, size_t bytes, size_t* units);
+
+// ============================================================================
 // Test seams
 // ============================================================================
 // Replaceable platform calls and failure switches for the tests; programs leave them
@@ -114,3 +146,13 @@ void message_box_set_responder(MessageBoxResponder responder);
 // Replace PlaySoundA.
 using WavePlayer = BOOL (*)(const char* sound, HMODULE module, DWORD flags);
 void play_wave_set_player(WavePlayer player);
+// Make one step of settings_save fail (a crash or a full disk part way): the temporary
+// file's creation, its writing (after half of it), its flush, or the rename over the old file.
+enum SettingsFailStep : int32_t {
+    SETTINGS_FAIL_NONE = 0,
+    SETTINGS_FAIL_CREATE = 1,
+    SETTINGS_FAIL_WRITE = 2,
+    SETTINGS_FAIL_FLUSH = 3,
+    SETTINGS_FAIL_RENAME = 4,
+};
+void settings_set_fail_step(SettingsFailStep step);

@@ -16,10 +16,10 @@ namespace {
 
 // The control's window while its dialog is shown or its window open, else null.
 HWND control_window(const WindowRecord* record, int32_t id) {
-    if (!record_is_open(record)) {
+    if (!record_is_open(record) || !control_id_valid(id)) {
         return nullptr;
     }
-    return ::GetDlgItem(record->hwnd, id);
+    return ::GetDlgItem(record->hwnd, control_id_key(id));
 }
 
 bool is_list_kind(const ControlDefinition* control) {
@@ -33,14 +33,20 @@ bool is_list_window(HWND control) {
     return ::lstrcmpiA(name, "ListBox") == 0 || ::lstrcmpiA(name, "ComboBox") == 0;
 }
 
-// A fresh heap copy of a window's text.
-char* window_text(HWND window) {
-    const int length = ::GetWindowTextLengthA(window);
-    char* text = static_cast<char*>(heap_alloc_or_stop(static_cast<size_t>(length) + 1));
-    if (length > 0) {
-        ::GetWindowTextA(window, text, length + 1);
+// Where a list routine acts: the list control on the screen, else a list's definition
+// while its dialog is not shown; neither for a control of another kind.
+struct ListTarget {
+    HWND window;
+    ControlDefinition* definition;
+};
+
+ListTarget list_target(const WindowRecord* record, int32_t id) {
+    HWND control = control_window(record, id);
+    if (control != nullptr) {
+        return {is_list_window(control) ? control : nullptr, nullptr};
     }
-    return text;
+    ControlDefinition* definition = control_definition(record, id);
+    return {nullptr, is_list_kind(definition) ? definition : nullptr};
 }
 
 // The list message for a list box, or its counterpart for a combo box.
@@ -101,16 +107,6 @@ bool parse_number(const char* text, int32_t* value) {
     return true;
 }
 
-// Replace a list definition's items by the items and an added one.
-bool definition_append_item(ControlDefinition* control, const char* item) {
-    const char* items = definition_text(control);
-    const bool first = list_text_count(items) == 0;
-    char* joined = first ? string_duplicate(item) : string_concat({items, "|", item});
-    const bool kept = definition_set_text(control, joined);
-    heap_free(joined);
-    return kept;
-}
-
 } // namespace
 
 // ============================================================================
@@ -121,14 +117,15 @@ bool definition_append_item(ControlDefinition* control, const char* item) {
 int32_t control_create(WindowRecord* record, int32_t kind, int32_t id, int32_t x, int32_t y,
                        int32_t width, int32_t height, const char* text, uint32_t style) {
     const ControlClass* type = control_class(kind);
-    if (!record_is_open(record) || type == nullptr) {
+    if (!record_is_open(record) || type == nullptr || !control_id_valid(id)) {
         return 0;
     }
     control_classes_prepare(kind);
     HWND control = ::CreateWindowExA(
         type->ex_style, type->name, type->is_list ? "" : text,
         WS_CHILD | WS_VISIBLE | type->style | style, x, y, width, height, record->hwnd,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), runtime_module(), nullptr);
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id_key(id))), runtime_module(),
+        nullptr);
     if (control == nullptr) {
         return 0;
     }
@@ -139,6 +136,16 @@ int32_t control_create(WindowRecord* record, int32_t kind, int32_t id, int32_t x
     return 1;
 }
 
+// A fresh heap copy of a window's text.
+char* control_window_text(HWND window) {
+    const int length = ::GetWindowTextLengthA(window);
+    char* text = static_cast<char*>(heap_alloc_or_stop(static_cast<size_t>(length) + 1));
+    if (length > 0) {
+        ::GetWindowTextA(window, text, length + 1);
+    }
+    return text;
+}
+
 // The control's text as a fresh heap string; a list's selected item.
 char* control_get_text(WindowRecord* record, int32_t id) {
     HWND control = control_window(record, id);
@@ -146,11 +153,11 @@ char* control_get_text(WindowRecord* record, int32_t id) {
         return control_list_text(record, id, control_list_selection(record, id));
     }
     if (control != nullptr) {
-        return window_text(control);
+        return control_window_text(control);
     }
     ControlDefinition* definition = control_definition(record, id);
     if (is_list_kind(definition)) {
-        return list_text_item(definition_text(definition), definition->state);
+        return control_list_text(record, id, definition->state);
     }
     return string_duplicate(definition_text(definition));
 }
@@ -162,23 +169,28 @@ int32_t control_set_text(WindowRecord* record, int32_t id, const char* text) {
     if (control != nullptr && is_list_window(control)) {
         list_send(control, LB_RESETCONTENT, 0, 0);
         list_fill(control, text);
-    } else if (control != nullptr) {
-        ::SetWindowTextA(control, text != nullptr ? text : "");
-    } else if (definition != nullptr) {
-        definition_set_text(definition, text);
-        if (is_list_kind(definition)) {
-            definition->state = -1;
-        }
+        return 1;
     }
-    return 0;
+    if (control != nullptr) {
+        return ::SetWindowTextA(control, text != nullptr ? text : "") ? 1 : 0;
+    }
+    if (is_list_kind(definition)) {
+        const bool kept = definition_set_items(definition, text);
+        definition->state = kept ? -1 : definition->state;
+        return kept ? 1 : 0;
+    }
+    return definition != nullptr && definition_set_text(definition, text) ? 1 : 0;
 }
 
 // The control's text as a whole number.
 int32_t control_get_number(WindowRecord* record, int32_t id, int32_t* valid) {
-    char* text = control_get_text(record, id);
     int32_t value = 0;
-    const bool ok = parse_number(text, &value);
-    heap_free(text);
+    bool ok = false;
+    if (control_window(record, id) != nullptr || control_definition(record, id) != nullptr) {
+        char* text = control_get_text(record, id);
+        ok = parse_number(text, &value);
+        heap_free(text);
+    }
     if (valid != nullptr) {
         *valid = ok ? 1 : 0;
     }
@@ -208,8 +220,11 @@ int32_t control_set_check(WindowRecord* record, int32_t id, int32_t state) {
     ControlDefinition* definition = control_definition(record, id);
     if (control != nullptr) {
         ::SendMessageA(control, BM_SETCHECK, static_cast<WPARAM>(state), 0);
-    } else if (definition != nullptr && !is_list_kind(definition)) {
+        return 1;
+    }
+    if (definition != nullptr && !is_list_kind(definition)) {
         definition->state = state;
+        return 1;
     }
     return 0;
 }
@@ -220,91 +235,94 @@ int32_t control_focus(WindowRecord* record, int32_t id) {
     if (control == nullptr) {
         return 0;
     }
-    if (record->kind == 1) {
+    if (record->kind == RECORD_DIALOG) {
         // Through the dialog manager, which also moves the default button's frame.
         ::SendMessageA(record->hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
     } else {
         ::SetFocus(control);
     }
-    return 0;
+    return 1;
 }
 
 // Add an item to a list box or combo box; its index, or -1.
 int32_t control_list_add(WindowRecord* record, int32_t id, const char* text) {
-    HWND control = control_window(record, id);
-    if (control != nullptr) {
-        LRESULT index = list_send(control, LB_ADDSTRING, 0,
+    const ListTarget list = list_target(record, id);
+    if (list.window != nullptr) {
+        LRESULT index = list_send(list.window, LB_ADDSTRING, 0,
                                   reinterpret_cast<LPARAM>(text != nullptr ? text : ""));
         return index >= 0 ? static_cast<int32_t>(index) : -1;
     }
-    ControlDefinition* definition = control_definition(record, id);
-    if (!is_list_kind(definition)) {
+    if (list.definition == nullptr) {
         return -1;
     }
-    const int32_t index = list_text_count(definition_text(definition));
-    return definition_append_item(definition, text != nullptr ? text : "") ? index : -1;
+    const int32_t index = list.definition->item_count;
+    return definition_add_item(list.definition, text) ? index : -1;
 }
 
 // Remove every item of a list box or combo box.
 int32_t control_list_clear(WindowRecord* record, int32_t id) {
-    HWND control = control_window(record, id);
-    ControlDefinition* definition = control_definition(record, id);
-    if (control != nullptr) {
-        list_send(control, LB_RESETCONTENT, 0, 0);
-    } else if (is_list_kind(definition)) {
-        definition_set_text(definition, "");
-        definition->state = -1;
+    const ListTarget list = list_target(record, id);
+    if (list.window != nullptr) {
+        list_send(list.window, LB_RESETCONTENT, 0, 0);
+        return 1;
+    }
+    if (list.definition != nullptr && definition_set_items(list.definition, "")) {
+        list.definition->state = -1;
+        return 1;
     }
     return 0;
 }
 
 // Number of items of a list box or combo box.
 int32_t control_list_count(WindowRecord* record, int32_t id) {
-    HWND control = control_window(record, id);
-    if (control != nullptr) {
-        LRESULT count = list_send(control, LB_GETCOUNT, 0, 0);
+    const ListTarget list = list_target(record, id);
+    if (list.window != nullptr) {
+        LRESULT count = list_send(list.window, LB_GETCOUNT, 0, 0);
         return count > 0 ? static_cast<int32_t>(count) : 0;
     }
-    ControlDefinition* definition = control_definition(record, id);
-    return is_list_kind(definition) ? list_text_count(definition_text(definition)) : 0;
+    return list.definition != nullptr ? list.definition->item_count : 0;
 }
 
 // The selected item of a list box or combo box, or -1.
 int32_t control_list_selection(WindowRecord* record, int32_t id) {
-    HWND control = control_window(record, id);
-    if (control != nullptr) {
-        LRESULT index = list_send(control, LB_GETCURSEL, 0, 0);
+    const ListTarget list = list_target(record, id);
+    if (list.window != nullptr) {
+        LRESULT index = list_send(list.window, LB_GETCURSEL, 0, 0);
         return index >= 0 ? static_cast<int32_t>(index) : -1;
     }
-    ControlDefinition* definition = control_definition(record, id);
-    return is_list_kind(definition) ? definition->state : -1;
+    return list.definition != nullptr ? list.definition->state : -1;
 }
 
 // Select an item of a list box or combo box (-1: none).
 int32_t control_list_select(WindowRecord* record, int32_t id, int32_t index) {
-    HWND control = control_window(record, id);
-    ControlDefinition* definition = control_definition(record, id);
-    if (control != nullptr) {
-        list_send(control, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    } else if (is_list_kind(definition)) {
-        const bool exists = index >= 0 && index < list_text_count(definition_text(definition));
-        definition->state = exists ? index : -1;
+    const ListTarget list = list_target(record, id);
+    if (list.window != nullptr) {
+        list_send(list.window, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        return 1;
     }
-    return 0;
+    if (list.definition == nullptr) {
+        return 0;
+    }
+    const bool exists = index >= 0 && index < list.definition->item_count;
+    list.definition->state = exists ? index : -1;
+    return 1;
 }
 
 // An item's text as a fresh heap string.
 char* control_list_text(WindowRecord* record, int32_t id, int32_t index) {
-    HWND control = control_window(record, id);
-    if (control != nullptr) {
-        LRESULT length = list_send(control, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    const ListTarget list = list_target(record, id);
+    if (list.window != nullptr) {
+        LRESULT length = list_send(list.window, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
         if (length < 0) {
             return string_duplicate("");
         }
-        char* text = static_cast<char*>(heap_alloc_or_stop(static_cast<size_t>(length) + 1));
-        list_send(control, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
+        // Room for a pointer: a list without strings gives its items' data.
+        char* text =
+            static_cast<char*>(heap_alloc_or_stop(static_cast<size_t>(length) + 1 + sizeof(void*)));
+        list_send(list.window, LB_GETTEXT, static_cast<WPARAM>(index),
+                  reinterpret_cast<LPARAM>(text));
         return text;
     }
-    ControlDefinition* definition = control_definition(record, id);
-    return list_text_item(is_list_kind(definition) ? definition_text(definition) : "", index);
+    const char* item = definition_item(list.definition, index);
+    return string_duplicate(item != nullptr ? item : "");
 }

@@ -1,7 +1,7 @@
 // Dialog definitions: a dialog's definition buffer and its list of control definitions in
 // global memory, on the runtime's DialogDefinitionList from dialog_begin until
 // dialog_release (or shut-down, where the core's dialog_definitions_release frees what is
-// left); and the "|"-separated item lists that list controls keep in their text.
+// left); and the items that list controls keep, each NUL-terminated, in their extra block.
 // Relies on the core's typed_alloc, global_free and heap strings. Showing dialogs is
 // dialogs.cpp's.
 #include <cstring>
@@ -16,14 +16,49 @@ namespace {
 
 constexpr char ITEM_SEPARATOR = '|';
 
-// A fresh zeroed global block holding a copy of text; null without memory.
-void* text_block(const char* text) {
-    const int32_t length = text != nullptr ? string_length(text) : 0;
+// A fresh zeroed global block holding a copy of length bytes of text and a NUL; null
+// without memory.
+void* text_block(const char* text, int32_t length) {
     void* block = typed_alloc(TYPE_RAW, length + 1);
     if (block != nullptr && length > 0) {
         std::memcpy(block, text, static_cast<size_t>(length));
     }
     return block;
+}
+
+void* text_block(const char* text) {
+    return text_block(text, text != nullptr ? string_length(text) : 0);
+}
+
+// Bytes a list definition's items take, each with its NUL.
+int32_t items_size(const ControlDefinition* control) {
+    const char* items = definition_text(control);
+    int32_t size = 0;
+    for (int32_t i = 0; i < control->item_count; ++i) {
+        size += string_length(items + size) + 1;
+    }
+    return size;
+}
+
+// Take a new items block and count, freeing the old block; false (nothing changed) for a
+// null block.
+bool take_items(ControlDefinition* control, void* block, int32_t count) {
+    if (block == nullptr) {
+        return false;
+    }
+    global_free_if_set(control->extra_block);
+    control->extra_block = block;
+    control->item_count = count;
+    return true;
+}
+
+// True when a place and a size fit a template's 16-bit fields.
+bool fits_template(int32_t x, int32_t y, int32_t width, int32_t height) {
+    const auto place = [](int32_t v) {
+        return v >= -DIALOG_UNITS_MAX - 1 && v <= DIALOG_UNITS_MAX;
+    };
+    const auto size = [](int32_t v) { return v >= 0 && v <= DIALOG_UNITS_MAX; };
+    return place(x) && place(y) && size(width) && size(height);
 }
 
 // Take a record's node off the DialogDefinitionList and free it.
@@ -51,14 +86,6 @@ void release_definition(WindowRecord* record) {
     record->dialog_def = nullptr;
 }
 
-// A fresh heap string of length bytes of text.
-char* heap_copy(const char* text, int32_t length) {
-    char* copy = static_cast<char*>(heap_alloc_or_stop(static_cast<size_t>(length) + 1));
-    std::memcpy(copy, text, static_cast<size_t>(length));
-    copy[length] = '\0';
-    return copy;
-}
-
 } // namespace
 
 // ============================================================================
@@ -68,8 +95,10 @@ char* heap_copy(const char* text, int32_t length) {
 // Begin a dialog's definition on a record; 1, or 0 when refused.
 int32_t dialog_begin(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
                      const char* caption, WindowHandler handler) {
-    // An open window, or a dialog that is shown, keeps what it has.
-    if (record == nullptr || record->hwnd != nullptr) {
+    // An open window, or a dialog that is shown, keeps what it has. A negative place
+    // centres the dialog: the template holds 0 there.
+    if (record == nullptr || record->hwnd != nullptr ||
+        !fits_template(x < 0 ? 0 : x, y < 0 ? 0 : y, width, height)) {
         return 0;
     }
     release_definition(record);
@@ -95,7 +124,7 @@ int32_t dialog_begin(WindowRecord* record, int32_t x, int32_t y, int32_t width, 
 
     // A dialog record draws straight onto its window, with the context's defaults.
     *record = WindowRecord{};
-    record->kind = 1;
+    record->kind = RECORD_DIALOG;
     record->dialog_def = definition;
     record->handler = handler;
     record->bk_mode = OPAQUE;
@@ -111,15 +140,20 @@ int32_t dialog_begin(WindowRecord* record, int32_t x, int32_t y, int32_t width, 
 int32_t dialog_add_control(WindowRecord* record, int32_t kind, int32_t id, int32_t x, int32_t y,
                            int32_t width, int32_t height, const char* text, uint32_t style) {
     DialogDefinition* definition = dialog_definition(record);
-    if (definition == nullptr || control_class(kind) == nullptr) {
+    if (definition == nullptr || record->hwnd != nullptr || control_class(kind) == nullptr ||
+        !control_id_valid(id) || !fits_template(x, y, width, height) ||
+        definition->control_count >= DIALOG_CONTROLS_MAX) {
         return 0;
     }
     auto* control =
         static_cast<ControlDefinition*>(typed_alloc(TYPE_RAW, sizeof(ControlDefinition)));
-    void* block = text_block(text);
-    if (control == nullptr || block == nullptr) {
-        global_free_if_set(control);
-        global_free_if_set(block);
+    if (control == nullptr) {
+        return 0;
+    }
+    const bool kept = control_class(kind)->is_list ? definition_set_items(control, text)
+                                                   : definition_set_text(control, text);
+    if (!kept) {
+        global_free(control);
         return 0;
     }
     control->kind = kind;
@@ -130,7 +164,6 @@ int32_t dialog_add_control(WindowRecord* record, int32_t kind, int32_t id, int32
     control->height = height;
     control->style = style;
     control->state = control_class(kind)->is_list ? -1 : 0;
-    control->extra_block = block;
     if (definition->last_control != nullptr) {
         definition->last_control->next = control;
     } else {
@@ -143,30 +176,29 @@ int32_t dialog_add_control(WindowRecord* record, int32_t kind, int32_t id, int32
 
 // Release a dialog's definition, ending the dialog first when it is shown.
 int32_t dialog_release(WindowRecord* record) {
-    if (record == nullptr || record->kind != 1) {
+    if (record == nullptr || record->kind != RECORD_DIALOG) {
         return 0;
     }
-    if (record->hwnd != nullptr) {
-        dialog_end(record, 0);
-    }
+    const int32_t ended = record->hwnd != nullptr ? dialog_end(record, 0) : 0;
+    const bool had = dialog_definition(record) != nullptr;
     release_definition(record);
-    return 0;
+    return ended != 0 || had ? 1 : 0;
 }
 
 // The definition of a dialog record, or null.
 DialogDefinition* dialog_definition(const WindowRecord* record) {
-    if (record == nullptr || record->kind != 1) {
+    if (record == nullptr || record->kind != RECORD_DIALOG) {
         return nullptr;
     }
     return static_cast<DialogDefinition*>(record->dialog_def);
 }
 
-// The definition of a dialog's control by identifier, or null.
+// The definition of a dialog's first control of an identifier, or null.
 ControlDefinition* control_definition(const WindowRecord* record, int32_t id) {
     DialogDefinition* definition = dialog_definition(record);
     for (ControlDefinition* c = definition != nullptr ? definition->first_control : nullptr;
          c != nullptr; c = c->next) {
-        if (c->id == id) {
+        if (control_id_key(c->id) == control_id_key(id)) {
             return c;
         }
     }
@@ -192,71 +224,98 @@ bool definition_set_text(ControlDefinition* control, const char* text) {
     return true;
 }
 
-// The number of items of a "|"-separated list text.
-int32_t list_text_count(const char* items) {
-    if (items == nullptr || items[0] == '\0') {
-        return 0;
+// Replace the items by those of a "|"-separated text.
+bool definition_set_items(ControlDefinition* control, const char* items) {
+    const int32_t length = items != nullptr ? string_length(items) : 0;
+    char* block = static_cast<char*>(text_block(items, length));
+    if (block == nullptr) {
+        return false;
     }
-    int32_t count = 1;
-    for (const char* p = items; *p != '\0'; ++p) {
-        count += *p == ITEM_SEPARATOR ? 1 : 0;
+    int32_t count = length > 0 ? 1 : 0;
+    for (int32_t i = 0; i < length; ++i) {
+        if (block[i] == ITEM_SEPARATOR) {
+            block[i] = '\0';
+            count += 1;
+        }
     }
-    return count;
+    return take_items(control, block, count);
 }
 
-// Item index of a "|"-separated list text as a fresh heap string.
-char* list_text_item(const char* items, int32_t index) {
-    if (index < 0 || index >= list_text_count(items)) {
-        return heap_copy("", 0);
+// Add one item as it is.
+bool definition_add_item(ControlDefinition* control, const char* item) {
+    const int32_t used = items_size(control);
+    const int32_t length = item != nullptr ? string_length(item) : 0;
+    char* block = static_cast<char*>(typed_alloc(TYPE_RAW, used + length + 2));
+    if (block == nullptr) {
+        return false;
     }
-    const char* start = items;
+    std::memcpy(block, definition_text(control), static_cast<size_t>(used));
+    if (length > 0) {
+        std::memcpy(block + used, item, static_cast<size_t>(length));
+    }
+    return take_items(control, block, control->item_count + 1);
+}
+
+// Item index, or null.
+const char* definition_item(const ControlDefinition* control, int32_t index) {
+    if (control == nullptr || index < 0 || index >= control->item_count) {
+        return nullptr;
+    }
+    const char* item = definition_text(control);
     for (int32_t i = 0; i < index; ++i) {
-        start = std::strchr(start, ITEM_SEPARATOR) + 1;
+        item += string_length(item) + 1;
     }
-    const char* end = std::strchr(start, ITEM_SEPARATOR);
-    const int32_t length =
-        end != nullptr ? static_cast<int32_t>(end - start) : string_length(start);
-    return heap_copy(start, length);
+    return item;
+}
+
+// Replace the items by those of a list box or combo box.
+bool definition_read_items(ControlDefinition* control, HWND list) {
+    const bool combo = is_combo_box(list);
+    const UINT get_length = combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN;
+    const LRESULT items = ::SendMessageA(list, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
+    const int32_t count = items > 0 ? static_cast<int32_t>(items) : 0;
+    int32_t total = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const LRESULT length = ::SendMessageA(list, get_length, static_cast<WPARAM>(i), 0);
+        total += (length > 0 ? static_cast<int32_t>(length) : 0) + 1;
+    }
+    // Room for a pointer past the end: a list without strings gives its items' data.
+    char* block =
+        static_cast<char*>(typed_alloc(TYPE_RAW, total + static_cast<int32_t>(sizeof(void*))));
+    if (block == nullptr) {
+        return false;
+    }
+    int32_t used = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const LRESULT length = ::SendMessageA(list, get_length, static_cast<WPARAM>(i), 0);
+        if (length > 0) {
+            // The length may be more than the text (double-byte code pages): its NUL ends it.
+            ::SendMessageA(list, combo ? CB_GETLBTEXT : LB_GETTEXT, static_cast<WPARAM>(i),
+                           reinterpret_cast<LPARAM>(block + used));
+            used += string_length(block + used);
+        }
+        block[used++] = '\0';
+    }
+    return take_items(control, block, count);
+}
+
+// Fill a list box or combo box with a definition's items.
+void list_fill_items(HWND list, const ControlDefinition* control) {
+    const UINT add = is_combo_box(list) ? CB_ADDSTRING : LB_ADDSTRING;
+    const char* item = definition_text(control);
+    for (int32_t i = 0; i < control->item_count; ++i) {
+        ::SendMessageA(list, add, 0, reinterpret_cast<LPARAM>(item));
+        item += string_length(item) + 1;
+    }
 }
 
 // Fill a list box or combo box with the items of a "|"-separated text.
-void list_fill(HWND control, const char* items) {
-    const UINT add = is_combo_box(control) ? CB_ADDSTRING : LB_ADDSTRING;
-    const int32_t count = list_text_count(items);
-    for (int32_t i = 0; i < count; ++i) {
-        char* item = list_text_item(items, i);
-        ::SendMessageA(control, add, 0, reinterpret_cast<LPARAM>(item));
-        heap_free(item);
+void list_fill(HWND list, const char* items) {
+    ControlDefinition parsed = {};
+    if (definition_set_items(&parsed, items)) {
+        list_fill_items(list, &parsed);
+        global_free(parsed.extra_block);
     }
-}
-
-// Every item of a list box or combo box, "|"-separated, as a fresh heap string.
-char* list_items_text(HWND control) {
-    const bool combo = is_combo_box(control);
-    const int32_t count =
-        static_cast<int32_t>(::SendMessageA(control, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0));
-    int32_t total = 0;
-    for (int32_t i = 0; i < count; ++i) {
-        LRESULT length = ::SendMessageA(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0);
-        total += (length > 0 ? static_cast<int32_t>(length) : 0) + 1;
-    }
-    char* text = static_cast<char*>(heap_alloc_or_stop(static_cast<size_t>(total) + 1));
-    int32_t used = 0;
-    for (int32_t i = 0; i < count; ++i) {
-        LRESULT length = ::SendMessageA(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0);
-        if (i > 0) {
-            text[used++] = ITEM_SEPARATOR;
-        }
-        // The item is read into the room its length left (heap blocks have three spare
-        // bytes, and the room of every later separator follows).
-        if (length > 0 && used + length <= total) {
-            ::SendMessageA(control, combo ? CB_GETLBTEXT : LB_GETTEXT, i,
-                           reinterpret_cast<LPARAM>(text + used));
-            used += static_cast<int32_t>(length);
-        }
-    }
-    text[used] = '\0';
-    return text;
 }
 
 // True for a combo box.

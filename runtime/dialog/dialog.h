@@ -3,8 +3,17 @@
 // values of controls, and the settings of subclassed controls (colours, Enter and Tab
 // notifications, hot tracking, bitmap buttons).
 // Relies on USER32, GDI32 and COMCTL32 and on the runtime's windows: a dialog is a
-// WindowRecord of kind 1 whose handler receives its events through event_state.
+// WindowRecord of kind RECORD_DIALOG whose handler receives its events through event_state.
 // What the dialog files share among themselves is in dialog_internal.h.
+//
+// Results: routines that act on a control return 1 when they acted (on the control, or on
+// the definition of a dialog that is not shown), 0 when there is no such control or no
+// memory. A handler's result follows the runtime's rule, 0 letting the platform's default
+// run; the dialog manager's own exceptions are kept: for WM_INITDIALOG non-zero means the
+// handler set the focus itself, for WM_VKEYTOITEM and WM_CHARTOITEM 0 leaves the key to
+// the list box (-1) and any other value is returned as it is (-2 handled, 0 or more an
+// item), and WM_CTLCOLORDLG, WM_QUERYDRAGICON and WM_COMPAREITEM return the handler's
+// value as it is.
 #pragma once
 
 #include <windows.h>
@@ -47,43 +56,72 @@ constexpr int32_t CN_TAB = 0x7E02;
 // A negative place in dialog_begin: the dialog is centred over its owner.
 constexpr int32_t DIALOG_CENTRED = -1;
 
+// What a dialog template holds; dialog_begin and dialog_add_control refuse (0) anything
+// else rather than cut it. Places are -32,768 to DIALOG_UNITS_MAX dialog units (a dialog's
+// own place is any negative value or 0 to DIALOG_UNITS_MAX), sizes 0 to DIALOG_UNITS_MAX.
+// Identifiers are 0 to CONTROL_ID_MAX, or -1 for a control the program does not address
+// (as the platform's IDC_STATIC, it is the identifier 65,535 and its events carry that).
+// control_create takes the same identifiers. A dialog holds at most DIALOG_CONTROLS_MAX
+// controls. Texts and list items may be of any length.
+constexpr int32_t DIALOG_UNITS_MAX = 32767;
+constexpr int32_t CONTROL_ID_MAX = 65535;
+constexpr int32_t DIALOG_CONTROLS_MAX = 65535;
+
 // ============================================================================
 // Dialogs
 // ============================================================================
 
-// Begin a dialog's definition on a record: place and size in dialog units, a caption and
-// the handler that receives its events; 1, or 0 when memory was refused or it is shown.
+// Begin a dialog's definition on a record (its old definition, if any, is released): place
+// and size in dialog units, a caption and the handler that receives its events; 1, or 0
+// when the record holds an open window or a shown dialog, a value is out of range, or
+// memory was refused.
 int32_t dialog_begin(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
                      const char* caption, WindowHandler handler);
 // Add a control to a begun dialog (place and size in dialog units, text or "|"-separated
-// list items, extra window styles); 1, or 0 when there is no definition or no memory.
+// list items, extra window styles); 1, or 0 when there is no definition, the dialog is
+// shown, a value is out of range, or memory was refused. Controls may share an identifier:
+// a form keeps each control's values by its place in the definition, and the control_*
+// routines act on the first control of an identifier.
 int32_t dialog_add_control(WindowRecord* record, int32_t kind, int32_t id, int32_t x, int32_t y,
                            int32_t width, int32_t height, const char* text, uint32_t style);
-// Show the dialog modal over its owner (or the desktop); the value given to dialog_end, or
-// -1 when it could not be shown.
+// Show the dialog modal over its owner (or the desktop): the owner's top-level window is
+// disabled until the dialog ends (an owner already disabled, by an outer modal dialog,
+// stays so); the dialog's accelerator table works as a modeless one's. The value given to
+// dialog_end, or -1 when the dialog could not be shown, its window was destroyed without
+// dialog_end, or WM_QUIT arrived (the quit is posted again for the program's own pump).
 int32_t dialog_show_modal(WindowRecord* record, WindowRecord* owner);
-// Show the dialog modeless; 1, or 0 when it could not be shown or is shown already.
+// Show the dialog modeless; 1, or 0 when it could not be shown, is shown already or its
+// handler ended it while it was being made.
 int32_t dialog_show(WindowRecord* record, WindowRecord* owner);
-// End a shown dialog: a modal one returns value from dialog_show_modal, a modeless one is
-// destroyed. Its controls' values stay in its definition.
+// End a shown dialog: its window is destroyed at once (its controls' values and settings
+// stay in its definition), and a modal one's dialog_show_modal returns value. Once it
+// returns, dialog_begin and dialog_add_control work on a fresh definition, also inside
+// the dialog's handler. 1, or 0 when the record holds no shown dialog.
 int32_t dialog_end(WindowRecord* record, int32_t value);
-// Release a dialog's definition (ending the dialog first when it is shown).
+// Release a dialog's definition (ending the dialog first when it is shown); 1, or 0 when
+// the record had none.
 int32_t dialog_release(WindowRecord* record);
 
 // ============================================================================
 // Controls and their values
 // ============================================================================
 
+// While a dialog is shown the routines below act on its controls; while it is not, on its
+// definition, so that a form is filled and set up before it is shown and read after it
+// ended. On an ordinary window they act on controls made by control_create.
+
 // Put a control on an open runtime window, at a place and size in client pixels, and
-// subclass it; 1, or 0 when it could not be made.
+// subclass it; 1, or 0 when it could not be made or the identifier is out of range.
 int32_t control_create(WindowRecord* record, int32_t kind, int32_t id, int32_t x, int32_t y,
                        int32_t width, int32_t height, const char* text, uint32_t style);
-// The control's text as a fresh heap string (empty when there is no such control).
+// The control's text as a fresh heap string (a list's selected item; empty when there is
+// no such control).
 char* control_get_text(WindowRecord* record, int32_t id);
-// Set the control's text.
+// Set the control's text; a list's text is its "|"-separated items, all replaced.
 int32_t control_set_text(WindowRecord* record, int32_t id, const char* text);
-// The control's text as a whole signed 32-bit decimal number; *valid (when given) is 1
-// when the text is one, else 0 and the result 0.
+// The control's text as a whole signed 32-bit decimal number: an optional sign ("-" or
+// "+") and digits, with spaces and tabs allowed before and after. *valid (when given) is 1
+// when the text is one, else 0 and the result 0 (also without such a control).
 int32_t control_get_number(WindowRecord* record, int32_t id, int32_t* valid);
 // Set the control's text to a number.
 int32_t control_set_number(WindowRecord* record, int32_t id, int32_t value);
@@ -94,6 +132,9 @@ int32_t control_set_check(WindowRecord* record, int32_t id, int32_t state);
 // Give the keyboard focus to a control of a shown dialog or open window.
 int32_t control_focus(WindowRecord* record, int32_t id);
 
+// The list routines act on list boxes and combo boxes only; on a control of another kind
+// they answer as without a control: -1, 0 or an empty string. Items are kept as they are
+// given, an empty one or one with "|" included.
 // Add an item to a list box or combo box; its index, or -1.
 int32_t control_list_add(WindowRecord* record, int32_t id, const char* text);
 // Remove every item of a list box or combo box.
@@ -111,7 +152,13 @@ char* control_list_text(WindowRecord* record, int32_t id, int32_t index);
 // Settings of subclassed controls
 // ============================================================================
 
-// Colour a control: text and background colours (NO_COLOR from draw.h: the control's own).
+// Settings given to a dialog that is not shown are kept in its definition and applied each
+// time it is shown, as its values are; given while it is shown, they act on the control
+// and are kept too. Each returns 1 when it acted, 0 without such a control.
+
+// Colour a control: text and background colours (NO_COLOR from draw.h: the platform's own;
+// a text colour alone keeps the platform's background, the face colour of a read-only or
+// disabled edit included).
 int32_t control_set_colors(WindowRecord* record, int32_t id, COLORREF text, COLORREF back);
 // Turn Enter and Tab notifications on (1) or off (0): the key becomes EV_CONTROL with
 // CN_ENTER or CN_TAB for the owner's handler instead of its default behaviour.
@@ -120,6 +167,7 @@ int32_t control_set_notify(WindowRecord* record, int32_t id, int32_t enter, int3
 // off with NO_COLOR.
 int32_t control_set_hot(WindowRecord* record, int32_t id, COLORREF hot_color);
 // Give a bitmap button its normal, hot and pressed pictures (the control owns them from
-// now on) and the width of its frame in pixels. Without such a control they are deleted.
+// now on) and the width of its frame in pixels; 1. Pictures are given to a shown control
+// only: without one (a dialog not shown included) they are deleted and the result is 0.
 int32_t control_set_bitmaps(WindowRecord* record, int32_t id, HBITMAP normal, HBITMAP hot,
                             HBITMAP pressed, int32_t border_width);

@@ -33,15 +33,20 @@ constexpr uintptr_t COLOR_SET = 0x01000000;
 constexpr uintptr_t HOT_ON = 1;   // hot tracking on, the mouse elsewhere
 constexpr uintptr_t HOT_OVER = 2; // hot tracking on, the mouse over the control
 
-// Message under which a control answers its own colours (window_procedure and the dialog
-// procedure send it for the control-colour messages).
-constexpr UINT WM_CTLCOLOR_REFLECTED = 0x19;
-
 // Subclass a control: keep its procedure in "LPFN" and route its messages through
 // control_procedure. True when it is subclassed afterwards.
 bool control_subclass(HWND control);
-// The subclass procedure of every control the facility makes.
+// True for a control subclassed by control_subclass (window_procedure's answers_own_colors).
+bool is_subclassed(HWND control);
+// The subclass procedure of every control the facility makes: it answers its colours under
+// REFLECTED_CTLCOLOR (window_internal.h).
 LRESULT CALLBACK control_procedure(HWND control, UINT message, WPARAM wparam, LPARAM lparam);
+// A colour as the colour properties and the kept settings hold it: 0 for NO_COLOR.
+uint32_t color_setting(COLORREF color);
+constexpr uint32_t NOTIFY_ENTER_BIT = 1; // bits of a ControlDefinition's notify
+constexpr uint32_t NOTIFY_TAB_BIT = 2;
+// Give a subclassed control the settings its definition keeps.
+void control_settings_apply(HWND control, const ControlDefinition* definition);
 
 // ============================================================================
 // Control classes and templates (templates.cpp)
@@ -53,7 +58,7 @@ struct ControlClass {
     WORD atom;        // predefined class atom for templates (0x0080 ...), 0 for a name
     DWORD style;      // the kind's own styles, WS_CHILD | WS_VISIBLE added
     DWORD ex_style;   // extended styles
-    bool is_list;     // items in "|"-separated text, filled after creation
+    bool is_list;     // items ("|"-separated in a given text), filled after creation
 };
 // The class of a kind, or null for an unknown kind.
 const ControlClass* control_class(int32_t kind);
@@ -65,6 +70,17 @@ ATOM dialog_register_class();
 // Build the in-memory dialog template of a definition in a new fixed global block (the
 // caller frees it with global_free); null without memory.
 void* dialog_template_build(const DialogDefinition* definition);
+// True when a text goes into the template; a longer one is given to the window once it
+// exists (the platform refuses or cuts a template's texts of 32,767 characters or more).
+bool text_fits_template(const char* text);
+// The identifier a control has on the screen: -1 is 65,535.
+inline int32_t control_id_key(int32_t id) {
+    return id == -1 ? CONTROL_ID_MAX : id;
+}
+// True for an identifier a control can have.
+inline bool control_id_valid(int32_t id) {
+    return id >= -1 && id <= CONTROL_ID_MAX;
+}
 
 // ============================================================================
 // Definitions (definitions.cpp)
@@ -72,23 +88,31 @@ void* dialog_template_build(const DialogDefinition* definition);
 
 // The definition of a dialog record, or null.
 DialogDefinition* dialog_definition(const WindowRecord* record);
-// The definition of a dialog's control by identifier, or null.
+// The definition of a dialog's first control of an identifier, or null.
 ControlDefinition* control_definition(const WindowRecord* record, int32_t id);
 // The text a control definition holds ("" without one).
 const char* definition_text(const ControlDefinition* control);
 // Replace a control definition's text; false when memory was refused (the old text stays).
 bool definition_set_text(ControlDefinition* control, const char* text);
 
-// Items of a "|"-separated list text: their number (0 for an empty text).
-int32_t list_text_count(const char* items);
-// Copy item index of a "|"-separated list text into a fresh heap string ("" when absent).
-char* list_text_item(const char* items, int32_t index);
+// A list definition keeps its items in its extra block, each NUL-terminated, and their
+// number in item_count. Each routine leaves the old items when memory was refused.
+// Replace the items by those of a "|"-separated text ("" has none); false without memory.
+bool definition_set_items(ControlDefinition* control, const char* items);
+// Add one item as it is; false without memory.
+bool definition_add_item(ControlDefinition* control, const char* item);
+// Item index, or null when there is none.
+const char* definition_item(const ControlDefinition* control, int32_t index);
+// Replace the items by those of a list box or combo box; false without memory.
+bool definition_read_items(ControlDefinition* control, HWND list);
+// Fill a list box or combo box with a definition's items.
+void list_fill_items(HWND list, const ControlDefinition* control);
 // Fill a list box or combo box with the items of a "|"-separated text.
-void list_fill(HWND control, const char* items);
-// Read every item of a list box or combo box into a fresh heap string, "|"-separated.
-char* list_items_text(HWND control);
+void list_fill(HWND list, const char* items);
 // True for a combo box, false for a list box (and any other class).
 bool is_combo_box(HWND control);
+// A fresh heap copy of a window's text.
+char* control_window_text(HWND window);
 
 // ============================================================================
 // Dialogs (dialogs.cpp)

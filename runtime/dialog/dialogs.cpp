@@ -1,24 +1,34 @@
 // Dialogs shown and ended: modal and modeless dialogs made from their definitions' templates,
-// the one dialog procedure that hands their messages to the record's handler through
-// dispatch_event, and the values that controls give back to their definitions when the
-// dialog's window goes.
+// the modal dialogs' own message loop, the one dialog procedure that hands their messages to
+// the record's handler through dispatch_event, and the values that controls give back to
+// their definitions when the dialog's window goes.
 // Relies on USER32's dialog manager (DefDlgProcA as the class procedure, IsDialogMessageA in
-// the pump), on dispatch_event and center_window of runtime/window, and on the definitions
-// and templates of this folder. Each control is subclassed by subclass.cpp.
+// the pump), on dispatch_event, route_message and center_window of runtime/window, and on
+// the definitions and templates of this folder. Each control is subclassed by subclass.cpp.
 #include "runtime/dialog/dialog_internal.h"
 
 // ============================================================================
-// Module state
+// Types and module state
 // ============================================================================
 
 namespace {
 
-// The dialog window's second slot after the dialog manager's bytes: how it was shown.
-constexpr int32_t DIALOG_MODE_OFFSET = DIALOG_RECORD_OFFSET + sizeof(WindowRecord*);
-constexpr LONG_PTR MODE_MODELESS = 1;
-constexpr LONG_PTR MODE_MODAL = 2;
+// A modal dialog's loop: how the dialog ended and whose input it holds meanwhile.
+struct ModalLoop {
+    bool ended;           // dialog_end was called
+    int32_t value;        // the value given to dialog_end
+    HWND owner;           // the owner's top-level window, or null
+    bool owner_disabled;  // this loop disabled owner and enables it again
+    HWND previous_active; // the active window before the dialog, activated again after it
+    ModalLoop* outer;     // the next older loop still running, or null
+};
 
-LONG_PTR creating_mode = 0; // how the dialog being made is shown, read at WM_INITDIALOG
+// The dialog window's second slot after the dialog manager's bytes: its ModalLoop, null for
+// a modeless dialog.
+constexpr int32_t DIALOG_LOOP_OFFSET = DIALOG_RECORD_OFFSET + sizeof(WindowRecord*);
+
+ModalLoop* creating_loop = nullptr; // the loop of the dialog being made, read at WM_INITDIALOG
+ModalLoop* running_loops = nullptr; // the loops whose dialogs have not ended, newest first
 
 // ============================================================================
 // Internal helpers
@@ -33,52 +43,59 @@ bool prepare_classes(const DialogDefinition* definition) {
     return dialog_register_class() != 0;
 }
 
-// Subclass the dialog's controls (every child, also the ones that share an identifier)
-// and give them the values their definitions hold.
+// Pair each control definition with its window, subclass it and give it its text (when
+// too long for the template), items, check state and settings. The dialog manager makes
+// the controls in the template's order, and that is their order among the dialog's
+// children, so that controls sharing an identifier each get their own values.
 void apply_values(WindowRecord* record) {
-    for (HWND child = ::GetWindow(record->hwnd, GW_CHILD); child != nullptr;
-         child = ::GetWindow(child, GW_HWNDNEXT)) {
-        control_subclass(child);
-    }
     DialogDefinition* definition = dialog_definition(record);
-    for (const ControlDefinition* c = definition != nullptr ? definition->first_control : nullptr;
-         c != nullptr; c = c->next) {
-        HWND control = ::GetDlgItem(record->hwnd, c->id);
-        if (control == nullptr) {
+    if (!text_fits_template(definition->caption)) {
+        ::SetWindowTextA(record->hwnd, definition->caption);
+    }
+    HWND child = ::GetWindow(record->hwnd, GW_CHILD);
+    for (ControlDefinition* c = definition->first_control; c != nullptr; c = c->next) {
+        c->window = child;
+        if (child == nullptr || !control_subclass(child)) {
             continue;
         }
         if (control_class(c->kind)->is_list) {
-            list_fill(control, definition_text(c));
-            ::SendMessageA(control, is_combo_box(control) ? CB_SETCURSEL : LB_SETCURSEL,
+            list_fill_items(child, c);
+            ::SendMessageA(child, is_combo_box(child) ? CB_SETCURSEL : LB_SETCURSEL,
                            static_cast<WPARAM>(c->state), 0);
-        } else if (c->kind == CONTROL_CHECK_BOX || c->kind == CONTROL_RADIO_BUTTON) {
-            ::SendMessageA(control, BM_SETCHECK, static_cast<WPARAM>(c->state), 0);
+        } else if (!text_fits_template(definition_text(c))) {
+            ::SetWindowTextA(child, definition_text(c));
         }
+        if (c->kind == CONTROL_CHECK_BOX || c->kind == CONTROL_RADIO_BUTTON) {
+            ::SendMessageA(child, BM_SETCHECK, static_cast<WPARAM>(c->state), 0);
+        }
+        control_settings_apply(child, c);
+        child = ::GetWindow(child, GW_HWNDNEXT);
     }
 }
 
-// Write each control's text, check state and selected item back into its definition.
+// Write each control's text (a list's items), check state and selected item back into its
+// definition, and forget its window.
 void keep_values(WindowRecord* record) {
     DialogDefinition* definition = dialog_definition(record);
     for (ControlDefinition* c = definition != nullptr ? definition->first_control : nullptr;
          c != nullptr; c = c->next) {
-        HWND control = ::GetDlgItem(record->hwnd, c->id);
-        if (control == nullptr) {
+        HWND control = c->window;
+        c->window = nullptr;
+        if (control == nullptr || !::IsWindow(control)) {
             continue;
         }
-        char* text = nullptr;
         if (control_class(c->kind)->is_list) {
-            text = list_items_text(control);
+            definition_read_items(c, control);
             c->state = static_cast<int32_t>(
                 ::SendMessageA(control, is_combo_box(control) ? CB_GETCURSEL : LB_GETCURSEL, 0, 0));
-        } else {
-            text = control_get_text(record, c->id);
-            if (c->kind == CONTROL_CHECK_BOX || c->kind == CONTROL_RADIO_BUTTON) {
-                c->state = static_cast<int32_t>(::SendMessageA(control, BM_GETCHECK, 0, 0));
-            }
+            continue;
         }
+        char* text = control_window_text(control);
         definition_set_text(c, text);
         heap_free(text);
+        if (c->kind == CONTROL_CHECK_BOX || c->kind == CONTROL_RADIO_BUTTON) {
+            c->state = static_cast<int32_t>(::SendMessageA(control, BM_GETCHECK, 0, 0));
+        }
     }
 }
 
@@ -92,8 +109,11 @@ void detach_window(WindowRecord* record, HWND hwnd) {
         ::RemovePropA(hwnd, ACCEL_TABLE_PROPERTY);
     }
     ::SetWindowLongPtrA(hwnd, DIALOG_RECORD_OFFSET, 0);
-    record->hwnd = nullptr;
-    record->is_dialog = 0;
+    ::SetWindowLongPtrA(hwnd, DIALOG_LOOP_OFFSET, 0);
+    if (record->hwnd == hwnd) {
+        record->hwnd = nullptr;
+        record->is_dialog = 0;
+    }
 }
 
 // The handler's answer as a dialog procedure gives it: TRUE with the result in
@@ -116,6 +136,53 @@ void* template_for(WindowRecord* record) {
     return dialog_template_build(definition);
 }
 
+// Make the dialog's window from a template (freed here); null when it was not made or its
+// handler ended it while it was being made.
+HWND make_dialog(WindowRecord* record, void* dialog_template, WindowRecord* owner,
+                 ModalLoop* loop) {
+    ModalLoop* outer = creating_loop;
+    creating_loop = loop;
+    HWND hwnd = ::CreateDialogIndirectParamA(runtime_module(),
+                                             static_cast<LPCDLGTEMPLATEA>(dialog_template),
+                                             owner != nullptr ? owner->hwnd : nullptr,
+                                             dialog_procedure, reinterpret_cast<LPARAM>(record));
+    creating_loop = outer;
+    global_free(dialog_template);
+    return hwnd != nullptr && record->hwnd == hwnd ? hwnd : nullptr;
+}
+
+// Give back what a modal dialog held: the owner enabled again when its loop disabled it,
+// and the activation to the window that had it, before the dialog goes, as the platform's
+// own modal dialogs do.
+void release_owner(ModalLoop* loop, HWND hwnd) {
+    ModalLoop** link = &running_loops;
+    while (*link != nullptr && *link != loop) {
+        link = &(*link)->outer;
+    }
+    if (*link == loop) {
+        *link = loop->outer;
+    }
+    if (loop->owner_disabled) {
+        // An owner that another running modal dialog shares stays disabled: that dialog
+        // enables it when it ends (its dialogs may end in any order).
+        ModalLoop* sharing = running_loops;
+        while (sharing != nullptr && sharing->owner != loop->owner) {
+            sharing = sharing->outer;
+        }
+        if (sharing != nullptr) {
+            sharing->owner_disabled = true;
+        } else {
+            ::EnableWindow(loop->owner, TRUE);
+        }
+        loop->owner_disabled = false;
+    }
+    HWND back = loop->previous_active;
+    if (::GetActiveWindow() == hwnd && back != nullptr && back != hwnd && ::IsWindow(back) &&
+        ::IsWindowEnabled(back) && ::IsWindowVisible(back)) {
+        ::SetActiveWindow(back);
+    }
+}
+
 } // namespace
 
 // ============================================================================
@@ -128,19 +195,46 @@ int32_t dialog_show_modal(WindowRecord* record, WindowRecord* owner) {
     if (dialog_template == nullptr) {
         return -1;
     }
-    record->is_dialog = 1;
-    const LONG_PTR outer_mode = creating_mode;
-    creating_mode = MODE_MODAL;
-    // NOTE: the template is read only while the dialog is made, but DialogBoxIndirect
-    // returns at its end; the block is freed then.
-    INT_PTR result =
-        ::DialogBoxIndirectParamA(runtime_module(), static_cast<LPCDLGTEMPLATEA>(dialog_template),
-                                  owner != nullptr ? owner->hwnd : nullptr, dialog_procedure,
-                                  reinterpret_cast<LPARAM>(record));
-    creating_mode = outer_mode;
-    global_free(dialog_template);
-    record->is_dialog = 0;
-    return static_cast<int32_t>(result);
+    // Dialogs are owned by top-level windows. An owner disabled already (by an outer modal
+    // dialog) is left to whoever disabled it.
+    ModalLoop loop = {};
+    loop.owner =
+        owner != nullptr && owner->hwnd != nullptr ? ::GetAncestor(owner->hwnd, GA_ROOT) : nullptr;
+    loop.previous_active = ::GetActiveWindow();
+    if (loop.owner != nullptr && ::IsWindowEnabled(loop.owner)) {
+        ::EnableWindow(loop.owner, FALSE);
+        loop.owner_disabled = true;
+    }
+    loop.outer = running_loops;
+    running_loops = &loop;
+    HWND hwnd = make_dialog(record, dialog_template, owner, &loop);
+    // The dialog's own loop: the pump's routing, so that its accelerator table and
+    // navigation work as a modeless dialog's do. As the platform's modal dialogs, it is
+    // shown once the messages queued while it was made are handled.
+    MSG msg = {};
+    bool shown = false;
+    while (hwnd != nullptr && !loop.ended && ::IsWindow(hwnd)) {
+        if (!shown && !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            ::ShowWindow(hwnd, SW_SHOW);
+            shown = true;
+            continue;
+        }
+        const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            // A quit ends the dialog and goes on to the program's own pump.
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (got == -1) {
+            break;
+        }
+        route_message(&msg);
+    }
+    release_owner(&loop, hwnd);
+    if (!loop.ended && hwnd != nullptr && ::IsWindow(hwnd)) {
+        ::DestroyWindow(hwnd);
+    }
+    return loop.ended ? loop.value : -1;
 }
 
 // Show the dialog modeless; 1, or 0.
@@ -149,34 +243,28 @@ int32_t dialog_show(WindowRecord* record, WindowRecord* owner) {
     if (dialog_template == nullptr) {
         return 0;
     }
-    const LONG_PTR outer_mode = creating_mode;
-    creating_mode = MODE_MODELESS;
-    HWND hwnd = ::CreateDialogIndirectParamA(runtime_module(),
-                                             static_cast<LPCDLGTEMPLATEA>(dialog_template),
-                                             owner != nullptr ? owner->hwnd : nullptr,
-                                             dialog_procedure, reinterpret_cast<LPARAM>(record));
-    creating_mode = outer_mode;
-    global_free(dialog_template);
+    HWND hwnd = make_dialog(record, dialog_template, owner, nullptr);
     if (hwnd == nullptr) {
         return 0;
     }
-    record->is_dialog = 1;
     ::ShowWindow(hwnd, SW_SHOW);
     return 1;
 }
 
-// End a shown dialog: the modal call returns value, a modeless dialog is destroyed.
+// End a shown dialog: its window goes at once; a modal one's loop returns value.
 int32_t dialog_end(WindowRecord* record, int32_t value) {
-    if (record == nullptr || record->kind != 1 || record->hwnd == nullptr) {
+    if (record == nullptr || record->kind != RECORD_DIALOG || record->hwnd == nullptr) {
         return 0;
     }
     HWND hwnd = record->hwnd;
-    if (::GetWindowLongPtrA(hwnd, DIALOG_MODE_OFFSET) == MODE_MODAL) {
-        ::EndDialog(hwnd, value);
-    } else {
-        ::DestroyWindow(hwnd);
+    auto* loop = reinterpret_cast<ModalLoop*>(::GetWindowLongPtrA(hwnd, DIALOG_LOOP_OFFSET));
+    if (loop != nullptr) {
+        loop->ended = true;
+        loop->value = value;
+        release_owner(loop, hwnd);
     }
-    return 0;
+    ::DestroyWindow(hwnd);
+    return 1;
 }
 
 // Hand a dialog's messages to its record's handler, routing colours and owner drawing to
@@ -186,13 +274,15 @@ INT_PTR CALLBACK dialog_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     if (message == WM_INITDIALOG) {
         record = reinterpret_cast<WindowRecord*>(lparam);
         ::SetWindowLongPtrA(hwnd, DIALOG_RECORD_OFFSET, lparam);
-        ::SetWindowLongPtrA(hwnd, DIALOG_MODE_OFFSET, creating_mode);
+        ::SetWindowLongPtrA(hwnd, DIALOG_LOOP_OFFSET, reinterpret_cast<LONG_PTR>(creating_loop));
         record->hwnd = hwnd;
+        record->is_dialog = 1;
         apply_values(record);
         const DialogDefinition* definition = dialog_definition(record);
-        if (definition != nullptr && (definition->x < 0 || definition->y < 0)) {
+        if (definition->x < 0 || definition->y < 0) {
             center_window(record);
         }
+        // The platform takes this answer itself: TRUE puts the focus on the first control.
         // A handler that set the focus itself says so by a non-zero result.
         return dispatch_event(record, WM_INITDIALOG, wparam, lparam) != 0 ? FALSE : TRUE;
     }
@@ -206,16 +296,29 @@ INT_PTR CALLBACK dialog_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSCROLLBAR:
     case WM_CTLCOLORSTATIC:
-        // The control answers its own colours; a null brush leaves them to the dialog manager.
+        // The colours the dialog manager gives a dialog procedure that leaves the message
+        // (the default window procedure's), then the control's own over them.
         if (lparam != 0) {
-            return ::SendMessageA(reinterpret_cast<HWND>(lparam), WM_CTLCOLOR_REFLECTED, wparam,
-                                  lparam);
+            return control_colors(reinterpret_cast<HWND>(lparam), reinterpret_cast<HDC>(wparam),
+                                  ::DefWindowProcA(hwnd, message, wparam, lparam));
         }
         return FALSE;
+    case WM_CTLCOLORDLG:
+    case WM_QUERYDRAGICON:
+    case WM_COMPAREITEM:
+        // NOTE: the dialog manager takes these answers from the dialog procedure itself and
+        // ignores DWLP_MSGRESULT.
+        return dispatch_event(record, message, wparam, lparam);
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM: {
+        // Likewise; a dialog procedure's 0 would move the selection to item 0, so the
+        // handler's 0 leaves the key to the list box (-1), as on a window.
+        const intptr_t result = dispatch_event(record, message, wparam, lparam);
+        return result != 0 ? result : -1;
+    }
     case WM_DRAWITEM:
-        if (wparam != 0) {
-            return ::SendMessageA(::GetDlgItem(hwnd, static_cast<int>(wparam)), WM_DRAWITEM, wparam,
-                                  lparam);
+        if (HWND control = drawn_control(hwnd, lparam); control != nullptr) {
+            return ::SendMessageA(control, WM_DRAWITEM, wparam, lparam);
         }
         return FALSE;
     case WM_CLOSE:

@@ -1,9 +1,10 @@
 // Subclassed controls: every control the facility makes keeps its own procedure in "LPFN"
-// and passes through control_procedure, which answers its colours under message 0x19,
+// and passes through control_procedure, which answers its colours under REFLECTED_CTLCOLOR,
 // turns Enter and Tab into notifications for its owner, tracks the mouse for hot colours
 // and pictures, and draws bitmap buttons. The settings live in window properties of the
-// control; the control owns its brushes and bitmaps and releases them, with every
-// property, when it is destroyed.
+// control, and in a copy in this process that its messages are answered from; the control
+// owns its brushes and bitmaps and releases them, with every property, when it is
+// destroyed.
 // Relies on USER32 (properties, subclassing), GDI32 (brushes, drawing) and COMCTL32's
 // _TrackMouseEvent. Making controls is controls.cpp's and dialogs.cpp's.
 #include "runtime/dialog/dialog_internal.h"
@@ -11,7 +12,7 @@
 #include <commctrl.h>
 
 // ============================================================================
-// Internal helpers
+// Module state
 // ============================================================================
 
 namespace {
@@ -22,19 +23,103 @@ const char* const ALL_PROPERTIES[] = {
     PROP_NOTIFY_ENTER, PROP_HOT,           PROP_HOT_BRUSH,      PROP_HOT_COLOR,  PROP_BORDER,
     PROP_HOT_BITMAP,   PROP_NORMAL_BITMAP, PROP_PRESSED_BITMAP,
 };
+constexpr int32_t PROPERTY_COUNT = sizeof(ALL_PROPERTIES) / sizeof(ALL_PROPERTIES[0]);
 // The objects among them, deleted when the control is destroyed.
 const char* const OWNED_OBJECTS[] = {PROP_BACK_BRUSH, PROP_HOT_BRUSH, PROP_NORMAL_BITMAP,
                                      PROP_HOT_BITMAP, PROP_PRESSED_BITMAP};
 
-uintptr_t property(HWND control, const char* name) {
-    return reinterpret_cast<uintptr_t>(::GetPropA(control, name));
+// A subclassed control's properties as this process last set them. The properties are the
+// settings' store; the control answers its messages from this copy, because every property
+// look-up is a call to Wine's server, and a control reads several for each message.
+struct ControlState {
+    HWND control;                     // the subclassed control
+    uintptr_t values[PROPERTY_COUNT]; // in the order of ALL_PROPERTIES; 0 where not set
+};
+
+ControlState* states = nullptr; // the subclassed controls, a global block; null when none
+int32_t state_count = 0;        // controls in it
+int32_t state_capacity = 0;     // room in it
+
+// ============================================================================
+// Internal helpers
+// ============================================================================
+
+// The copy of a subclassed control's properties, or null. Valid until the next control
+// is subclassed or destroyed.
+ControlState* find_state(HWND control) {
+    for (int32_t i = 0; i < state_count; ++i) {
+        if (states[i].control == control) {
+            return &states[i];
+        }
+    }
+    return nullptr;
 }
 
+// A new, empty copy for a control; null without memory.
+ControlState* add_state(HWND control) {
+    if (state_count == state_capacity) {
+        const int32_t capacity = state_capacity > 0 ? state_capacity * 2 : 16;
+        auto* grown = static_cast<ControlState*>(
+            typed_alloc(TYPE_RAW, capacity * static_cast<int32_t>(sizeof(ControlState))));
+        if (grown == nullptr) {
+            return nullptr;
+        }
+        for (int32_t i = 0; i < state_count; ++i) {
+            grown[i] = states[i];
+        }
+        global_free_if_set(states);
+        states = grown;
+        state_capacity = capacity;
+    }
+    states[state_count] = ControlState{control, {}};
+    return &states[state_count++];
+}
+
+// Forget a control's copy; the block goes with the last one.
+void remove_state(HWND control) {
+    ControlState* state = find_state(control);
+    if (state == nullptr) {
+        return;
+    }
+    *state = states[--state_count];
+    if (state_count == 0) {
+        global_free(states);
+        states = nullptr;
+        state_capacity = 0;
+    }
+}
+
+int32_t property_index(const char* name) {
+    for (int32_t i = 0; i < PROPERTY_COUNT; ++i) {
+        if (ALL_PROPERTIES[i] == name) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// A property of a subclassed control, as last set; 0 when not set or not subclassed.
+uintptr_t property(HWND control, const char* name) {
+    const ControlState* state = find_state(control);
+    return state != nullptr ? state->values[property_index(name)] : 0;
+}
+
+// Set (or with 0 remove) a property of a subclassed control and its copy. The copy follows
+// what the property holds: a property the platform refused keeps its old value.
 void set_property(HWND control, const char* name, uintptr_t value) {
+    ControlState* state = find_state(control);
+    const int32_t index = property_index(name);
+    if (state == nullptr || state->values[index] == value) {
+        return;
+    }
+    bool stored = true;
     if (value == 0) {
         ::RemovePropA(control, name);
     } else {
-        ::SetPropA(control, name, reinterpret_cast<HANDLE>(value));
+        stored = ::SetPropA(control, name, reinterpret_cast<HANDLE>(value)) != FALSE;
+    }
+    if (stored) {
+        find_state(control)->values[index] = value;
     }
 }
 
@@ -76,37 +161,26 @@ void set_color_and_brush(HWND control, const char* color_name, const char* brush
         replace_object(control, brush_name, nullptr);
         return;
     }
-    set_property(control, color_name, (color & 0xFFFFFF) | COLOR_SET);
+    set_property(control, color_name, color_setting(color));
     replace_object(control, brush_name, ::CreateSolidBrush(color & 0xFFFFFF));
 }
 
-// The background a control has without colours of its own: the window colour for the
-// controls that hold text to edit or choose, the face colour for the rest.
-int system_background(HWND control) {
-    char name[32] = {};
-    ::GetClassNameA(control, name, sizeof(name));
-    const char* const editing[] = {"Edit", "ListBox", "ComboBox", "RichEdit20A", "RichEdit20W"};
-    for (const char* each : editing) {
-        if (::lstrcmpiA(name, each) == 0) {
-            return COLOR_WINDOW;
-        }
-    }
-    return COLOR_BTNFACE;
+// A kept colour setting as a colour, NO_COLOR for none.
+COLORREF setting_color(uint32_t setting) {
+    return (setting & COLOR_SET) != 0 ? static_cast<COLORREF>(setting & 0xFFFFFF) : NO_COLOR;
 }
 
-// Answer message 0x19: set the context's colours and give the brush; 0 without colours.
+// Answer REFLECTED_CTLCOLOR: the context holds the platform's colours for the control;
+// set the control's own over them and give its brush, or 0 to keep the platform's
+// background (a text colour alone changes only the text).
 LRESULT answer_colors(HWND control, HDC dc) {
     const COLORREF text = property_color(control, PROP_TEXT_COLOR);
     const COLORREF back = property_color(control, PROP_BACK_COLOR);
     const COLORREF hot = property_color(control, PROP_HOT_COLOR);
-    const bool is_hot = property(control, PROP_HOT) == HOT_OVER && hot != NO_COLOR;
-    if (text == NO_COLOR && back == NO_COLOR && !is_hot) {
-        return 0;
-    }
     if (text != NO_COLOR) {
         ::SetTextColor(dc, text);
     }
-    if (is_hot) {
+    if (property(control, PROP_HOT) == HOT_OVER && hot != NO_COLOR) {
         ::SetBkColor(dc, hot);
         return static_cast<LRESULT>(property(control, PROP_HOT_BRUSH));
     }
@@ -114,9 +188,40 @@ LRESULT answer_colors(HWND control, HDC dc) {
         ::SetBkColor(dc, back);
         return static_cast<LRESULT>(property(control, PROP_BACK_BRUSH));
     }
-    const int index = system_background(control);
-    ::SetBkColor(dc, ::GetSysColor(index));
-    return reinterpret_cast<LRESULT>(::GetSysColorBrush(index)); // a system brush: not ours
+    return 0;
+}
+
+// Repaint a control that is on the screen; one that is not (a dialog's, before the dialog
+// is shown) paints with its settings when it is.
+void repaint(HWND control) {
+    if (::IsWindowVisible(control)) {
+        ::InvalidateRect(control, nullptr, TRUE);
+    }
+}
+
+// Colour a subclassed control and repaint it.
+void apply_colors(HWND control, COLORREF text, COLORREF back) {
+    set_property(control, PROP_TEXT_COLOR, color_setting(text));
+    set_color_and_brush(control, PROP_BACK_COLOR, PROP_BACK_BRUSH, back);
+    repaint(control);
+}
+
+void apply_notify(HWND control, uint32_t notify) {
+    set_property(control, PROP_NOTIFY_ENTER, (notify & NOTIFY_ENTER_BIT) != 0 ? 1 : 0);
+    set_property(control, PROP_NOTIFY_TAB, (notify & NOTIFY_TAB_BIT) != 0 ? 1 : 0);
+}
+
+// Turn a subclassed control's hot tracking on with a colour, or off with NO_COLOR.
+void apply_hot(HWND control, COLORREF hot_color) {
+    set_color_and_brush(control, PROP_HOT_COLOR, PROP_HOT_BRUSH, hot_color);
+    // A hot picture keeps the tracking on without a colour.
+    const bool tracking = hot_color != NO_COLOR || property(control, PROP_HOT_BITMAP) != 0;
+    if (!tracking) {
+        set_property(control, PROP_HOT, 0);
+    } else if (property(control, PROP_HOT) == 0) {
+        set_property(control, PROP_HOT, HOT_ON);
+    }
+    repaint(control);
 }
 
 // Tell the owner's handler that Enter or Tab was pressed in the control.
@@ -207,30 +312,43 @@ bool is_owner_drawn_button(HWND control) {
 
 // Delete what the control owns, remove every property and give it its procedure back.
 WNDPROC release_control(HWND control) {
-    WNDPROC original = reinterpret_cast<WNDPROC>(property(control, PROP_ORIGINAL));
+    const ControlState* state = find_state(control);
+    if (state == nullptr) {
+        return nullptr;
+    }
+    const ControlState kept = *state;
+    remove_state(control);
     HGDIOBJ deleted[sizeof(OWNED_OBJECTS) / sizeof(OWNED_OBJECTS[0])] = {};
     int count = 0;
-    for (const char* name : OWNED_OBJECTS) {
-        HGDIOBJ object = reinterpret_cast<HGDIOBJ>(property(control, name));
-        bool seen = false; // one bitmap may serve two states: delete it once
-        for (int i = 0; i < count; ++i) {
-            seen = seen || deleted[i] == object;
+    for (int32_t i = 0; i < PROPERTY_COUNT; ++i) {
+        if (kept.values[i] == 0) {
+            continue;
         }
-        if (object != nullptr && !seen) {
+        ::RemovePropA(control, ALL_PROPERTIES[i]);
+        bool owned = false;
+        for (const char* name : OWNED_OBJECTS) {
+            owned = owned || name == ALL_PROPERTIES[i];
+        }
+        HGDIOBJ object = reinterpret_cast<HGDIOBJ>(kept.values[i]);
+        bool seen = false; // one bitmap may serve two states: delete it once
+        for (int j = 0; j < count; ++j) {
+            seen = seen || deleted[j] == object;
+        }
+        if (owned && !seen) {
             ::DeleteObject(object);
             deleted[count++] = object;
         }
     }
-    for (const char* name : ALL_PROPERTIES) {
-        ::RemovePropA(control, name);
-    }
+    WNDPROC original = reinterpret_cast<WNDPROC>(kept.values[0]);
     ::SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
     return original;
 }
 
 // The control of a record by identifier, subclassed; null when there is none.
 HWND subclassed_control(WindowRecord* record, int32_t id) {
-    HWND control = record_is_open(record) ? ::GetDlgItem(record->hwnd, id) : nullptr;
+    HWND control = record_is_open(record) && control_id_valid(id)
+                       ? ::GetDlgItem(record->hwnd, control_id_key(id))
+                       : nullptr;
     return control != nullptr && control_subclass(control) ? control : nullptr;
 }
 
@@ -242,15 +360,26 @@ HWND subclassed_control(WindowRecord* record, int32_t id) {
 
 // Subclass a control once: its own procedure goes into "LPFN".
 bool control_subclass(HWND control) {
-    if (property(control, PROP_ORIGINAL) != 0) {
+    if (find_state(control) != nullptr) {
         return true;
     }
     LONG_PTR original = ::GetWindowLongPtrA(control, GWLP_WNDPROC);
-    if (original == 0 || !::SetPropA(control, PROP_ORIGINAL, reinterpret_cast<HANDLE>(original))) {
+    if (original == 0 || add_state(control) == nullptr) {
         return false;
     }
+    if (!::SetPropA(control, PROP_ORIGINAL, reinterpret_cast<HANDLE>(original))) {
+        remove_state(control);
+        return false;
+    }
+    find_state(control)->values[0] = static_cast<uintptr_t>(original);
+    answers_own_colors = is_subclassed;
     ::SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(control_procedure));
     return true;
+}
+
+// True for a control subclassed by control_subclass.
+bool is_subclassed(HWND control) {
+    return find_state(control) != nullptr;
 }
 
 // The subclass procedure of every control the facility makes.
@@ -260,13 +389,9 @@ LRESULT CALLBACK control_procedure(HWND control, UINT message, WPARAM wparam, LP
         return ::DefWindowProcA(control, message, wparam, lparam);
     }
     switch (message) {
-    case WM_CTLCOLOR_REFLECTED: {
-        LRESULT brush = answer_colors(control, reinterpret_cast<HDC>(wparam));
-        if (brush != 0) {
-            return brush;
-        }
-        break;
-    }
+    case REFLECTED_CTLCOLOR:
+        // Never the control's own procedure: it would read 0x19 as the 16-bit WM_CTLCOLOR.
+        return answer_colors(control, reinterpret_cast<HDC>(wparam));
     case WM_DRAWITEM:
         if (is_owner_drawn_button(control)) {
             draw_bitmap_button(control, reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
@@ -312,44 +437,64 @@ LRESULT CALLBACK control_procedure(HWND control, UINT message, WPARAM wparam, LP
     return ::CallWindowProcA(original, control, message, wparam, lparam);
 }
 
+// A colour as the colour properties and the kept settings hold it: 0 for NO_COLOR.
+uint32_t color_setting(COLORREF color) {
+    return color != NO_COLOR ? static_cast<uint32_t>((color & 0xFFFFFF) | COLOR_SET) : 0;
+}
+
+// Give a subclassed control the settings its definition keeps.
+void control_settings_apply(HWND control, const ControlDefinition* definition) {
+    if (definition->text_color != 0 || definition->back_color != 0) {
+        apply_colors(control, setting_color(definition->text_color),
+                     setting_color(definition->back_color));
+    }
+    if (definition->hot_color != 0) {
+        apply_hot(control, setting_color(definition->hot_color));
+    }
+    if (definition->notify != 0) {
+        apply_notify(control, definition->notify);
+    }
+}
+
 // Colour a control's text and background.
 int32_t control_set_colors(WindowRecord* record, int32_t id, COLORREF text, COLORREF back) {
-    HWND control = subclassed_control(record, id);
-    if (control == nullptr) {
-        return 0;
+    ControlDefinition* kept = control_definition(record, id);
+    if (kept != nullptr) {
+        kept->text_color = color_setting(text);
+        kept->back_color = color_setting(back);
     }
-    set_property(control, PROP_TEXT_COLOR, text != NO_COLOR ? (text & 0xFFFFFF) | COLOR_SET : 0);
-    set_color_and_brush(control, PROP_BACK_COLOR, PROP_BACK_BRUSH, back);
-    ::InvalidateRect(control, nullptr, TRUE);
-    return 0;
+    HWND control = subclassed_control(record, id);
+    if (control != nullptr) {
+        apply_colors(control, text, back);
+    }
+    return kept != nullptr || control != nullptr ? 1 : 0;
 }
 
 // Turn Enter and Tab notifications on or off.
 int32_t control_set_notify(WindowRecord* record, int32_t id, int32_t enter, int32_t tab) {
+    const uint32_t notify = (enter != 0 ? NOTIFY_ENTER_BIT : 0) | (tab != 0 ? NOTIFY_TAB_BIT : 0);
+    ControlDefinition* kept = control_definition(record, id);
+    if (kept != nullptr) {
+        kept->notify = notify;
+    }
     HWND control = subclassed_control(record, id);
     if (control != nullptr) {
-        set_property(control, PROP_NOTIFY_ENTER, enter != 0 ? 1 : 0);
-        set_property(control, PROP_NOTIFY_TAB, tab != 0 ? 1 : 0);
+        apply_notify(control, notify);
     }
-    return 0;
+    return kept != nullptr || control != nullptr ? 1 : 0;
 }
 
 // Turn hot tracking on with a colour, or off with NO_COLOR.
 int32_t control_set_hot(WindowRecord* record, int32_t id, COLORREF hot_color) {
+    ControlDefinition* kept = control_definition(record, id);
+    if (kept != nullptr) {
+        kept->hot_color = color_setting(hot_color);
+    }
     HWND control = subclassed_control(record, id);
-    if (control == nullptr) {
-        return 0;
+    if (control != nullptr) {
+        apply_hot(control, hot_color);
     }
-    set_color_and_brush(control, PROP_HOT_COLOR, PROP_HOT_BRUSH, hot_color);
-    // A hot picture keeps the tracking on without a colour.
-    const bool tracking = hot_color != NO_COLOR || property(control, PROP_HOT_BITMAP) != 0;
-    if (!tracking) {
-        set_property(control, PROP_HOT, 0);
-    } else if (property(control, PROP_HOT) == 0) {
-        set_property(control, PROP_HOT, HOT_ON);
-    }
-    ::InvalidateRect(control, nullptr, TRUE);
-    return 0;
+    return kept != nullptr || control != nullptr ? 1 : 0;
 }
 
 // Give a bitmap button its pictures (owned from now on) and its frame width.
@@ -376,5 +521,5 @@ int32_t control_set_bitmaps(WindowRecord* record, int32_t id, HBITMAP normal, HB
         set_property(control, PROP_HOT, HOT_ON);
     }
     ::InvalidateRect(control, nullptr, TRUE);
-    return 0;
+    return 1;
 }

@@ -1,6 +1,7 @@
 // Control classes and dialog templates: what the platform needs to make a control of each
 // kind, the dialog window class "KalvorineDlgClass", and the in-memory dialog template
-// (DLGTEMPLATE with DS_SETFONT, wide characters) built from a dialog's definition.
+// (DLGTEMPLATE with DS_SETFONT, wide characters) built from a dialog's definition; texts
+// too long for a template are left out of it and given to the windows once they exist.
 // Relies on USER32, COMCTL32 (InitCommonControls) and KERNEL32 (the rich edit library, the
 // code page conversion). Showing the template is dialogs.cpp's.
 #include "runtime/dialog/dialog_internal.h"
@@ -45,7 +46,9 @@ constexpr const char* DIALOG_CLASS = "KalvorineDlgClass";
 constexpr const wchar_t* DIALOG_FONT = L"MS Sans Serif";
 constexpr WORD DIALOG_FONT_POINTS = 8;
 constexpr DWORD DIALOG_STYLE = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
-constexpr int ICON_RESOURCE = 101; // the program's icon, as on every runtime window
+
+// Texts up to this length go into a template; longer ones are given to the window.
+constexpr int32_t TEMPLATE_TEXT_MAX = 4096;
 
 bool common_controls_ready = false;  // InitCommonControls has run
 HMODULE rich_edit_library = nullptr; // riched20.dll, loaded once and kept
@@ -86,6 +89,16 @@ void align_dword(TemplateWriter* w) {
     w->used = (w->used + 3) & ~static_cast<size_t>(3);
 }
 
+// The text a template holds for a text: itself, or "" when it is given to the window later.
+const char* template_text(const char* text) {
+    return text_fits_template(text) ? text : "";
+}
+
+// A control's text in the template: a list's items are added once it exists.
+const char* control_template_text(const ControlDefinition* c) {
+    return control_class(c->kind)->is_list ? "" : template_text(definition_text(c));
+}
+
 // Bytes a wide copy of an 8-bit text can take, terminator included.
 size_t wide_room(const char* text) {
     return (static_cast<size_t>(text != nullptr ? string_length(text) : 0) + 1) * sizeof(wchar_t);
@@ -94,11 +107,12 @@ size_t wide_room(const char* text) {
 // An upper bound of the template's size: every field, string and alignment counted.
 size_t template_size(const DialogDefinition* definition) {
     size_t size = sizeof(DLGTEMPLATE) + 3 * sizeof(WORD) + wide_room(DIALOG_CLASS) +
-                  wide_room(definition->caption) + (std::wcslen(DIALOG_FONT) + 1) * 2;
+                  wide_room(template_text(definition->caption)) +
+                  (std::wcslen(DIALOG_FONT) + 1) * 2;
     for (const ControlDefinition* c = definition->first_control; c != nullptr; c = c->next) {
         const ControlClass* kind = control_class(c->kind);
         size += 3 + sizeof(DLGITEMTEMPLATE) + 2 * sizeof(WORD) + wide_room(kind->name) +
-                wide_room(definition_text(c)) + sizeof(WORD);
+                wide_room(control_template_text(c)) + sizeof(WORD);
     }
     return size;
 }
@@ -110,11 +124,12 @@ void put_control(TemplateWriter* w, const ControlDefinition* c) {
     DLGITEMTEMPLATE item = {};
     item.style = WS_CHILD | WS_VISIBLE | kind->style | c->style;
     item.dwExtendedStyle = kind->ex_style;
+    // dialog_add_control took only values that these fields hold.
     item.x = static_cast<short>(c->x);
     item.y = static_cast<short>(c->y);
     item.cx = static_cast<short>(c->width);
     item.cy = static_cast<short>(c->height);
-    item.id = static_cast<WORD>(c->id);
+    item.id = static_cast<WORD>(control_id_key(c->id));
     put_bytes(w, &item, sizeof(item));
     if (kind->atom != 0) {
         put_word(w, 0xFFFF);
@@ -122,8 +137,7 @@ void put_control(TemplateWriter* w, const ControlDefinition* c) {
     } else {
         put_text(w, kind->name);
     }
-    // A list's text is its items, added once the control exists.
-    put_text(w, kind->is_list ? "" : definition_text(c));
+    put_text(w, control_template_text(c));
     put_word(w, 0); // no creation data
 }
 
@@ -148,7 +162,8 @@ void control_classes_prepare(int32_t kind) {
         common_controls_ready = true;
     }
     if (kind == CONTROL_RICH_EDIT && rich_edit_library == nullptr) {
-        rich_edit_library = ::LoadLibraryA("riched20.dll");
+        // From the system folder only: a file of that name beside the program is not it.
+        rich_edit_library = ::LoadLibraryExA("riched20.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
 }
 
@@ -176,6 +191,11 @@ ATOM dialog_register_class() {
     return dialog_class_atom;
 }
 
+// True when a text goes into the template.
+bool text_fits_template(const char* text) {
+    return text == nullptr || string_length(text) <= TEMPLATE_TEXT_MAX;
+}
+
 // Build the in-memory template of a definition in a new global block; null without memory.
 void* dialog_template_build(const DialogDefinition* definition) {
     void* block = typed_alloc(TYPE_RAW, static_cast<int32_t>(template_size(definition)));
@@ -185,6 +205,7 @@ void* dialog_template_build(const DialogDefinition* definition) {
     TemplateWriter w = {static_cast<BYTE*>(block), 0};
     DLGTEMPLATE header = {};
     header.style = DIALOG_STYLE;
+    // dialog_begin and dialog_add_control took only values that these fields hold.
     header.cdit = static_cast<WORD>(definition->control_count);
     header.x = static_cast<short>(definition->x < 0 ? 0 : definition->x);
     header.y = static_cast<short>(definition->y < 0 ? 0 : definition->y);
@@ -193,7 +214,7 @@ void* dialog_template_build(const DialogDefinition* definition) {
     put_bytes(&w, &header, sizeof(header));
     put_word(&w, 0); // no menu
     put_text(&w, DIALOG_CLASS);
-    put_text(&w, definition->caption);
+    put_text(&w, template_text(definition->caption));
     put_word(&w, DIALOG_FONT_POINTS);
     put_wide(&w, DIALOG_FONT);
     for (const ControlDefinition* c = definition->first_control; c != nullptr; c = c->next) {

@@ -1,9 +1,10 @@
-// Runtime drawing, what a program calls: opening and closing drawing on a window,
-// primitives and typed text output, image loading and image drawing.
+// Runtime drawing, what a program calls: primitives and typed text output, image loading
+// and image drawing, on the surface of a window.
 // Relies on GDI32, USER32, OLE32/OLEAUT32 and on the runtime core's heap, strings and
 // files. It includes window.h because every routine draws on a window through its
-// WindowRecord. What the runtime's own files share (the surface's make and release, the
-// paint routine, the print buffer) is in draw_internal.h.
+// WindowRecord, and the window owns its surface: begin_draw and end_draw, for drawing of a
+// program's own, are declared there. What the runtime's drawing files share (the print
+// buffer, the picture checks) is in draw_internal.h.
 #pragma once
 
 #include <windows.h>
@@ -12,17 +13,6 @@
 
 #include "runtime/core/core.h"
 #include "runtime/window/window.h"
-
-// ============================================================================
-// Drawing surface and repaint
-// ============================================================================
-
-// Open drawing on a window: the context to draw on, or null for a closed record.
-HDC begin_draw(WindowRecord* record);
-// Close drawing: keep the state, invalidate what was touched and, with refresh, repaint.
-int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh);
-// Width and height of a bitmap; both 0 for a null handle or no bitmap.
-int32_t bitmap_size(HBITMAP bitmap, int32_t* width, int32_t* height);
 
 // ============================================================================
 // Primitives and text
@@ -62,6 +52,42 @@ void text_print(int32_t count, ...);
 // pixels (both 0 for a closed record).
 int32_t measure_text(WindowRecord* record, const char* text, int32_t length, int32_t* width,
                      int32_t* height);
+
+// ============================================================================
+// Text in every script, and fonts
+// ============================================================================
+
+// Print UTF-8 text at the window's current position in its font and colours, moving the
+// position past it. length: bytes of text to print, or -1 for all of it up to the NUL
+// (another negative length prints nothing). Each ill-formed sequence of bytes draws as one
+// U+FFFD; line ends and other control characters are drawn as characters, never
+// interpreted. Returns the number of UTF-16 units drawn (0 for a closed record, null text
+// or nothing to draw).
+int32_t text_print_utf8(WindowRecord* record, const char* text, int32_t length);
+// Measure UTF-8 text in the window's font: width and height in pixels (both 0 for a closed
+// record). length as for text_print_utf8; the width is how far text_print_utf8 moves the
+// position, the height the font's.
+int32_t measure_text_utf8(WindowRecord* record, const char* text, int32_t length, int32_t* width,
+                          int32_t* height);
+
+// A font as the font routines take and give it.
+struct FontChoice {
+    char face[LF_FACESIZE * 3]; // face name, UTF-8, NUL-terminated
+    int32_t points;             // size in points (1 to 1638)
+    int32_t weight;             // FW_NORMAL 400, FW_BOLD 700, 1 to 1000
+    int32_t italic;             // 0 or 1
+};
+constexpr int32_t FONT_POINTS_MAX = 1638; // the largest size the font dialog offers
+
+// Set the window's font by face, size and weight, replacing (and deleting) the record's
+// font; 1 when set. 0 for a closed record, a null, empty or ill-formed face, a face longer
+// than 31 UTF-16 units, or a size, weight or italic out of range: the old font then stays.
+// A face that is not installed gets the platform's nearest match.
+int32_t set_window_font(WindowRecord* record, const FontChoice* font);
+// Let a person choose a font with the platform's font dialog, starting from *choice: 1
+// when chosen (*choice updated), 0 when cancelled or the dialog could not be shown
+// (*choice unchanged). A closed or null owner shows it without an owner.
+int32_t choose_font(WindowRecord* owner, FontChoice* choice);
 
 // ============================================================================
 // Images

@@ -1,6 +1,6 @@
-// Drawing primitives: colours, the current position, rectangles, the window's background
-// colour and plain fills of a context.
-// Relies on GDI32 and on begin_draw/end_draw of surface.cpp. Text output is
+// Drawing primitives: colours, the current position, rectangles and the window's background
+// colour.
+// Relies on GDI32 and on begin_draw/end_draw of runtime/window (surface.cpp). Text output is
 // text_output.cpp's, images are drawn by image_draw.cpp.
 #include "runtime/draw/draw_internal.h"
 
@@ -110,16 +110,5 @@ int32_t set_text_color(WindowRecord* record, COLORREF text, COLORREF background)
         record->pen = pen;
     }
     record->bk_color = background;
-    return 0;
-}
-
-// Fill a rectangle of a context with one colour; the context's background colour stays set.
-int32_t fill_rect_dc(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, COLORREF color) {
-    if (dc == nullptr) {
-        return 0;
-    }
-    ::SetBkColor(dc, color);
-    RECT r = {x, y, x + width, y + height};
-    ::ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &r, "", 0, nullptr);
     return 0;
 }

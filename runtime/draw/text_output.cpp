@@ -1,6 +1,6 @@
 // Typed text output: text_print formats a counted list of typed items into print_buffer
 // and prints it to print_target's window at its current position, or to standard output.
-// Relies on GDI32, on begin_draw/end_draw of surface.cpp and on the core's 64-bit decimal
+// Relies on GDI32, on begin_draw/end_draw of runtime/window and on the core's 64-bit decimal
 // conversions and decimal_places.
 #include <cfloat>
 #include <cstdarg>

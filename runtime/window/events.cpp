@@ -1,20 +1,17 @@
 // Window procedure and event dispatch: the one class procedure of the runtime's windows,
 // the global EventState and the handler call, and background erase.
-// Relies on USER32/GDI32, on paint_window from runtime/draw and on mdi.cpp for a frame's
+// Relies on USER32/GDI32, on paint_window from surface.cpp and on mdi.cpp for a frame's
 // menu picks and bar layout. Creation is in window_record.cpp, the pump in pump.cpp.
 #include "runtime/window/window_internal.h"
-
-#include "runtime/draw/draw_internal.h"
 
 // ============================================================================
 // Module state
 // ============================================================================
 
-EventState event_state = {}; // the current event, read by handlers
+EventState event_state = {};                        // the current event, read by handlers
+bool (*answers_own_colors)(HWND control) = nullptr; // set by the dialog facility
 
 namespace {
-
-constexpr UINT WM_CTLCOLOR_REFLECTED = 0x19; // controls answer their own colours here
 
 // ============================================================================
 // Internal helpers
@@ -88,7 +85,9 @@ LRESULT handled_or_default(HWND hwnd, WindowRecord* record, UINT message, WPARAM
 // rest through dispatch_event and, unless the handler answered, the default procedure.
 LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     WindowRecord* record =
-        hwnd != nullptr ? reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, 0)) : nullptr;
+        hwnd != nullptr
+            ? reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, WINDOW_RECORD_OFFSET))
+            : nullptr;
 
     switch (message) {
     case WM_PAINT:
@@ -103,19 +102,18 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSCROLLBAR:
     case WM_CTLCOLORSTATIC:
-        // The control answers its own colours; without one the default procedure does.
-        // WM_CTLCOLORDLG is not reflected: it goes to the handler like any other message.
+        // The default procedure's colours for the message, then the control's own over
+        // them. WM_CTLCOLORDLG is not reflected: it goes to the handler like any other.
         if (lparam != 0) {
-            return ::SendMessageA(reinterpret_cast<HWND>(lparam), WM_CTLCOLOR_REFLECTED, wparam,
-                                  lparam);
+            return control_colors(reinterpret_cast<HWND>(lparam), reinterpret_cast<HDC>(wparam),
+                                  default_procedure(hwnd, record, message, wparam, lparam));
         }
         return default_procedure(hwnd, record, message, wparam, lparam);
     case WM_DRAWITEM:
-        // Likewise owner drawing: the control draws itself, and identifier 0 (a menu item)
-        // is left to the default procedure.
-        if (wparam != 0) {
-            return ::SendMessageA(::GetDlgItem(hwnd, static_cast<int>(wparam)), WM_DRAWITEM, wparam,
-                                  lparam);
+        // Likewise owner drawing: the control named in the message draws itself; a menu
+        // item is left to the default procedure.
+        if (HWND control = drawn_control(hwnd, lparam); control != nullptr) {
+            return ::SendMessageA(control, WM_DRAWITEM, wparam, lparam);
         }
         return default_procedure(hwnd, record, message, wparam, lparam);
     case WM_SIZE:
@@ -156,9 +154,39 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         }
         return result;
     }
+    case WM_NCDESTROY: {
+        const LRESULT result = handled_or_default(hwnd, record, message, wparam, lparam);
+        // The window's last message. Destroyed by close_window, its record is closed
+        // already; destroyed by the platform (a child with its parent), the record still
+        // holds it and what it owns, which nothing would release until the process ends.
+        if (record != nullptr && record->hwnd == hwnd) {
+            window_destroyed(record, hwnd);
+        }
+        return result;
+    }
     default:
         return handled_or_default(hwnd, record, message, wparam, lparam);
     }
+}
+
+// Colours for a control-colour message: the platform's, then a subclassed control's own.
+LRESULT control_colors(HWND control, HDC dc, LRESULT platform_brush) {
+    if (answers_own_colors == nullptr || !answers_own_colors(control)) {
+        return platform_brush;
+    }
+    LRESULT own = ::SendMessageA(control, REFLECTED_CTLCOLOR, reinterpret_cast<WPARAM>(dc),
+                                 reinterpret_cast<LPARAM>(control));
+    return own != 0 ? own : platform_brush;
+}
+
+// The child control a WM_DRAWITEM names, or null.
+HWND drawn_control(HWND window, LPARAM draw_item) {
+    const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(draw_item);
+    if (item == nullptr || item->CtlType == ODT_MENU || item->hwndItem == nullptr ||
+        ::GetAncestor(item->hwndItem, GA_PARENT) != window) {
+        return nullptr;
+    }
+    return item->hwndItem;
 }
 
 // Fill event_state, call the record's handler, restore event_state; the handler's result.
@@ -217,7 +245,8 @@ LRESULT erase_background(HWND hwnd, HDC dc, LPARAM lparam) {
     if (hwnd == nullptr) {
         return 1;
     }
-    WindowRecord* record = reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, 0));
+    WindowRecord* record =
+        reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, WINDOW_RECORD_OFFSET));
     COLORREF color = record != nullptr ? record->back_color : ::GetSysColor(COLOR_WINDOW);
 
     HBRUSH brush = ::CreateSolidBrush(color);

@@ -1,5 +1,6 @@
 // Event pump, keys and timers: process_events drains the thread's queue through accelerator
-// and dialog translation; key_down; start_timer.
+// and dialog translation (route_message, which a modal dialog's loop shares); key_down;
+// start_timer.
 // Relies on USER32 and on window_record() from window_record.cpp.
 // Handling of each message is left to window_procedure in events.cpp; closing a window is
 // window_record.cpp's, beside its opening.
@@ -10,6 +11,8 @@
 // ============================================================================
 
 namespace {
+
+constexpr SHORT KEY_HELD = static_cast<SHORT>(0x8000); // GetKeyState's bit of a key held down
 
 // ============================================================================
 // Internal helpers
@@ -61,17 +64,22 @@ int32_t process_events(int32_t no_wait) {
     }
     MSG msg = {};
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (should_dispatch(&msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
+        route_message(&msg);
     }
     return 0;
 }
 
+// Handle one message: accelerators and dialog navigation, then translation and dispatch.
+void route_message(MSG* msg) {
+    if (should_dispatch(msg)) {
+        ::TranslateMessage(msg);
+        ::DispatchMessageA(msg);
+    }
+}
+
 // 1 while a key is held down, as of the message being handled.
 int32_t key_down(int32_t key) {
-    return (::GetKeyState(key) & 0x8000) != 0 ? 1 : 0;
+    return (::GetKeyState(key) & KEY_HELD) != 0 ? 1 : 0;
 }
 
 // Give an open window a periodic WM_TIMER (or callback) every interval_ms.

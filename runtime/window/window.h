@@ -1,8 +1,10 @@
 // Runtime windows, what a program calls: the window record, opening and closing windows,
-// the events a handler reads, the event pump, timers, menus and window geometry.
+// the drawing surface a window owns, the events a handler reads, the event pump, timers,
+// menus and window geometry.
 // Relies on USER32 and GDI32 and on the runtime core. runtime/draw builds on this header
-// (every drawing routine takes a WindowRecord). What the runtime's own files share (the
-// window procedure, dispatch, class atoms, MDI helpers) is in window_internal.h.
+// (every drawing routine takes a WindowRecord and draws between begin_draw and end_draw).
+// What the runtime's own files share (the window procedure, dispatch, class atoms, the
+// surface's make and release, MDI helpers) is in window_internal.h.
 // One thread: EventState is a plain global; records are program-owned.
 #pragma once
 
@@ -21,7 +23,7 @@ using WindowHandler = intptr_t (*)();
 // Everything the runtime knows of one window. Program-owned storage, zeroed before
 // open_window; passed by address to every window, event and drawing routine.
 struct WindowRecord {
-    HWND hwnd;              // the platform window; null before open_window and after close_window
+    HWND hwnd;              // the platform window; null before open_window and once it is gone
     HBITMAP backing_bitmap; // off-screen picture of the window (SURFACE_BACKING only)
     HFONT font;             // owned: font for text output
     HPEN pen;               // owned: pen for lines and outlines; its colour is the text colour
@@ -39,7 +41,7 @@ struct WindowRecord {
     HDC erase_dc;           // erase context while the handler runs for EV_ERASE, else null
     HDC draw_dc;            // context handed out by begin_draw while drawing is open
     int32_t draw_depth;     // open begin_draw calls on draw_dc
-    int32_t kind;           // 0 window, 1 dialog record (close_window acts on 0 only)
+    int32_t kind;           // RECORD_WINDOW or RECORD_DIALOG (close_window acts on windows only)
     void* dialog_def;       // a dialog record's definition buffer; untouched for windows
     int32_t reserved_a;     // reserved, 0
     void* reserved_b;       // reserved, null
@@ -78,6 +80,9 @@ static_assert(offsetof(WindowRecord, reserved_b) == (WIDE_WORDS ? 128 : 88));
 static_assert(offsetof(WindowRecord, handler) == (WIDE_WORDS ? 136 : 92));
 static_assert(offsetof(WindowRecord, reserved_c) == (WIDE_WORDS ? 144 : 96));
 static_assert(offsetof(WindowRecord, reserved_d) == (WIDE_WORDS ? 152 : 100));
+// What a record describes: its kind.
+constexpr int32_t RECORD_WINDOW = 0; // a window of open_window
+constexpr int32_t RECORD_DIALOG = 1; // a dialog of the dialog facility (runtime/dialog)
 // Extra bytes of both window classes: word 0 holds the record's address.
 constexpr int32_t WINDOW_EXTRA_BYTES = sizeof(WindowRecord*);
 static_assert(WINDOW_EXTRA_BYTES == (WIDE_WORDS ? 8 : 4));
@@ -109,10 +114,22 @@ constexpr UINT_PTR MENU_MDI_ARRANGE = 32775;
 int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
                     uint32_t flags, WindowRecord* parent, const char* caption,
                     WindowHandler handler);
-// Destroy the window and release what the record owns.
+// Destroy the window and release what the record owns. A window the platform destroys
+// (a child, with its parent) releases the same by itself, and its record is closed.
 int32_t close_window(WindowRecord* record);
 // Set the window's caption.
 int32_t set_window_caption(WindowRecord* record, const char* caption);
+
+// ============================================================================
+// The drawing surface
+// ============================================================================
+
+// Open drawing on a window: the context to draw on, or null for a closed record.
+HDC begin_draw(WindowRecord* record);
+// Close drawing: keep the state, invalidate what was touched and, with refresh, repaint.
+int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh);
+// Width and height of a bitmap; both 0 for a null handle or no bitmap.
+int32_t bitmap_size(HBITMAP bitmap, int32_t* width, int32_t* height);
 
 // ============================================================================
 // Events
@@ -209,3 +226,21 @@ int32_t get_scroll_position(WindowRecord* record, int32_t bar, int32_t tracking)
 WindowRecord* mdi_active(WindowRecord* frame);
 // Activate the MDI frame's next child, as Ctrl+F6 does.
 int32_t mdi_next(WindowRecord* frame);
+
+// ============================================================================
+// The clipboard
+// ============================================================================
+
+// Put UTF-8 text on the clipboard as Unicode text (CF_UNICODETEXT); 1 when placed. 0
+// otherwise, and the clipboard then keeps what it had (unless the platform refused the
+// text after emptying it). length: bytes, or -1 for all up to the NUL (another negative
+// length places nothing). The owner must be an open window; each ill-formed sequence of
+// bytes is placed as U+FFFD. Text of more than 64 KB is converted and handed to the
+// platform only when a program asks for it (in a paste, or clipboard_get_text): the
+// program must go on handling events for another program to paste it, and ending through
+// program_end hands it over first.
+int32_t clipboard_set_text(WindowRecord* owner, const char* text, int32_t length);
+// The clipboard's text as a fresh heap string in UTF-8, or null when it holds no text.
+// Also null when the clipboard could not be opened or without memory; any owner, null or
+// closed included, may read it.
+char* clipboard_get_text(WindowRecord* owner);

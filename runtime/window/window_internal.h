@@ -1,9 +1,8 @@
 // What the runtime's window files share among themselves, beside the public window.h: the
 // class atoms and the record being created, the one window procedure and event dispatch,
-// the lookup from a platform window to its record, and the MDI frame's helpers.
-// Programs include window.h only; this header is not installed.
-// Back-references: events.cpp hands paint requests to runtime/draw's paint_window, and
-// open_window and close_window call runtime/draw's surface_open and surface_close.
+// the lookup from a platform window to its record, the MDI frame's helpers, and the
+// surface each window owns (made by open_window, released by close_window, painted for
+// events.cpp). Programs include window.h only; this header is not installed.
 #pragma once
 
 #include "runtime/window/window.h"
@@ -15,11 +14,25 @@
 extern ATOM wnd_class_atom;           // "KalvorineWndClass"
 extern ATOM frame_class_atom;         // "KalvorineFrameClass"
 extern ATOM dialog_class_atom;        // "KalvorineDlgClass"
-extern ATOM mdi_client_atom;          // class of MDI clients; 0xFFFF once a plain window exists
+extern ATOM mdi_client_atom;          // class of MDI clients; NO_MDI_CLIENT_ATOM once a plain
+                                      // window exists
 extern WindowRecord* creating_record; // the record whose CreateWindowExA is in progress
+
+// What mdi_client_atom becomes when a window without an MDI client is made first: no class
+// word of a parent equals it, so no window is taken for an MDI child (0 would match a
+// missing parent's).
+constexpr ATOM NO_MDI_CLIENT_ATOM = 0xFFFF;
+// The icon resource of the program's module that every runtime window and dialog shows.
+constexpr int ICON_RESOURCE = 101;
 
 // Register the runtime's window classes that are not registered yet.
 void register_window_classes();
+// Release what a window destroyed without close_window owned (a child destroyed with its
+// parent, say), as close_window does, once its last message was handled: the record is
+// closed, its surface and accelerator table released.
+void window_destroyed(WindowRecord* record, HWND hwnd);
+// Where a runtime window keeps its record's address: its extra word 0.
+constexpr int32_t WINDOW_RECORD_OFFSET = 0;
 // Where a dialog window keeps its record's address: after the extra bytes that belong to
 // the dialog manager, which writes each message's result at offset 0.
 constexpr int32_t DIALOG_RECORD_OFFSET = DLGWINDOWEXTRA;
@@ -44,6 +57,32 @@ intptr_t dispatch_event(WindowRecord* record, uint32_t event, WPARAM wparam, LPA
 // Paint an erased area with the background colour, then let the handler draw on it; 1.
 LRESULT erase_background(HWND hwnd, HDC dc, LPARAM lparam);
 
+// Message under which a control of the dialog facility answers its own colours: the
+// control-colour messages (WM_CTLCOLOREDIT ...) are sent on to it under this number with
+// their wparam (the context) and lparam (the control). Its answer is its brush, or 0
+// when it has no background of its own.
+// NOTE: 0x19 is the old 16-bit WM_CTLCOLOR; a control's own procedure reads a colour type
+// from the high word of lparam, which here is a window handle, so only the facility's
+// controls are asked: those for which answers_own_colors, which the facility sets when it
+// subclasses its first control, says so.
+constexpr UINT REFLECTED_CTLCOLOR = 0x19;
+extern bool (*answers_own_colors)(HWND control);
+// Colours for a control-colour message: platform_brush is the platform's answer for the
+// message (its colours already set in the context); a subclassed control then sets its own
+// over them. The control's brush, or platform_brush when it has no background of its own.
+LRESULT control_colors(HWND control, HDC dc, LRESULT platform_brush);
+// The control a WM_DRAWITEM is for: the DRAWITEMSTRUCT's control when it is a child of
+// window, else null (menu items, which stay with the window).
+HWND drawn_control(HWND window, LPARAM draw_item);
+
+// ============================================================================
+// The event pump (pump.cpp)
+// ============================================================================
+
+// Handle one message as process_events does: a runtime window's accelerator table and
+// dialog navigation, then translation and dispatch. A modal dialog's own loop uses it.
+void route_message(MSG* msg);
+
 // ============================================================================
 // MDI frames (mdi.cpp)
 // ============================================================================
@@ -64,3 +103,33 @@ struct FrameBarSpace {
 };
 // Take a toolbar's or status bar's room from the free rectangle; continue.
 BOOL CALLBACK measure_frame_bar(HWND child, LPARAM free);
+
+// ============================================================================
+// The surface and repaint (surface.cpp)
+// ============================================================================
+
+// Give a new window its surface: the backing bitmap filled with the background colour (or
+// the window itself filled, without one) and copies of a fresh context's pen, font and
+// text state. False when the window's context could not be had (nothing is made then).
+bool surface_open(WindowRecord* record, uint32_t flags, int32_t width, int32_t height);
+// The objects a surface owns, handed from surface_close to surface_delete.
+struct SurfaceObjects {
+    HBITMAP bitmap; // the backing bitmap, or null
+    HPEN pen;       // the record's pen
+    HFONT font;     // the record's font
+};
+// Close a window's surface while its window still exists: give back a drawing context
+// still open on it (also the one of a repaint in progress) and hand over the bitmap, pen
+// and font, which stay selected nowhere. The handles stay in the record; open_window
+// overwrites them.
+SurfaceObjects surface_close(WindowRecord* record, HWND hwnd);
+// Delete the bitmap, then the pen, then the font of a closed surface, once its window is
+// gone (its destruction messages still find them alive).
+void surface_delete(const SurfaceObjects& objects);
+// Answer a paint request of a runtime window from its backing bitmap; 1.
+LRESULT paint_window(HWND hwnd, WPARAM wparam, LPARAM lparam);
+// Map touched bounds of a bw x bh scaled surface (right and bottom inclusive) to the
+// rectangle of its cw x ch client area that must be repainted.
+RECT scaled_bounds_to_client(const RECT& bounds, int32_t cw, int32_t ch, int32_t bw, int32_t bh);
+// Fill a rectangle of a context with one colour; the context's background colour stays set.
+int32_t fill_rect_dc(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, COLORREF color);

@@ -1,12 +1,11 @@
 // Window record, creation and release: the runtime's window classes, open_window and
 // close_window side by side, and the lookup from a platform window to its WindowRecord.
-// Relies on USER32, on runtime_module() from the core, and on runtime/draw's surface.cpp,
-// which makes and releases each window's surface (surface_open; surface_close and
-// surface_delete). The window procedure lives in events.cpp, MDI frames in mdi.cpp.
+// Relies on USER32, on runtime_module() from the core, and on surface.cpp, which makes and
+// releases each window's surface (surface_open; surface_close and surface_delete). The
+// window procedure lives in events.cpp, MDI frames in mdi.cpp.
 #include "runtime/window/window_internal.h"
 
 #include "runtime/core/core.h"
-#include "runtime/draw/draw_internal.h"
 
 // ============================================================================
 // Module state
@@ -15,12 +14,11 @@
 ATOM wnd_class_atom = 0;                 // "KalvorineWndClass", 0 until registered
 ATOM frame_class_atom = 0;               // "KalvorineFrameClass", 0 until registered
 ATOM dialog_class_atom = 0;              // "KalvorineDlgClass"; registered by the dialog facility
-ATOM mdi_client_atom = 0;                // class of MDI clients; 0xFFFF once a plain window exists
+ATOM mdi_client_atom = 0;                // class of MDI clients; NO_MDI_CLIENT_ATOM once a plain
+                                         // window exists
 WindowRecord* creating_record = nullptr; // record whose CreateWindowExA is in progress
 
 namespace {
-
-constexpr int ICON_RESOURCE = 101; // the program's icon, used for every runtime window
 
 // ============================================================================
 // Internal helpers
@@ -43,6 +41,15 @@ ATOM register_class(const char* name, UINT style, HBRUSH background) {
     wc.hbrBackground = background;
     wc.lpszClassName = name;
     return ::RegisterClassExA(&wc);
+}
+
+// Destroy the accelerator table a window keeps as a property, if it has one.
+void destroy_accelerators(HWND hwnd) {
+    HACCEL table = static_cast<HACCEL>(::GetPropA(hwnd, ACCEL_TABLE_PROPERTY));
+    if (table != nullptr) {
+        ::DestroyAcceleratorTable(table);
+        ::RemovePropA(hwnd, ACCEL_TABLE_PROPERTY);
+    }
 }
 
 } // namespace
@@ -112,7 +119,7 @@ int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, i
     record->erase_dc = nullptr;
     record->draw_dc = nullptr;
     record->draw_depth = 0;
-    record->kind = 0;
+    record->kind = RECORD_WINDOW;
     record->mdi_client = nullptr;
     record->reserved_a = 0;
     record->reserved_b = nullptr;
@@ -143,7 +150,7 @@ int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, i
     if (flags & WF_MDI_FRAME) {
         make_mdi_client(record);
     } else if (mdi_client_atom == 0) {
-        mdi_client_atom = 0xFFFF;
+        mdi_client_atom = NO_MDI_CLIENT_ATOM;
     }
 
     if (surface_open(record, flags, width, height)) {
@@ -154,13 +161,13 @@ int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, i
         record->handler = handler;
     }
 
-    ::SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(record));
+    ::SetWindowLongPtrA(hwnd, WINDOW_RECORD_OFFSET, reinterpret_cast<LONG_PTR>(record));
     return 1;
 }
 
 // Destroy the window and release what the record owns.
 int32_t close_window(WindowRecord* record) {
-    if (record == nullptr || record->hwnd == nullptr || record->kind != 0) {
+    if (record == nullptr || record->hwnd == nullptr || record->kind != RECORD_WINDOW) {
         return 0;
     }
     HWND hwnd = record->hwnd;
@@ -169,11 +176,7 @@ int32_t close_window(WindowRecord* record) {
     // destroyed once and its surface released once.
     record->hwnd = nullptr;
     const SurfaceObjects surface = surface_close(record, hwnd);
-    HACCEL table = static_cast<HACCEL>(::GetPropA(hwnd, ACCEL_TABLE_PROPERTY));
-    if (table != nullptr) {
-        ::DestroyAcceleratorTable(table);
-        ::RemovePropA(hwnd, ACCEL_TABLE_PROPERTY);
-    }
+    destroy_accelerators(hwnd);
     // Destruction messages still reach the handler: the record stays attached to the window.
     HWND parent = ::GetParent(hwnd);
     if (parent != nullptr && mdi_client_atom != 0 &&
@@ -184,6 +187,14 @@ int32_t close_window(WindowRecord* record) {
     }
     surface_delete(surface);
     return 0;
+}
+
+// Release what a window destroyed without close_window owned, as close_window does.
+void window_destroyed(WindowRecord* record, HWND hwnd) {
+    record->hwnd = nullptr;
+    const SurfaceObjects surface = surface_close(record, hwnd);
+    destroy_accelerators(hwnd);
+    surface_delete(surface);
 }
 
 // Set the window's caption.
@@ -205,7 +216,7 @@ WindowRecord* window_record(HWND hwnd) {
         return nullptr;
     }
     const ATOM atom = static_cast<ATOM>(::GetClassWord(hwnd, GCW_ATOM));
-    const int offset = atom == dialog_class_atom ? DIALOG_RECORD_OFFSET : 0;
+    const int offset = atom == dialog_class_atom ? DIALOG_RECORD_OFFSET : WINDOW_RECORD_OFFSET;
     return reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, offset));
 }
 

@@ -84,7 +84,7 @@ class SoundPlayback : public ::testing::Test {
         if (!listen_available(why)) {
             GTEST_SKIP() << why;
         }
-        sound_folder = listen_program_folder() + "sound\\";
+        sound_folder = launch_own_folder() + "sound\\";
     }
     void start() {
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();

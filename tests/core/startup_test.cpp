@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/core_internal.h"
+#include "tests/support/launch.h"
 
 #include <cmath>
 #include <string>
@@ -14,44 +15,15 @@ struct ChildRun {
     DWORD exit_code;
 };
 
-// Run core_child.exe (beside this program) with one argument and collect its output.
+// Run core_child.exe (beside this program) with one argument and collect its output; a
+// child silent for 30 s is stopped.
 ChildRun run_child(const char* mode) {
     ChildRun run = {"", 0xFFFFFFFF};
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string command = path;
-    command = command.substr(0, command.rfind('\\') + 1);
-    command = "\"" + command + "core_child.exe\" " + mode;
-
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE reader = nullptr;
-    HANDLE writer = nullptr;
-    if (!::CreatePipe(&reader, &writer, &inherit, 0)) {
-        return run;
+    ChildProcess child;
+    if (launch_start(launch_own_folder(), "core_child.exe", mode, LAUNCH_PIPE_OUTPUT, &child)) {
+        launch_collect(child, 30000, run.output);
+        run.exit_code = static_cast<DWORD>(launch_end(child, 0));
     }
-    ::SetHandleInformation(reader, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writer;
-    startup.hStdError = writer;
-    PROCESS_INFORMATION process = {};
-    BOOL started = ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                    nullptr, &startup, &process);
-    ::CloseHandle(writer);
-    if (started) {
-        char chunk[256];
-        DWORD got = 0;
-        while (::ReadFile(reader, chunk, sizeof(chunk), &got, nullptr) && got > 0) {
-            run.output.append(chunk, got);
-        }
-        if (::WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0) {
-            ::GetExitCodeProcess(process.hProcess, &run.exit_code);
-        }
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
-    }
-    ::CloseHandle(reader);
     return run;
 }
 

@@ -4,6 +4,9 @@
 #include "tests/dialog/dialog_test_support.h"
 #include "tests/support/census.h"
 
+#include <string>
+#include <vector>
+
 namespace {
 
 constexpr COLORREF NAVY = RGB(0, 0, 128);
@@ -31,8 +34,8 @@ HBITMAP solid_bitmap(COLORREF color) {
 COLORREF centre_when(HWND control, COLORREF want) {
     RECT r = {};
     ::GetClientRect(control, &r);
-    Pixels px = poll_screen(control, r.right / 2, r.bottom / 2, 1, 1,
-                            [&](const Pixels& p) { return p.at(0, 0) == want; });
+    Picture px = poll_screen(control, r.right / 2, r.bottom / 2, 1, 1,
+                             [&](const Picture& p) { return p.at(0, 0) == want; });
     return px.at(0, 0);
 }
 
@@ -77,7 +80,113 @@ void one_dialog_of_every_kind(WindowRecord* dialog, bool modal) {
     dialog_release(dialog);
 }
 
+INT_PTR CALLBACK platform_procedure(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+// The colour in the middle of each control of a shown dialog, in the order of its children,
+// once the screen shows the same twice in a row.
+std::vector<COLORREF> control_centres(HWND dialog) {
+    std::vector<COLORREF> last;
+    for (int32_t tries = 0; tries < 100; ++tries) {
+        process_events(1);
+        std::vector<COLORREF> now;
+        for (HWND c = ::GetWindow(dialog, GW_CHILD); c != nullptr;
+             c = ::GetWindow(c, GW_HWNDNEXT)) {
+            RECT r = {};
+            ::GetClientRect(c, &r);
+            now.push_back(read_screen(c, r.right / 2, r.bottom / 2, 1, 1).at(0, 0));
+        }
+        if (now == last) {
+            break;
+        }
+        last = now;
+        ::Sleep(30);
+    }
+    return last;
+}
+
 } // namespace
+
+// Controls without colours of their own look as in the platform's own dialog, at every
+// showing; a text colour alone keeps the platform's background (the face colour of a
+// read-only or disabled edit); colours given before the dialog is shown are applied.
+TEST_F(DialogTest, ColoursAreThePlatformsUnlessGivenAtEveryShowing) {
+    struct Row {
+        int32_t kind;
+        uint32_t style;
+        COLORREF text, back; // given before showing; NO_COLOR: none
+    };
+    const Row rows[] = {
+        {CONTROL_EDIT, 0, NO_COLOR, NO_COLOR},       {CONTROL_EDIT, 0, YELLOW, NO_COLOR},
+        {CONTROL_EDIT, ES_READONLY, NAVY, NO_COLOR}, {CONTROL_EDIT, WS_DISABLED, NAVY, NO_COLOR},
+        {CONTROL_LIST_BOX, 0, NO_COLOR, NO_COLOR},   {CONTROL_COMBO_BOX, 0, NO_COLOR, NO_COLOR},
+        {CONTROL_LABEL, 0, NO_COLOR, NO_COLOR},      {CONTROL_CHECK_BOX, 0, NO_COLOR, NO_COLOR},
+        {CONTROL_SCROLL_BAR, 0, NO_COLOR, NO_COLOR}, {CONTROL_LABEL, 0, NO_COLOR, NAVY},
+    };
+    ASSERT_EQ(dialog_begin(&dialog, 0, 0, 200, 130, "Colours", recording_handler), 1);
+    int32_t id = 30;
+    for (const Row& row : rows) {
+        const int32_t place = id - 30;
+        dialog_add_control(&dialog, row.kind, id, 5 + place % 2 * 95, 5 + place / 2 * 24, 90, 14,
+                           "", row.style);
+        EXPECT_EQ(control_set_colors(&dialog, id++, row.text, row.back), 1);
+    }
+    // The same template under a dialog procedure of the platform's own.
+    prepare_classes_of(dialog);
+    void* same = dialog_template_build(static_cast<DialogDefinition*>(dialog.dialog_def));
+    HWND platform = ::CreateDialogIndirectParamA(
+        runtime_module(), static_cast<LPCDLGTEMPLATEA>(same), nullptr, platform_procedure, 0);
+    global_free(same);
+    ASSERT_NE(platform, nullptr);
+    ::ShowWindow(platform, SW_SHOW);
+    std::vector<COLORREF> expected = control_centres(platform);
+    ::DestroyWindow(platform);
+    expected.back() = NAVY;
+    std::vector<std::string> expected_text;
+    for (COLORREF c : expected) {
+        expected_text.push_back(color_text(c));
+    }
+    for (int32_t showing = 0; showing < 4; ++showing) {
+        SCOPED_TRACE(showing);
+        ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
+        std::vector<std::string> seen;
+        for (COLORREF c : control_centres(dialog.hwnd)) {
+            seen.push_back(color_text(c));
+        }
+        EXPECT_EQ(seen, expected_text);
+        dialog_end(&dialog, 0);
+    }
+}
+
+// Owner drawing reaches the control the platform names: a bitmap button of identifier 0,
+// and each of two buttons that share an identifier, in a dialog and on a window.
+TEST_F(DialogTest, EachBitmapButtonDrawsItselfWhateverItsIdentifier) {
+    const COLORREF red = RGB(255, 0, 0), green = RGB(0, 255, 0);
+    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+    WindowRecord& window = open(300, 0, 200, 100, WF_NO_BACKING);
+    ASSERT_EQ(dialog_begin(&dialog, 0, 0, 160, 40, "Drawn", recording_handler), 1);
+    for (int32_t i = 0; i < 3; ++i) {
+        const int32_t id = i == 0 ? 0 : 7;
+        dialog_add_control(&dialog, CONTROL_BITMAP_BUTTON, id, 5 + i * 50, 5, 40, 20, "", 0);
+        control_create(&window, CONTROL_BITMAP_BUTTON, id, 5 + i * 60, 5, 50, 30, "", 0);
+    }
+    ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
+    for (WindowRecord* owner : {&dialog, &window}) {
+        // The second button of identifier 7 has no pictures: it is drawn in the face colour.
+        control_set_bitmaps(owner, 0, solid_bitmap(red), nullptr, nullptr, 0);
+        control_set_bitmaps(owner, 7, solid_bitmap(green), nullptr, nullptr, 0);
+        std::vector<COLORREF> wanted = {red, green, face};
+        std::vector<std::string> seen, expected;
+        HWND button = ::GetWindow(owner->hwnd, GW_CHILD);
+        for (COLORREF want : wanted) {
+            seen.push_back(color_text(centre_when(button, want)));
+            expected.push_back(color_text(want));
+            button = ::GetWindow(button, GW_HWNDNEXT);
+        }
+        EXPECT_EQ(seen, expected) << (owner == &dialog ? "dialog" : "window");
+    }
+}
 
 TEST_F(DialogTest, ColouredEditAndLabelShowTheirColours) {
     ASSERT_EQ(dialog_begin(&dialog, 0, 0, 160, 60, "Colours", recording_handler), 1);
@@ -116,7 +225,7 @@ TEST_F(DialogTest, BitmapButtonDrawsEachStateAndHotTrackingFollowsTheMouse) {
     HWND button = ::GetDlgItem(dialog.hwnd, PICTURE);
     HWND label = ::GetDlgItem(dialog.hwnd, LABEL);
     EXPECT_EQ(color_text(centre_when(button, red)), color_text(red));
-    Pixels frame = read_screen(button, 1, 1, 1, 1); // inside the 3-pixel frame
+    Picture frame = read_screen(button, 1, 1, 1, 1); // inside the 3-pixel frame
     EXPECT_EQ(color_text(frame.at(0, 0)), color_text(RGB(0, 0, 0)));
     EXPECT_EQ(color_text(centre_when(label, NAVY)), color_text(NAVY));
 
@@ -144,6 +253,10 @@ TEST_F(DialogTest, BitmapButtonDrawsEachStateAndHotTrackingFollowsTheMouse) {
 TEST_F(DialogTest, AControlReleasesWhatItOwnsWhenDestroyed) {
     WindowRecord& window = open(0, 0, 200, 120, 0);
     ASSERT_EQ(control_create(&window, CONTROL_BITMAP_BUTTON, PICTURE, 5, 5, 40, 20, "", 0), 1);
+    // A second, hidden control keeps the facility's table of subclassed controls, which
+    // goes with the last one, out of the count.
+    ASSERT_TRUE(control_subclass(::CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 1, 1,
+                                                   window.hwnd, nullptr, nullptr, nullptr)));
     const Census before = census_take();
     HBITMAP shared = solid_bitmap(NAVY); // one picture for two states: deleted once
     control_set_bitmaps(&window, PICTURE, shared, shared, solid_bitmap(HOT), 1);

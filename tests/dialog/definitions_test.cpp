@@ -49,15 +49,18 @@ TEST(DialogDefinitions, ListsHoldTheControlsInOrderWithTheirTexts) {
     const auto* definition = static_cast<const DialogDefinition*>(record.dialog_def);
     ASSERT_NE(definition, nullptr);
     EXPECT_STREQ(definition->caption, "Form");
-    const char* const texts[] = {"text", "Check", "Red|Green|Blue"};
+    // A list keeps its items each NUL-terminated.
+    const std::string texts[] = {"text", "Check", std::string("Red\0Green\0Blue", 14)};
     int32_t i = 0;
     for (const ControlDefinition* c = definition->first_control; c != nullptr; c = c->next, ++i) {
         ASSERT_LT(i, 3);
         EXPECT_EQ(c->id, 11 + i);
         ASSERT_NE(c->extra_block, nullptr);
-        EXPECT_STREQ(static_cast<const char*>(c->extra_block), texts[i]);
-        EXPECT_GE(::GlobalSize(c->extra_block), std::strlen(texts[i]) + 1); // global memory
+        ASSERT_GE(::GlobalSize(c->extra_block), texts[i].size() + 1); // global memory
+        EXPECT_EQ(std::string(static_cast<const char*>(c->extra_block), texts[i].size() + 1),
+                  texts[i] + '\0');
     }
+    EXPECT_EQ(definition->first_control->next->next->item_count, 3);
     EXPECT_EQ(i, 3);
     dialog_release(&record);
     EXPECT_EQ(record.dialog_def, nullptr);
@@ -156,5 +159,59 @@ TEST(DialogDefinitions, RefusedWithoutADefinitionOrForAnOpenWindow) {
     ASSERT_EQ(open_window(&window, 0, 0, 100, 100, 0, nullptr, "", no_handler), 1);
     EXPECT_EQ(dialog_begin(&window, 0, 0, 50, 50, "", no_handler), 0);
     EXPECT_EQ(window.kind, 0);
+    close_window(&window);
+}
+
+// What a template cannot hold is refused, never cut, and a refusal leaves the definition
+// as it was; list routines answer for a control of another kind as without a control,
+// shown or not; *valid is 0 for anything but a number read from a control.
+TEST(DialogDefinitions, ValuesOutOfRangeAndControlsOfAnotherKindAreRefused) {
+    struct Begin {
+        int32_t x, y, width, height, result;
+    };
+    const Begin begins[] = {{40000, 0, 50, 50, 0},   {0, 32768, 50, 50, 0},
+                            {0, 0, 40000, 50, 0},    {0, 0, 50, -1, 0},
+                            {-5, -70000, 50, 50, 1}, {32767, 0, 32767, 0, 1}};
+    WindowRecord record = {};
+    for (const Begin& b : begins) {
+        EXPECT_EQ(dialog_begin(&record, b.x, b.y, b.width, b.height, "", no_handler), b.result)
+            << b.x << " " << b.y << " " << b.width << " " << b.height;
+    }
+    struct Add {
+        int32_t id, x, width, result;
+    };
+    const Add adds[] = {{70000, 0, 10, 0},  {-2, 0, 10, 0},     {65535, 0, 10, 1}, {-1, 0, 10, 1},
+                        {1, -32769, 10, 0}, {1, -32768, 10, 1}, {1, 0, 32768, 0},  {1, 0, -1, 0}};
+    for (const Add& a : adds) {
+        EXPECT_EQ(dialog_add_control(&record, CONTROL_EDIT, a.id, a.x, 0, a.width, 10, "", 0),
+                  a.result)
+            << a.id << " " << a.x << " " << a.width;
+    }
+    EXPECT_EQ(dialog_begin(&record, 0, 0, 50, 70000, "", no_handler), 0);
+    EXPECT_EQ(static_cast<DialogDefinition*>(record.dialog_def)->control_count, 3); // kept
+    while (static_cast<DialogDefinition*>(record.dialog_def)->control_count < DIALOG_CONTROLS_MAX) {
+        ASSERT_EQ(dialog_add_control(&record, CONTROL_LABEL, 2, 0, 0, 1, 1, nullptr, 0), 1);
+    }
+    EXPECT_EQ(dialog_add_control(&record, CONTROL_LABEL, 2, 0, 0, 1, 1, nullptr, 0), 0);
+
+    define_form(&record);
+    int32_t valid = -1;
+    for (int32_t shown = 0; shown < 2; ++shown) {
+        SCOPED_TRACE(shown);
+        EXPECT_EQ(control_list_add(&record, 11, "x"), -1); // an edit
+        EXPECT_EQ(control_list_selection(&record, 11), -1);
+        EXPECT_EQ(control_list_count(&record, 11), 0);
+        control_get_number(&record, 99, &valid); // no such control
+        EXPECT_EQ(valid, 0);
+        ASSERT_EQ(dialog_show(&record, nullptr), 1 - shown);
+    }
+    EXPECT_EQ(dialog_add_control(&record, CONTROL_EDIT, 1, 0, 0, 10, 10, "", 0), 0); // shown
+    dialog_release(&record);
+    WindowRecord window = {};
+    ASSERT_EQ(open_window(&window, 0, 0, 100, 100, 0, nullptr, "", no_handler), 1);
+    EXPECT_EQ(control_create(&window, CONTROL_EDIT, 70000, 0, 0, 10, 10, "", 0), 0);
+    EXPECT_EQ(::GetWindow(window.hwnd, GW_CHILD), nullptr);
+    control_get_number(&window, 1, &valid);
+    EXPECT_EQ(valid, 0);
     close_window(&window);
 }

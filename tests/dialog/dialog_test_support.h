@@ -40,6 +40,15 @@ inline std::vector<std::pair<int32_t, int32_t>> seen_controls() {
     return out;
 }
 
+// Make the classes a dialog's controls need, as showing it would.
+inline void prepare_classes_of(const WindowRecord& dialog) {
+    const auto* definition = static_cast<const DialogDefinition*>(dialog.dialog_def);
+    for (const ControlDefinition* c = definition->first_control; c != nullptr; c = c->next) {
+        control_classes_prepare(c->kind);
+    }
+    dialog_register_class();
+}
+
 class DialogTest : public WindowTest {
   protected:
     void TearDown() override {

@@ -3,8 +3,10 @@
 // process_events, the events its handler sees, and the values it keeps when it ends.
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "tests/dialog/dialog_test_support.h"
+#include "tests/support/launch.h"
 
 namespace {
 
@@ -42,7 +44,243 @@ intptr_t answer_with_enter() {
     return 0;
 }
 
+std::string window_string(HWND window) {
+    std::string text(static_cast<size_t>(::GetWindowTextLengthA(window)) + 1, '\0');
+    text.resize(
+        static_cast<size_t>(::GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+std::vector<std::string> list_items(WindowRecord* dialog, int32_t id) {
+    std::vector<std::string> items;
+    for (int32_t i = 0; i < control_list_count(dialog, id); ++i) {
+        char* text = control_list_text(dialog, id, i);
+        items.emplace_back(text);
+        heap_free(text);
+    }
+    return items;
+}
+
+// The modal dialogs of ModalDialogsNestEndAndQuitSoundly and what their handlers saw.
+WindowRecord inner = {};
+WindowRecord* owner_record = nullptr;
+WindowRecord* outer_record = nullptr;
+struct Seen {
+    bool end_outer_first; // the inner dialog's handler ends the outer one before itself
+    int32_t inner_result, begun, added;
+    BOOL owner_enabled;
+    HWND active;
+} seen = {};
+
+// Ends itself with 5 once it is up (the outer dialog first, with 8, when asked).
+intptr_t inner_handler() {
+    if (event_state.event_class == WM_INITDIALOG) {
+        ::PostMessageA(inner.hwnd, WM_APP, 0, 0);
+    } else if (event_state.event_class == WM_APP) {
+        if (seen.end_outer_first) {
+            dialog_end(outer_record, 8);
+            seen.owner_enabled = ::IsWindowEnabled(owner_record->hwnd);
+        }
+        dialog_end(&inner, 5);
+    }
+    return 0;
+}
+
+// Once up, shows the inner dialog modal over the same owner, then ends with 9.
+intptr_t outer_handler() {
+    outer_record = event_state.event_window;
+    if (event_state.event_class == WM_INITDIALOG) {
+        ::PostMessageA(outer_record->hwnd, WM_APP, 0, 0);
+    } else if (event_state.event_class == WM_APP) {
+        dialog_begin(&inner, 0, 0, 80, 30, "Inner", inner_handler);
+        seen.inner_result = dialog_show_modal(&inner, owner_record);
+        if (!seen.end_outer_first) {
+            seen.owner_enabled = ::IsWindowEnabled(owner_record->hwnd);
+            seen.active = ::GetActiveWindow();
+            dialog_end(outer_record, 9);
+        }
+    }
+    return 0;
+}
+
+// Once up, ends with 4 and begins a fresh definition at once.
+intptr_t begin_again_handler() {
+    WindowRecord* dialog = event_state.event_window;
+    if (event_state.event_class == WM_INITDIALOG) {
+        ::PostMessageA(dialog->hwnd, WM_APP, 0, 0);
+    } else if (event_state.event_class == WM_APP) {
+        dialog_end(dialog, 4);
+        seen.begun = dialog_begin(dialog, 0, 0, 50, 20, "Fresh", recording_handler);
+        seen.added = dialog_add_control(dialog, CONTROL_BUTTON, OK, 5, 5, 40, 10, "OK", 0);
+    }
+    return 0;
+}
+
+// Ends with the menu command its shortcut F3 raises, or with -5 after 3 seconds without.
+intptr_t shortcut_handler() {
+    WindowRecord* dialog = event_state.event_window;
+    if (event_state.event_class == WM_INITDIALOG) {
+        add_accelerator(dialog, VK_F3, 0, 301);
+        start_timer(dialog, 3000, 1, nullptr);
+        post_key(dialog->hwnd, VK_F3);
+    } else if (event_state.event_class == EV_MENU_PICK) {
+        dialog_end(dialog, event_state.menu_id);
+    } else if (event_state.event_class == WM_TIMER) {
+        dialog_end(dialog, -5);
+    }
+    return 0;
+}
+
+intptr_t quit_handler() {
+    if (event_state.event_class == WM_INITDIALOG) {
+        ::PostQuitMessage(7);
+    }
+    return 0;
+}
+
+intptr_t end_at_once_handler() {
+    if (event_state.event_class == WM_INITDIALOG) {
+        dialog_end(event_state.event_window, 3);
+    }
+    return 0;
+}
+
 } // namespace
+
+TEST_F(DialogTest, ModalDialogsNestEndAndQuitSoundly) {
+    WindowRecord& owner = open(50, 50, 300, 200, 0);
+    owner_record = &owner;
+    seen = {};
+    auto show = [&](WindowHandler handler, bool modal) {
+        EXPECT_EQ(dialog_begin(&dialog, DIALOG_CENTRED, 0, 120, 40, "Modal", handler), 1);
+        dialog_add_control(&dialog, CONTROL_EDIT, FIRST, 5, 5, 100, 12, "", 0);
+        return modal ? dialog_show_modal(&dialog, &owner) : dialog_show(&dialog, &owner);
+    };
+    // A nested modal dialog with the same owner: the owner stays disabled, the outer
+    // dialog active, until the outer one ends.
+    EXPECT_EQ(show(outer_handler, true), 9);
+    EXPECT_EQ(seen.inner_result, 5);
+    EXPECT_FALSE(seen.owner_enabled);
+    EXPECT_NE(seen.active, owner.hwnd);
+    EXPECT_TRUE(::IsWindowEnabled(owner.hwnd));
+    // The outer one ended first: the owner stays disabled while the inner one is up.
+    seen = {};
+    seen.end_outer_first = true;
+    EXPECT_EQ(show(outer_handler, true), 8);
+    EXPECT_EQ(seen.inner_result, 5);
+    EXPECT_FALSE(seen.owner_enabled);
+    EXPECT_TRUE(::IsWindowEnabled(owner.hwnd));
+    dialog_release(&inner);
+    // A quit ends the dialog with -1, gives the owner back and is posted again.
+    EXPECT_EQ(show(quit_handler, true), -1);
+    EXPECT_TRUE(::IsWindowEnabled(owner.hwnd));
+    MSG quit = {};
+    EXPECT_TRUE(::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(quit.wParam, 7u);
+    // A modal dialog's shortcut works.
+    EXPECT_EQ(show(shortcut_handler, true), 301);
+    // Ended while being made: a modal one returns its value, a modeless one was not shown.
+    EXPECT_EQ(show(end_at_once_handler, true), 3);
+    EXPECT_EQ(show(end_at_once_handler, false), 0);
+    EXPECT_EQ(dialog.hwnd, nullptr);
+    EXPECT_EQ(dialog.is_dialog, 0);
+    EXPECT_TRUE(::IsWindowEnabled(owner.hwnd));
+    // Its handler begins a fresh definition right after ending it.
+    EXPECT_EQ(show(begin_again_handler, true), 4);
+    EXPECT_EQ(seen.begun, 1);
+    EXPECT_EQ(seen.added, 1);
+    EXPECT_EQ(static_cast<DialogDefinition*>(dialog.dialog_def)->control_count, 1);
+}
+
+// The answers the platform takes from a dialog procedure itself reach it: a handler's
+// dialog background, and its answer to a key in a list box that asks for keys.
+TEST_F(DialogTest, HandlerAnswersThePlatformTakesDirectlyArePassedOn) {
+    static HBRUSH red;
+    static intptr_t key_answer;
+    red = ::CreateSolidBrush(RGB(255, 0, 0));
+    react_to_event = [] {
+        const int32_t event = event_state.event_class;
+        return event == WM_CTLCOLORDLG  ? reinterpret_cast<intptr_t>(red)
+               : event == WM_VKEYTOITEM ? key_answer
+                                        : 0;
+    };
+    ASSERT_EQ(dialog_begin(&dialog, 0, 0, 120, 70, "Answers", recording_handler), 1);
+    dialog_add_control(&dialog, CONTROL_LIST_BOX, FIRST, 5, 5, 60, 50, "a|b|c|d",
+                       LBS_WANTKEYBOARDINPUT);
+    ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
+    RECT client = {};
+    ::GetClientRect(dialog.hwnd, &client);
+    const Picture corner =
+        poll_screen(dialog.hwnd, client.right - 4, client.bottom - 4, 1, 1,
+                    [](const Picture& p) { return p.at(0, 0) == RGB(255, 0, 0); });
+    EXPECT_EQ(color_text(corner.at(0, 0)), color_text(RGB(255, 0, 0)));
+    // -2: handled, the selection stays; 0: the list box's own Down.
+    const std::pair<intptr_t, int32_t> rows[] = {{-2, 1}, {0, 2}};
+    control_focus(&dialog, FIRST);
+    for (const auto& [answer, selection] : rows) {
+        key_answer = answer;
+        control_list_select(&dialog, FIRST, 1);
+        ::SendMessageA(item(dialog, FIRST), WM_KEYDOWN, VK_DOWN, 0);
+        EXPECT_EQ(control_list_selection(&dialog, FIRST), selection) << "answer " << answer;
+    }
+    dialog_end(&dialog, 0);
+    ::DeleteObject(red);
+}
+
+// A form gives back what it was given, showing after showing: controls that share an
+// identifier, a text of 70,000 characters, and list items that are empty or hold "|".
+TEST_F(DialogTest, AFormRoundTripsItsValuesWhole) {
+    std::string note;
+    for (int32_t i = 0; note.size() < 70000; ++i) {
+        note += std::to_string(i) + " ";
+    }
+    note.resize(70000);
+    ASSERT_EQ(dialog_begin(&dialog, 0, 0, 200, 100, "Round", recording_handler), 1);
+    dialog_add_control(&dialog, CONTROL_LABEL, 0, 5, 5, 60, 10, "Alpha", 0);
+    dialog_add_control(&dialog, CONTROL_LABEL, 0, 5, 20, 60, 10, "Beta", 0);
+    dialog_add_control(&dialog, CONTROL_LABEL, FIRST, 5, 35, 100, 12, note.c_str(), 0);
+    dialog_add_control(&dialog, CONTROL_LIST_BOX, SECOND, 110, 5, 80, 40, "", 0);
+    dialog_add_control(&dialog, CONTROL_COMBO_BOX, SCROLL, 110, 50, 80, 40, "", 0);
+    EXPECT_EQ(control_list_add(&dialog, SECOND, ""), 0);
+    EXPECT_EQ(control_list_add(&dialog, SECOND, "x|y"), 1);
+    EXPECT_EQ(control_list_add(&dialog, SCROLL, ""), 0);
+    const std::vector<std::string> second = {"", "x|y"}, only_empty = {""};
+    for (int32_t showing = 0; showing < 2; ++showing) {
+        SCOPED_TRACE(showing);
+        ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
+        HWND alpha = ::GetWindow(dialog.hwnd, GW_CHILD);
+        EXPECT_EQ(window_string(alpha), "Alpha");
+        EXPECT_EQ(window_string(::GetWindow(alpha, GW_HWNDNEXT)), "Beta");
+        EXPECT_EQ(window_string(item(dialog, FIRST)), note);
+        EXPECT_EQ(list_items(&dialog, SECOND), second);
+        EXPECT_EQ(list_items(&dialog, SCROLL), only_empty);
+        dialog_end(&dialog, 0);
+        char* text = control_get_text(&dialog, FIRST);
+        EXPECT_EQ(text, note);
+        heap_free(text);
+        EXPECT_EQ(list_items(&dialog, SECOND), second);
+        EXPECT_EQ(list_items(&dialog, SCROLL), only_empty);
+    }
+}
+
+// The rich edit's library comes from the system folder, not from a file of its name beside
+// the program: a copy of this program beside such a file still shows every kind.
+TEST(DialogLibraries, TheRichEditLibraryComesFromTheSystemFolder) {
+    const std::string folder = temp_file("beside\\");
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    ASSERT_TRUE(::CopyFileA(self, (folder + "test_dialog.exe").c_str(), FALSE));
+    write_file(folder + "riched20.dll", "not a library");
+    ChildProcess child = {};
+    ASSERT_TRUE(launch_start(folder, "test_dialog.exe",
+                             "--gtest_filter=DialogTest.EveryKindIsMadeWithItsClassInDialogUnits",
+                             0, &child));
+    EXPECT_EQ(launch_end(child, 120000), 0);
+    ::DeleteFileA((folder + "test_dialog.exe").c_str());
+    ::DeleteFileA((folder + "riched20.dll").c_str());
+    ::RemoveDirectoryA(folder.c_str());
+}
 
 TEST_F(DialogTest, EveryKindIsMadeWithItsClassInDialogUnits) {
     ASSERT_EQ(dialog_begin(&dialog, 0, 0, 300, 200, "All", recording_handler), 1);

@@ -123,7 +123,7 @@ int32_t text_width(WindowRecord& r, const char* text) {
 }
 
 // Columns of the area x0..x1 (exclusive), rows y0..y1, that hold a non-background pixel.
-int32_t inked_columns(const Pixels& px, int32_t x0, int32_t x1, int32_t y0, int32_t y1,
+int32_t inked_columns(const Picture& px, int32_t x0, int32_t x1, int32_t y0, int32_t y1,
                       COLORREF background) {
     int32_t n = 0;
     for (int32_t x = x0; x < x1; ++x) {
@@ -149,7 +149,7 @@ TEST_F(WindowText, StatusLineDrawsAtPositionAndDropsLineEnd) {
     EXPECT_EQ(print_target, &r);
     EXPECT_EQ(r.current_pos.x, 10 + width);
     EXPECT_EQ(r.current_pos.y, 5);
-    Pixels px = read_bitmap(r.backing_bitmap);
+    Picture px = read_bitmap(r.backing_bitmap);
     EXPECT_GT(inked_columns(px, 10, 10 + width, 5, 25, bg), width / 2);
     EXPECT_EQ(inked_columns(px, 0, 10, 0, 40, bg), 0);
     EXPECT_EQ(inked_columns(px, 10 + width, 200, 0, 40, bg), 0); // CR LF not drawn
@@ -170,10 +170,10 @@ TEST_F(WindowText, StatusLineDrawsAtPositionAndDropsLineEnd) {
 TEST_F(WindowText, OnlyCrLfDrawsNothing) {
     WindowRecord& r = open(0, 0, 320, 200, 0);
     move_to(&r, 10, 5);
-    Pixels before = read_bitmap(r.backing_bitmap);
+    Picture before = read_bitmap(r.backing_bitmap);
     text_print(3, 9, &r, 1, 13, 1, 10);
     EXPECT_EQ(r.current_pos.x, 10);
-    EXPECT_TRUE(read_bitmap(r.backing_bitmap).bgr == before.bgr);
+    EXPECT_TRUE(read_bitmap(r.backing_bitmap).pixels == before.pixels);
     text_print(2, 9, &r, 1, 10); // a lone line feed
     EXPECT_EQ(r.current_pos.x, 10);
     EXPECT_EQ(r.draw_dc, nullptr);
@@ -201,7 +201,7 @@ TEST_F(WindowText, TextColoursAndMeasuring) {
     set_text_color(&r, ink, cells);
     move_to(&r, 10, 10);
     text_print(2, 9, &r, 0, "Score");
-    Pixels px = read_bitmap(r.backing_bitmap);
+    Picture px = read_bitmap(r.backing_bitmap);
     int32_t inked = 0, background = 0;
     for (int32_t x = 10; x < 10 + width; ++x) {
         for (int32_t y = 10; y < 10 + height; ++y) {

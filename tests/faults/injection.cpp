@@ -76,10 +76,9 @@ constexpr DWORD MEMORY = ERROR_NOT_ENOUGH_MEMORY;
     X(SizeofResource, 0, ERROR_RESOURCE_DATA_NOT_FOUND, -1)                                        \
     X(LoadResource, 0, MEMORY, -1)                                                                 \
     X(LockResource, 0, ERROR_INVALID_HANDLE, -1)                                                   \
-    X(LoadLibraryA, 0, ERROR_MOD_NOT_FOUND, -1)                                                    \
+    X(LoadLibraryExA, 0, ERROR_MOD_NOT_FOUND, -1)                                                  \
     X(PlaySoundA, 0, MEMORY, -1)                                                                   \
     X(CreateDialogIndirectParamA, 0, MEMORY, -1)                                                   \
-    X(DialogBoxIndirectParamA, INVALID, MEMORY, -1)                                                \
     X(MessageBoxA, 0, MEMORY, -1)
 
 enum RoutineIndex : int32_t {

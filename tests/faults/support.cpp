@@ -148,48 +148,16 @@ void faults_child_crashes_end_it() {
 // silent for timeout_ms.
 ChildRun faults_run_child(const char* test, const std::string& mode, DWORD timeout_ms) {
     ChildRun run = {"", 0xFFFFFFFF, false};
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string command = std::string(1, '"') + path + "\" --gtest_filter=" + test;
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE reader = nullptr, writer = nullptr;
-    if (!::CreatePipe(&reader, &writer, &inherit, 0)) {
-        return run;
-    }
-    ::SetHandleInformation(reader, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = writer;
-    PROCESS_INFORMATION process = {};
+    ChildProcess child;
     ::SetEnvironmentVariableA(CHILD_VARIABLE, mode.c_str());
-    const BOOL started = ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0,
-                                          nullptr, nullptr, &startup, &process);
+    const bool started =
+        launch_start(launch_own_folder(), launch_own_name(), std::string("--gtest_filter=") + test,
+                     LAUNCH_PIPE_OUTPUT, &child);
     ::SetEnvironmentVariableA(CHILD_VARIABLE, nullptr);
-    ::CloseHandle(writer);
-    // The pipe is polled, so that a child that hangs is stopped rather than waited for.
-    DWORD heard = ::GetTickCount(); // when the child last wrote
-    for (bool ended = !started; !ended;) {
-        ended = ::WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0;
-        char chunk[4096];
-        DWORD waiting = 0, got = 0;
-        while (::PeekNamedPipe(reader, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0 &&
-               ::ReadFile(reader, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-            run.output.append(chunk, got);
-            heard = ::GetTickCount();
-        }
-        if (!ended && ::GetTickCount() - heard > timeout_ms) {
-            ::TerminateProcess(process.hProcess, 0xDEAD);
-            ::WaitForSingleObject(process.hProcess, 5000);
-            run.stopped = ended = true;
-        }
-    }
     if (started) {
-        ::GetExitCodeProcess(process.hProcess, &run.exit_code);
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
+        run.stopped = !launch_collect(child, timeout_ms, run.output);
+        run.exit_code = static_cast<DWORD>(launch_end(child, 0));
     }
-    ::CloseHandle(reader);
     return run;
 }
 

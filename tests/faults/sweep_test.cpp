@@ -495,7 +495,7 @@ TEST(Sweep, HeapExhaustionAndFirstUsesInChildren) {
             modes.push_back(scenario + " HeapCreate 1 0 warm");
         }
         if (std::strcmp(SCENARIOS[index].name, "dialogs") == 0) {
-            modes.push_back(scenario + " LoadLibraryA 1 1 cold");
+            modes.push_back(scenario + " LoadLibraryExA 1 1 cold");
         }
         for (const std::string& mode : modes) {
             const ChildRun run = faults_run_child("Sweep.Child", mode, CASE_LIMIT_MS);

@@ -21,7 +21,7 @@ namespace {
 
 // The running game: its process and, once found, its main window.
 struct RunningGame {
-    PROCESS_INFORMATION process{};
+    ChildProcess process{};
     HWND window = nullptr;
 };
 

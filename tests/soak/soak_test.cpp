@@ -68,13 +68,15 @@ void crowd_the_field(Script& script) {
     }
 }
 
-// A streak of kills: the score jumps to three short of the level's target, so that level
+// A streak of kills: the score jumps to one short of the level's target, so that level
 // changes and wins (rare for this player against the game's pace) come often.
 void close_in_on_the_target() {
     const int32_t targets[] = {0, 60, 160, 300};
-    if (game.game_over == 0 && game.level >= 1 && game.level <= 3 &&
-        game.score < targets[game.level] - 3) {
-        game.score = targets[game.level] - 3;
+    if (game.game_over != 0 || game.level < 1 || game.level > 3) {
+        return;
+    }
+    if (game.score < targets[game.level] - 1) {
+        game.score = targets[game.level] - 1;
     }
 }
 
@@ -148,7 +150,7 @@ void play_frame(Player& player) {
             command = true;
         } else if (roll < 25) {
             crowd_the_field(script);
-        } else if (roll < 35) {
+        } else if (roll < 55) {
             close_in_on_the_target();
         } else if (roll < 800 && game.game_over == 0) {
             shot = click_a_figure(script);

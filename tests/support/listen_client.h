@@ -1,8 +1,9 @@
 // Recording what the sound server plays, from a Windows program under Wine: starts
 // tests/support/listen.py (copied beside the programs in bin/) as a Unix program, waits until it
 // records, and after the sounds reads which of the game's sounds it heard and for how long.
-// Relies on KERNEL32 only and on Wine starting Unix programs through CreateProcess; the
-// files go to bin/recordings/. Used by the sound tests and the end-to-end driver.
+// Relies on KERNEL32 only, on launch.h and on Wine starting Unix programs through
+// CreateProcess; the files go to bin/recordings/. Used by the sound tests and the end-to-end
+// driver.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "tests/support/launch.h"
 
 // ============================================================================
 // Types
@@ -65,14 +68,6 @@ inline bool wait_for_file(const std::string& path, DWORD timeout_ms) {
 
 } // namespace listen_detail
 
-// The folder of the running program, with a trailing backslash.
-inline std::string listen_program_folder() {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
-    return folder.substr(0, folder.find_last_of("\\/") + 1);
-}
-
 // True when sound can be recorded here: under Wine, with a sound server given.
 inline bool listen_available(std::string& why) {
     if (::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") == nullptr) {
@@ -84,7 +79,7 @@ inline bool listen_available(std::string& why) {
         why = "no sound server (PULSE_SERVER is not set; ./test starts one)";
         return false;
     }
-    if (!listen_detail::file_exists(listen_program_folder() + "listen.py")) {
+    if (!listen_detail::file_exists(launch_own_folder() + "listen.py")) {
         why = "listen.py is not beside the program";
         return false;
     }
@@ -95,34 +90,30 @@ inline bool listen_available(std::string& why) {
 // recorder runs; false with the reason when it did not start within 20 s.
 inline bool listen_start(Listening& listening, const std::string& name, std::string& why) {
     using namespace listen_detail;
-    listening.folder = listen_program_folder();
+    listening.folder = launch_own_folder();
     listening.stem = "recordings/" + name;
     listening.running = false;
     ::CreateDirectoryA((listening.folder + "recordings").c_str(), nullptr);
     for (const char* ending : {".txt", ".ready", ".stop", ".txt.wav"}) {
         ::DeleteFileA(windows_path(listening.folder, listening.stem + ending).c_str());
     }
-    std::string command = listening.folder + "listen.py watch " + listening.stem +
-                          ".txt sound/shoot.wav sound/ggdeath.wav sound/bgdeath.wav --ready " +
-                          listening.stem + ".ready --stop " + listening.stem +
-                          ".stop --seconds 120";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back('\0');
+    const std::string arguments = "watch " + listening.stem +
+                                  ".txt sound/shoot.wav sound/ggdeath.wav sound/bgdeath.wav "
+                                  "--ready " +
+                                  listening.stem + ".ready --stop " + listening.stem +
+                                  ".stop --seconds 120";
     // NOTE: Wine starts a Unix program here without giving a process handle back, so
     // the recorder is followed through its files alone.
-    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          listening.folder.c_str(), &startup, &process)) {
+    ChildProcess recorder;
+    if (!launch_start(listening.folder, "listen.py", arguments, 0, &recorder)) {
         why = "listen.py could not be started";
         return false;
     }
-    if (process.hProcess != nullptr) {
-        ::CloseHandle(process.hProcess);
+    if (recorder.info.hProcess != nullptr) {
+        ::CloseHandle(recorder.info.hProcess);
     }
-    if (process.hThread != nullptr) {
-        ::CloseHandle(process.hThread);
+    if (recorder.info.hThread != nullptr) {
+        ::CloseHandle(recorder.info.hThread);
     }
     if (!wait_for_file(windows_path(listening.folder, listening.stem + ".ready"), 20000)) {
         // Whatever started stops at its time limit, or at once on the stop file.

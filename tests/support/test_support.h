@@ -1,6 +1,6 @@
-// Helpers shared by the test programs: temporary files and a 32-bit top-down DIB header
-// for reading pixels back. Starting the real game and finding its window is
-// tests/support/launch.h's, shared with the benchmark and the driver.
+// Helpers shared by the test programs: temporary files. Pixels read back are
+// tests/support/picture.h's and starting a child process is tests/support/launch.h's, both
+// shared with the end-to-end checks and the benchmark.
 // Header-only; relies on KERNEL32, USER32 and GDI32 alone.
 #pragma once
 
@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+
+#include "tests/support/picture.h"
 
 // A path in the temporary folder, private to this process.
 inline std::string temp_file(const char* name) {
@@ -27,16 +29,4 @@ inline void write_file(const std::string& path, const std::string& bytes) {
     DWORD written = 0;
     ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     ::CloseHandle(file);
-}
-
-// The header of a w x h, 32-bit, top-down DIB: GetDIBits writes rows from the top.
-inline BITMAPINFO top_down_info(int32_t w, int32_t h) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
 }

@@ -2,6 +2,8 @@
 // fill, the MDI frame, creation messages, maximizing, and closing.
 #include "tests/window/window_test_support.h"
 
+#include "tests/support/census.h"
+
 namespace {
 
 std::string class_of(HWND hwnd) {
@@ -91,7 +93,7 @@ TEST_F(WindowCreation, BackingBitmapSizeAndFill) {
         }
         ASSERT_GT(w, 0);
         ASSERT_GT(h, 0);
-        Pixels px = read_bitmap(r.backing_bitmap);
+        Picture px = read_bitmap(r.backing_bitmap);
         int32_t fw = c.filled_w < 0 ? w : c.filled_w;
         int32_t fh = c.filled_h < 0 ? h : c.filled_h;
         EXPECT_EQ(px.at(0, 0), window_color);
@@ -145,7 +147,7 @@ TEST_F(WindowCreation, MdiFrameHasWindowMenuClientAndChildren) {
     EXPECT_EQ(::GetParent(frame.mdi_client), frame.hwnd);
     EXPECT_EQ(::GetDlgCtrlID(frame.mdi_client), 3244);
     EXPECT_EQ(::GetClassWord(frame.mdi_client, GCW_ATOM), mdi_client_atom);
-    EXPECT_NE(mdi_client_atom, 0xFFFF);
+    EXPECT_NE(mdi_client_atom, NO_MDI_CLIENT_ATOM);
 
     HMENU bar = ::GetMenu(frame.hwnd);
     ASSERT_EQ(::GetMenuItemCount(bar), 1);
@@ -262,6 +264,48 @@ TEST_F(WindowCreation, CloseFromDestructionMessagesRunsOnce) {
         EXPECT_FALSE(::IsWindow(hwnd));
         for (HGDIOBJ object : objects) {
             EXPECT_EQ(::GetObjectType(object), 0u);
+        }
+    }
+}
+
+// ---- windows the platform destroys without close_window ----
+
+TEST_F(WindowCreation, ChildDestroyedWithItsParentLeavesNothingBehind) {
+    const struct {
+        const char* what;
+        uint32_t parent_flags;
+        uint32_t child_flags;
+    } cases[] = {{"child with a backing bitmap", 0, WF_NO_CAPTION},
+                 {"child without one", 0, WF_NO_BACKING},
+                 {"MDI child", WF_MDI_FRAME, 0}};
+    constexpr size_t CASES = std::size(cases);
+    // Each case once before counting: classes registered, the MDI client's atom known.
+    for (int round = 0; round < 2; ++round) {
+        const Census before = census_take();
+        WindowRecord parents[CASES] = {};
+        WindowRecord children[CASES] = {};
+        for (size_t i = 0; i < CASES; ++i) {
+            SCOPED_TRACE(cases[i].what);
+            WindowRecord& child = children[i];
+            ASSERT_EQ(open_window(&parents[i], 0, 0, 300, 200, cases[i].parent_flags, nullptr, "",
+                                  nullptr),
+                      1);
+            ASSERT_EQ(
+                open_window(&child, 5, 5, 100, 80, cases[i].child_flags, &parents[i], "", nullptr),
+                1);
+            ASSERT_EQ(add_accelerator(&child, 'A', ACCEL_CONTROL, 500), 1);
+            const HACCEL table = static_cast<HACCEL>(::GetPropA(child.hwnd, ACCEL_TABLE_PROPERTY));
+            close_window(&parents[i]);
+            EXPECT_EQ(child.hwnd, nullptr) << "the child's record is closed with its window";
+            EXPECT_EQ(::CopyAcceleratorTableA(table, nullptr, 0), 0);
+        }
+        // Counted before the children's records are closed, which has nothing left to do.
+        const Census after = census_take();
+        for (WindowRecord& child : children) {
+            close_window(&child);
+        }
+        if (round == 1) {
+            EXPECT_EQ(census_changes(before, after), "");
         }
     }
 }

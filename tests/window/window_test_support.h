@@ -1,7 +1,7 @@
 // Shared by the window and drawing tests: a handler that records every event it sees,
 // pumping for a while, and pixels read back from a backing bitmap or from the screen.
-// Relies on the runtime's windows and on GDI32's GetDIBits; header-only, one copy per
-// test program.
+// Relies on the runtime's windows and on tests/support/picture.h; header-only, one copy
+// per test program.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -114,75 +114,25 @@ class WindowTest : public ::testing::Test {
 // Pixels
 // ============================================================================
 
-// A 32-bit top-down copy of some pixels; COLORREF values (red low).
-struct Pixels {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint32_t> bgr; // as GetDIBits writes them: blue low
-
-    COLORREF at(int32_t x, int32_t y) const {
-        uint32_t p = bgr[static_cast<size_t>(y) * width + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
-};
-
 // The whole of a bitmap that is not selected into any context.
-inline Pixels read_bitmap(HBITMAP bitmap) {
-    Pixels px;
-    bitmap_size(bitmap, &px.width, &px.height);
-    px.bgr.assign(static_cast<size_t>(px.width) * px.height, 0);
-    BITMAPINFO info = top_down_info(px.width, px.height);
-    HDC screen = ::GetDC(nullptr);
-    ::GetDIBits(screen, bitmap, 0, px.height, px.bgr.data(), &info, DIB_RGB_COLORS);
-    ::ReleaseDC(nullptr, screen);
-    return px;
+inline Picture read_bitmap(HBITMAP bitmap) {
+    return picture_of_bitmap(bitmap);
 }
 
 // A w x h block of the screen starting at the client point (x, y) of a window.
-inline Pixels read_screen(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t h) {
-    Pixels px;
-    px.width = w;
-    px.height = h;
-    px.bgr.assign(static_cast<size_t>(w) * h, 0);
+inline Picture read_screen(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t h) {
     POINT origin = {x, y};
     ::ClientToScreen(hwnd, &origin);
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    BITMAPINFO info = top_down_info(w, h);
-    void* bits = nullptr;
-    HBITMAP dib = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(memory, dib);
-    ::BitBlt(memory, 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY);
-    ::GdiFlush();
-    std::memcpy(px.bgr.data(), bits, px.bgr.size() * 4);
-    ::SelectObject(memory, old);
-    ::DeleteObject(dib);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-    return px;
+    return picture_of_screen(origin.x, origin.y, w, h);
 }
 
 // A w x h block of a window's own pixels at the client point (x, y), read through its
 // device context at once: nothing is pumped, so only what was painted already shows.
-inline Pixels read_window(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t h) {
-    Pixels px;
-    px.width = w;
-    px.height = h;
-    px.bgr.assign(static_cast<size_t>(w) * h, 0);
+inline Picture read_window(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t h) {
     HDC window = ::GetDC(hwnd);
-    HDC memory = ::CreateCompatibleDC(window);
-    BITMAPINFO info = top_down_info(w, h);
-    void* bits = nullptr;
-    HBITMAP dib = ::CreateDIBSection(window, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(memory, dib);
-    ::BitBlt(memory, 0, 0, w, h, window, x, y, SRCCOPY);
-    ::GdiFlush();
-    std::memcpy(px.bgr.data(), bits, px.bgr.size() * 4);
-    ::SelectObject(memory, old);
-    ::DeleteObject(dib);
-    ::DeleteDC(memory);
+    Picture picture = picture_of_dc(window, x, y, w, h);
     ::ReleaseDC(hwnd, window);
-    return px;
+    return picture;
 }
 
 // Paint a rectangle of a window's screen behind the runtime's back.
@@ -196,8 +146,8 @@ inline void paint_behind(HWND hwnd, RECT area, COLORREF color) {
 
 // Pump and re-read the screen until check passes or about 3 seconds went by; the last read.
 template <typename Check>
-Pixels poll_screen(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t h, Check check) {
-    Pixels px;
+Picture poll_screen(HWND hwnd, int32_t x, int32_t y, int32_t w, int32_t h, Check check) {
+    Picture px;
     DWORD start = ::GetTickCount();
     do {
         process_events(1);

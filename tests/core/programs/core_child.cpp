@@ -38,7 +38,7 @@ void build_dialog_definition() {
     first->next = second;
     first->extra_block = typed_alloc(TYPE_RAW, 16);
     definition->first_control = first;
-    dialog_record.kind = 1;
+    dialog_record.kind = RECORD_DIALOG;
     dialog_record.dialog_def = definition;
     auto* node = static_cast<DialogListNode*>(typed_alloc(TYPE_RAW, sizeof(DialogListNode)));
     node->record = &dialog_record;

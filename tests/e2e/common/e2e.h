@@ -1,8 +1,9 @@
-// Shared helpers of the end-to-end checks: reporting and PNG output, starting programs of
-// the build and finding their windows, reading the screen and drawing references.
-// Relies only on USER32, GDI32, KERNEL32, OLE32 and OLEAUT32; never on the runtime's or the
-// programs' code. The game's driver (tests/e2e/game) and the viewer's check
-// (tests/e2e/viewer) build their checks on it.
+// Shared helpers of the end-to-end checks: reporting and PNG output, starting the programs
+// they drive and finding their windows, reading the screen and drawing references.
+// Relies only on USER32, GDI32, KERNEL32, OLE32 and OLEAUT32 and on tests/support (a child
+// is started by launch.h, pixels are picture.h's Picture); never on the runtime's or the
+// programs' code. The game's driver (tests/e2e/game), the viewer's check (tests/e2e/viewer)
+// and Hello's check (tests/e2e/package) build their checks on it.
 #pragma once
 
 #include <windows.h>
@@ -11,22 +12,18 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/launch.h"
+#include "tests/support/picture.h"
+
 // ============================================================================
 // Types
 // ============================================================================
 
-// A block of pixels read from the screen or drawn by the driver, rows top-down.
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels; // 0x00RRGGBB, width * height entries
-};
-
-// One running copy of the game.
-struct GameProcess {
+// One running copy of a program a check drives (the game, the viewer, Hello).
+struct RunningProgram {
     PROCESS_INFORMATION info{}; // process and thread handles, ids
-    HWND window = nullptr;      // the game's main window, once found
-    std::string folder;         // folder holding the tarrowind.exe that runs
+    HWND window = nullptr;      // its main window, once found
+    std::string folder;         // folder holding the program that runs
 };
 
 // ============================================================================
@@ -47,8 +44,6 @@ bool png_self_check(std::string& why);
 void clear_failure_pictures();
 // Saves expected and actual pictures of a failed comparison under e2e-failures/.
 void save_failure_pictures(const std::string& name, const Picture& expected, const Picture& actual);
-// The driver's own folder, with a trailing backslash (bin/ in the build).
-std::string driver_folder();
 // Formats like printf into a std::string.
 std::string format(const char* fmt, ...);
 
@@ -56,30 +51,30 @@ std::string format(const char* fmt, ...);
 // Programs and windows (process.cpp)
 // ============================================================================
 
-// Prepares the emergency clean-up that ends every started game on any exit path.
+// Prepares the emergency clean-up that ends every started program on any exit path.
 void process_guard_install();
 // Starts folder\tarrowind.exe and waits for its main window; false with the reason.
-bool game_start(GameProcess& game, const std::string& folder, std::string& why);
-// Starts folder\program with arguments (already quoted as needed) and waits for its
-// visible window of window_class; false with the reason. game_start is this for the game.
-bool program_start(GameProcess& game, const std::string& folder, const std::string& program,
+bool game_start(RunningProgram& game, const std::string& folder, std::string& why);
+// Starts folder\file with arguments (already quoted as needed) and waits for its visible
+// window of window_class; false with the reason. game_start is this for the game.
+bool program_start(RunningProgram& program, const std::string& folder, const std::string& file,
                    const std::string& arguments, const char* window_class, std::string& why);
-// Ends the game if it still runs and closes its handles; safe to call twice.
-void game_kill(GameProcess& game);
-// Waits for the game to end by itself; true with its exit code when it did.
-bool game_wait_exit(GameProcess& game, DWORD timeout_ms, DWORD& exit_code);
-// True while the game process runs.
-bool game_alive(const GameProcess& game);
-// Says why the game may not have answered: ended (with its exit code), hung, or "".
-std::string game_state_text(const GameProcess& game);
-// Picks a menu command by posting WM_COMMAND to the game's window.
-void game_command(const GameProcess& game, int id);
+// Ends the program if it still runs and closes its handles; safe to call twice.
+void program_kill(RunningProgram& program);
+// Waits for the program to end by itself; true with its exit code when it did.
+bool program_wait_exit(RunningProgram& program, DWORD timeout_ms, DWORD& exit_code);
+// True while the program runs.
+bool program_alive(const RunningProgram& program);
+// Says why the program may not have answered: ended (with its exit code), hung, or "".
+std::string program_state_text(const RunningProgram& program);
+// Picks a menu command by posting WM_COMMAND to the program's window.
+void program_command(const RunningProgram& program, int id);
 // Posts a left click at client coordinates (button down, then up).
-void game_click(const GameProcess& game, int x, int y);
-// The visible message box the game shows now, or null.
-HWND find_message_box(const GameProcess& game);
-// Waits up to timeout_ms for a message box of the game.
-HWND wait_message_box(const GameProcess& game, DWORD timeout_ms);
+void program_click(const RunningProgram& program, int x, int y);
+// The visible message box the program shows now, or null.
+HWND find_message_box(const RunningProgram& program);
+// Waits up to timeout_ms for a message box of the program.
+HWND wait_message_box(const RunningProgram& program, DWORD timeout_ms);
 // Closes a message box with its OK button; true when it went away in time.
 bool close_message_box(HWND box, DWORD timeout_ms);
 // The text of a window of any process.
@@ -115,7 +110,8 @@ template <class Done> bool poll_until(DWORD timeout_ms, Done done, DWORD step_ms
 // Screen, canvases and comparisons (screen.cpp)
 // ============================================================================
 
-// A memory context with a screen-compatible bitmap selected, as the game's backing bitmap.
+// A memory context with a screen-compatible bitmap selected, as a runtime window's backing
+// bitmap.
 struct Canvas {
     HDC screen;
     HDC dc;

@@ -1,9 +1,10 @@
-// Starting, watching and ending copies of the game, and finding their windows.
-// Owns the table of started processes, which an exit hook, the console handler and the
-// crash filter all terminate, so no game outlives the driver on any path.
+// Starting, watching and ending the programs a check drives (the game, the viewer, Hello),
+// and finding their windows. Owns the table of started processes, which an exit hook, the
+// console handler and the crash filter all terminate, so no program outlives its check on
+// any path.
 // Relies on KERNEL32 (processes, a kill-on-close job) and USER32 (window queries, posted
 // messages) and on tests/support/launch.h for starting a program and finding its windows;
-// knows the game only by its file name, window class and message boxes.
+// knows the programs only by their file names, window classes and message boxes.
 #include "tests/e2e/common/e2e.h"
 
 #include "tests/support/launch.h"
@@ -16,13 +17,13 @@
 
 namespace {
 
-constexpr int MAX_GAMES = 16;
+constexpr int MAX_PROGRAMS = 16;
 
 struct ProcessGuard {
-    CRITICAL_SECTION lock;       // guards the table
-    HANDLE processes[MAX_GAMES]; // every started game not yet ended, else null
-    HANDLE job;                  // kill-on-close job holding every game (best effort)
-    bool ready;                  // installed
+    CRITICAL_SECTION lock;          // guards the table
+    HANDLE processes[MAX_PROGRAMS]; // every started program not yet ended, else null
+    HANDLE job;                     // kill-on-close job holding every program (best effort)
+    bool ready;                     // installed
 };
 ProcessGuard guard{};
 
@@ -75,7 +76,7 @@ void guard_remove(DWORD pid) {
 
 LONG WINAPI on_crash(EXCEPTION_POINTERS*) {
     terminate_all();
-    printf("FAIL driver: the driver itself crashed\n");
+    printf("FAIL check: the checking program itself crashed\n");
     fflush(stdout);
     return EXCEPTION_EXECUTE_HANDLER;
 }
@@ -100,7 +101,7 @@ bool same_rect(const RECT& a, const RECT& b) {
 // Public routines
 // ============================================================================
 
-// Prepares the emergency clean-up that ends every started game on any exit path.
+// Prepares the emergency clean-up that ends every started program on any exit path.
 void process_guard_install() {
     ::InitializeCriticalSection(&guard.lock);
     guard.job = ::CreateJobObjectA(nullptr, nullptr);
@@ -117,134 +118,135 @@ void process_guard_install() {
 }
 
 // Starts folder\tarrowind.exe and waits for its main window; false with the reason.
-bool game_start(GameProcess& game, const std::string& folder, std::string& why) {
+bool game_start(RunningProgram& game, const std::string& folder, std::string& why) {
     return program_start(game, folder, GAME_PROGRAM, "", GAME_WINDOW_CLASS, why);
 }
 
-// Starts folder\program with arguments and waits for its visible window of the class.
-bool program_start(GameProcess& game, const std::string& folder, const std::string& program,
+// Starts folder\file with arguments and waits for its visible window of the class.
+bool program_start(RunningProgram& program, const std::string& folder, const std::string& file,
                    const std::string& arguments, const char* window_class, std::string& why) {
-    game = GameProcess{};
-    game.folder = folder;
-    if (!launch_start(folder, program, arguments, CREATE_SUSPENDED, &game.info)) {
+    program = RunningProgram{};
+    program.folder = folder;
+    ChildProcess child;
+    if (!launch_start(folder, file, arguments, LAUNCH_SUSPENDED, &child)) {
         const DWORD error = ::GetLastError();
-        why = format("CreateProcess %s failed with error %lu", (folder + program).c_str(), error);
-        game.info = PROCESS_INFORMATION{};
+        why = format("CreateProcess %s failed with error %lu", (folder + file).c_str(), error);
         return false;
     }
+    program.info = child.info;
     if (guard.job)
-        ::AssignProcessToJobObject(guard.job, game.info.hProcess);
-    guard_add(game.info.hProcess);
-    ::ResumeThread(game.info.hThread);
+        ::AssignProcessToJobObject(guard.job, program.info.hProcess);
+    guard_add(program.info.hProcess);
+    ::ResumeThread(program.info.hThread);
 
-    // The window appears after Wine's start-up; then the game centres it, attaches the
+    // The window appears after Wine's start-up; then the program centres it, attaches the
     // menu and may grow it once. Wait until it is idle and its rectangle holds still.
     // Wine starts a program slowly on a loaded machine: wait for the window well beyond that.
     constexpr uint32_t WINDOW_WAIT_MS = 60000;
     uint32_t start = now_ms();
-    while (!game.window && now_ms() - start < WINDOW_WAIT_MS) {
-        if (!game_alive(game)) {
+    while (!program.window && now_ms() - start < WINDOW_WAIT_MS) {
+        if (!program_alive(program)) {
             DWORD code = 0;
-            ::GetExitCodeProcess(game.info.hProcess, &code);
-            why = format("the game ended before showing its window (exit code %lu)", code);
+            ::GetExitCodeProcess(program.info.hProcess, &code);
+            why = format("the program ended before showing its window (exit code %lu)", code);
             return false;
         }
-        game.window = find_window_of(game.info.dwProcessId, window_class);
-        if (!game.window)
+        program.window = find_window_of(program.info.dwProcessId, window_class);
+        if (!program.window)
             ::Sleep(50);
     }
-    if (!game.window) {
+    if (!program.window) {
         why = format("no visible window of class %s within %u s", window_class,
                      WINDOW_WAIT_MS / 1000);
         return false;
     }
-    ::WaitForInputIdle(game.info.hProcess, 5000);
-    RECT last = window_rect(game.window);
+    ::WaitForInputIdle(program.info.hProcess, 5000);
+    RECT last = window_rect(program.window);
     int stable = 0;
     while (stable < 3 && now_ms() - start < WINDOW_WAIT_MS + 5000) {
         ::Sleep(50);
-        RECT r = window_rect(game.window);
+        RECT r = window_rect(program.window);
         stable = same_rect(r, last) ? stable + 1 : 0;
         last = r;
     }
     return true;
 }
 
-// Ends the game if it still runs and closes its handles; safe to call twice.
-void game_kill(GameProcess& game) {
-    if (game.info.hProcess) {
-        if (game_alive(game)) {
-            ::TerminateProcess(game.info.hProcess, 1);
-            ::WaitForSingleObject(game.info.hProcess, 3000);
+// Ends the program if it still runs and closes its handles; safe to call twice.
+void program_kill(RunningProgram& program) {
+    if (program.info.hProcess) {
+        if (program_alive(program)) {
+            ::TerminateProcess(program.info.hProcess, 1);
+            ::WaitForSingleObject(program.info.hProcess, 3000);
         }
-        guard_remove(game.info.dwProcessId);
-        ::CloseHandle(game.info.hProcess);
-        ::CloseHandle(game.info.hThread);
+        guard_remove(program.info.dwProcessId);
+        ::CloseHandle(program.info.hProcess);
+        ::CloseHandle(program.info.hThread);
     }
-    game.info = PROCESS_INFORMATION{};
-    game.window = nullptr;
+    program.info = PROCESS_INFORMATION{};
+    program.window = nullptr;
 }
 
-// Waits for the game to end by itself; true with its exit code when it did.
-bool game_wait_exit(GameProcess& game, DWORD timeout_ms, DWORD& exit_code) {
-    if (!game.info.hProcess)
+// Waits for the program to end by itself; true with its exit code when it did.
+bool program_wait_exit(RunningProgram& program, DWORD timeout_ms, DWORD& exit_code) {
+    if (!program.info.hProcess)
         return false;
-    if (::WaitForSingleObject(game.info.hProcess, timeout_ms) != WAIT_OBJECT_0)
+    if (::WaitForSingleObject(program.info.hProcess, timeout_ms) != WAIT_OBJECT_0)
         return false;
     exit_code = 0;
-    ::GetExitCodeProcess(game.info.hProcess, &exit_code);
+    ::GetExitCodeProcess(program.info.hProcess, &exit_code);
     return true;
 }
 
-// True while the game process runs.
-bool game_alive(const GameProcess& game) {
-    return game.info.hProcess && ::WaitForSingleObject(game.info.hProcess, 0) == WAIT_TIMEOUT;
+// True while the program runs.
+bool program_alive(const RunningProgram& program) {
+    return program.info.hProcess && ::WaitForSingleObject(program.info.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-// Says why the game may not have answered: ended (with its exit code), hung, or "".
-std::string game_state_text(const GameProcess& game) {
-    if (!game.info.hProcess)
-        return " (the game is not running)";
-    if (!game_alive(game)) {
+// Says why the program may not have answered: ended (with its exit code), hung, or "".
+std::string program_state_text(const RunningProgram& program) {
+    if (!program.info.hProcess)
+        return " (the program is not running)";
+    if (!program_alive(program)) {
         DWORD code = 0;
-        ::GetExitCodeProcess(game.info.hProcess, &code);
-        return format(" (the game has ended, exit code %lu)", code);
+        ::GetExitCodeProcess(program.info.hProcess, &code);
+        return format(" (the program has ended, exit code %lu)", code);
     }
     DWORD_PTR result = 0;
-    if (!::SendMessageTimeoutA(game.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 1000,
+    if (!::SendMessageTimeoutA(program.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 1000,
                                &result))
-        return " (the game does not answer messages: hung or busy)";
+        return " (the program does not answer messages: hung or busy)";
     return "";
 }
 
-// Picks a menu command by posting WM_COMMAND to the game's window.
-void game_command(const GameProcess& game, int id) {
-    ::PostMessageA(game.window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+// Picks a menu command by posting WM_COMMAND to the program's window.
+void program_command(const RunningProgram& program, int id) {
+    ::PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
 }
 
 // Posts a left click at client coordinates (button down, then up).
-void game_click(const GameProcess& game, int x, int y) {
+void program_click(const RunningProgram& program, int x, int y) {
     LPARAM where = MAKELPARAM(x, y);
-    ::PostMessageA(game.window, WM_LBUTTONDOWN, MK_LBUTTON, where);
-    ::PostMessageA(game.window, WM_LBUTTONUP, 0, where);
+    ::PostMessageA(program.window, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    ::PostMessageA(program.window, WM_LBUTTONUP, 0, where);
 }
 
-// The visible message box the game shows now, or null.
-HWND find_message_box(const GameProcess& game) {
-    return find_window_of(game.info.dwProcessId, "#32770");
+// The visible message box the program shows now, or null.
+HWND find_message_box(const RunningProgram& program) {
+    return find_window_of(program.info.dwProcessId, "#32770");
 }
 
-// Waits up to timeout_ms for a message box of the game.
-HWND wait_message_box(const GameProcess& game, DWORD timeout_ms) {
+// Waits up to timeout_ms for a message box of the program.
+HWND wait_message_box(const RunningProgram& program, DWORD timeout_ms) {
     uint32_t start = now_ms();
     for (;;) {
-        HWND box = find_message_box(game);
+        HWND box = find_message_box(program);
         if (box) {
             // Wine places the box after creating it: let its position settle.
             ::Sleep(150);
             return box;
         }
-        if (now_ms() - start > timeout_ms || !game_alive(game))
+        if (now_ms() - start > timeout_ms || !program_alive(program))
             return nullptr;
         ::Sleep(30);
     }

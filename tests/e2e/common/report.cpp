@@ -1,4 +1,4 @@
-// Reporting of the driver's checks and its PNG writer.
+// Reporting of the end-to-end checks and their PNG writer.
 // Owns the pass/fail counters (shared by the main thread and the robot's thread) and the
 // e2e-failures/ folder. Relies on KERNEL32 for files and the lock; writes PNG files with
 // stored (uncompressed) deflate blocks, CRC-32 and Adler-32 computed here.
@@ -208,7 +208,7 @@ bool png_self_check(std::string& why) {
 
 // Empties e2e-failures/ so that only this run's pictures are found there.
 void clear_failure_pictures() {
-    std::string folder = driver_folder() + "e2e-failures\\";
+    std::string folder = launch_own_folder() + "e2e-failures\\";
     WIN32_FIND_DATAA found{};
     HANDLE search = ::FindFirstFileA((folder + "*.png").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
@@ -222,19 +222,10 @@ void clear_failure_pictures() {
 // Saves expected and actual pictures of a failed comparison under e2e-failures/.
 void save_failure_pictures(const std::string& name, const Picture& expected,
                            const Picture& actual) {
-    std::string folder = driver_folder() + "e2e-failures\\";
+    std::string folder = launch_own_folder() + "e2e-failures\\";
     ::CreateDirectoryA(folder.c_str(), nullptr);
     std::string base = folder + safe_file_name(name);
     png_write(base + "-expected.png", expected);
     png_write(base + "-actual.png", actual);
     report_note("pictures saved as " + base + "-expected.png / -actual.png");
-}
-
-// The driver's own folder, with a trailing backslash (bin/ in the build).
-std::string driver_folder() {
-    char path[MAX_PATH];
-    DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path, n);
-    size_t slash = s.find_last_of("\\/");
-    return slash == std::string::npos ? std::string(".\\") : s.substr(0, slash + 1);
 }

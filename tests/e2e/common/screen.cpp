@@ -16,29 +16,6 @@ namespace {
 // Rendered texts by content; one cache per thread (the robot runs on its own).
 thread_local std::map<std::string, Picture> text_cache;
 
-// ============================================================================
-// Internal helpers
-// ============================================================================
-
-// Reads a device-dependent bitmap into a picture.
-Picture read_bitmap(HDC dc, HBITMAP bitmap, int width, int height) {
-    Picture picture;
-    picture.width = width;
-    picture.height = height;
-    picture.pixels.assign(size_t(width) * height, 0);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    ::GetDIBits(dc, bitmap, 0, height, picture.pixels.data(), &info, DIB_RGB_COLORS);
-    for (uint32_t& p : picture.pixels)
-        p &= 0xFFFFFF;
-    return picture;
-}
-
 } // namespace
 
 // ============================================================================
@@ -59,7 +36,7 @@ Canvas canvas_open(int width, int height) {
 
 Picture canvas_close(Canvas& c) {
     ::SelectObject(c.dc, c.old_bitmap);
-    Picture picture = read_bitmap(c.dc, c.bitmap, c.width, c.height);
+    Picture picture = picture_of_bitmap(c.bitmap);
     ::DeleteObject(c.bitmap);
     ::DeleteDC(c.dc);
     ::ReleaseDC(nullptr, c.screen);
@@ -112,11 +89,7 @@ int differences_up_to(const Picture& a, const Picture& b, int limit) {
 
 // Reads a rectangle of the screen.
 Picture capture_screen(int x, int y, int width, int height) {
-    if (width <= 0 || height <= 0)
-        return Picture{};
-    Canvas c = canvas_open(width, height);
-    ::BitBlt(c.dc, 0, 0, width, height, c.screen, x, y, SRCCOPY);
-    return canvas_close(c);
+    return picture_of_screen(x, y, width, height);
 }
 
 // Reads a rectangle of a window's client area as it shows on the screen.

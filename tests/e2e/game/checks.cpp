@@ -1,7 +1,8 @@
 // The driver's checks on one game at a time: window, message boxes, magnification, a new
 // game's field and status line, shooting, pausing, and the ways the program ends.
-// Relies on game_process.cpp to start and steer the game and on screen.cpp to read and
-// compare what it shows; the menu's own check and the playing robot live elsewhere.
+// Relies on tests/e2e/common (process.cpp to start and steer the game, screen.cpp to read
+// and compare what it shows) and on field.cpp; the menu's own check and the playing robot
+// live elsewhere.
 #include "driver.h"
 
 // ============================================================================
@@ -65,7 +66,7 @@ POINT centred_over_owner(const RECT& owner, int cx, int cy) {
 }
 
 // Checks the window's outer size against the allowed pair and its centring.
-void check_size_and_centre(const GameProcess& game, const std::string& label, WindowSize plain,
+void check_size_and_centre(const RunningProgram& game, const std::string& label, WindowSize plain,
                            WindowSize fitted) {
     RECT r = window_rect(game.window);
     int w = r.right - r.left, h = r.bottom - r.top;
@@ -90,11 +91,12 @@ void check_size_and_centre(const GameProcess& game, const std::string& label, Wi
 }
 
 // Waits for a box, checks caption, text and placement, closes it with OK.
-void check_box(const GameProcess& game, const std::string& name, const std::string& caption,
+void check_box(const RunningProgram& game, const std::string& name, const std::string& caption,
                const std::string& text, bool text_is_prefix) {
     HWND box = wait_message_box(game, PATIENCE_MS);
     if (!report(name + " box shown", box != nullptr,
-                format("no message box within %lu s", PATIENCE_MS / 1000) + game_state_text(game)))
+                format("no message box within %lu s", PATIENCE_MS / 1000) +
+                    program_state_text(game)))
         return;
     std::string seen_caption = window_text(box);
     std::string seen_text = window_text(::GetDlgItem(box, 0xFFFF));
@@ -130,7 +132,7 @@ std::string status_seen(HWND window, const StatusLine& guess) {
 }
 
 // Checks the window's caption, class and styles.
-void check_window_identity(const GameProcess& game) {
+void check_window_identity(const RunningProgram& game) {
     std::string caption = window_text(game.window);
     report("window caption", caption == "Tarrowind", "caption \"" + caption + "\"");
     char klass[64] = {};
@@ -144,7 +146,7 @@ void check_window_identity(const GameProcess& game) {
 }
 
 // Checks the client area is plain blue before the first game.
-void check_blue_before_new(const GameProcess& game) {
+void check_blue_before_new(const RunningProgram& game) {
     RECT client{};
     ::GetClientRect(game.window, &client);
     uint32_t start = now_ms();
@@ -166,8 +168,8 @@ void check_blue_before_new(const GameProcess& game) {
 }
 
 // Checks the four boxes of the menu commands and the window size at both magnifications.
-void check_boxes_and_zoom(const GameProcess& game) {
-    game_command(game, CMD_RULES);
+void check_boxes_and_zoom(const RunningProgram& game) {
+    program_command(game, CMD_RULES);
     check_box(game, "Rules", "Rules",
               "Dangerous terrorists have taken innocent\r\n"
               "people as hostages. Your mission is to rescue\r\n"
@@ -177,31 +179,31 @@ void check_boxes_and_zoom(const GameProcess& game) {
               "terrorist appears, kill him quickly before\r\n"
               "he disappears or he will shoot you.",
               false);
-    game_command(game, CMD_ABOUT);
+    program_command(game, CMD_ABOUT);
     check_box(game, "About", "About", "Tarrowind\r\n\r\n", true);
 
-    game_command(game, CMD_ZOOM2);
+    program_command(game, CMD_ZOOM2);
     HWND box = wait_message_box(game, PATIENCE_MS);
     check_size_and_centre(game, "2x window", WindowSize{640, 360}, WindowSize{640, 376});
     if (box)
         check_box(game, "2x", "Alert", "Magnification set to 2x.\r\n(may be slow on some machines)",
                   false);
     else
-        report("2x box shown", false, "no message box in time" + game_state_text(game));
+        report("2x box shown", false, "no message box in time" + program_state_text(game));
 
-    game_command(game, CMD_ZOOM1);
+    program_command(game, CMD_ZOOM1);
     box = wait_message_box(game, PATIENCE_MS);
     check_size_and_centre(game, "1x window", WindowSize{320, 200}, WindowSize{320, 208});
     if (box)
         check_box(game, "1x", "Alert", "Magnification set to 1x.", false);
     else
-        report("1x box shown", false, "no message box in time" + game_state_text(game));
+        report("1x box shown", false, "no message box in time" + program_state_text(game));
 }
 
 // Starts a game and checks its first field and status line. The first frame shows a figure
 // only when one of the spawn's random tries finds a free slot, which a field with few slots
 // can miss: then the game is started again, up to a few times, for a first frame with one.
-void check_new_game(const GameProcess& game, const CellReferences& refs) {
+void check_new_game(const RunningProgram& game, const CellReferences& refs) {
     constexpr int STARTS = 6;
     std::string why;
     FieldView field{};
@@ -212,22 +214,22 @@ void check_new_game(const GameProcess& game, const CellReferences& refs) {
             // Two shots beside the field, held by a pause, show "Ammo: 18": no frame of this
             // game can show a new game's status line after that. Leaving the pause and "New"
             // go in one batch, so the next frame is the new game's first.
-            game_click(game, 3, 30);
-            game_click(game, 3, 30);
-            game_command(game, CMD_PAUSE);
+            program_click(game, 3, 30);
+            program_click(game, 3, 30);
+            program_command(game, CMD_PAUSE);
             Picture paused;
             if (!wait_paused(game.window, PATIENCE_MS, paused)) {
-                why = "no \"Paused...\" before starting again" + game_state_text(game);
+                why = "no \"Paused...\" before starting again" + program_state_text(game);
                 break;
             }
-            game_command(game, CMD_PAUSE);
+            program_command(game, CMD_PAUSE);
         }
-        game_command(game, CMD_NEW);
+        program_command(game, CMD_NEW);
         std::string seen;
         bool shown =
             wait_status(game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS, seen, "new-status-line");
         if (start == 0 || !shown)
-            report("New: status line", shown, seen + game_state_text(game));
+            report("New: status line", shown, seen + program_state_text(game));
         if (!shown)
             return;
         client = capture_field(game.window);
@@ -311,10 +313,10 @@ void watch_field(FieldWatch& cells, const FieldView& field, uint32_t read_at) {
 
 // Starts a new game after closing any box (a lost game's): the shooting goes on there.
 // The old game has too few lives or too high a score to show a new game's status line.
-bool restart_game(const GameProcess& game, StatusLine& status, FieldWatch& cells) {
+bool restart_game(const RunningProgram& game, StatusLine& status, FieldWatch& cells) {
     if (HWND box = find_message_box(game))
         close_message_box(box, PATIENCE_MS);
-    game_command(game, CMD_NEW);
+    program_command(game, CMD_NEW);
     std::string seen;
     if (!wait_status(game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS, seen, "restart-new"))
         return false;
@@ -330,10 +332,10 @@ bool restart_game(const GameProcess& game, StatusLine& status, FieldWatch& cells
 // Clicks at (x, y) and pauses in the same batch of events, so the frame after the shot holds
 // still with its status line; reads that line, then leaves the pause and waits for the
 // running game's frame. True with the status and the tick by which the click was handled.
-bool shoot_and_read(const GameProcess& game, int x, int y, const StatusLine& guess,
+bool shoot_and_read(const RunningProgram& game, int x, int y, const StatusLine& guess,
                     StatusLine& found, uint32_t& handled_by) {
-    game_click(game, x, y);
-    game_command(game, CMD_PAUSE);
+    program_click(game, x, y);
+    program_command(game, CMD_PAUSE);
     Picture client;
     bool read = wait_paused(game.window, PATIENCE_MS, client);
     handled_by = now_ms();
@@ -341,7 +343,7 @@ bool shoot_and_read(const GameProcess& game, int x, int y, const StatusLine& gue
     read = read &&
            (read_status(client, guess, found) ||
             read_status(client, StatusLine{guess.level, guess.score, guess.lives - 3, 20}, found));
-    game_command(game, CMD_PAUSE);
+    program_command(game, CMD_PAUSE);
     bool running = poll_until(PATIENCE_MS, [&] {
         client = capture_field(game.window);
         StatusLine any{};
@@ -354,7 +356,7 @@ bool shoot_and_read(const GameProcess& game, int x, int y, const StatusLine& gue
 // listens to every shot. Figures come at random: the check shoots until it has hit one of
 // each, starting a new game whenever lives run low or the level's end comes near, within a
 // limit far beyond the few seconds this usually takes.
-void check_shooting(const GameProcess& game, const CellReferences& refs, StatusLine& status) {
+void check_shooting(const RunningProgram& game, const CellReferences& refs, StatusLine& status) {
     // A figure lives 3.5 s; a frame may draw it up to a second after it came. A shot handled
     // within 2 s of the free slot last seen there surely found it alive.
     constexpr uint32_t SURELY_ALIVE_MS = 2000;
@@ -369,7 +371,7 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
     while ((!terrorist_done || !hostage_done) && now_ms() - start < LIMIT_MS) {
         if (status.lives <= 1 || status.score >= 50 || find_message_box(game)) {
             if (!restart_game(game, status, cells)) {
-                failure = "New did not start a new game" + game_state_text(game);
+                failure = "New did not start a new game" + program_state_text(game);
                 break;
             }
             continue;
@@ -408,8 +410,8 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
             // Leaving a pause brings the next frame at once, and with it the next figure as
             // soon as the spawn interval allows; a pause costs no ammunition and no sound.
             if (read_at - last_hurry > 500) {
-                game_command(game, CMD_PAUSE);
-                game_command(game, CMD_PAUSE);
+                program_command(game, CMD_PAUSE);
+                program_command(game, CMD_PAUSE);
                 last_hurry = read_at;
             }
             ::Sleep(40);
@@ -422,7 +424,7 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
         if (!shoot_and_read(game, target_c * 20 + 20, target_r * 20 + 46, before, found,
                             handled_by)) {
             failure = "no status line read after a shot: " + status_seen(game.window, before) +
-                      game_state_text(game);
+                      program_state_text(game);
             break;
         }
         status = found;
@@ -442,7 +444,7 @@ void check_shooting(const GameProcess& game, const CellReferences& refs, StatusL
                    format("status line reads \"%s\" after the shot (expected \"%s\" with any "
                           "ammunition)",
                           status_text(found).c_str(), status_text(want).c_str()) +
-                       game_state_text(game));
+                       program_state_text(game));
             std::vector<HeardSound> heard;
             sound_watch_stop("shooting", heard);
             return;
@@ -536,14 +538,14 @@ void report_no_ammo_sounds(double clicked) {
 
 // Listens from the first click on: every sound heard must be a whole shot, and none may
 // begin after the click without ammunition.
-void check_no_ammo_click(const GameProcess& game) {
+void check_no_ammo_click(const RunningProgram& game) {
     const bool listening = sound_watch_start("no-ammo");
     // 25 clicks in one batch: 20 spend the ammunition, the rest find none. Each shot plays
     // its sound to the end first (about a quarter of a second under Wine). The pause behind
     // them holds the status line still: no shot comes back while the game is paused.
     for (int i = 0; i < 25; i++)
-        game_click(game, 3, 30);
-    game_command(game, CMD_PAUSE);
+        program_click(game, 3, 30);
+    program_command(game, CMD_PAUSE);
     Picture client;
     StatusLine found{};
     bool drained = wait_paused(game.window, 3 * PATIENCE_MS, client) &&
@@ -569,7 +571,7 @@ void check_no_ammo_click(const GameProcess& game) {
     double clicked_in_recording = 0.0;
     for (int attempt = 0; attempt < ATTEMPTS && !in_time; attempt++) {
         if (attempt > 0) {
-            game_command(game, CMD_PAUSE);
+            program_command(game, CMD_PAUSE);
             if (!wait_paused(game.window, PATIENCE_MS, client))
                 break;
             paused_at = now_ms();
@@ -577,7 +579,7 @@ void check_no_ammo_click(const GameProcess& game) {
         while (now_ms() - paused_at <= SECOND + MARGIN)
             ::Sleep(20);
         uint32_t resumed_at = now_ms();
-        game_command(game, CMD_PAUSE);
+        program_command(game, CMD_PAUSE);
         // Only the status line and the notice under it are read: quick on a busy machine.
         // The frame that gives the shot back comes after the last read without it.
         StatusLine running{};
@@ -601,7 +603,7 @@ void check_no_ammo_click(const GameProcess& game) {
         marker_shows = all_of_colour(capture_client(game.window, 1, 1, 2, 2), 0, 0, 2, 2, 0xFF0000);
         uint32_t spend_at = now_ms();
         for (int i = 0; i <= running.ammo; i++)
-            game_click(game, 3, 30);
+            program_click(game, 3, 30);
         StatusLine spent{};
         if (!marker_shows)
             ::Sleep(600);
@@ -627,7 +629,7 @@ void check_no_ammo_click(const GameProcess& game) {
             marker_shows && all_of_colour(covered, 0, 0, line.width, line.height, 0xFF0000);
         uint32_t clicked = now_ms();
         clicked_in_recording = listening ? sound_watch_time() : 0.0;
-        game_click(game, 3, 30);
+        program_click(game, 3, 30);
         Picture seen_line;
         redrawn = poll_until(
             PATIENCE_MS,
@@ -679,18 +681,18 @@ void check_no_ammo_click(const GameProcess& game) {
 }
 
 // Pauses, checks "Paused..." and the frozen field, resumes and checks the redraw.
-void check_pause(const GameProcess& game, const CellReferences& refs, StatusLine status) {
-    // Shoot the terrorists on show and pause in the same batch of events, so that few
-    // terrorists can run out of time while paused and cost a life when the pause ends.
+void check_pause(const RunningProgram& game, const CellReferences& refs, StatusLine status) {
+    // Shoot the terrorists on show and pause in the same batch of events: the paused frames
+    // then show the status line after the shots.
     FieldView start_field = read_field(capture_field(game.window), 1, refs);
     int shots = 0;
     for (int r = 0; r < FIELD_ROWS; r++)
         for (int c = 0; c < FIELD_COLUMNS; c++)
             if (start_field.cells[r][c] == LOOK_TERRORIST) {
-                game_click(game, c * 20 + 20, r * 20 + 46);
+                program_click(game, c * 20 + 20, r * 20 + 46);
                 shots++;
             }
-    game_command(game, CMD_PAUSE);
+    program_command(game, CMD_PAUSE);
     const Picture& paused = render_text("Paused...");
     Picture client;
     bool shown = wait_paused(game.window, PATIENCE_MS, client);
@@ -713,9 +715,9 @@ void check_pause(const GameProcess& game, const CellReferences& refs, StatusLine
         save_failure_pictures("pause-freeze", before, after);
 
     FieldView frozen = read_field(before, 1, refs);
-    game_command(game, CMD_PAUSE);
+    program_command(game, CMD_PAUSE);
     // The first frame after the pause clears "Paused..." and draws the field and the status
-    // line again; figures that ran out of time meanwhile may cost lives there.
+    // line again.
     Picture resumed;
     StatusLine found{};
     bool status_back = poll_until(PATIENCE_MS, [&] {
@@ -739,8 +741,62 @@ void check_pause(const GameProcess& game, const CellReferences& refs, StatusLine
         save_failure_pictures("pause-resume", before, resumed);
 }
 
+// A pause of 5 s with terrorists on the field costs no life: leaving it gives every figure
+// the time it had left when the pause began. A fresh game is watched until every terrorist
+// on show appeared less than 1.2 s ago (a figure lives 3.5 s) and paused at once; the old
+// fault cost one life per terrorist in the first frame after the pause.
+void check_pause_keeps_time(const RunningProgram& game, const CellReferences& refs) {
+    constexpr uint32_t YOUNG_MS = 1200;
+    constexpr DWORD PAUSE_MS = 5000;
+    program_command(game, CMD_NEW);
+    std::string seen;
+    if (!report("New before the long pause",
+                wait_status(game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS, seen, "long-new"),
+                seen))
+        return;
+    FieldWatch cells;
+    const uint32_t new_at = now_ms();
+    for (auto& row : cells)
+        for (CellWatch& cell : row)
+            cell.slot_at = new_at; // no figure of this game is older than New
+    bool young = poll_until(60000, [&] {
+        const uint32_t read_at = now_ms();
+        watch_field(cells, read_field(capture_field(game.window), 1, refs), read_at);
+        int terrorists = 0, old = 0;
+        for (auto& row : cells)
+            for (CellWatch& cell : row)
+                if (cell.figure == LOOK_TERRORIST) {
+                    terrorists++;
+                    old += read_at - cell.since > YOUNG_MS;
+                }
+        return terrorists > 0 && old == 0;
+    });
+    if (!report("a young terrorist on show before the long pause", young,
+                "none within 60 s" + program_state_text(game)))
+        return;
+    program_command(game, CMD_PAUSE);
+    Picture client;
+    StatusLine frozen{};
+    bool paused = wait_paused(game.window, PATIENCE_MS, client) &&
+                  read_status(client, StatusLine{1, 0, 3, 20}, frozen);
+    if (!report("the long pause shows its status line", paused, status_seen(game.window, frozen)))
+        return;
+    ::Sleep(PAUSE_MS); // the pause itself: the time the figures must not be charged for
+    program_command(game, CMD_PAUSE);
+    Picture resumed;
+    StatusLine found{};
+    bool back = poll_until(PATIENCE_MS, [&] {
+        resumed = capture_field(game.window);
+        return pause_notice_gone(resumed) && read_status(resumed, frozen, found);
+    });
+    report("a 5 s pause with terrorists on show costs no life", back && found.lives == frozen.lives,
+           back ? format("lives %d before the pause, %d in the first frame after it", frozen.lives,
+                         found.lives)
+                : status_seen(game.window, frozen));
+}
+
 // Saves the game window as the screenshot of a game in progress.
-void save_screenshot(const GameProcess& game, const CellReferences& refs) {
+void save_screenshot(const RunningProgram& game, const CellReferences& refs) {
     uint32_t start = now_ms();
     int figures = 0;
     while (now_ms() - start < 8000) {
@@ -755,14 +811,14 @@ void save_screenshot(const GameProcess& game, const CellReferences& refs) {
     }
     RECT r = window_rect(game.window);
     Picture shot = capture_screen(r.left, r.top, r.right - r.left, r.bottom - r.top);
-    std::string path = driver_folder() + "e2e-screenshot.png";
+    std::string path = launch_own_folder() + "e2e-screenshot.png";
     report("screenshot written", png_write(path, shot), "could not write " + path);
 }
 
 // Ends the game through a way that must give exit code 0.
-void check_exit(GameProcess& game, const std::string& name) {
+void check_exit(RunningProgram& game, const std::string& name) {
     DWORD code = 0;
-    bool ended = game_wait_exit(game, PATIENCE_MS, code);
+    bool ended = program_wait_exit(game, PATIENCE_MS, code);
     report(name, ended && code == 0,
            ended ? format("exit code %lu", code) : "the game still ran long after");
 }
@@ -780,15 +836,16 @@ void check_without_data(const CellReferences& refs) {
     std::string folder = make_temp_folder();
     std::string exe = folder + "tarrowind.exe";
     if (!report("no data folders: copy the program alone",
-                ::CopyFileA((driver_folder() + "tarrowind.exe").c_str(), exe.c_str(), FALSE) != 0,
+                ::CopyFileA((launch_own_folder() + "tarrowind.exe").c_str(), exe.c_str(), FALSE) !=
+                    0,
                 "CopyFile to " + exe + " failed")) {
         ::RemoveDirectoryA(folder.c_str());
         return;
     }
-    GameProcess game;
+    RunningProgram game;
     std::string why;
     if (report("no data folders: the game starts", game_start(game, folder, why), why)) {
-        game_command(game, CMD_NEW);
+        program_command(game, CMD_NEW);
         std::string seen;
         bool ok =
             wait_status(game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS, seen, "nodata-new");
@@ -806,8 +863,8 @@ void check_without_data(const CellReferences& refs) {
         const bool listening = sound_watch_start("no-data");
         // The pause behind the shot holds "Ammo: 19" on the status line: the shot does not
         // come back while the game is paused. Lives may have gone to terrorists meanwhile.
-        game_click(game, 3, 30);
-        game_command(game, CMD_PAUSE);
+        program_click(game, 3, 30);
+        program_command(game, CMD_PAUSE);
         StatusLine shot{};
         report("no data folders: a shot without sound files goes on at once",
                poll_until(PATIENCE_MS,
@@ -823,10 +880,10 @@ void check_without_data(const CellReferences& refs) {
                 report("sound: without sound files a shot is silent", heard.empty(),
                        "heard: " + heard_text(heard));
         }
-        game_command(game, CMD_QUIT);
+        program_command(game, CMD_QUIT);
         check_exit(game, "no data folders: Quit ends with exit code 0");
     }
-    game_kill(game);
+    program_kill(game);
     ::DeleteFileA(exe.c_str());
     ::RemoveDirectoryA(folder.c_str());
 }
@@ -839,11 +896,11 @@ void check_without_data(const CellReferences& refs) {
 
 // Runs the checks on one game from start to "Quit".
 void run_main_checks(const CellReferences& refs) {
-    GameProcess game;
+    RunningProgram game;
     std::string why;
-    if (!report("the game starts and shows its window", game_start(game, driver_folder(), why),
+    if (!report("the game starts and shows its window", game_start(game, launch_own_folder(), why),
                 why)) {
-        game_kill(game);
+        program_kill(game);
         return;
     }
     check_window_identity(game);
@@ -855,11 +912,11 @@ void run_main_checks(const CellReferences& refs) {
     robot_hold(true);
     run_menu_checks(game);
     robot_hold(false);
-    if (game_state_text(game).empty()) {
+    if (program_state_text(game).empty()) {
         stage = "the message boxes";
         check_boxes_and_zoom(game);
     }
-    if (game_state_text(game).empty()) {
+    if (program_state_text(game).empty()) {
         stage = "New and shooting";
         check_new_game(game, refs);
         StatusLine status{1, 0, 3, 20};
@@ -867,24 +924,26 @@ void run_main_checks(const CellReferences& refs) {
         save_screenshot(game, refs);
         stage = "the pause";
         check_pause(game, refs, status);
+        stage = "the long pause";
+        check_pause_keeps_time(game, refs);
     }
-    std::string state = game_state_text(game);
+    std::string state = program_state_text(game);
     if (!report("the game still runs and answers after the checks", state.empty(),
                 std::string("after ") + stage + state)) {
-        game_kill(game);
+        program_kill(game);
         return;
     }
-    game_command(game, CMD_QUIT);
+    program_command(game, CMD_QUIT);
     check_exit(game, "Quit ends the program with exit code 0");
-    game_kill(game);
+    program_kill(game);
 }
 
 // Runs the close-request checks and the run without data folders.
 void run_closing_checks(const CellReferences& refs) {
-    GameProcess game;
+    RunningProgram game;
     std::string why;
-    if (report("second start", game_start(game, driver_folder(), why), why)) {
-        game_command(game, CMD_NEW);
+    if (report("second start", game_start(game, launch_own_folder(), why), why)) {
+        program_command(game, CMD_NEW);
         std::string seen;
         if (report(
                 "second game: New",
@@ -894,16 +953,16 @@ void run_closing_checks(const CellReferences& refs) {
         ::PostMessageA(game.window, WM_CLOSE, 0, 0);
         check_exit(game, "a close request (WM_CLOSE) ends the program with exit code 0");
     }
-    game_kill(game);
+    program_kill(game);
 
-    if (report("third start", game_start(game, driver_folder(), why), why)) {
-        game_command(game, CMD_RULES);
+    if (report("third start", game_start(game, launch_own_folder(), why), why)) {
+        program_command(game, CMD_RULES);
         HWND box = wait_message_box(game, PATIENCE_MS);
         report("Rules box open before the close request", box != nullptr, "no message box in time");
         ::PostMessageA(game.window, WM_CLOSE, 0, 0);
         check_exit(game, "a close request while a message box is open ends with exit code 0");
     }
-    game_kill(game);
+    program_kill(game);
 
     check_without_data(refs);
 }

@@ -111,7 +111,7 @@ void run_main_checks(const CellReferences& refs);
 // Runs the close-request checks and the run without data folders.
 void run_closing_checks(const CellReferences& refs);
 // Checks the menu through the game's real menu, compared with a reference menu.
-void run_menu_checks(const GameProcess& game);
+void run_menu_checks(const RunningProgram& game);
 // Starts the robot's game, parked in the top left corner; false when it did not start.
 bool robot_prepare(const CellReferences& refs);
 // Plays the robot's game (level 1, and to the end with TARROWIND_LONG=1) on a thread.

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     std::string why;
     report("PNG writer: CRC-32, Adler-32 and stored blocks", png_self_check(why), why);
     CellReferences refs{};
-    make_cell_references(refs, driver_folder() + "graphics\\");
+    make_cell_references(refs, launch_own_folder() + "graphics\\");
     report("reference pictures load from graphics\\", refs.have_pictures,
            "goodguy.bmp or badguy.bmp could not be loaded with OleLoadPicture");
 

@@ -3,7 +3,8 @@
 // both menus with the same posted keys and compares the menu bar and every open popup pixel
 // for pixel: texts, separators, submenu arrows, checks and greying all show in the pixels.
 // Identifiers are checked by their effect: Enter on "Rules" and "About" must open those boxes.
-// Relies on USER32 menus and keyboard tracking, and on screen.cpp for the pixels.
+// Relies on USER32 menus and keyboard tracking, and on tests/e2e/common/screen.cpp for the
+// pixels.
 #include "driver.h"
 
 // ============================================================================
@@ -146,7 +147,7 @@ void post_step(HWND window, const MenuStep& step) {
 }
 
 // Compares the menu bars of the two windows.
-void check_menu_bar(const GameProcess& game) {
+void check_menu_bar(const RunningProgram& game) {
     MENUBARINFO info{};
     info.cbSize = sizeof info;
     if (!::GetMenuBarInfo(reference.window, OBJID_MENU, 0, &info)) {
@@ -179,7 +180,7 @@ void check_menu_bar(const GameProcess& game) {
 // Posts one key to both menus and waits until both show the same popups; false with what
 // was seen (and its pictures saved when asked). Keys are posted, so each one reaches a menu
 // only after the one before.
-bool menu_step(const GameProcess& game, const MenuStep& step, bool save, std::string& why) {
+bool menu_step(const RunningProgram& game, const MenuStep& step, bool save, std::string& why) {
     post_step(game.window, step);
     post_step(reference.window, step);
     if (step.popups == 0) {
@@ -202,17 +203,17 @@ bool menu_step(const GameProcess& game, const MenuStep& step, bool save, std::st
     if (!ok) {
         why = format("%d popups open (reference %d, want %d), %d pixels differ", seen_count,
                      want_count, step.popups, differences) +
-              game_state_text(game);
+              program_state_text(game);
         if (save)
             save_failure_pictures(std::string("menu-") + step.showing, want, seen);
     }
     return ok;
 }
 
-void close_menus(const GameProcess& game);
+void close_menus(const RunningProgram& game);
 
 // Brings the game's window to the front and waits until it is the foreground window.
-void bring_forward(const GameProcess& game) {
+void bring_forward(const RunningProgram& game) {
     poll_until(PATIENCE_MS / 4, [&] {
         ::SetForegroundWindow(game.window);
         return ::GetForegroundWindow() == game.window;
@@ -224,7 +225,7 @@ void bring_forward(const GameProcess& game) {
 // NOTE: under Wine keyboard menu tracking was seen not to start when another process's
 // window had become the foreground one (as a box closed); the game is brought forward
 // first, and a walk that did not get through is closed and made once more.
-bool walk_menus(const GameProcess& game, const MenuStep* steps, int count, bool report_steps) {
+bool walk_menus(const RunningProgram& game, const MenuStep* steps, int count, bool report_steps) {
     constexpr int WALKS = 3;
     for (int walk = 0; walk < WALKS; walk++) {
         bring_forward(game);
@@ -248,7 +249,7 @@ bool walk_menus(const GameProcess& game, const MenuStep* steps, int count, bool 
 }
 
 // Picks the selected item of the open Help popup with Enter and checks the box it opens.
-void check_help_item(const GameProcess& game, const char* caption) {
+void check_help_item(const RunningProgram& game, const char* caption) {
     post_step(game.window, MenuStep{WM_KEYDOWN, VK_RETURN, 0, ""});
     post_step(reference.window, MenuStep{WM_KEYDOWN, VK_RETURN, 0, ""});
     HWND box = wait_message_box(game, PATIENCE_MS);
@@ -256,7 +257,7 @@ void check_help_item(const GameProcess& game, const char* caption) {
     report(format("menu: Enter on \"%s\" sends its command (the %s box opens)", caption, caption),
            box && seen == caption,
            box ? "a box captioned \"" + seen + "\" opened"
-               : "no box in time" + game_state_text(game));
+               : "no box in time" + program_state_text(game));
     if (box)
         close_message_box(box, PATIENCE_MS);
     else
@@ -265,7 +266,7 @@ void check_help_item(const GameProcess& game, const char* caption) {
             capture_screen(0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)));
 }
 
-void close_menus(const GameProcess& game) {
+void close_menus(const RunningProgram& game) {
     for (int i = 0; i < 3; i++) {
         ::PostMessageA(game.window, WM_KEYDOWN, VK_ESCAPE, 1);
         ::PostMessageA(reference.window, WM_KEYDOWN, VK_ESCAPE, 1);
@@ -282,7 +283,7 @@ void close_menus(const GameProcess& game) {
 // ============================================================================
 
 // Checks the menu through the game's real menu, compared with a reference menu.
-void run_menu_checks(const GameProcess& game) {
+void run_menu_checks(const RunningProgram& game) {
     RECT r = window_rect(game.window);
     reference.width = r.right - r.left;
     reference.height = r.bottom - r.top;

@@ -2,8 +2,9 @@
 // played on its own thread by shooting every terrorist and sparing every hostage. Its
 // copy runs in a folder of its own with the pictures but without the sounds, so that it
 // plays silently beside the checks that listen to the other game.
-// Relies on game_process.cpp and screen.cpp like the other checks; reports through
-// report.cpp, which serialises its lines with the main thread's. Level 1 and the level-2
+// Relies on the shared helpers (tests/e2e/common: process.cpp, screen.cpp) and on
+// field.cpp like the other checks; reports through report.cpp, which serialises its lines
+// with the main thread's. Level 1 and the level-2
 // layout always; on to the end of the game only with TARROWIND_LONG=1.
 #include "driver.h"
 
@@ -16,7 +17,7 @@
 namespace {
 
 struct RobotState {
-    GameProcess game;           // the robot's own copy of the game
+    RunningProgram game;        // the robot's own copy of the game
     std::string folder;         // the copy's folder: the program and graphics\ only
     const CellReferences* refs; // cell pictures to tell figures apart
     volatile LONG abort;        // set by the main thread to stop playing
@@ -51,7 +52,8 @@ bool make_silent_copy(std::string& why) {
     ::CreateDirectoryA(robot.folder.c_str(), nullptr);
     ::CreateDirectoryA((robot.folder + "graphics").c_str(), nullptr);
     for (const char* name : {"tarrowind.exe", "graphics\\goodguy.bmp", "graphics\\badguy.bmp"}) {
-        if (!::CopyFileA((driver_folder() + name).c_str(), (robot.folder + name).c_str(), FALSE)) {
+        if (!::CopyFileA((launch_own_folder() + name).c_str(), (robot.folder + name).c_str(),
+                         FALSE)) {
             why = format("could not copy %s to %s", name, robot.folder.c_str());
             return false;
         }
@@ -106,7 +108,7 @@ void check_layout(int level, uint32_t timeout_ms) {
 void shoot(const int* targets, int count, uint32_t (*clicked_at)[FIELD_COLUMNS], uint32_t now) {
     for (int i = 0; i < count; i++) {
         int r = targets[i] / FIELD_COLUMNS, c = targets[i] % FIELD_COLUMNS;
-        game_click(robot.game, c * 20 + 20, r * 20 + 46);
+        program_click(robot.game, c * 20 + 20, r * 20 + 46);
         clicked_at[r][c] = now;
     }
 }
@@ -148,7 +150,7 @@ bool handle_box(HWND box, int& level, bool& won) {
 
 // Plays until the level-2 layout (or the end of the game in a long run).
 void play() {
-    game_command(robot.game, CMD_NEW);
+    program_command(robot.game, CMD_NEW);
     std::string seen;
     if (!report(
             "robot: New",
@@ -172,7 +174,7 @@ void play() {
     while (!robot.abort) {
         if (robot.held) {
             if (!robot.hold) {
-                game_command(robot.game, CMD_PAUSE);
+                program_command(robot.game, CMD_PAUSE);
                 last_spawn = now_ms();
                 ::InterlockedExchange(&robot.held, 0);
             }
@@ -185,7 +187,7 @@ void play() {
                           status_text(status).c_str()));
             return;
         }
-        if (!game_alive(robot.game)) {
+        if (!program_alive(robot.game)) {
             report("robot: the game keeps running", false,
                    "the game ended at \"" + status_text(status) + "\"");
             return;
@@ -223,7 +225,7 @@ void play() {
                 // before the game is lost, a new one starts, and the robot plays on there.
                 report_note(
                     format("the robot starts a new game at \"%s\"", status_text(status).c_str()));
-                game_command(robot.game, CMD_NEW);
+                program_command(robot.game, CMD_NEW);
                 if (!report("robot: New when lives run low",
                             wait_status(robot.game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS,
                                         seen, "robot-new-again"),
@@ -269,7 +271,7 @@ void play() {
             // The terrorists on show are shot in the batch that pauses: none of them can
             // cost a life when the pause ends. The game is held once the pause shows.
             shoot(targets, terrorists, clicked_at, now);
-            game_command(robot.game, CMD_PAUSE);
+            program_command(robot.game, CMD_PAUSE);
             Picture paused;
             wait_paused(robot.game.window, PATIENCE_MS, paused);
             marked = false;
@@ -285,8 +287,8 @@ void play() {
                 shoot(targets, terrorists, clicked_at, now);
                 shots_since_status += terrorists;
                 if (terrorists == 0) {
-                    game_command(robot.game, CMD_PAUSE);
-                    game_command(robot.game, CMD_PAUSE);
+                    program_command(robot.game, CMD_PAUSE);
+                    program_command(robot.game, CMD_PAUSE);
                 }
                 last_hurry = now;
             }
@@ -301,11 +303,11 @@ void play() {
         if (terrorists == 0 && now - last_spawn > uint32_t(interval) + 30 &&
             now - last_hurry > 200) {
             if (status.ammo - shots_since_status > 6) {
-                game_click(robot.game, 3, 30);
+                program_click(robot.game, 3, 30);
                 shots_since_status++;
             } else {
-                game_command(robot.game, CMD_PAUSE);
-                game_command(robot.game, CMD_PAUSE);
+                program_command(robot.game, CMD_PAUSE);
+                program_command(robot.game, CMD_PAUSE);
             }
             last_hurry = now;
         }
@@ -318,14 +320,14 @@ void play() {
 DWORD WINAPI robot_thread(void*) {
     play();
     ::InterlockedExchange(&robot.playing, 0);
-    if (game_alive(robot.game)) {
-        game_command(robot.game, CMD_QUIT);
+    if (program_alive(robot.game)) {
+        program_command(robot.game, CMD_QUIT);
         DWORD code = 0;
-        bool ended = game_wait_exit(robot.game, PATIENCE_MS, code);
+        bool ended = program_wait_exit(robot.game, PATIENCE_MS, code);
         report("robot: Quit ends its game with exit code 0", ended && code == 0,
                ended ? format("exit code %lu", code) : "still running long after");
     }
-    game_kill(robot.game);
+    program_kill(robot.game);
     remove_silent_copy();
     return 0;
 }
@@ -343,7 +345,7 @@ bool robot_prepare(const CellReferences& refs) {
     std::string why;
     if (!report("robot: its game starts without sounds",
                 make_silent_copy(why) && game_start(robot.game, robot.folder, why), why)) {
-        game_kill(robot.game);
+        program_kill(robot.game);
         remove_silent_copy();
         return false;
     }
@@ -357,7 +359,7 @@ bool robot_prepare(const CellReferences& refs) {
     RECT r = window_rect(robot.game.window);
     if (!report("robot: its window moves to the corner", r.left == 0 && r.top == 0,
                 format("window at (%ld,%ld)", r.left, r.top))) {
-        game_kill(robot.game);
+        program_kill(robot.game);
         remove_silent_copy();
         return false;
     }

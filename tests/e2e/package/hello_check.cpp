@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     if (folder.back() != '\\' && folder.back() != '/')
         folder += '\\';
 
-    GameProcess hello;
+    RunningProgram hello;
     std::string why;
     if (report("hello.exe starts and shows its window",
                program_start(hello, folder, "hello.exe", "", "KalvorineWndClass", why), why)) {
@@ -50,10 +50,10 @@ int main(int argc, char** argv) {
                format("%d pixels differ", differences));
         ::PostMessageA(hello.window, WM_CLOSE, 0, 0);
         DWORD code = 1;
-        bool ended = game_wait_exit(hello, EXIT_TIMEOUT_MS, code);
+        bool ended = program_wait_exit(hello, EXIT_TIMEOUT_MS, code);
         report("a close request ends it with exit code 0", ended && code == 0,
                ended ? format("exit code %lu", code) : "still running");
     }
-    game_kill(hello);
+    program_kill(hello);
     return report_summary() != 0 ? 1 : 0;
 }

@@ -92,7 +92,7 @@ void wheel(HWND over, int notches) {
 }
 
 // The window with the keyboard focus in the viewer's thread.
-HWND focus_of(const GameProcess& viewer) {
+HWND focus_of(const RunningProgram& viewer) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     ::GetGUIThreadInfo(viewer.info.dwThreadId, &info);
@@ -100,7 +100,7 @@ HWND focus_of(const GameProcess& viewer) {
 }
 
 // A dialog of the viewer with the caption, once it shows.
-HWND wait_dialog(const GameProcess& viewer, const char* klass, const char* caption) {
+HWND wait_dialog(const RunningProgram& viewer, const char* klass, const char* caption) {
     HWND found = nullptr;
     poll_until(PATIENCE_MS, [&] {
         found = ::FindWindowA(klass, caption);
@@ -187,7 +187,7 @@ bool check_view(HWND doc, const TextView& view, const std::string& check) {
 }
 
 // Activates a document by its caption and gives it the keyboard; null when it is missing.
-HWND activate(const GameProcess& viewer, HWND client, const std::string& name) {
+HWND activate(const RunningProgram& viewer, HWND client, const std::string& name) {
     HWND doc = document_named(client, name);
     if (doc) {
         ::SetForegroundWindow(viewer.window);
@@ -222,7 +222,7 @@ int rows_of(HWND doc) {
     return (r.bottom - 3 * VIEWER_TEXT_MARGIN - row_height()) / row_height();
 }
 
-void check_scrolling(const GameProcess& viewer, HWND client, TextView& view) {
+void check_scrolling(const RunningProgram& viewer, HWND client, TextView& view) {
     HWND doc = activate(viewer, client, "many-lines.txt");
     if (!report("many-lines.txt takes the keyboard", doc != nullptr, "no such document"))
         return;
@@ -280,7 +280,7 @@ Picture expected_picture_at(int width, int height, const std::string& path, int 
 }
 
 // A picture larger than its window scrolls by key to its far corner.
-void check_picture_scrolling(const GameProcess& viewer, HWND client, const std::string& folder) {
+void check_picture_scrolling(const RunningProgram& viewer, HWND client, const std::string& folder) {
     HWND doc = activate(viewer, client, "big.bmp");
     if (!report("big.bmp opens and takes the keyboard", doc != nullptr, "no such document"))
         return;
@@ -300,7 +300,7 @@ void check_picture_scrolling(const GameProcess& viewer, HWND client, const std::
         save_failure_pictures("viewer-big-picture", want, seen);
 }
 
-void check_go_to(const GameProcess& viewer, HWND client, TextView& view) {
+void check_go_to(const RunningProgram& viewer, HWND client, TextView& view) {
     HWND doc = activate(viewer, client, "many-lines.txt");
     press('G', {VK_CONTROL});
     HWND dialog = wait_dialog(viewer, "KalvorineDlgClass", "Go to line");
@@ -338,19 +338,19 @@ void check_go_to(const GameProcess& viewer, HWND client, TextView& view) {
 }
 
 // The picture at the top of the README: the documents tiled, the Find dialog over them.
-void take_screenshot(const GameProcess& viewer, HWND find) {
-    game_command(viewer, VIEWER_CMD_TILE);
+void take_screenshot(const RunningProgram& viewer, HWND find) {
+    program_command(viewer, VIEWER_CMD_TILE);
     ::Sleep(500); // a picture, not a check: the tiling has long settled by then
     RECT f = window_rect(viewer.window), d = window_rect(find);
     ::SetWindowPos(find, nullptr, f.right - (d.right - d.left) - 24,
                    f.bottom - (d.bottom - d.top) - 24, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::Sleep(300);
-    png_write(driver_folder() + "viewer-screenshot.png",
+    png_write(launch_own_folder() + "viewer-screenshot.png",
               capture_screen(f.left, f.top, f.right - f.left, f.bottom - f.top));
 }
 
-void check_find(const GameProcess& viewer, HWND client, TextView& view) {
+void check_find(const RunningProgram& viewer, HWND client, TextView& view) {
     HWND doc = activate(viewer, client, "many-lines.txt");
     press('F', {VK_CONTROL});
     HWND dialog = wait_dialog(viewer, "KalvorineDlgClass", "Find");
@@ -410,9 +410,9 @@ bool sample_shows(HWND control, COLORREF want) {
     });
 }
 
-void check_colors(const GameProcess& viewer, HWND client, TextView& view) {
+void check_colors(const RunningProgram& viewer, HWND client, TextView& view) {
     HWND doc = activate(viewer, client, "many-lines.txt");
-    game_command(viewer, CMD_COLORS);
+    program_command(viewer, CMD_COLORS);
     HWND dialog = wait_dialog(viewer, "KalvorineDlgClass", "Colours");
     if (!report("View > Colours opens the modal \"Colours\" dialog", dialog != nullptr,
                 "no dialog"))
@@ -431,7 +431,7 @@ void check_colors(const GameProcess& viewer, HWND client, TextView& view) {
     check_view(doc, view, "Colours: OK redraws the texts white on navy");
 }
 
-void check_open_dialog(const GameProcess& viewer, HWND client, const std::string& folder) {
+void check_open_dialog(const RunningProgram& viewer, HWND client, const std::string& folder) {
     ::SetForegroundWindow(viewer.window);
     const size_t before = document_windows(client).size();
     press('O', {VK_CONTROL});
@@ -452,9 +452,9 @@ void check_open_dialog(const GameProcess& viewer, HWND client, const std::string
            format("%d documents", int(document_windows(client).size())));
 }
 
-void check_shortcuts(GameProcess& viewer, HWND client) {
+void check_shortcuts(RunningProgram& viewer, HWND client) {
     activate(viewer, client, "many-lines.txt");
-    game_command(viewer, CMD_ZOOM);
+    program_command(viewer, CMD_ZOOM);
     report("View > Zoom opens \"Zoom: many-lines.txt\"",
            poll_until(PATIENCE_MS,
                       [&] { return document_named(client, "Zoom: many-lines.txt") != nullptr; }),
@@ -472,7 +472,7 @@ void check_shortcuts(GameProcess& viewer, HWND client) {
            poll_until(PATIENCE_MS, [&] { return !::IsWindow(active); }), "it stayed open");
     press(VK_F4, {VK_MENU});
     DWORD code = 1;
-    const bool ended = game_wait_exit(viewer, PATIENCE_MS, code);
+    const bool ended = program_wait_exit(viewer, PATIENCE_MS, code);
     report("Alt+F4 ends the viewer with exit code 0", ended && code == 0,
            ended ? format("exit code %lu", code) : "still running");
 }
@@ -486,7 +486,7 @@ void check_shortcuts(GameProcess& viewer, HWND client) {
 // Runs the checks of the viewer's commands on a run of its own.
 void run_feature_checks() {
     const std::string folder = viewer_files_folder();
-    GameProcess viewer;
+    RunningProgram viewer;
     if (!start_viewer(viewer, folder, FEATURE_FILES, FEATURE_FILE_COUNT,
                       "the viewer starts with texts in every encoding")) {
         return;
@@ -494,7 +494,7 @@ void run_feature_checks() {
     HWND client = mdi_client_of(viewer.window);
     if (report("the five texts and the picture open",
                wait_document_count(client, FEATURE_FILE_COUNT, PATIENCE_MS),
-               game_state_text(viewer))) {
+               program_state_text(viewer))) {
         TextView many;
         many.lines = split_lines(read_whole_file(folder + "many-lines.txt"));
         check_decoding(client, folder);
@@ -506,5 +506,5 @@ void run_feature_checks() {
         check_open_dialog(viewer, client, folder);
         check_shortcuts(viewer, client);
     }
-    game_kill(viewer);
+    program_kill(viewer);
 }

@@ -22,7 +22,7 @@ const char* const VIEWER_TEST_FILES[VIEWER_TEST_FILE_COUNT] = {
 
 // viewer-files\ beside the check, with a trailing backslash.
 std::string viewer_files_folder() {
-    return driver_folder() + "viewer-files\\";
+    return launch_own_folder() + "viewer-files\\";
 }
 
 // Records picture.emf: a few flat shapes, no text (fonts would make it depend on more).

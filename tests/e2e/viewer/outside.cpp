@@ -2,8 +2,9 @@
 // document window per file with its caption, every document's pixels against the check's
 // own drawing of the same lines and pictures, the samples, the About box, Tile, Cascade,
 // Close, a document's own close request, Exit and a close request to the frame.
-// Relies on the driver's helpers for processes, pixels and reports; draws its references
-// with GDI and OLE in this process, knowing the viewer only by its looks and commands.
+// Relies on the shared end-to-end helpers for processes, pixels and reports; draws its
+// references with GDI and OLE in this process, knowing the viewer only by its looks and
+// commands.
 #include "viewer_check.h"
 
 #include <olectl.h>
@@ -311,7 +312,7 @@ bool caption_has_clock(const std::string& caption, std::string& clock) {
     return true;
 }
 
-void check_frame(const GameProcess& viewer) {
+void check_frame(const RunningProgram& viewer) {
     std::string klass = class_of(viewer.window);
     report("frame: class KalvorineFrameClass", klass == "KalvorineFrameClass",
            "class \"" + klass + "\"");
@@ -359,9 +360,9 @@ void check_documents(HWND client, const std::string& folder) {
                               expected_picture, folder + name);
 }
 
-void check_samples(const GameProcess& viewer, HWND client, const std::string& folder) {
+void check_samples(const RunningProgram& viewer, HWND client, const std::string& folder) {
     size_t before = document_windows(client).size();
-    game_command(viewer, VIEWER_CMD_OPEN_SAMPLES);
+    program_command(viewer, VIEWER_CMD_OPEN_SAMPLES);
     bool opened = wait_document_count(client, before + 2, PATIENCE_MS);
     report("File > Open samples: two more documents", opened,
            format("%d documents", int(document_windows(client).size())));
@@ -373,8 +374,8 @@ void check_samples(const GameProcess& viewer, HWND client, const std::string& fo
                           text_of_file, folder + "sample.txt");
 }
 
-void check_about(const GameProcess& viewer) {
-    game_command(viewer, VIEWER_CMD_ABOUT);
+void check_about(const RunningProgram& viewer) {
+    program_command(viewer, VIEWER_CMD_ABOUT);
     HWND box = wait_message_box(viewer, PATIENCE_MS);
     if (!report("Help > About opens a box captioned \"About\"", box && window_text(box) == "About",
                 box ? "caption \"" + window_text(box) + "\"" : "no box in time"))
@@ -437,9 +438,9 @@ std::string tile_problems(HWND client, const std::vector<RECT>& rects, std::stri
 // Gives an arrangement command and checks the documents' settled rectangles (top first,
 // or bottom first) until no problem is found (an empty text): the viewer arranges them
 // when it gets to the command, which a busy machine delays. Reports under the check's name.
-void check_arrangement(const GameProcess& viewer, HWND client, int command, bool bottom_first,
+void check_arrangement(const RunningProgram& viewer, HWND client, int command, bool bottom_first,
                        std::string (*problems)(HWND, const std::vector<RECT>&, std::string&)) {
-    game_command(viewer, command);
+    program_command(viewer, command);
     std::vector<HWND> docs = document_windows(client);
     if (bottom_first)
         std::reverse(docs.begin(), docs.end());
@@ -481,11 +482,11 @@ std::string cascade_problems(HWND, const std::vector<RECT>& rects, std::string& 
     return rects.size() > 1 ? why : "fewer than two documents";
 }
 
-void check_closing(GameProcess& viewer, HWND client) {
+void check_closing(RunningProgram& viewer, HWND client) {
     HWND active = HWND(send(client, WM_MDIGETACTIVE, 0, 0));
     size_t before = document_windows(client).size();
     std::string name = active ? window_text(active) : "";
-    game_command(viewer, VIEWER_CMD_CLOSE);
+    program_command(viewer, VIEWER_CMD_CLOSE);
     bool closed = active && wait_closed(client, before - 1, active, PATIENCE_MS);
     report(
         "File > Close closes the active document (\"" + name + "\")", active && closed,
@@ -500,28 +501,28 @@ void check_closing(GameProcess& viewer, HWND client) {
                format("%d documents left", int(document_windows(client).size())));
     }
 
-    game_command(viewer, VIEWER_CMD_EXIT);
+    program_command(viewer, VIEWER_CMD_EXIT);
     DWORD code = 1;
-    bool ended = game_wait_exit(viewer, PATIENCE_MS, code);
+    bool ended = program_wait_exit(viewer, PATIENCE_MS, code);
     report("File > Exit ends the viewer with exit code 0, documents still open", ended && code == 0,
            ended ? format("exit code %lu", code) : "still running long after");
-    game_kill(viewer);
+    program_kill(viewer);
 }
 
 // A short second run: a few documents, then a close request to the frame.
 void check_frame_close(const std::string& folder) {
     const char* const names[] = {"line-ends.txt", "picture.gif", "sample.txt", "picture.emf"};
-    GameProcess viewer;
+    RunningProgram viewer;
     if (!start_viewer(viewer, folder, names, 4, "the viewer starts again with four files")) {
         return;
     }
     wait_document_count(mdi_client_of(viewer.window), 4, PATIENCE_MS);
     ::PostMessageA(viewer.window, WM_CLOSE, 0, 0);
     DWORD code = 1;
-    bool ended = game_wait_exit(viewer, PATIENCE_MS, code);
+    bool ended = program_wait_exit(viewer, PATIENCE_MS, code);
     report("a close request to the frame ends the viewer with exit code 0", ended && code == 0,
            ended ? format("exit code %lu", code) : "still running long after");
-    game_kill(viewer);
+    program_kill(viewer);
 }
 
 } // namespace
@@ -533,7 +534,7 @@ void check_frame_close(const std::string& folder) {
 // Runs every check on the real program from outside.
 void run_outside_checks() {
     std::string folder = viewer_files_folder();
-    GameProcess viewer;
+    RunningProgram viewer;
     // Keep the pointer off every window: nothing should react to it.
     ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1);
     if (!start_viewer(viewer, folder, VIEWER_TEST_FILES, VIEWER_TEST_FILE_COUNT,
@@ -544,7 +545,7 @@ void run_outside_checks() {
     bool all = wait_document_count(client, VIEWER_TEST_FILE_COUNT, PATIENCE_MS);
     report("frame: an MDI client holds the documents", client != nullptr && all,
            format("%d document windows", client ? int(document_windows(client).size()) : 0) +
-               game_state_text(viewer));
+               program_state_text(viewer));
     check_frame(viewer);
     if (client) {
         check_documents(client, folder);
@@ -554,6 +555,6 @@ void run_outside_checks() {
         check_arrangement(viewer, client, VIEWER_CMD_CASCADE, true, cascade_problems);
         check_closing(viewer, client);
     }
-    game_kill(viewer);
+    program_kill(viewer);
     check_frame_close(folder);
 }

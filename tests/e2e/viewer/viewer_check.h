@@ -53,7 +53,7 @@ void run_feature_checks();
 // ============================================================================
 
 // Starts the viewer on count files of the folder and reports the start as check.
-bool start_viewer(GameProcess& viewer, const std::string& folder, const char* const names[],
+bool start_viewer(RunningProgram& viewer, const std::string& folder, const char* const names[],
                   int count, const char* check);
 // The class name of a window.
 std::string class_of(HWND window);

@@ -9,17 +9,17 @@
 
 // Starts the viewer on count files of the folder and reports the start as check; on
 // failure nothing is left running.
-bool start_viewer(GameProcess& viewer, const std::string& folder, const char* const names[],
+bool start_viewer(RunningProgram& viewer, const std::string& folder, const char* const names[],
                   int count, const char* check) {
     std::string arguments;
     for (int i = 0; i < count; i++)
         arguments += " \"" + folder + names[i] + "\"";
     std::string why;
     if (!report(check,
-                program_start(viewer, driver_folder(), VIEWER_PROGRAM, arguments,
+                program_start(viewer, launch_own_folder(), VIEWER_PROGRAM, arguments,
                               "KalvorineFrameClass", why),
                 why)) {
-        game_kill(viewer);
+        program_kill(viewer);
         return false;
     }
     return true;

@@ -3,11 +3,8 @@
 // surface_close and surface_delete release them for close_window; begin_draw/end_draw hand out a
 // prepared context (on the backing bitmap, or on the window itself), keep the drawing state in the
 // record and repaint exactly what was touched; paint_window copies the backing bitmap to
-// the screen, leaving out visible children. Relies on GDI32/USER32 and on the window
-// record and dispatch_event of runtime/window.
-// Primitives live in primitives.cpp, text output in text_output.cpp, images in
-// image_draw.cpp.
-#include "runtime/draw/draw_internal.h"
+// the screen, leaving out visible children. Relies on GDI32/USER32 and on dispatch_event
+// (events.cpp). What is drawn on the surface (primitives, text, images) is runtime/draw's.
 #include "runtime/window/window_internal.h"
 
 #include <cmath>
@@ -481,7 +478,8 @@ LRESULT paint_window(HWND hwnd, WPARAM wparam, LPARAM lparam) {
     if (hwnd == nullptr) {
         return 1;
     }
-    WindowRecord* record = reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, 0));
+    WindowRecord* record =
+        reinterpret_cast<WindowRecord*>(::GetWindowLongPtrA(hwnd, WINDOW_RECORD_OFFSET));
     PAINTSTRUCT ps = {};
     if (record == nullptr) {
         // Acknowledge the request (during creation, before the record is attached), so
@@ -539,6 +537,17 @@ RECT scaled_bounds_to_client(const RECT& b, int32_t cw, int32_t ch, int32_t bw, 
     r.left -= 1;
     r.top -= 1;
     return r;
+}
+
+// Fill a rectangle of a context with one colour; the context's background colour stays set.
+int32_t fill_rect_dc(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, COLORREF color) {
+    if (dc == nullptr) {
+        return 0;
+    }
+    ::SetBkColor(dc, color);
+    RECT r = {x, y, x + width, y + height};
+    ::ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &r, "", 0, nullptr);
+    return 0;
 }
 
 // Width and height of a bitmap; both 0 for a null handle or no bitmap.

@@ -19,7 +19,7 @@ struct PixelCase {
 };
 
 // Compare pixels with a table; origin shifts the table.
-void expect_pixels(const Pixels& px, const PixelCase* cases, size_t n, COLORREF background,
+void expect_pixels(const Picture& px, const PixelCase* cases, size_t n, COLORREF background,
                    int32_t ox = 0, int32_t oy = 0) {
     for (size_t i = 0; i < n; ++i) {
         const PixelCase& c = cases[i];
@@ -77,7 +77,7 @@ TEST_F(Surface, DrawingRepaintsOnlyItsRectangle) {
     // copied over it from the backing bitmap.
     paint_behind(r.hwnd, {0, 0, 300, 150}, RED);
     draw_rect(&r, 40, 40, 10, 10, BLUE, BLUE);
-    Pixels px = read_window(r.hwnd, 0, 0, 100, 100);
+    Picture px = read_window(r.hwnd, 0, 0, 100, 100);
     const PixelCase cases[] = {
         {40, 40, BLUE}, {49, 49, BLUE}, {45, 45, BLUE}, {5, 5, RED},
         {38, 45, RED},  {52, 45, RED},  {45, 52, RED},  {90, 90, RED},
@@ -89,19 +89,19 @@ TEST_F(Surface, MoveToStoresPositionWithoutDrawing) {
     WindowRecord& r = open(0, 0, 320, 200, 0);
     const COLORREF bg = r.back_color & 0xFFFFFF;
     ASSERT_TRUE(screen_ready(r.hwnd, bg));
-    Pixels before = read_bitmap(r.backing_bitmap);
+    Picture before = read_bitmap(r.backing_bitmap);
     HPEN pen = r.pen;
     // A pending repaint is carried out before move_to returns.
     paint_behind(r.hwnd, {0, 0, 50, 50}, RED);
     RECT pending = {10, 10, 20, 20};
     ::InvalidateRect(r.hwnd, &pending, FALSE);
     move_to(&r, 17, 23);
-    Pixels px = read_window(r.hwnd, 0, 0, 50, 50);
+    Picture px = read_window(r.hwnd, 0, 0, 50, 50);
     EXPECT_EQ(color_text(px.at(15, 15)), color_text(bg));
     EXPECT_EQ(color_text(px.at(25, 25)), color_text(RED)) << "nothing else was repainted";
     EXPECT_EQ(r.current_pos.x, 17);
     EXPECT_EQ(r.current_pos.y, 23);
-    EXPECT_TRUE(read_bitmap(r.backing_bitmap).bgr == before.bgr);
+    EXPECT_TRUE(read_bitmap(r.backing_bitmap).pixels == before.pixels);
     EXPECT_EQ(r.pen, pen); // an unchanged pen is kept, not re-made
     EXPECT_EQ(r.draw_dc, nullptr);
 }
@@ -182,7 +182,7 @@ TEST_F(Surface, ScaledSurfaceIsStretchedToTheClient) {
     pump_for(50);
 
     draw_rect(&r, 10, 10, 20, 20, BLUE, BLUE);
-    Pixels px = read_window(r.hwnd, 0, 0, 100, 100);
+    Picture px = read_window(r.hwnd, 0, 0, 100, 100);
     EXPECT_EQ(color_text(px.at(25, 25)), color_text(BLUE)); // bitmap 12,12
     EXPECT_EQ(color_text(px.at(55, 55)), color_text(BLUE)); // bitmap 27,27
     EXPECT_EQ(color_text(px.at(10, 10)), color_text(r.back_color & 0xFFFFFF));
@@ -212,7 +212,7 @@ TEST_F(Surface, DrawingInsideEraseGoesOntoTheEraseContext) {
     react_to_event = nullptr;
     EXPECT_TRUE(erase_context_used);
     EXPECT_EQ(r.erase_dc, nullptr);
-    Pixels px = read_window(r.hwnd, 0, 0, 30, 30);
+    Picture px = read_window(r.hwnd, 0, 0, 30, 30);
     EXPECT_EQ(color_text(px.at(10, 10)), color_text(GREEN));
     EXPECT_EQ(color_text(px.at(20, 20)), color_text(r.back_color & 0xFFFFFF));
 }
@@ -232,7 +232,7 @@ TEST_F(Surface, BackgroundColourClearsWholeSurface) {
     set_background_color(&r, blue);
     EXPECT_EQ(r.back_color, blue);
     EXPECT_EQ(color_text(read_window(r.hwnd, 0, 0, 60, 60).at(40, 40)), color_text(BLUE));
-    Pixels px = read_bitmap(r.backing_bitmap);
+    Picture px = read_bitmap(r.backing_bitmap);
     size_t wrong = 0;
     for (int32_t y = 0; y < px.height; ++y) {
         for (int32_t x = 0; x < px.width; ++x) {
@@ -244,7 +244,7 @@ TEST_F(Surface, BackgroundColourClearsWholeSurface) {
     WindowRecord& plain = open(0, 250, 200, 100, WF_NO_BACKING);
     set_background_color(&plain, RED);
     ::UpdateWindow(plain.hwnd);
-    Pixels erased = read_window(plain.hwnd, 0, 0, 20, 20);
+    Picture erased = read_window(plain.hwnd, 0, 0, 20, 20);
     EXPECT_EQ(color_text(erased.at(10, 10)), color_text(RED));
 }
 
@@ -273,7 +273,7 @@ TEST_F(Surface, PaintWhileDrawingIsOpenCopiesWhatWasDrawnSince) {
     HDC dc = begin_draw(&r);
     fill_rect_dc(dc, 10, 10, 10, 10, RED);
     paint_behind(r.hwnd, all, GREEN);
-    Pixels px = repaint();
+    Picture px = repaint();
     EXPECT_EQ(color_text(px.at(15, 15)), color_text(RED)) << "drawn since drawing opened";
     EXPECT_EQ(color_text(px.at(50, 15)), color_text(GREEN)) << "not drawn: not copied";
 
@@ -513,8 +513,8 @@ TEST_F(Surface, ParentPaintLeavesItsChildWindowAlone) {
             {39, 50, RED},  {90, 50, RED},  {65, 29, RED},  {65, 70, RED},  {0, 0, RED},
         };
         // The screen shows the window's pixels once Wine has flushed them.
-        Pixels px = poll_screen(parent.hwnd, 0, 0, 100, 80,
-                                [](const Pixels& p) { return p.at(0, 0) == RED; });
+        Picture px = poll_screen(parent.hwnd, 0, 0, 100, 80,
+                                 [](const Picture& p) { return p.at(0, 0) == RED; });
         for (const PixelCase& p : around) {
             EXPECT_EQ(color_text(px.at(p.x, p.y)), color_text(p.expect))
                 << c.what << " at (" << p.x << "," << p.y << ")";

@@ -1,0 +1,227 @@
+// The clipboard: UTF-8 text put on it as the platform's Unicode text (CF_UNICODETEXT) and
+// read back from it as UTF-8. Relies on USER32, KERNEL32's movable global memory and the
+// core's UTF-8 conversion, heap and exit hooks.
+// Short texts are converted and handed to the platform at once. A long one is only copied
+// and announced (delayed rendering): the platform hands every byte placed to its server,
+// which took about half a second of processor time for 10 MB under Wine, so a long text
+// is converted and handed over only when a program asks for it, and at shut-down. A
+// message-only window of the runtime's own owns such text and answers the platform's
+// requests for it while the program handles events.
+#include "runtime/core/core_internal.h"
+#include "runtime/window/window_internal.h"
+
+#include <cstring>
+#include <cwchar>
+
+// ============================================================================
+// Types
+// ============================================================================
+
+namespace {
+
+// Long text placed and not yet handed to the platform.
+struct ClipboardState {
+    HWND window;  // the message-only window that owns what the runtime placed, or null
+    char* text;   // heap copy of the UTF-8 text announced and not yet rendered, or null
+    size_t bytes; // its length
+    bool hooked;  // the exit hook that renders it at shut-down is registered
+};
+
+// ============================================================================
+// Module state
+// ============================================================================
+
+ClipboardState clipboard = {nullptr, nullptr, 0, false};
+
+constexpr DWORD OPEN_WAIT_MS = 500; // how long another program may hold the clipboard open
+constexpr DWORD OPEN_RETRY_MS = 10;
+constexpr size_t DELAY_BYTES = 64 * 1024; // longer texts are rendered when asked for
+constexpr wchar_t OWNER_CLASS[] = L"TarrowindClipboardOwner";
+
+// ============================================================================
+// Internal helpers
+// ============================================================================
+
+// Open the clipboard for a window (or none), waiting a little while another program holds
+// it open; true when opened.
+bool open_clipboard(HWND window) {
+    const DWORD started = ::GetTickCount();
+    while (!::OpenClipboard(window)) {
+        if (::GetTickCount() - started >= OPEN_WAIT_MS) {
+            return false;
+        }
+        ::Sleep(OPEN_RETRY_MS);
+    }
+    return true;
+}
+
+// A movable global block of the UTF-16 of bytes of UTF-8, NUL-terminated, or null.
+HGLOBAL unicode_block(const char* text, size_t bytes) {
+    const size_t units = utf16_units(text, bytes, nullptr);
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, (units + 1) * sizeof(wchar_t));
+    wchar_t* wide = block != nullptr ? static_cast<wchar_t*>(::GlobalLock(block)) : nullptr;
+    if (wide == nullptr) {
+        if (block != nullptr) {
+            ::GlobalFree(block);
+        }
+        return nullptr;
+    }
+    wide[utf8_to_utf16(text, bytes, wide)] = L'\0';
+    ::GlobalUnlock(block);
+    return block;
+}
+
+void forget_text() {
+    heap_free(clipboard.text);
+    clipboard.text = nullptr;
+    clipboard.bytes = 0;
+}
+
+// Hand the announced text to the platform, the clipboard being open (by us or by the
+// program that asked for it).
+void render_text() {
+    if (clipboard.text == nullptr) {
+        return;
+    }
+    HGLOBAL block = unicode_block(clipboard.text, clipboard.bytes);
+    if (block != nullptr && ::SetClipboardData(CF_UNICODETEXT, block) == nullptr) {
+        ::GlobalFree(block);
+    }
+    forget_text();
+}
+
+// Render what the runtime still owns into the clipboard, so that it outlives the owner.
+void render_all() {
+    if (clipboard.text != nullptr && open_clipboard(clipboard.window)) {
+        if (::GetClipboardOwner() == clipboard.window) {
+            render_text();
+        }
+        ::CloseClipboard();
+    }
+    forget_text();
+}
+
+// The owner window's procedure: the platform's requests for announced text.
+LRESULT CALLBACK owner_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_RENDERFORMAT: // a program asks; the clipboard is open already
+        if (wparam == CF_UNICODETEXT) {
+            render_text();
+        }
+        return 0;
+    case WM_RENDERALLFORMATS: // the window ends while it owns the clipboard
+        render_all();
+        return 0;
+    case WM_DESTROYCLIPBOARD: // emptied, by us for new text or by another program
+        forget_text();
+        return 0;
+    default:
+        return ::DefWindowProcW(window, message, wparam, lparam);
+    }
+}
+
+// At shut-down the process ends without destroying its windows: render announced text
+// first.
+void render_at_shutdown(intptr_t) {
+    render_all();
+}
+
+// The message-only owner window, made at the first long text; null when it cannot be made.
+HWND owner_window() {
+    if (clipboard.window == nullptr) {
+        WNDCLASSW window_class = {};
+        window_class.lpfnWndProc = owner_procedure;
+        window_class.hInstance = ::GetModuleHandleW(nullptr);
+        window_class.lpszClassName = OWNER_CLASS;
+        ::RegisterClassW(&window_class); // fails harmlessly when registered already
+        clipboard.window = ::CreateWindowExW(0, OWNER_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                             nullptr, window_class.hInstance, nullptr);
+    }
+    if (clipboard.window != nullptr && !clipboard.hooked) {
+        clipboard.hooked = exit_hook_add(render_at_shutdown, 0) == 0;
+    }
+    return clipboard.window;
+}
+
+} // namespace
+
+// ============================================================================
+// Public routines
+// ============================================================================
+
+// Put UTF-8 text on the clipboard as Unicode text: short text at once, long text announced
+// and rendered when asked for. What is placed is made ready before the clipboard is
+// emptied, so that a refusal leaves the clipboard's old contents.
+int32_t clipboard_set_text(WindowRecord* owner, const char* text, int32_t length) {
+    const int32_t bytes = utf8_argument_bytes(text, length);
+    if (owner == nullptr || owner->hwnd == nullptr || bytes < 0) {
+        return 0;
+    }
+    const bool delay = static_cast<size_t>(bytes) > DELAY_BYTES;
+    HGLOBAL block = nullptr;
+    char* copy = nullptr;
+    HWND opener = owner->hwnd;
+    if (delay) {
+        copy = static_cast<char*>(heap_alloc(static_cast<size_t>(bytes)));
+        opener = copy != nullptr ? owner_window() : nullptr;
+        if (opener == nullptr) {
+            heap_free(copy);
+            return 0;
+        }
+        std::memcpy(copy, text, static_cast<size_t>(bytes));
+    } else if ((block = unicode_block(text, static_cast<size_t>(bytes))) == nullptr) {
+        return 0;
+    }
+    if (!open_clipboard(opener)) {
+        heap_free(copy);
+        if (block != nullptr) {
+            ::GlobalFree(block);
+        }
+        return 0;
+    }
+    // Emptying tells the previous owner (our own window too) to forget its text.
+    bool placed = ::EmptyClipboard() != 0;
+    if (placed && delay) {
+        clipboard.text = copy; // the state's from now on
+        clipboard.bytes = static_cast<size_t>(bytes);
+        copy = nullptr;
+        // NOTE: announcing a format returns null whether or not it was taken.
+        ::SetClipboardData(CF_UNICODETEXT, nullptr);
+        placed = ::IsClipboardFormatAvailable(CF_UNICODETEXT) != 0;
+        if (!placed) {
+            forget_text();
+        }
+    } else if (placed && ::SetClipboardData(CF_UNICODETEXT, block) != nullptr) {
+        block = nullptr; // the clipboard's from now on
+    } else {
+        placed = false;
+    }
+    heap_free(copy);
+    if (block != nullptr) {
+        ::GlobalFree(block);
+    }
+    ::CloseClipboard();
+    return placed ? 1 : 0;
+}
+
+// The clipboard's text as a fresh heap string in UTF-8, or null when it holds none. The
+// text is read up to its first NUL and never past its block.
+char* clipboard_get_text(WindowRecord* owner) {
+    if (!::IsClipboardFormatAvailable(CF_UNICODETEXT)) {
+        return nullptr;
+    }
+    if (!open_clipboard(owner != nullptr ? owner->hwnd : nullptr)) {
+        return nullptr;
+    }
+    char* text = nullptr;
+    HANDLE block = ::GetClipboardData(CF_UNICODETEXT);
+    const wchar_t* wide =
+        block != nullptr ? static_cast<const wchar_t*>(::GlobalLock(block)) : nullptr;
+    if (wide != nullptr) {
+        const size_t units = ::wcsnlen(wide, ::GlobalSize(block) / sizeof(wchar_t));
+        text = utf16_to_heap_utf8(wide, units);
+        ::GlobalUnlock(block);
+    }
+    ::CloseClipboard();
+    return text;
+}
