@@ -22,6 +22,8 @@ extern WindowRecord* print_target;           // receives printed text; null: sta
 // null when the platform may decode or refuse them itself (bytes of other kinds included).
 // A bitmap file for LoadImageA or the picture decoder.
 const char* bitmap_file_fault(const uint8_t* bytes, SIZE_T size);
+// An icon or cursor file for LoadImageA.
+const char* icon_file_fault(const uint8_t* bytes, SIZE_T size);
 // An enhanced metafile for GetEnhMetaFileA or the picture decoder.
 const char* metafile_fault(const uint8_t* bytes, SIZE_T size);
 // A GIF for the picture decoder.

@@ -95,13 +95,16 @@ IPicture* picture_with_size(IPicture* picture, const GUID& picture_iid) {
     return sized;
 }
 
-// An enhanced metafile from a file; 0 (said) when its header's bounds give it no size.
+// An enhanced metafile from a file; 0 (said) when its header's bounds are turned round. The
+// bounds GDI gives a metafile in which nothing was drawn, one pixel turned round on both
+// axes, load as a metafile of no size.
 ImageHandle metafile_with_size(const char* name) {
     HENHMETAFILE metafile = ::GetEnhMetaFileA(name);
     ENHMETAHEADER header = {};
+    const RECTL& bounds = header.rclBounds;
     if (metafile != nullptr && ::GetEnhMetaFileHeader(metafile, sizeof header, &header) != 0 &&
-        (header.rclBounds.right < header.rclBounds.left ||
-         header.rclBounds.bottom < header.rclBounds.top)) {
+        (bounds.right < bounds.left || bounds.bottom < bounds.top) &&
+        (bounds.right != int64_t{bounds.left} - 1 || bounds.bottom != int64_t{bounds.top} - 1)) {
         say_refused(name, "a metafile without a width or a height");
         ::DeleteEnhMetaFile(metafile);
         return 0;
@@ -226,6 +229,9 @@ ImageHandle image_load(const void* name, TypeTag tag, int32_t kind) {
     case IMAGE_CURSOR_KIND:
         if (is_number && module == nullptr) {
             flags |= LR_SHARED | LR_DEFAULTSIZE;
+        }
+        if ((flags & LR_LOADFROMFILE) != 0 && file_refused(source, icon_file_fault)) {
+            return 0;
         }
         return reinterpret_cast<ImageHandle>(
             ::LoadImageA(module, source, static_cast<UINT>(kind), 0, 0, flags));

@@ -100,6 +100,298 @@ uint64_t dib_pixels(const uint8_t* bytes, SIZE_T size, uint64_t info, const Dib&
     return times(row, rows);
 }
 
+// ---- PNG (icon entries) ----
+
+// A PNG's image data, the deflate stream in its IDAT chunks, read a bit at a time from the
+// low bit of each byte; the first chunk that is no IDAT, or one that runs past the bytes,
+// ends it.
+struct ImageData {
+    const uint8_t* bytes;
+    SIZE_T size;
+    uint64_t at;   // the next byte
+    uint64_t left; // bytes left in this chunk
+    uint64_t acc;
+    uint32_t held;
+    bool ended; // read past the end of the data
+};
+
+uint32_t big_endian(const uint8_t* bytes, SIZE_T size, uint64_t at) {
+    const uint32_t value = read_le(bytes, size, at, 4);
+    return value >> 24 | (value >> 8 & 0xFF00) | (value << 8 & 0xFF0000) | value << 24;
+}
+
+uint32_t data_byte(ImageData& data) {
+    while (data.left == 0) { // the next chunk, after this one's CRC
+        const uint64_t at = data.at + 4;
+        data.left = big_endian(data.bytes, data.size, at);
+        if (past(at, 8 + data.left, data.size) ||
+            std::memcmp(data.bytes + at + 4, "IDAT", 4) != 0) {
+            data.ended = true;
+            return 0;
+        }
+        data.at = at + 8;
+    }
+    --data.left;
+    return data.bytes[data.at++];
+}
+
+uint32_t bits(ImageData& data, uint32_t count) {
+    while (data.held < count && !data.ended) {
+        data.acc |= uint64_t{data_byte(data)} << data.held, data.held += 8;
+    }
+    const uint32_t value = static_cast<uint32_t>(data.acc) & ((1u << count) - 1);
+    data.acc >>= count, data.held -= std::min(count, data.held);
+    return value;
+}
+
+// A canonical Huffman code: how many codes of each length, and the symbols in code order.
+struct Huffman {
+    uint16_t counts[16];
+    uint16_t symbols[288];
+};
+
+// False when the lengths of n symbols make no code (more codes of a length than fit).
+bool make_code(Huffman& code, const uint8_t* lengths, uint32_t n) {
+    uint16_t offsets[16] = {};
+    std::memset(code.counts, 0, sizeof code.counts);
+    for (uint32_t i = 0; i < n; ++i) {
+        ++code.counts[lengths[i]];
+    }
+    int32_t left = 1;
+    for (uint32_t length = 1; length < 16; ++length) {
+        left = 2 * left - code.counts[length];
+        offsets[length] =
+            static_cast<uint16_t>(length == 1 ? 0 : offsets[length - 1] + code.counts[length - 1]);
+        if (left < 0) {
+            return false;
+        }
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+        if (lengths[i] != 0) {
+            code.symbols[offsets[lengths[i]]++] = static_cast<uint16_t>(i);
+        }
+    }
+    return true;
+}
+
+// The next symbol of a code; -1 for a code it does not hold.
+int32_t decode(ImageData& data, const Huffman& code) {
+    int32_t value = 0, first = 0, index = 0;
+    for (uint32_t length = 1; length < 16 && !data.ended; ++length) {
+        value |= static_cast<int32_t>(bits(data, 1));
+        if (value - first < code.counts[length]) {
+            return code.symbols[index + value - first];
+        }
+        index += code.counts[length], first = (first + code.counts[length]) << 1, value <<= 1;
+    }
+    return -1;
+}
+
+// Where a PNG's rows begin in its decompressed image data: each row's filter byte, row by
+// row, pass by pass (Adam7's seven when interlaced).
+struct Rows {
+    uint64_t width, height, bits; // bits a pixel
+    uint32_t pass, passes;
+    uint64_t row, row_bytes, next; // the next filter byte's place; NONE after the last
+    uint64_t end;                  // after the last row
+};
+
+// Move to the next row, in this pass or the next that holds pixels; false after the last.
+bool next_row(Rows& rows) {
+    static const uint8_t start_x[] = {0, 4, 0, 2, 0, 1, 0}, start_y[] = {0, 0, 4, 0, 2, 0, 1};
+    static const uint8_t step_x[] = {8, 8, 4, 4, 2, 2, 1}, step_y[] = {8, 8, 8, 4, 4, 2, 2};
+    rows.next += rows.row_bytes;
+    while (rows.row == 0 && rows.pass < rows.passes) { // the next pass: its height in rows
+        const uint32_t p = rows.passes == 1 ? 6 : rows.pass;
+        const uint64_t across =
+            rows.width > start_x[p] ? (rows.width - start_x[p] + step_x[p] - 1) / step_x[p] : 0;
+        const uint64_t down = rows.passes == 1 ? rows.height
+                              : rows.height > start_y[p]
+                                  ? (rows.height - start_y[p] + step_y[p] - 1) / step_y[p]
+                                  : 0;
+        rows.row = across == 0 ? 0 : down;
+        rows.row_bytes = 1 + (times(across, rows.bits) + 7) / 8;
+        ++rows.pass;
+    }
+    if (rows.row == 0) {
+        rows.end = rows.next, rows.next = NONE;
+        return false;
+    }
+    --rows.row;
+    return true;
+}
+
+// Why a PNG must not be decoded as an icon's image; null when it may. Its image data must
+// decompress in full (the stream ended, its checksum right) to at least the rows its header
+// gives, each led by a filter byte of 0 to 4.
+// NOTE: Wine, decoding an icon's PNG, keeps the whole decoded picture (16 MB for 2,000 x
+// 2,000) whenever the decoding fails after it made it: for a stream cut short, one that ends
+// before the last row, a wrong checksum or a filter byte above 4. It skips the chunks' CRCs,
+// reads no chunk after the image data and takes more data than the rows need.
+const char* png_fault(const uint8_t* bytes, SIZE_T size) {
+    constexpr const char* FAULT = "PNG image data that does not decode to the whole image";
+    constexpr uint32_t WINDOW = 1 << 15;
+    static const uint16_t length_base[] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                           15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                           67, 83, 99, 115, 131, 163, 195, 227, 258};
+    static const uint16_t distance_base[] = {
+        1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+        193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+    static const uint8_t order[] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                    11, 4,  12, 3, 13, 2, 14, 1, 15};
+    const uint32_t depth = read_le(bytes, size, 24, 1), colour = read_le(bytes, size, 25, 1);
+    const uint32_t channels = colour == 0 || colour == 3 ? 1
+                              : colour == 2              ? 3
+                              : colour == 4              ? 2
+                                                         : 4;
+    if (size < 33 || std::memcmp(bytes + 12, "IHDR", 4) != 0 || colour > 6 || colour == 1 ||
+        colour == 5 || depth == 0 || depth > 16 || (depth & (depth - 1)) != 0) {
+        return nullptr; // Wine refuses the header before it makes the picture
+    }
+    Rows rows = {big_endian(bytes, size, 16),
+                 big_endian(bytes, size, 20),
+                 depth * channels,
+                 0,
+                 read_le(bytes, size, 28, 1) == 1 ? 7u : 1u,
+                 0,
+                 0,
+                 0,
+                 0};
+    if (!next_row(rows)) {
+        return nullptr;
+    }
+    // The image data from the first IDAT chunk, found past the chunks before it.
+    ImageData data = {bytes, size, 8 - 4, 0, 0, 0, false};
+    for (uint64_t at = 8; !past(at, 8, size); at += 12 + uint64_t{big_endian(bytes, size, at)}) {
+        if (std::memcmp(bytes + at + 4, "IDAT", 4) == 0) {
+            data.at = at - 4; // data_byte reads a chunk's header after the CRC before it
+            break;
+        }
+    }
+    uint8_t window[WINDOW];
+    uint64_t made = 0;
+    uint32_t a = 1, b = 0; // the Adler-32 checksum of what is made
+    const auto make = [&](uint8_t value) {
+        window[made % WINDOW] = value;
+        if (made == rows.next) {
+            if (value > 4) {
+                return false;
+            }
+            next_row(rows);
+        }
+        ++made, a = (a + value) % 65521, b = (b + a) % 65521;
+        return true;
+    };
+    const uint32_t header = bits(data, 16);
+    if ((header & 0x0F) != 8 || (header & 0xF0) > 0x70 || (header & 0x2000) != 0 ||
+        ((header & 0xFF) << 8 | header >> 8) % 31 != 0) {
+        return FAULT;
+    }
+    for (uint32_t last = 0; last == 0;) {
+        last = bits(data, 1);
+        const uint32_t type = bits(data, 2);
+        if (data.ended || type == 3) {
+            return FAULT;
+        }
+        if (type == 0) { // stored: from the next byte, a length and its complement
+            data.acc = 0, data.held = 0;
+            const uint32_t length = data_byte(data) | data_byte(data) << 8;
+            const uint32_t check = data_byte(data) | data_byte(data) << 8;
+            if (data.ended || (length ^ 0xFFFF) != check) {
+                return FAULT;
+            }
+            for (uint32_t i = 0; i < length; ++i) {
+                const uint8_t value = static_cast<uint8_t>(data_byte(data));
+                if (data.ended || !make(value)) {
+                    return FAULT;
+                }
+            }
+            continue;
+        }
+        Huffman lengths_code, distances_code;
+        uint8_t lengths[320] = {};
+        uint32_t literals = 288, distances = 30;
+        if (type == 1) { // the fixed codes
+            std::memset(lengths, 8, 144), std::memset(lengths + 144, 9, 112);
+            std::memset(lengths + 256, 7, 24), std::memset(lengths + 280, 8, 8);
+            std::memset(lengths + 288, 5, 30);
+        } else { // codes of their own, their lengths coded by a code of code lengths
+            literals = bits(data, 5) + 257, distances = bits(data, 5) + 1;
+            const uint32_t count = bits(data, 4) + 4;
+            uint8_t code_lengths[19] = {};
+            for (uint32_t i = 0; i < count; ++i) {
+                code_lengths[order[i]] = static_cast<uint8_t>(bits(data, 3));
+            }
+            Huffman code_code;
+            if (literals > 286 || distances > 30 || !make_code(code_code, code_lengths, 19)) {
+                return FAULT;
+            }
+            for (uint32_t i = 0; i < literals + distances;) {
+                const int32_t symbol = decode(data, code_code);
+                uint32_t repeat = 1, value = static_cast<uint32_t>(symbol);
+                if (symbol < 0 || (symbol == 16 && i == 0)) {
+                    return FAULT;
+                }
+                if (symbol >= 16) {
+                    value = symbol == 16 ? lengths[i - 1] : 0;
+                    repeat = symbol == 16   ? 3 + bits(data, 2)
+                             : symbol == 17 ? 3 + bits(data, 3)
+                                            : 11 + bits(data, 7);
+                }
+                if (i + repeat > literals + distances) {
+                    return FAULT;
+                }
+                std::memset(lengths + i, static_cast<int>(value), repeat), i += repeat;
+            }
+            std::memmove(lengths + 288, lengths + literals, distances);
+            std::memset(lengths + literals, 0, 288 - literals);
+        }
+        if (!make_code(lengths_code, lengths, 288) ||
+            !make_code(distances_code, lengths + 288, 30)) {
+            return FAULT;
+        }
+        for (int32_t symbol = 0; symbol != 256;) {
+            symbol = decode(data, lengths_code);
+            if (symbol < 0 || symbol > 285) {
+                return FAULT;
+            }
+            if (symbol < 256) {
+                if (!make(static_cast<uint8_t>(symbol))) {
+                    return FAULT;
+                }
+            } else if (symbol > 256) { // a length, then a distance back into what is made
+                const uint32_t l = static_cast<uint32_t>(symbol) - 257;
+                const uint32_t length =
+                    length_base[l] + bits(data, l < 8 || l == 28 ? 0 : (l - 4) / 4);
+                const int32_t d = decode(data, distances_code);
+                if (d < 0 || d > 29) {
+                    return FAULT;
+                }
+                const uint32_t distance = distance_base[d] + bits(data, d < 4 ? 0 : (d - 2) / 2);
+                if (distance > made) {
+                    return FAULT;
+                }
+                for (uint32_t i = 0; i < length; ++i) {
+                    if (!make(window[(made - distance) % WINDOW])) {
+                        return FAULT;
+                    }
+                }
+            }
+            if (data.ended) {
+                return FAULT;
+            }
+        }
+    }
+    data.acc = 0, data.held = 0; // the checksum, from the next byte, high byte first
+    uint32_t checksum = 0;
+    for (int i = 0; i < 4; ++i) {
+        checksum = checksum << 8 | data_byte(data);
+    }
+    return data.ended || checksum != (b << 16 | a) || rows.next != NONE || made < rows.end
+               ? FAULT
+               : nullptr;
+}
+
 // Why an icon or cursor directory (any bytes that begin with a zero word, which Wine's picture
 // decoder reads as one) must not be decoded; null when it may.
 const char* icon_fault(const uint8_t* bytes, SIZE_T size) {
@@ -116,6 +408,9 @@ const char* icon_fault(const uint8_t* bytes, SIZE_T size) {
             return "icon image past the end of the file";
         }
         if (read_le(bytes, size, offset, 4) == 0x474E5089) { // "\x89PNG": decoded as a PNG
+            if (const char* fault = png_fault(bytes + offset, static_cast<SIZE_T>(length))) {
+                return fault;
+            }
             continue;
         }
         // The image's header counts colour and mask rows; Wine reads the colour rows only
@@ -332,6 +627,25 @@ const char* bitmap_file_fault(const uint8_t* bytes, SIZE_T size) {
     return nullptr;
 }
 
+// Why an icon or cursor file must not reach LoadImageA (one of its PNG images would not
+// decode whole, and Wine keeps the decoded picture); null when it may.
+const char* icon_file_fault(const uint8_t* bytes, SIZE_T size) {
+    const uint32_t count = read_le(bytes, size, 0, 2) == 0 ? read_le(bytes, size, 4, 2) : 0;
+    for (uint64_t entry = 6; entry < 6 + 16 * uint64_t{count} && !past(entry, 16, size);
+         entry += 16) {
+        const uint64_t length = read_le(bytes, size, entry + 8, 4);
+        const uint64_t offset = read_le(bytes, size, entry + 12, 4);
+        const char* fault =
+            past(offset, length, size) || read_le(bytes, size, offset, 4) != 0x474E5089
+                ? nullptr
+                : png_fault(bytes + offset, static_cast<SIZE_T>(length));
+        if (fault != nullptr) {
+            return fault;
+        }
+    }
+    return nullptr;
+}
+
 // Why an enhanced metafile must not be played; null when it may.
 // NOTE: Wine plays a record of size 0 again and again for ever; reads a text's characters
 // and spacing, and a shape's points, where and as many as the record says; and works out
@@ -456,27 +770,35 @@ const char* gif_fault(const uint8_t* bytes, SIZE_T size) {
 // NOTE: Wine's JPEG decoder makes and fills the whole picture its frame header gives, holding
 // about 11 bytes a pixel while it does: 8,200 x 8,200 took 750 MB and 3 to 9 s, 16,384 x
 // 16,384 2.9 GB and 43 s, and a frame of 26,366 x 28,445 in an 849-byte file faulted after 30 s.
+// It finds each marker after a segment as the first 0xFF followed by a byte neither 0 nor
+// 0xFF, passing over any other bytes and any number of 0xFF fill bytes; so does this walk.
 const char* jpeg_fault(const uint8_t* bytes, SIZE_T size) {
-    const auto word = [&](SIZE_T at) { // big-endian
+    const auto word = [&](uint64_t at) { // big-endian
         return at + 2 <= size ? uint32_t{bytes[at]} << 8 | bytes[at + 1] : 0;
     };
     if (word(0) != 0xFFD8) {
         return nullptr;
     }
-    // Segments: a marker, then a length that counts itself; the frame header (SOF0 to SOF15
-    // but DHT, JPG and DAC) holds precision, height and width.
-    for (SIZE_T at = 2; at + 4 <= size && bytes[at] == 0xFF;) {
-        const uint32_t marker = bytes[at + 1];
+    // Segments: a marker, then (but for RSTn, TEM and a second SOI) a length that counts
+    // itself; the frame header (SOF0 to SOF15 but DHT, JPG and DAC) holds precision, height
+    // and width.
+    for (uint64_t at = 2; at + 1 < size;) {
+        if (bytes[at] != 0xFF || bytes[at + 1] == 0xFF || bytes[at + 1] == 0) {
+            ++at;
+            continue;
+        }
+        const uint32_t marker = bytes[++at];
         if (marker == 0xDA || marker == 0xD9) {
             return nullptr;
         }
         if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
             marker != 0xCC) {
-            const uint64_t decoded = uint64_t{word(at + 5)} * word(at + 7) * 4;
+            const uint64_t decoded = uint64_t{word(at + 4)} * word(at + 6) * 4;
             return decoded > MOST_PICTURE_BYTES ? "a frame that decodes to more than 512 MB"
                                                 : nullptr;
         }
-        at += 2 + word(at + 2);
+        const bool standalone = marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8);
+        at += 1 + (standalone ? 0 : std::max<uint32_t>(word(at + 1), 2));
     }
     return nullptr;
 }

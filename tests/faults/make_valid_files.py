@@ -3,7 +3,8 @@
 
 Usage: make_valid_files.py FOLDER
 Bitmaps of every header size and depth (top-down, run-length compressed, bit fields, short
-colour tables), icons and cursors (several images, PNG and 256-pixel entries, no AND mask),
+colour tables), icons and cursors (several images, PNG entries of several kinds, 256-pixel
+entries, no AND mask),
 GIFs (87a and 89a, interlaced, transparent, animated, larger than their screen, no trailer),
 JPEGs (baseline and progressive, greyscale, subsampled, and 8,200 x 8,200), PNGs of every
 colour type and depth (interlaced, with transparency) and waves of every sample format
@@ -90,7 +91,8 @@ def chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
 
-def png(w, h, colour_type, depth, interlaced=False, transparent=False):
+def png(w, h, colour_type, depth, interlaced=False, transparent=False, level=6, split=1):
+    """A PNG; its compressed data at a zlib level (0: stored blocks) in split IDAT chunks."""
     channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[colour_type]
     levels = min(1 << depth, 16) if colour_type == 3 else 1 << depth
     passes = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2),
@@ -107,7 +109,10 @@ def png(w, h, colour_type, depth, interlaced=False, transparent=False):
     if transparent and colour_type in (0, 2, 3):
         out += chunk(b"tRNS", bytes(range(255, 255 - levels, -1)) if colour_type == 3
                      else bytes(2 * channels))
-    return out + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b"")
+    data = zlib.compress(raw, level)
+    step = -(-len(data) // split)
+    return out + b"".join(chunk(b"IDAT", data[i:i + step]) for i in range(0, len(data), step)) + \
+        chunk(b"IEND", b"")
 
 
 # ---- GIF ----
@@ -230,6 +235,10 @@ def files():
     yield "icon-png.ico", icon(1, [(64, png(64, 64, 6, 8))])
     yield "icon-256.ico", icon(1, [(256, icon_image(256, 32))])
     yield "icon-256-png.ico", icon(1, [(256, png(256, 256, 6, 8))])
+    yield "icon-png-kinds.ico", icon(1, [(16, png(16, 16, 3, 4, True, True)),
+                                         (24, png(24, 24, 0, 8, True, level=0)),
+                                         (32, png(32, 32, 2, 8, level=1, split=3)),
+                                         (48, png(48, 48, 4, 8, split=5))])
     yield "icon-16-and-256-png.ico", icon(1, [(16, icon_image(16, 8)), (256, png(256, 256, 6, 8))])
     yield "cursor-two.cur", icon(2, [(32, icon_image(32, 1)), (48, icon_image(48, 32))])
     yield "cursor-png.cur", icon(2, [(32, png(32, 32, 6, 8))])

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -58,12 +59,18 @@ TEST(Refusals, EachRuleWithTheCaseThatDecidedIt) {
     const auto record = [](uint32_t type, size_t at, uint32_t value) {
         return [=](std::string& b) { put(b, record_at(b, type) + at, value); };
     };
-    const auto frame = [](uint32_t side) { // a JPEG frame's height and width, big-endian
+    const auto sof = [](const std::string& b) { // a JPEG's frame header, baseline or progressive
+        return std::min(b.find("\xFF\xC0"), b.find("\xFF\xC2"));
+    };
+    const auto frame = [=](uint32_t side) { // its height and width, big-endian
         return [=](std::string& b) {
-            const size_t at = b.find("\xFF\xC0") + 5;
+            const size_t at = sof(b) + 5;
             b[at] = b[at + 2] = static_cast<char>(side >> 8);
             b[at + 1] = b[at + 3] = static_cast<char>(side);
         };
+    };
+    const auto before_frame = [=](uint32_t side, std::string bytes) { // put before its marker
+        return [=](std::string& b) { frame(side)(b), b.insert(sof(b), bytes); };
     };
     const struct {
         const char* file;
@@ -90,6 +97,12 @@ TEST(Refusals, EachRuleWithTheCaseThatDecidedIt) {
          "icon image without a width or a height"},
         {"icon-32.ico", picture_fault, field(22 + 8, 0x20000040),
          "icon image rows past the end of its entry"},
+        // Wine keeps the whole decoded picture of an icon's PNG that does not decode whole
+        // (16 MB a load at 2,000 x 2,000): its checksum wrong, or its rows cut short.
+        {"icon-png.ico", icon_file_fault, [](std::string& b) { put(b, b.find("IEND") - 12, 0); },
+         "PNG image data that does not decode to the whole image"},
+        {"icon-png.ico", picture_fault, field(22 + 23, 65, 1),
+         "PNG image data that does not decode to the whole image"},
         // Wine played damaged emf 73 (a record of size 0) for ever, faulted on a text of
         // 100,000 characters in a 96-byte record and a polyline of 10,000,000 points in 24
         // bytes, and hung on an ellipse 2^21 pixels across (and faulted on an arc as large).
@@ -112,10 +125,16 @@ TEST(Refusals, EachRuleWithTheCaseThatDecidedIt) {
          "a block of no known kind"},
         {"gif-87a.gif", gif_fault, [](std::string& b) { b.resize(b.size() - 9); },
          "blocks past the end of the file"},
-        // 11,586 x 11,586 decodes to just over 512 MB, 11,585 x 11,585 to just under.
+        // 11,586 x 11,586 decodes to just over 512 MB, 11,585 x 11,585 to just under. Wine
+        // finds the frame past fill bytes, a restart marker and stray bytes (32,768 x 32,768
+        // so found ended the process).
         {"jpeg-baseline-grey.jpg", jpeg_fault, frame(11586),
          "a frame that decodes to more than 512 MB"},
         {"jpeg-baseline-grey.jpg", jpeg_fault, frame(11585), nullptr},
+        {"jpeg-baseline-grey.jpg", picture_fault, before_frame(32768, "\xFF\xFF"),
+         "a frame that decodes to more than 512 MB"},
+        {"jpeg-progressive-444.jpg", jpeg_fault, before_frame(11586, "\xFF\xD0\x7F"),
+         "a frame that decodes to more than 512 MB"},
     };
     std::map<std::string, std::string> files = valid_files();
     for (const auto& rule : rules) {

@@ -132,7 +132,7 @@ Size runtime_size(const std::string& path, int32_t kind) {
 // ============================================================================
 
 // The valid set by name: the files of valid-files, and metafiles with text and a bitmap, a
-// long polyline and curves, far logical coordinates drawn small, and HIMETRIC units.
+// long polyline and curves, far logical coordinates drawn small, HIMETRIC units, and nothing.
 std::map<std::string, std::string> valid_files() {
     std::map<std::string, std::string> files;
     const std::string folder = launch_own_folder() + "valid-files\\";
@@ -171,6 +171,7 @@ std::map<std::string, std::string> valid_files() {
         ::Arc(dc, 0, 0, 90000000, 90000000, 0, 0, 90000000, 0);
         ::TextOutA(dc, 50000000, 50000000, "far", 3);
     });
+    files["metafile-empty.emf"] = recorded([](HDC) {});
     files["metafile-himetric.emf"] = recorded([](HDC dc) {
         ::SetMapMode(dc, MM_HIMETRIC);
         ::Ellipse(dc, 0, 0, 2500, -2000);
