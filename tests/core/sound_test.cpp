@@ -132,14 +132,14 @@ TEST_F(SoundPlayback, WaitModeReturnsAfterTheWholeSound) {
 }
 
 // Mode 1 returns at once; a second sound started while the first plays cuts it off. The
-// second starts once the first has been heard for 120 ms, however late the server plays it.
+// second starts once the first has been heard for 160 ms, however late the server plays it.
 TEST_F(SoundPlayback, NoWaitModeReturnsAtOnceAndTheNextSoundCutsIn) {
     start();
     int32_t result = 0;
     const uint32_t took = timed_play(path("ggdeath.wav").c_str(), TAG_STRING, 1, &result);
     EXPECT_EQ(result, 1);
     EXPECT_LT(took, 300u) << "mode 1 waited for part of a 600 ms sound";
-    EXPECT_TRUE(listen_wait_sounding(listening, 120, 10000)) << "the first sound was not heard";
+    EXPECT_TRUE(listen_wait_sounding(listening, 160, 10000)) << "the first sound was not heard";
     timed_play(path("bgdeath.wav").c_str(), TAG_STRING, 1, &result);
     ::Sleep(700);
     std::vector<HeardSound> heard = stop();
