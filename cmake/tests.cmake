@@ -60,7 +60,12 @@ endforeach()
 target_sources(test_faults PRIVATE ${VIEWER_RC})
 target_link_libraries(test_faults PRIVATE viewer_lib)
 add_dependencies(test_faults viewer_samples viewer_test_files)
-set_tests_properties(faults PROPERTIES TIMEOUT 3600)
+set_tests_properties(faults PROPERTIES TIMEOUT 3600 FIXTURES_REQUIRED valid_files)
+# Its valid set, pictures and waves of every variant, is written when the tests run.
+add_test(NAME valid_files
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/faults/make_valid_files.py
+                 ${BIN_DIR}/valid-files)
+set_tests_properties(valid_files PROPERTIES FIXTURES_SETUP valid_files)
 
 # ---- End-to-end checks: separate programs that drive the real programs from outside ----
 # tests/e2e/common holds their shared reporting, process and screen helpers.

@@ -225,6 +225,9 @@ int32_t message_box(WindowRecord* owner, const char* text, const char* caption, 
 
 // Play a wave file (TAG_STRING) or an in-memory wave image (TAG_BLOCK); mode 0 waits,
 // mode 1 returns at once. No sound (empty name, other kind) stops the sound playing.
+// 1 when the platform's player took the sound; 0 when it did not, or when the wave was
+// refused as damaged (it would make the player crash or never end), which also sends one
+// line naming the wave and the reason to the debugger output.
 int32_t play_wave(const void* sound, TypeTag tag, uint32_t mode);
 
 // ============================================================================

@@ -1,8 +1,9 @@
 // What the runtime's core files share among themselves and with the other areas, beside
 // the public core.h: the steps of shut-down, the heap's internals, the dialog definition
-// list released at shut-down, the message box's centring, and the seams through which
-// the tests replace platform calls. Programs include core.h only; this header is not
-// installed. message_box.cpp and startup.cpp read window records (runtime/window).
+// list released at shut-down, the loaders' refusal reports, the message box's centring,
+// and the seams through which the tests replace platform calls. Programs include core.h
+// only; this header is not installed. message_box.cpp and startup.cpp read window records
+// (runtime/window).
 #pragma once
 
 #include "runtime/core/core.h"
@@ -74,6 +75,13 @@ extern DialogListNode* dialog_definition_list;
 void dialog_definition_free(DialogDefinition* definition);
 // Free every dialog definition on the list, then the list itself.
 void dialog_definitions_release();
+
+// ============================================================================
+// Debugger output (debug_output.cpp)
+// ============================================================================
+
+// Say on the debugger output why a loader refused a file: "routine: name refused: reason".
+void debug_refusal(const char* routine, const char* name, const char* reason);
 
 // ============================================================================
 // Message boxes (message_box.cpp)

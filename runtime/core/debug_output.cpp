@@ -1,8 +1,10 @@
 // Debugger output: texts for the debugger (the TempStack's overflow and underflow
-// reports), with a listener that tests install to see them.
+// reports, and why a loader refused a file), with a listener that tests install to see them.
 // Relies on KERNEL32's OutputDebugStringA only.
 // Nothing is written to a file or a console.
 #include "runtime/core/core_internal.h"
+
+#include <cstdio>
 
 // ============================================================================
 // Module state
@@ -25,6 +27,13 @@ int32_t debug_message(const char* text) {
         debug_listener(text);
     }
     return 0;
+}
+
+// Say on the debugger output why a routine refused a file: "routine: name refused: reason".
+void debug_refusal(const char* routine, const char* name, const char* reason) {
+    char text[640];
+    std::snprintf(text, sizeof text, "%s: %s refused: %s", routine, name, reason);
+    debug_message(text);
 }
 
 // Install the test listener for debug_message (null removes it).

@@ -1,8 +1,9 @@
 // Wave sounds: turns a typed sound argument (a file name or a memory-block variable) and
 // a mode into PlaySoundA flags and plays it, never with the system's default sound. A
-// wave whose headers would make the player read past its end, divide by zero or ask the
-// device for the impossible is refused first. Relies on WINMM and the core's files. Leaves the
-// sound files and their lifetime to callers; tests may replace the player to see the flags.
+// wave whose headers would make the player read past its end, divide by zero or hang is
+// refused first, with a line on the debugger output that names it and says why. Relies on
+// WINMM, the core's files and debugger output. Leaves the sound files and their lifetime to
+// callers; tests may replace the player to see the flags.
 #include "runtime/core/core_internal.h"
 
 #include <mmsystem.h>
@@ -60,62 +61,92 @@ bool read_wave(const WaveSource& wave, uint64_t offset, void* bytes, uint32_t co
            file_read(&file, TAG_BINARY_FILE, bytes, type_tag(TYPE_RAW), count) == 0;
 }
 
-// True for a wave whose format or data chunk claims more bytes than the wave holds, or
-// whose format has no channels, no block size, or a rate no sound device takes.
-// NOTE: Wine's PlaySoundA reads both chunks for the sizes their headers give, divides by
-// the block size and hands the rate to the device, and faults or plays for ever when
-// they are damaged.
-bool is_damaged_wave(const WaveSource& wave) {
-    constexpr int32_t MOST_CHUNKS = 64;    // chunks looked at
+// Why the player must not see a wave, following its chunks as Wine's PlaySoundA does: from
+// the RIFF header to the first "fmt " chunk, then on to the first "data" chunk, each search
+// begun only within the RIFF chunk's size and walked with 32-bit positions; null when the
+// player may play it or refuse it itself.
+// NOTE: Wine's player reads a wave in memory without knowing its size, so that a chunk that
+// reaches past the block makes it read past it; reads a file's format and data chunks for the
+// sizes their headers give, which from 2 GB on it takes for negative and faults or never ends
+// on; goes round for ever when a chunk's size takes its position back; divides by the block
+// size; and plays for ever a format of no channels or above about 387,000 samples a second.
+const char* wave_fault(const WaveSource& wave) {
     constexpr uint32_t MOST_RATE = 384000; // samples a second a sound server takes
-    uint8_t header[8];
-    bool format_seen = false;
-    uint64_t at = 12; // after "RIFF", its size and "WAVE"
-    for (int32_t chunk = 0; chunk < MOST_CHUNKS && read_wave(wave, at, header, 8); ++chunk) {
-        uint32_t length = 0;
-        std::memcpy(&length, header + 4, sizeof length);
-        const bool format = std::memcmp(header, "fmt ", 4) == 0;
-        if ((format || std::memcmp(header, "data", 4) == 0) && length > wave.size - at - 8) {
-            return true;
-        }
-        if (format) {
-            // WAVEFORMAT: format tag, channels, samples a second, bytes a second, block size.
-            uint8_t fields[16] = {};
-            uint16_t channels = 0;
-            uint32_t rate = 0;
-            uint16_t block = 0;
-            if (length < sizeof fields || !read_wave(wave, at + 8, fields, sizeof fields)) {
-                return true;
-            }
-            std::memcpy(&channels, fields + 2, 2);
-            std::memcpy(&rate, fields + 4, 4);
-            std::memcpy(&block, fields + 12, 2);
-            if (channels == 0 || block == 0 || rate == 0 || rate > MOST_RATE) {
-                return true;
-            }
-            format_seen = true;
-        } else if (format_seen && std::memcmp(header, "data", 4) == 0) {
-            return false;
-        }
-        at += 8 + static_cast<uint64_t>(length) + (length & 1);
+    constexpr uint32_t MOST_FILE_CHUNK = 0x7FFFFFFF;
+    const bool memory = wave.file == nullptr;
+    uint8_t header[12];
+    uint8_t fields[16] = {};
+    if (!read_wave(wave, 0, header, 12) || std::memcmp(header, "RIFF", 4) != 0 ||
+        std::memcmp(header + 8, "WAVE", 4) != 0) {
+        return nullptr; // the player finds it no wave
     }
-    return false;
+    uint32_t riff_size = 0;
+    std::memcpy(&riff_size, header + 4, 4);
+    uint32_t at = 12;
+    for (const char* wanted : {"fmt ", "data"}) {
+        if (at >= 8 + uint64_t{riff_size}) {
+            return nullptr; // past the RIFF chunk: the player finds no such chunk
+        }
+        uint32_t length = 0;
+        for (;;) {
+            if (!read_wave(wave, at, header, 8)) {
+                return memory ? "chunks past the end of the wave" : nullptr;
+            }
+            std::memcpy(&length, header + 4, 4);
+            if (std::memcmp(header, wanted, 4) == 0) {
+                break;
+            }
+            const uint32_t next = at + 8 + ((length + 1) & ~1u);
+            if (next <= at) {
+                return "a chunk size that leads back to an earlier chunk";
+            }
+            at = next;
+        }
+        if (memory && uint64_t{at} + 8 + length > wave.size) {
+            return "chunks past the end of the wave";
+        }
+        if (!memory && length > MOST_FILE_CHUNK) {
+            return "a chunk of 2 GB or more";
+        }
+        if (wanted[0] == 'f' &&
+            (length < sizeof fields || !read_wave(wave, uint64_t{at} + 8, fields, sizeof fields))) {
+            return nullptr; // the player needs 16 bytes of format and refuses it itself
+        }
+        at += 8 + ((length + 1) & ~1u);
+    }
+    // WAVEFORMAT: format tag, channels, samples a second, bytes a second, block size.
+    uint16_t channels = 0, block = 0;
+    uint32_t rate = 0;
+    std::memcpy(&channels, fields + 2, 2);
+    std::memcpy(&rate, fields + 4, 4);
+    std::memcpy(&block, fields + 12, 2);
+    return block == 0         ? "a format with no block size"
+           : channels == 0    ? "a format with no channels"
+           : rate > MOST_RATE ? "more than 384,000 samples a second"
+                              : nullptr;
 }
 
-// True for a sound the player must not see: a damaged wave file or block.
+// True for a sound the player must not see (said on the debugger output).
 bool wave_refused(const char* source, DWORD flags) {
+    const char* reason = nullptr;
     if ((flags & SND_MEMORY) != 0) {
+        // NOTE: a block of no global memory has no size to go by: the player has it.
         const SIZE_T size = ::GlobalSize(const_cast<char*>(source));
-        return is_damaged_wave({nullptr, reinterpret_cast<const uint8_t*>(source), size});
+        reason = size == 0 ? nullptr
+                           : wave_fault({nullptr, reinterpret_cast<const uint8_t*>(source), size});
+    } else {
+        HANDLE file = nullptr;
+        if (file_open(&file, TAG_BINARY_FILE, source, "R") != 0) {
+            return false; // the player finds out for itself
+        }
+        const int64_t size = file_size(&file, TAG_BINARY_FILE);
+        reason = size > 0 ? wave_fault({file, nullptr, static_cast<uint64_t>(size)}) : nullptr;
+        file_close(&file, TAG_BINARY_FILE);
     }
-    HANDLE file = nullptr;
-    if (file_open(&file, TAG_BINARY_FILE, source, "R") != 0) {
-        return false; // the player finds out for itself
+    if (reason != nullptr) {
+        debug_refusal("play_wave", (flags & SND_MEMORY) != 0 ? "a wave in memory" : source, reason);
     }
-    const int64_t size = file_size(&file, TAG_BINARY_FILE);
-    const bool refused = size > 0 && is_damaged_wave({file, nullptr, static_cast<uint64_t>(size)});
-    file_close(&file, TAG_BINARY_FILE);
-    return refused;
+    return reason != nullptr;
 }
 
 } // namespace

@@ -115,7 +115,9 @@ constexpr int32_t IMAGE_MAP_3D_COLORS = 0x1000; // modifier: LR_LOADMAP3DCOLORS
 constexpr int32_t IMAGE_SYSTEM = 0x100;         // modifier: the system's predefined images
 
 // Load an image by name (TAG_STRING: a file when the name has a ".", else a resource) or
-// by resource number (tag code 2 or 19). 0 on failure.
+// by resource number (tag code 2 or 19). 0 on failure; a file refused as damaged (one that
+// would make the platform's decoder crash, hang or leak; the README lists the rules) also
+// gives 0, with one line on the debugger output that names the file and the reason.
 ImageHandle image_load(const void* name, TypeTag tag, int32_t kind);
 // Copy a resource of the program's module into a typed destination; 1 on success.
 int32_t resource_load(const void* name, TypeTag name_tag, const void* type, TypeTag type_tag,

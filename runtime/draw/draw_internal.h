@@ -17,25 +17,24 @@ extern WindowRecord* print_target;           // receives printed text; null: sta
 // Images and resources (image_load.cpp, picture_checks.cpp, image_draw.cpp, resources.cpp)
 // ============================================================================
 
-// Checks on size bytes of a picture file, each true for bytes the platform's decoders must
-// not see; bytes of another kind of file pass each check but is_unknown_picture.
-// A bitmap file that ends before its two headers do.
-bool is_cut_bitmap(const uint8_t* bytes, SIZE_T size);
-// A bitmap file whose colour table or pixel rows lie past its end, or with no pixels.
-bool is_overrun_bitmap(const uint8_t* bytes, SIZE_T size);
-// An icon or cursor whose directory points past its end, or whose image holds fewer rows
-// than its header counts.
-bool is_overrun_icon(const uint8_t* bytes, SIZE_T size);
-// An enhanced metafile whose header or records lead outside its bytes or past any picture's
-// size, or that never reaches its end record.
-bool is_broken_metafile(const uint8_t* bytes, SIZE_T size);
-// A GIF whose blocks do not lead, within its bytes, through an image on its screen to its
-// trailer.
-bool is_broken_gif(const uint8_t* bytes, SIZE_T size);
-// A JPEG whose frame holds more than 8,192 x 8,192 pixels.
-bool is_outsize_jpeg(const uint8_t* bytes, SIZE_T size);
-// Bytes that begin as none of the kinds the picture decoder reads.
-bool is_unknown_picture(const uint8_t* bytes, SIZE_T size);
+// Checks on size bytes of a file before a platform decoder sees them: each names what in the
+// bytes would make Wine's decoder crash, hang or leak (a text for the debugger output), or is
+// null when the platform may decode or refuse them itself (bytes of other kinds included).
+// A bitmap file for LoadImageA or the picture decoder.
+const char* bitmap_file_fault(const uint8_t* bytes, SIZE_T size);
+// An icon or cursor file for LoadImageA.
+const char* icon_file_fault(const uint8_t* bytes, SIZE_T size);
+// An enhanced metafile for GetEnhMetaFileA or the picture decoder.
+const char* metafile_fault(const uint8_t* bytes, SIZE_T size);
+// A GIF for the picture decoder.
+const char* gif_fault(const uint8_t* bytes, SIZE_T size);
+// A JPEG for the picture decoder.
+const char* jpeg_fault(const uint8_t* bytes, SIZE_T size);
+// Bytes of any kind for the picture decoder (icons and cursors included).
+const char* picture_fault(const uint8_t* bytes, SIZE_T size);
+
+// The largest picture a JPEG's frame may decode to, in bytes of 32-bit pixels (8,192 x 16,384).
+constexpr uint64_t MOST_PICTURE_BYTES = uint64_t{512} << 20;
 
 constexpr LONG HIMETRIC_PER_INCH = 2540; // a picture's sizes are in hundredths of a millimetre
 

@@ -1,14 +1,17 @@
 // Image loading: bitmaps, icons and cursors through LoadImageA, enhanced metafiles from
 // files, and picture objects (IPicture) decoded by OleLoadPicture from the bytes of a
-// file or of an "RTIMAGE" resource (read by resource_load, resources.cpp). Damaged files
-// are refused before the platform's decoders see them (picture_checks.cpp).
-// Relies on the core's files, global blocks, string_find and guid_make. An image lives until
-// image_release (or the process's end); drawing it is image_draw's.
+// file or of an "RTIMAGE" resource (read by resource_load, resources.cpp). Files that would
+// make a platform decoder crash, hang or leak are refused before it sees them
+// (picture_checks.cpp), each with a line on the debugger output that names the file and why.
+// Relies on the core's files, global blocks, string_find, guid_make and debugger output. An
+// image lives until image_release (or the process's end); drawing it is image_draw's.
+#include "runtime/core/core_internal.h"
 #include "runtime/draw/draw_internal.h"
 
 #include <ole2.h>
 #include <olectl.h>
 
+#include <cstdio>
 #include <cstring>
 
 // ============================================================================
@@ -38,21 +41,82 @@ SIZE_T read_file_block(const char* name, void** block) {
     return read;
 }
 
-// True for a file that cannot be read, or whose bytes refuse says the platform must not see.
-bool file_refused(const char* name, bool (*refuse)(const uint8_t* bytes, SIZE_T size)) {
-    void* block = nullptr;
-    const SIZE_T size = read_file_block(name, &block);
-    const bool refused = size == 0 || refuse(static_cast<const uint8_t*>(block), size);
-    global_free_if_set(block);
-    return refused;
+// Say on the debugger output that image_load refused name (a file, or a resource by name
+// or number) and why.
+void say_refused(const char* name, const char* reason) {
+    char number[16];
+    if (IS_INTRESOURCE(name)) {
+        std::snprintf(number, sizeof number, "#%u",
+                      static_cast<unsigned>(reinterpret_cast<uintptr_t>(name)));
+        name = number;
+    }
+    debug_refusal("image_load", name, reason);
 }
 
-// Decode a picture from size bytes of a block, which is freed here on every path.
-ImageHandle decode_picture(void* block, SIZE_T size) {
-    const auto* data = static_cast<const uint8_t*>(block);
-    if (is_unknown_picture(data, size) || is_cut_bitmap(data, size) ||
-        is_overrun_icon(data, size) || is_broken_metafile(data, size) ||
-        is_broken_gif(data, size) || is_outsize_jpeg(data, size)) {
+// True for a file that cannot be read, or whose bytes fault names a fault of (said then).
+bool file_refused(const char* name, const char* (*fault)(const uint8_t* bytes, SIZE_T size)) {
+    void* block = nullptr;
+    const SIZE_T size = read_file_block(name, &block);
+    const char* reason = size == 0 ? nullptr : fault(static_cast<const uint8_t*>(block), size);
+    if (reason != nullptr) {
+        say_refused(name, reason);
+    }
+    global_free_if_set(block);
+    return size == 0 || reason != nullptr;
+}
+
+// An icon picture that reports no size (Wine's, for an icon whose directory says 0, as it
+// says for 256 pixels) made again from a copy of its icon, which gives its own size; the
+// picture itself when it has a size or is no icon.
+IPicture* picture_with_size(IPicture* picture, const GUID& picture_iid) {
+    OLE_XSIZE_HIMETRIC width = 0;
+    SHORT type = PICTYPE_UNINITIALIZED;
+    OLE_HANDLE icon = 0;
+    picture->get_Width(&width);
+    picture->get_Type(&type);
+    if (width != 0 || type != PICTYPE_ICON || FAILED(picture->get_Handle(&icon))) {
+        return picture;
+    }
+    PICTDESC description = {};
+    description.cbSizeofstruct = sizeof description;
+    description.picType = PICTYPE_ICON;
+    description.icon.hicon = ::CopyIcon(reinterpret_cast<HICON>(static_cast<uintptr_t>(icon)));
+    IPicture* sized = nullptr;
+    if (description.icon.hicon == nullptr ||
+        FAILED(::OleCreatePictureIndirect(&description, picture_iid, TRUE,
+                                          reinterpret_cast<void**>(&sized))) ||
+        sized == nullptr) {
+        if (description.icon.hicon != nullptr) {
+            ::DestroyIcon(description.icon.hicon);
+        }
+        return picture; // the caller finds it without a size
+    }
+    picture->Release();
+    return sized;
+}
+
+// An enhanced metafile from a file; 0 (said) when its header's bounds are turned round. The
+// bounds GDI gives a metafile in which nothing was drawn, one pixel turned round on both
+// axes, load as a metafile of no size.
+ImageHandle metafile_with_size(const char* name) {
+    HENHMETAFILE metafile = ::GetEnhMetaFileA(name);
+    ENHMETAHEADER header = {};
+    const RECTL& bounds = header.rclBounds;
+    if (metafile != nullptr && ::GetEnhMetaFileHeader(metafile, sizeof header, &header) != 0 &&
+        (bounds.right < bounds.left || bounds.bottom < bounds.top) &&
+        (bounds.right != int64_t{bounds.left} - 1 || bounds.bottom != int64_t{bounds.top} - 1)) {
+        say_refused(name, "a metafile without a width or a height");
+        ::DeleteEnhMetaFile(metafile);
+        return 0;
+    }
+    return reinterpret_cast<ImageHandle>(metafile);
+}
+
+// Decode a picture from size bytes of a block, which is freed here on every path; name is
+// what the debugger output calls it.
+ImageHandle decode_picture(void* block, SIZE_T size, const char* name) {
+    if (const char* reason = picture_fault(static_cast<const uint8_t*>(block), size)) {
+        say_refused(name, reason);
         global_free(block);
         return 0;
     }
@@ -85,17 +149,22 @@ ImageHandle decode_picture(void* block, SIZE_T size) {
     HRESULT result = ::OleLoadPicture(stream, static_cast<LONG>(size), FALSE, picture_iid,
                                       reinterpret_cast<void**>(&picture));
     stream->Release();
-    // A picture without a width or a height (an icon whose directory says 0) shows nothing.
-    OLE_XSIZE_HIMETRIC width = 0;
-    OLE_YSIZE_HIMETRIC height = 0;
-    if (SUCCEEDED(result) && picture != nullptr) {
-        picture->get_Width(&width);
-        picture->get_Height(&height);
-    }
-    if (FAILED(result) || picture == nullptr || width <= 0 || height <= 0) {
+    if (FAILED(result) || picture == nullptr) {
         if (picture != nullptr) {
             picture->Release();
         }
+        return 0;
+    }
+    // A picture without a width or a height (the decoder's of a metafile whose frame is
+    // empty or turned round, say) could be neither measured nor drawn.
+    picture = picture_with_size(picture, picture_iid);
+    OLE_XSIZE_HIMETRIC width = 0;
+    OLE_YSIZE_HIMETRIC height = 0;
+    picture->get_Width(&width);
+    picture->get_Height(&height);
+    if (width <= 0 || height <= 0) {
+        say_refused(name, "a picture without a width or a height");
+        picture->Release();
         return 0;
     }
     return reinterpret_cast<ImageHandle>(picture);
@@ -151,7 +220,7 @@ ImageHandle image_load(const void* name, TypeTag tag, int32_t kind) {
     }
     switch (kind) {
     case IMAGE_BITMAP_KIND:
-        if ((flags & LR_LOADFROMFILE) != 0 && file_refused(source, is_overrun_bitmap)) {
+        if ((flags & LR_LOADFROMFILE) != 0 && file_refused(source, bitmap_file_fault)) {
             return 0;
         }
         return reinterpret_cast<ImageHandle>(
@@ -161,14 +230,17 @@ ImageHandle image_load(const void* name, TypeTag tag, int32_t kind) {
         if (is_number && module == nullptr) {
             flags |= LR_SHARED | LR_DEFAULTSIZE;
         }
+        if ((flags & LR_LOADFROMFILE) != 0 && file_refused(source, icon_file_fault)) {
+            return 0;
+        }
         return reinterpret_cast<ImageHandle>(
             ::LoadImageA(module, source, static_cast<UINT>(kind), 0, 0, flags));
     case IMAGE_METAFILE:
         // Metafiles come only from files: a resource number names nothing here.
-        if (is_number || file_refused(source, is_broken_metafile)) {
+        if (is_number || file_refused(source, metafile_fault)) {
             return 0;
         }
-        return reinterpret_cast<ImageHandle>(::GetEnhMetaFileA(source));
+        return metafile_with_size(source);
     case IMAGE_PICTURE:
         // The system's predefined images hold no pictures.
         if (system_image) {
@@ -200,7 +272,7 @@ ImageHandle picture_load(HMODULE module, const char* name) {
         global_free_if_set(block);
         return 0;
     }
-    return decode_picture(block, size);
+    return decode_picture(block, size, name);
 }
 
 // Release an image of the kind it was loaded as; shared system images stay.

@@ -51,7 +51,7 @@ struct Field {
 
 constexpr FileKind KINDS[] = {{"bmp", {IMAGE_BITMAP_KIND, IMAGE_PICTURE}},
                               {"ico", {IMAGE_ICON_KIND, IMAGE_PICTURE}},
-                              {"cur", {IMAGE_CURSOR_KIND, -1}},
+                              {"cur", {IMAGE_CURSOR_KIND, IMAGE_PICTURE}},
                               {"emf", {IMAGE_METAFILE, IMAGE_PICTURE}},
                               {"gif", {IMAGE_PICTURE, -1}},
                               {"jpg", {IMAGE_PICTURE, -1}},

@@ -1,6 +1,7 @@
 // What the fault tests share: a seeded generator, the long-run switch, this program started
 // again as a child for behaviour that may end a process (its mode in TARROWIND_FAULTS_CHILD),
-// folders for made files, and valid seed files of every kind the runtime loads or plays.
+// folders for made files, valid seed files of every kind the runtime loads or plays, and the
+// valid set (valid_test.cpp).
 // Relies on KERNEL32, GDI32, OLE32 and the platform's image encoders (WIC) for seeds it
 // cannot take from the build; what a test does with them is its own.
 #pragma once
@@ -8,6 +9,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 // ============================================================================
@@ -59,3 +61,6 @@ std::string faults_read(const std::string& path);
 // A valid file of a kind, by its extension: "bmp", "ico", "cur", "emf", "gif", "jpg",
 // "png", "wav". Empty for an unknown kind.
 std::string faults_seed(const std::string& extension);
+// The valid set by file name: pictures and waves of every variant (valid-files, written by
+// make_valid_files.py before the tests run) and metafiles recorded through GDI.
+std::map<std::string, std::string> valid_files();

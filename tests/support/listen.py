@@ -15,9 +15,11 @@ Usage:
       are recognised by following the recording 5 ms at a time against each file.
       A stretch of sound that is none of the files prints as "? START_MS LENGTH_MS".
   listen.py watch REPORT SOUND.wav [SOUND.wav ...] --ready FILE --stop FILE [--seconds N]
+                [--sounding FILE]
       Records until FILE given with --stop exists (at most N seconds, default 30), then
       writes what "find" prints to REPORT. FILE given with --ready is made once the
-      recording runs. The test programs under Wine drive it this way: they start it as
+      recording runs; FILE given with --sounding holds, while it runs, the milliseconds
+      recorded since the first sound was heard (written again as the recording grows). The test programs under Wine drive it this way: they start it as
       a Unix program, wait for the ready file, play, make the stop file and read REPORT.
 
 Standard library only; parec (pulseaudio-utils) does the recording.
@@ -95,12 +97,13 @@ def parec_command():
     ]
 
 
-def record(seconds, stop_file=None, ready_file=None):
+def record(seconds, stop_file=None, ready_file=None, sounding_file=None):
     """Records until the stop file exists (then a short tail) or the seconds run out."""
     recorder = subprocess.Popen(parec_command(), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     data = bytearray()
     deadline = time.monotonic() + seconds
     stop_at = None
+    sound_at = -1  # the first loud sample's byte in data
     try:
         while True:
             now = time.monotonic()
@@ -119,6 +122,12 @@ def record(seconds, stop_file=None, ready_file=None):
             if not data and ready_file:
                 open(ready_file, "w").close()
             data += chunk
+            if sounding_file:
+                sound_at = sound_at if sound_at >= 0 else first_loud_byte(data, len(data) - len(chunk))
+                if sound_at >= 0:
+                    with open(sounding_file + ".part", "w") as f:
+                        f.write("%d\n" % ((len(data) - sound_at) // 2 * 1000 // RATE))
+                    os.replace(sounding_file + ".part", sounding_file)
     finally:
         if recorder.poll() is None:
             recorder.send_signal(signal.SIGINT)
@@ -145,6 +154,17 @@ def first_loud(samples, start):
         if samples[i] > LOUD or samples[i] < -LOUD:
             return i
     return -1
+
+
+def first_loud_byte(data, start):
+    """The offset of the first loud sample in raw 16-bit data from byte start on; -1 if none."""
+    start -= start % 2
+    samples = array.array("h")
+    samples.frombytes(bytes(data[start : len(data) // 2 * 2]))
+    if sys.byteorder == "big":
+        samples.byteswap()
+    at = first_loud(samples, 0)
+    return -1 if at < 0 else start + 2 * at
 
 
 def block_matches(samples, at, reference, position):
@@ -301,6 +321,7 @@ def main():
     seconds = float(option(args, "--seconds", "30" if command == "watch" else "5"))
     ready_file = option(args, "--ready")
     stop_file = option(args, "--stop")
+    sounding_file = option(args, "--sounding")
     if command == "record" and len(args) == 1:
         write_wave(args[0], record(seconds))
     elif command == "find" and len(args) >= 2:
@@ -309,7 +330,7 @@ def main():
     elif command == "watch" and len(args) >= 2 and ready_file and stop_file:
         report = args[0]
         try:
-            samples = record(seconds, stop_file, ready_file)
+            samples = record(seconds, stop_file, ready_file, sounding_file)
             write_wave(report + ".wav", samples)  # kept beside the report for a look
             lines = report_lines(samples, args[1:])
         except Exception as error:  # the reader waits for the report: always write one

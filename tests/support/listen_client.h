@@ -94,14 +94,14 @@ inline bool listen_start(Listening& listening, const std::string& name, std::str
     listening.stem = "recordings/" + name;
     listening.running = false;
     ::CreateDirectoryA((listening.folder + "recordings").c_str(), nullptr);
-    for (const char* ending : {".txt", ".ready", ".stop", ".txt.wav"}) {
+    for (const char* ending : {".txt", ".ready", ".stop", ".txt.wav", ".sounding"}) {
         ::DeleteFileA(windows_path(listening.folder, listening.stem + ending).c_str());
     }
     const std::string arguments = "watch " + listening.stem +
                                   ".txt sound/shoot.wav sound/ggdeath.wav sound/bgdeath.wav "
                                   "--ready " +
                                   listening.stem + ".ready --stop " + listening.stem +
-                                  ".stop --seconds 120";
+                                  ".stop --sounding " + listening.stem + ".sounding --seconds 120";
     // NOTE: Wine starts a Unix program here without giving a process handle back, so
     // the recorder is followed through its files alone.
     ChildProcess recorder;
@@ -127,6 +127,25 @@ inline bool listen_start(Listening& listening, const std::string& name, std::str
     }
     listening.running = true;
     return true;
+}
+
+// Waits until the recording has held sound for more than ms milliseconds since the first
+// sound in it was heard; false when it has not within timeout_ms.
+inline bool listen_wait_sounding(const Listening& listening, double ms, DWORD timeout_ms) {
+    const std::string path =
+        listen_detail::windows_path(listening.folder, listening.stem + ".sounding");
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start <= timeout_ms; ::Sleep(10)) {
+        std::FILE* file = std::fopen(path.c_str(), "r");
+        double sounding = 0;
+        const bool read = file != nullptr && std::fscanf(file, "%lf", &sounding) == 1;
+        if (file != nullptr) {
+            std::fclose(file);
+        }
+        if (read && sounding > ms) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Stops recording and reads what was heard, in order; false with the reason.
