@@ -149,8 +149,10 @@ HWND make_dialog(WindowRecord* record, void* dialog_template, WindowRecord* owne
     WindowRecord* outer_dialog = creating_dialog;
     creating_loop = loop;
     creating_dialog = record;
-    HWND hwnd = ::CreateDialogIndirectParamA(runtime_module(),
-                                             static_cast<LPCDLGTEMPLATEA>(dialog_template),
+    // NOTE: made with the wide call, so that its controls are made wide too: Unicode windows
+    // from their creation, which keep text typed in any script (see control_create).
+    HWND hwnd = ::CreateDialogIndirectParamW(runtime_module(),
+                                             static_cast<LPCDLGTEMPLATEW>(dialog_template),
                                              owner != nullptr ? owner->hwnd : nullptr,
                                              dialog_procedure, reinterpret_cast<LPARAM>(record));
     creating_loop = outer;

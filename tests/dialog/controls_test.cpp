@@ -242,6 +242,7 @@ TEST_F(DialogTest, TypedCharactersOfEveryScriptReachEditsWholeAndAnsiWindowsInTh
     ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
     for (WindowRecord* owner : {&dialog, &window}) {
         HWND edit = ::GetDlgItem(owner->hwnd, control_id_key(EDIT));
+        EXPECT_TRUE(::IsWindowUnicode(edit));
         type_into(edit);
         pump_until([&] { return text_of(edit).size() >= typed.size(); });
         EXPECT_EQ(text_of(edit), typed) << (owner == &dialog ? "dialog" : "window");
