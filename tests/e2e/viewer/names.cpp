@@ -1,9 +1,12 @@
-// File names in every script, checked from outside: a text named in Cyrillic given on the
-// command line and one named in Latin with accents and Chinese chosen in the open dialog
-// open under their own names, showing their contents.
+// File names and typed text in every script, checked from outside: a text named in Cyrillic
+// given on the command line and one named in Latin with accents and Chinese chosen in the
+// open dialog open under their own names, showing their contents; Greek typed into Find
+// stays Greek and is found.
 // Relies on views.cpp's input and drawing of documents; the files are copies, under those
 // names, of texts the other checks know.
 #include "viewer_check.h"
+
+#include <vector>
 
 // ============================================================================
 // Internal helpers
@@ -46,6 +49,20 @@ HWND wait_document(HWND client, const std::wstring& name) {
         return found != nullptr;
     });
     return found;
+}
+
+// Types text key by key as a keyboard of its script would, through the real input queue.
+void type_unicode(const std::wstring& text) {
+    std::vector<INPUT> keys;
+    for (wchar_t unit : text)
+        for (DWORD up : {DWORD(0), DWORD(KEYEVENTF_KEYUP)}) {
+            INPUT in{};
+            in.type = INPUT_KEYBOARD;
+            in.ki.wScan = unit;
+            in.ki.dwFlags = KEYEVENTF_UNICODE | up;
+            keys.push_back(in);
+        }
+    ::SendInput(UINT(keys.size()), keys.data(), sizeof(INPUT));
 }
 
 std::string captions(HWND client) {
@@ -110,6 +127,34 @@ void run_name_checks() {
                        "names: the text named with accents and Chinese shows its "
                        "content");
         }
+    }
+    // Line 2 of the texts: "Greek: Καλημέρα κόσμε".
+    constexpr int ID_FIND_TEXT = 201, ID_FIND_STATUS = 204;
+    const std::wstring greek = L"\u03ba\u03cc\u03c3\u03bc\u03b5";
+    bring_to_front(viewer);
+    press('F', {VK_CONTROL});
+    HWND find = wait_dialog(viewer, "KalvorineDlgClass", "Find");
+    if (report("names: Ctrl+F opens Find", find != nullptr, "no dialog")) {
+        HWND box = ::GetDlgItem(find, ID_FIND_TEXT);
+        poll_until(PATIENCE_MS, [&] { return focus_of(viewer) == box; });
+        type_unicode(greek);
+        std::wstring typed;
+        poll_until(PATIENCE_MS, [&] {
+            wchar_t text[64] = {};
+            DWORD_PTR copied = 0; // a control of another process: its text by message
+            ::SendMessageTimeoutW(box, WM_GETTEXT, 64, LPARAM(text), SMTO_ABORTIFHUNG, PATIENCE_MS,
+                                  &copied);
+            typed = text;
+            return typed.size() >= greek.size();
+        });
+        report("names: Greek typed into Find stays Greek", typed == greek, utf8(typed));
+        press(VK_RETURN);
+        std::string status;
+        poll_until(PATIENCE_MS, [&] {
+            status = window_text(::GetDlgItem(find, ID_FIND_STATUS));
+            return status == "Found in line 2";
+        });
+        report("names: the Greek typed is found", status == "Found in line 2", status);
     }
     program_kill(viewer);
     for (const std::wstring& name : {COMMAND_LINE_NAME, DIALOG_NAME})
