@@ -14,6 +14,17 @@
 
 namespace {
 
+// A text of the ANSI code page as a fresh wide heap string, or null (for null too).
+wchar_t* wide_copy(const char* text) {
+    const int units = text != nullptr ? ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0) : 0;
+    auto* wide =
+        units > 0 ? static_cast<wchar_t*>(heap_alloc(sizeof(wchar_t) * size_t(units))) : nullptr;
+    if (wide != nullptr) {
+        ::MultiByteToWideChar(CP_ACP, 0, text, -1, wide, units);
+    }
+    return wide;
+}
+
 // The control's window while its dialog is shown or its window open, else null.
 HWND control_window(const WindowRecord* record, int32_t id) {
     if (!record_is_open(record) || !control_id_valid(id)) {
@@ -121,11 +132,21 @@ int32_t control_create(WindowRecord* record, int32_t kind, int32_t id, int32_t x
         return 0;
     }
     control_classes_prepare(kind);
+    // NOTE: made with the wide call, as a dialog's controls are, so that the control is a
+    // Unicode window from its creation: on Windows an edit made by the ANSI call keeps its
+    // text in the ANSI code page, where a character typed in another script is lost.
+    const char* shown = type->is_list ? "" : text;
+    wchar_t* wide_name = wide_copy(type->name);
+    wchar_t* wide_text = wide_copy(shown);
     HWND control =
-        ::CreateWindowExA(type->ex_style, type->name, type->is_list ? "" : text,
-                          control_style(kind, style), x, y, width, height, record->hwnd,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id_key(id))),
-                          runtime_module(), nullptr);
+        wide_name == nullptr || (shown != nullptr && wide_text == nullptr)
+            ? nullptr
+            : ::CreateWindowExW(type->ex_style, wide_name, wide_text, control_style(kind, style), x,
+                                y, width, height, record->hwnd,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id_key(id))),
+                                runtime_module(), nullptr);
+    heap_free(wide_name);
+    heap_free(wide_text);
     if (control == nullptr) {
         return 0;
     }

@@ -2,7 +2,7 @@
 // the modal dialogs' own message loop, the one dialog procedure that hands their messages to
 // the record's handler through dispatch_event, and the values that controls give back to
 // their definitions when the dialog's window goes.
-// Relies on USER32's dialog manager (DefDlgProcA as the class procedure, IsDialogMessageA in
+// Relies on USER32's dialog manager (DefDlgProcA as the class procedure, IsDialogMessageW in
 // the pump), on dispatch_event, route_message and center_window of runtime/window, and on
 // the definitions and templates of this folder. Each control is subclassed by subclass.cpp.
 #include "runtime/dialog/dialog_internal.h"
@@ -149,8 +149,10 @@ HWND make_dialog(WindowRecord* record, void* dialog_template, WindowRecord* owne
     WindowRecord* outer_dialog = creating_dialog;
     creating_loop = loop;
     creating_dialog = record;
-    HWND hwnd = ::CreateDialogIndirectParamA(runtime_module(),
-                                             static_cast<LPCDLGTEMPLATEA>(dialog_template),
+    // NOTE: made with the wide call, so that its controls are made wide too: Unicode windows
+    // from their creation, which keep text typed in any script (see control_create).
+    HWND hwnd = ::CreateDialogIndirectParamW(runtime_module(),
+                                             static_cast<LPCDLGTEMPLATEW>(dialog_template),
                                              owner != nullptr ? owner->hwnd : nullptr,
                                              dialog_procedure, reinterpret_cast<LPARAM>(record));
     creating_loop = outer;
@@ -227,12 +229,12 @@ int32_t dialog_show_modal(WindowRecord* record, WindowRecord* owner) {
     MSG msg = {};
     bool shown = false;
     while (hwnd != nullptr && !loop.ended && ::IsWindow(hwnd)) {
-        if (!shown && !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        if (!shown && !::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
             ::ShowWindow(hwnd, SW_SHOW);
             shown = true;
             continue;
         }
-        const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0); // wide, as the pump's
         if (got == 0) {
             // A quit ends the dialog and goes on to the program's own pump.
             ::PostQuitMessage(static_cast<int>(msg.wParam));

@@ -376,7 +376,7 @@ WNDPROC release_control(HWND control) {
         }
     }
     WNDPROC original = reinterpret_cast<WNDPROC>(kept.values[0]);
-    ::SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    ::SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
     return original;
 }
 
@@ -404,7 +404,11 @@ bool control_subclass(HWND control) {
     if (find_state(control) != nullptr) {
         return true;
     }
-    LONG_PTR original = ::GetWindowLongPtrA(control, GWLP_WNDPROC);
+    // NOTE: the subclass is wide (GetWindowLongPtrW, SetWindowLongPtrW, CallWindowProcW),
+    // which makes the control a Unicode window: a character typed in any script, and text
+    // set wide, reach the control's own procedure as themselves. ANSI callers lose nothing:
+    // the platform converts their messages on the way in.
+    LONG_PTR original = ::GetWindowLongPtrW(control, GWLP_WNDPROC);
     if (original == 0 || add_state(control) == nullptr) {
         return false;
     }
@@ -415,7 +419,7 @@ bool control_subclass(HWND control) {
     find_state(control)->values[0] = static_cast<uintptr_t>(original);
     answers_own_colors = is_subclassed;
     draws_itself = is_bitmap_button;
-    ::SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(control_procedure));
+    ::SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(control_procedure));
     return true;
 }
 
@@ -442,7 +446,7 @@ bool is_bitmap_button(HWND control) {
 LRESULT CALLBACK control_procedure(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
     WNDPROC original = reinterpret_cast<WNDPROC>(property(control, PROP_ORIGINAL));
     if (original == nullptr) {
-        return ::DefWindowProcA(control, message, wparam, lparam);
+        return ::DefWindowProcW(control, message, wparam, lparam);
     }
     switch (message) {
     case REFLECTED_CTLCOLOR:
@@ -456,7 +460,7 @@ LRESULT CALLBACK control_procedure(HWND control, UINT message, WPARAM wparam, LP
         break;
     case WM_GETDLGCODE: {
         // The dialog manager hands Enter and Tab to a control only when it asks for them.
-        LRESULT code = ::CallWindowProcA(original, control, message, wparam, lparam);
+        LRESULT code = ::CallWindowProcW(original, control, message, wparam, lparam);
         const MSG* key = reinterpret_cast<const MSG*>(lparam);
         if (key != nullptr && key->message == WM_KEYDOWN &&
             key_notification(control, key->wParam) != 0) {
@@ -486,11 +490,11 @@ LRESULT CALLBACK control_procedure(HWND control, UINT message, WPARAM wparam, LP
         mouse_left(control);
         break;
     case WM_NCDESTROY:
-        return ::CallWindowProcA(release_control(control), control, message, wparam, lparam);
+        return ::CallWindowProcW(release_control(control), control, message, wparam, lparam);
     default:
         break;
     }
-    return ::CallWindowProcA(original, control, message, wparam, lparam);
+    return ::CallWindowProcW(original, control, message, wparam, lparam);
 }
 
 // A colour as the colour properties and the kept settings hold it: 0 for NO_COLOR.

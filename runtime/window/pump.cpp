@@ -28,24 +28,24 @@ WindowRecord* message_record(HWND window) {
     return nullptr;
 }
 
-// Whether a message should go on to TranslateMessage and DispatchMessageA.
+// Whether a message should go on to TranslateMessage and DispatchMessageW.
 bool should_dispatch(MSG* msg) {
     WindowRecord* record = message_record(msg->hwnd);
     if (record != nullptr) {
         HACCEL table = static_cast<HACCEL>(::GetPropA(record->hwnd, ACCEL_TABLE_PROPERTY));
         const bool translated =
-            table != nullptr && ::TranslateAcceleratorA(record->hwnd, table, msg) != 0;
+            table != nullptr && ::TranslateAcceleratorW(record->hwnd, table, msg) != 0;
         if (record->is_dialog == 0) {
             return true; // an ordinary window's messages all go on, translated or not
         }
-        // NOTE: IsDialogMessageA dispatches what it handles itself; a dialog's message goes
+        // NOTE: IsDialogMessageW dispatches what it handles itself; a dialog's message goes
         // on only when neither its accelerator table nor the dialog manager took it, or a
         // key would be handled twice (and typed twice).
-        return !translated && ::IsDialogMessageA(record->hwnd, msg) == 0;
+        return !translated && ::IsDialogMessageW(record->hwnd, msg) == 0;
     }
     HWND active = ::GetActiveWindow();
     if (active != nullptr && (::GetWindowLongA(active, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) &&
-        ::IsDialogMessageA(active, msg) != 0) {
+        ::IsDialogMessageW(active, msg) != 0) {
         return false;
     }
     return true;
@@ -63,17 +63,22 @@ int32_t process_events(int32_t no_wait) {
         ::WaitMessage();
     }
     MSG msg = {};
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         route_message(&msg);
     }
     return 0;
 }
 
 // Handle one message: accelerators and dialog navigation, then translation and dispatch.
+// NOTE: messages are taken and dispatched wide (PeekMessageW, DispatchMessageW), so that a
+// character typed in any script reaches a Unicode window (an edit made or subclassed with
+// the wide calls) as itself; taken as ANSI, it would pass through the ANSI code page and
+// come out "?". An ANSI window still gets its characters in the ANSI code page: the
+// platform converts them as it calls its procedure.
 void route_message(MSG* msg) {
     if (should_dispatch(msg)) {
         ::TranslateMessage(msg);
-        ::DispatchMessageA(msg);
+        ::DispatchMessageW(msg);
     }
 }
 

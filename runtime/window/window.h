@@ -36,7 +36,7 @@ struct WindowRecord {
     COLORREF bk_color;      // text background colour
     COLORREF back_color;    // window background colour, used to erase and clear
     uint32_t surface_flags; // SURFACE_BACKING, SURFACE_FIT_CLIENT
-    int32_t is_dialog;      // non-zero: the pump passes messages through IsDialogMessageA
+    int32_t is_dialog;      // non-zero: the pump passes messages through IsDialogMessageW
     HCURSOR cursor;         // cursor over the client area
     HDC erase_dc;           // erase context while the handler runs for EV_ERASE, else null
     HDC draw_dc;            // context handed out by begin_draw while drawing is open

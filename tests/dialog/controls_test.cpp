@@ -6,6 +6,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -205,6 +207,61 @@ TEST_F(DialogTest, EachBitmapButtonDrawsItselfWhateverItsIdentifier) {
         }
         EXPECT_EQ(seen, expected) << (owner == &dialog ? "dialog" : "window");
     }
+}
+
+// Characters typed through the real input queue, as a keyboard of any script sends them
+// (a surrogate pair for the emoji), reach an edit of a dialog and one put on a window whole,
+// while the runtime's own ANSI window gets them in the ANSI code page, "?" where it has none.
+TEST_F(DialogTest, TypedCharactersOfEveryScriptReachEditsWholeAndAnsiWindowsInTheirCodePage) {
+    const std::wstring typed = L"\u0395\u039b\u039b\u0397\u039d\u0399\u039a\u0386 "
+                               L"\u0416\u0443\u043a \u540d\u524d \U0001F600 \u20ac";
+    auto type_into = [&](HWND target) {
+        ::SetForegroundWindow(::GetAncestor(target, GA_ROOT));
+        ::SetFocus(target);
+        std::vector<INPUT> keys;
+        for (wchar_t unit : typed) {
+            for (DWORD up : {DWORD(0), DWORD(KEYEVENTF_KEYUP)}) {
+                INPUT in = {};
+                in.type = INPUT_KEYBOARD;
+                in.ki.wScan = unit;
+                in.ki.dwFlags = KEYEVENTF_UNICODE | up;
+                keys.push_back(in);
+            }
+        }
+        ::SendInput(UINT(keys.size()), keys.data(), sizeof(INPUT));
+    };
+    auto text_of = [](HWND edit) {
+        wchar_t text[64] = {};
+        ::GetWindowTextW(edit, text, 64);
+        return std::wstring(text);
+    };
+    WindowRecord& window = open(300, 0, 240, 100, WF_NO_BACKING);
+    ASSERT_EQ(control_create(&window, CONTROL_EDIT, EDIT, 5, 5, 220, 24, "", 0), 1);
+    ASSERT_EQ(dialog_begin(&dialog, 0, 0, 160, 40, "Typed", recording_handler), 1);
+    dialog_add_control(&dialog, CONTROL_EDIT, EDIT, 5, 5, 150, 12, "", 0);
+    ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
+    for (WindowRecord* owner : {&dialog, &window}) {
+        HWND edit = ::GetDlgItem(owner->hwnd, control_id_key(EDIT));
+        EXPECT_TRUE(::IsWindowUnicode(edit));
+        type_into(edit);
+        pump_until([&] { return text_of(edit).size() >= typed.size(); });
+        EXPECT_EQ(text_of(edit), typed) << (owner == &dialog ? "dialog" : "window");
+    }
+    WindowRecord& ansi = open(300, 120, 200, 100, WF_NO_BACKING);
+    seen_events.clear();
+    type_into(ansi.hwnd);
+    std::string seen;
+    pump_until([&] {
+        seen.clear();
+        for (const SeenEvent& e : seen_events) {
+            seen += e.event_class == WM_CHAR && e.window == &ansi ? char(e.wparam) : '\0';
+        }
+        seen.erase(std::remove(seen.begin(), seen.end(), '\0'), seen.end());
+        return seen.size() >= typed.size();
+    });
+    // Greek and Cyrillic letters, CJK and the emoji's two halves are not in Windows-1252;
+    // the euro sign is (0x80).
+    EXPECT_EQ(seen, "???????? ??? ?? ?? \x80");
 }
 
 // Owner-drawn controls made with the style argument are measured and drawn by the handler,

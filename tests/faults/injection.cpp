@@ -42,6 +42,7 @@ constexpr DWORD MEMORY = ERROR_NOT_ENOUGH_MEMORY;
 #define FAULT_ROUTINES(X)                                                                          \
     X(RegisterClassExA, 0, MEMORY, -1)                                                             \
     X(CreateWindowExA, 0, MEMORY, -1)                                                              \
+    X(CreateWindowExW, 0, MEMORY, -1)                                                              \
     X(GetDC, 0, MEMORY, -1)                                                                        \
     X(BeginPaint, 0, MEMORY, -1)                                                                   \
     X(CreateCompatibleDC, 0, MEMORY, -1)                                                           \
@@ -78,7 +79,7 @@ constexpr DWORD MEMORY = ERROR_NOT_ENOUGH_MEMORY;
     X(LockResource, 0, ERROR_INVALID_HANDLE, -1)                                                   \
     X(LoadLibraryExA, 0, ERROR_MOD_NOT_FOUND, -1)                                                  \
     X(PlaySoundA, 0, MEMORY, -1)                                                                   \
-    X(CreateDialogIndirectParamA, 0, MEMORY, -1)                                                   \
+    X(CreateDialogIndirectParamW, 0, MEMORY, -1)                                                   \
     X(MessageBoxA, 0, MEMORY, -1)
 
 enum RoutineIndex : int32_t {

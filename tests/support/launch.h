@@ -24,6 +24,7 @@ constexpr const char* GAME_WINDOW_CLASS = "KalvorineWndClass"; // the runtime's 
 constexpr uint32_t LAUNCH_SUSPENDED = 0x1;   // its first thread waits for ResumeThread
 constexpr uint32_t LAUNCH_PIPE_INPUT = 0x2;  // its standard input reads what goes to input
 constexpr uint32_t LAUNCH_PIPE_OUTPUT = 0x4; // its standard output and error come from output
+constexpr uint32_t LAUNCH_UTF8 = 0x8;        // folder, program and arguments are UTF-8
 
 // The exit code of a child that had to be stopped.
 constexpr DWORD LAUNCH_STOPPED = 99;
@@ -131,9 +132,29 @@ inline bool launch_start(const std::string& folder, const std::string& program,
             child_output != nullptr ? child_output : ::GetStdHandle(STD_ERROR_HANDLE);
     }
     const DWORD flags = (options & LAUNCH_SUSPENDED) ? CREATE_SUSPENDED : 0;
-    const bool started =
-        ready && ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, piped ? TRUE : FALSE,
-                                  flags, nullptr, folder.c_str(), &startup, &child->info) != 0;
+    bool started = false;
+    if (ready && (options & LAUNCH_UTF8)) {
+        // Names in any script: the command and folder in UTF-16, for the wide call.
+        auto wide = [](const std::string& text) {
+            std::wstring out(text.size() + 1, L'\0');
+            out.resize(size_t(
+                ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, out.data(), int(out.size()))));
+            return out;
+        };
+        std::wstring wide_command = wide(command), wide_folder = wide(folder);
+        STARTUPINFOW startup_wide = {};
+        startup_wide.cb = sizeof startup_wide;
+        startup_wide.dwFlags = startup.dwFlags;
+        startup_wide.hStdInput = startup.hStdInput;
+        startup_wide.hStdOutput = startup.hStdOutput;
+        startup_wide.hStdError = startup.hStdError;
+        started =
+            ::CreateProcessW(nullptr, wide_command.data(), nullptr, nullptr, piped ? TRUE : FALSE,
+                             flags, nullptr, wide_folder.c_str(), &startup_wide, &child->info) != 0;
+    } else if (ready) {
+        started = ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, piped ? TRUE : FALSE,
+                                   flags, nullptr, folder.c_str(), &startup, &child->info) != 0;
+    }
     const DWORD error = ::GetLastError();
     close(child_input);
     close(child_output);

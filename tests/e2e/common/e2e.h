@@ -56,9 +56,11 @@ void process_guard_install();
 // Starts folder\tarrowind.exe and waits for its main window; false with the reason.
 bool game_start(RunningProgram& game, const std::string& folder, std::string& why);
 // Starts folder\file with arguments (already quoted as needed) and waits for its visible
-// window of window_class; false with the reason. game_start is this for the game.
+// window of window_class; false with the reason. game_start is this for the game. With
+// LAUNCH_UTF8 among launch_options, folder, file and arguments are UTF-8.
 bool program_start(RunningProgram& program, const std::string& folder, const std::string& file,
-                   const std::string& arguments, const char* window_class, std::string& why);
+                   const std::string& arguments, const char* window_class, std::string& why,
+                   uint32_t launch_options = 0);
 // Ends the program if it still runs and closes its handles; safe to call twice.
 void program_kill(RunningProgram& program);
 // Waits for the program to end by itself; true with its exit code when it did.

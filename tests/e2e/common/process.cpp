@@ -124,11 +124,12 @@ bool game_start(RunningProgram& game, const std::string& folder, std::string& wh
 
 // Starts folder\file with arguments and waits for its visible window of the class.
 bool program_start(RunningProgram& program, const std::string& folder, const std::string& file,
-                   const std::string& arguments, const char* window_class, std::string& why) {
+                   const std::string& arguments, const char* window_class, std::string& why,
+                   uint32_t launch_options) {
     program = RunningProgram{};
     program.folder = folder;
     ChildProcess child;
-    if (!launch_start(folder, file, arguments, LAUNCH_SUSPENDED, &child)) {
+    if (!launch_start(folder, file, arguments, LAUNCH_SUSPENDED | launch_options, &child)) {
         const DWORD error = ::GetLastError();
         why = format("CreateProcess %s failed with error %lu", (folder + file).c_str(), error);
         return false;

@@ -97,7 +97,8 @@ int main(int argc, char** argv) {
     } parts[] = {{"outside", run_outside_checks},
                  {"features", run_feature_checks},
                  {"selecting", run_selecting_checks},
-                 {"remembering", run_remembering_checks}};
+                 {"remembering", run_remembering_checks},
+                 {"names", run_name_checks}};
     for (const auto& part : parts)
         if (wanted(part.name))
             part.run();

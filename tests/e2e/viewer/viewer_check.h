@@ -5,7 +5,8 @@
 // pixels, linked in rather than copied. Owns the files it records itself (the metafile)
 // and the knowledge of what the viewer should show; outside.cpp holds the checks from
 // outside, features.cpp those of the commands, selecting.cpp selection, copy and Find,
-// remembering.cpp the settings file, soak.cpp the soak, views.cpp what they share.
+// remembering.cpp the settings file, names.cpp file names in every script, soak.cpp the
+// soak, views.cpp what they share.
 #pragma once
 
 #include <string>
@@ -79,6 +80,8 @@ void run_feature_checks();
 void run_selecting_checks();
 // Runs the checks of the settings file: a restart, damaged files.
 void run_remembering_checks();
+// Runs the checks of file names in every script (command line, open dialog).
+void run_name_checks();
 // Opens and closes documents with the viewer's own routines in this process and checks
 // that the resource census ends where it began.
 void run_soak_check();
