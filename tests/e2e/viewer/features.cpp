@@ -10,9 +10,7 @@
 #include "viewer_check.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
-#include <cstring>
 
 // ============================================================================
 // Module state
@@ -358,35 +356,7 @@ void check_open_dialog(const RunningProgram& viewer, HWND client, const std::str
            format("%d documents", int(document_windows(client).size())));
 }
 
-// Every item of each of the frame's menus has an access key of its own in that menu.
-void check_access_keys(const RunningProgram& viewer) {
-    HMENU bar = ::GetMenu(viewer.window);
-    for (int m = -1; m < ::GetMenuItemCount(bar); m++) {
-        HMENU menu = m < 0 ? bar : ::GetSubMenu(bar, m);
-        std::string keys, clashes;
-        for (int i = 0; menu && i < ::GetMenuItemCount(menu); i++) {
-            char text[MAX_PATH] = {};
-            ::GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
-            const char* amp = std::strchr(text, '&');
-            while (amp && amp[1] == '&')
-                amp = std::strchr(amp + 2, '&');
-            if (!amp || !amp[1])
-                continue;
-            const char key = char(std::toupper((unsigned char)amp[1]));
-            if (keys.find(key) != std::string::npos)
-                clashes += format("\"%s\" ", text);
-            keys += key;
-        }
-        char name[64] = "the menu bar";
-        if (m >= 0)
-            ::GetMenuStringA(bar, m, name, sizeof name, MF_BYPOSITION);
-        report(format("menus: every item of %s has an access key of its own", name),
-               clashes.empty(), "clashing: " + clashes);
-    }
-}
-
 void check_shortcuts(RunningProgram& viewer, HWND client, TextView view) {
-    check_access_keys(viewer);
     HWND doc = activate(viewer, client, "many-lines.txt");
     press(VK_OEM_PLUS, {VK_CONTROL});
     view.points = (VIEWER_FONT_POINTS * 125 + 50) / 100;
