@@ -175,11 +175,13 @@ void shown_size(Document* document, int32_t* width, int32_t* height) {
             static_cast<int64_t>(area_height) * natural_width) {
             *width = area_width;
             *height = ::MulDiv(natural_height, area_width, natural_width);
+            document->zoom = ::MulDiv(area_width, 100, natural_width);
         } else {
             *height = area_height;
             *width = ::MulDiv(natural_width, area_height, natural_height);
+            document->zoom = ::MulDiv(area_height, 100, natural_height);
         }
-        document->zoom = ::MulDiv(*width, 100, natural_width);
+        // The zoom is the scale itself, not the rounded width over the natural one.
     }
     *width = *width > 1 ? *width : 1;
     *height = *height > 1 ? *height : 1;
@@ -471,6 +473,12 @@ void viewer_close_document(Document* document) {
     }
     close_window(&document->window);
     release_document(document);
+    for (const Document& other : viewer.documents) {
+        if (other.kind == DOC_TEXT) {
+            return;
+        }
+    }
+    viewer_find_status("No text document"); // the last text closed: nothing left to search
 }
 
 // The document whose window this is, or null.

@@ -129,7 +129,7 @@ void build_menus() {
                             {"&Actual size\tCtrl+0", MENU_ACTUAL_SIZE},
                             {"&Fit to window", MENU_FIT},
                             {nullptr, 0},
-                            {"F&ont...", MENU_FONT},
+                            {"Fo&nt...", MENU_FONT},
                             {"&Colours...", MENU_COLORS},
                             {nullptr, 0},
                             {"Next &document\tCtrl+F6", MENU_NEXT_DOCUMENT}});
@@ -186,6 +186,14 @@ void remember_place() {
     WindowRecord* active = mdi_active(&viewer.frame);
     if (active != nullptr) {
         viewer.place.documents_maximized = ::IsZoomed(active->hwnd) ? 1 : 0;
+    }
+}
+
+// Remember the frame's place and write the settings, so that a crash keeps it.
+void save_place() {
+    if (viewer.frame.hwnd != nullptr) {
+        remember_place();
+        viewer_save_settings();
     }
 }
 
@@ -265,6 +273,17 @@ intptr_t frame_event() {
     case WM_DROPFILES:
         open_dropped(reinterpret_cast<HDROP>(event_state.event_wparam));
         return 1;
+    case WM_EXITSIZEMOVE: // a move or a resize ended: remembered now, not only at the end
+        save_place();
+        return 0;
+    case WM_SIZE:
+        // Maximised or restored: remembered at once. A resize in progress changes nothing.
+        if ((event_state.event_wparam == SIZE_MAXIMIZED) != (viewer.place.maximized != 0) &&
+            (event_state.event_wparam == SIZE_MAXIMIZED ||
+             event_state.event_wparam == SIZE_RESTORED)) {
+            save_place();
+        }
+        return 0;
     case WM_INITMENU: // also sent when a shortcut of a menu item is pressed
     case WM_INITMENUPOPUP:
         update_menus();

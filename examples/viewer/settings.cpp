@@ -180,6 +180,16 @@ char* full_path(const char* path) {
     return string_duplicate(length > 0 && length < sizeof(full) ? full : path);
 }
 
+// 1 when a path is among the recent files.
+bool listed(const char* path) {
+    for (int32_t i = 0; i < RECENT_FILES && viewer.recent[i] != nullptr; ++i) {
+        if (::lstrcmpiA(viewer.recent[i], path) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Take a path off the recent files; 1 when it was there.
 int32_t remove_recent(const char* path) {
     for (int32_t i = 0; i < RECENT_FILES && viewer.recent[i] != nullptr; ++i) {
@@ -249,8 +259,8 @@ void viewer_load_settings() {
     int32_t count = 0;
     for (const char* name : RECENT_NAMES) {
         char* path = get_path(&settings, name);
-        if (path != nullptr && remove_recent(path) == 0 && count < RECENT_FILES) {
-            viewer.recent[count++] = path; // a name written twice is taken once
+        if (path != nullptr && !listed(path) && count < RECENT_FILES) {
+            viewer.recent[count++] = path; // a name written twice is taken where it is first
         } else if (path != nullptr) {
             heap_free(path);
         }

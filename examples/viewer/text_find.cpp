@@ -34,10 +34,16 @@ void make_fold_table() {
     fold_ready = true;
 }
 
-// 1 for a unit that belongs to a word: a letter, a digit or "_".
+// 1 for a unit that belongs to a word: a letter, a digit, "_" or a mark set on the letter
+// before it (a combining accent). Whole word and the double-click both ask this.
 bool is_word(wchar_t c) {
-    // NOTE: the runtime cannot tell letters; USER32 can, in every script.
-    return c == L'_' || ::IsCharAlphaNumericW(c) != 0;
+    // NOTE: the runtime cannot tell letters; USER32 can, in every script, and KERNEL32 tells
+    // the marks that take no room of their own.
+    if (c == L'_' || ::IsCharAlphaNumericW(c) != 0) {
+        return true;
+    }
+    WORD type = 0;
+    return c >= 0x0300 && ::GetStringTypeW(CT_CTYPE3, &c, 1, &type) && (type & C3_NONSPACING) != 0;
 }
 
 bool is_blank(wchar_t c) {
@@ -172,6 +178,7 @@ void text_find(Document* document, int32_t up) {
         return;
     }
     if (size == 0) {
+        viewer_find_status("Type the text to find");
         return;
     }
     if (!fold_ready) {
@@ -254,6 +261,12 @@ int32_t text_copy(Document* document) {
     }
     if (from.line == to.line && from.index == to.index) {
         return 0;
+    }
+    if (document->reader.file != nullptr) {
+        // A text still being read: the copy is made once it is read whole (the status line
+        // shows how far), so that it holds what the selection is then, never part of a line.
+        document->copy_waiting = 1;
+        return 1;
     }
     size_t units = 0;
     for (int32_t line = from.line; line <= to.line; ++line) {

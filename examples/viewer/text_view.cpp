@@ -397,6 +397,9 @@ int32_t extend_selection(Document* document, int32_t key, bool control) {
         return 0;
     }
     text_select(document, anchor, caret);
+    if (key == VK_END && control && reading(document)) {
+        document->pending.kind = PENDING_ALL; // to the end once it is read, not the part read
+    }
     return 1;
 }
 
@@ -451,6 +454,10 @@ void carry_out_pending(Document* document) {
         break;
     default:
         break;
+    }
+    if (document->copy_waiting != 0 && !reading(document)) {
+        document->copy_waiting = 0;
+        text_copy(document);
     }
 }
 
@@ -513,6 +520,9 @@ void text_scroll_to(Document* document, int32_t first, int32_t left) {
 
 // Select from anchor to caret, scroll the caret into view and redraw.
 void text_select(Document* document, TextPoint anchor, TextPoint caret) {
+    if (document->pending.kind == PENDING_ALL) {
+        document->pending.kind = PENDING_NONE; // a new selection: its end no longer follows
+    }
     document->anchor = inside(document, anchor);
     document->caret = inside(document, caret);
     const int32_t rows = rows_in(document);
@@ -758,6 +768,9 @@ void viewer_read_some(uint32_t budget_ms) {
                 viewer_find_status("No text document");
             }
             document.pending.kind = PENDING_NONE;
+        }
+        if (document.message != nullptr) {
+            document.copy_waiting = 0;
         }
     }
 }

@@ -69,7 +69,7 @@ enum PendingKind : int32_t {
     PENDING_END = 1,  // Ctrl+End: show the last line once reading ends
     PENDING_LINE = 2, // Go to line: go there once the line is read
     PENDING_FIND = 3, // Find: search the lines as they arrive
-    PENDING_ALL = 4,  // Select all: the selection grows to the end as lines arrive
+    PENDING_ALL = 4,  // Select all, Ctrl+Shift+End: the selection's end follows the text's
 };
 
 struct PendingAction {
@@ -101,6 +101,7 @@ struct Document {
     int32_t fit;              // pictures: 1 while scaled to fit the window
     int32_t row_height;       // pixels of one row in the document's font, 0 until measured
     PendingAction pending;    // what waits for more of the text
+    int32_t copy_waiting;     // 1: Copy waits for the text to be read whole
 };
 
 constexpr int32_t MAX_DOCUMENTS = 64;
@@ -306,7 +307,8 @@ int32_t text_go_to_line(Document* document, int32_t line);
 void text_find(Document* document, int32_t up);
 // Carry on a search that waits for the text being read; called after each slice.
 void text_find_continue(Document* document);
-// Put the selected text on the clipboard; 1 when placed.
+// Put the selected text on the clipboard; 1 when placed, or (a text still being read) when
+// it will be once the text is read whole, as the selection is then.
 int32_t text_copy(Document* document);
 // Select the word at a place (double-click).
 void text_select_word(Document* document, TextPoint at);

@@ -6,6 +6,7 @@ Writes into OUT_DIR (beside the samples that tools/make_viewer_samples.py writes
   picture.bmp, picture.ico,    one picture of each kind the viewer loads from files
   picture.gif
   big.bmp                      a picture larger than a document window, for scrolling
+  tall.bmp                     a picture 1 pixel wide, fitted by its height
   broken.gif                   rubbish under a picture's name: no picture loads from it
   line-ends.txt                lines ended by LF, CRLF and a lone CR, two of them on the
                                128-byte boundaries where line reads fetch their next chunk
@@ -18,8 +19,9 @@ Writes into OUT_DIR (beside the samples that tools/make_viewer_samples.py writes
                                with its mark)
   tabs.txt                     tabs at every column of the first tab stop
   many-lines.txt               500 numbered lines, for scrolling, selecting and finding
-  find.txt                     "cat" in and out of words and in every case, and a Greek
-                               cat in both cases, for Find's options
+  find.txt                     "cat" in and out of words and in every case, a Greek cat
+                               in both cases, and words with combining accents, for Find's
+                               options and double-clicks
 The metafile (picture.emf) is recorded by the check itself, through GDI.
 Standard library only; the output is the same on every run.
 """
@@ -144,6 +146,8 @@ def main():
     os.makedirs(out, exist_ok=True)
     write(out, "picture.bmp", bmp_bytes(pixels(harbour, 64, 40)))
     write(out, "big.bmp", bmp_bytes(pixels(gradient, 600, 400)))
+    write(out, "tall.bmp", bmp_bytes(pixels(lambda x, y, w, h: (0, y * 255 // (h - 1), 128),
+                                            1, 300)))
     write(out, "picture.ico", ico_bytes(pixels(checker, 32, 32)))
     write(out, "picture.gif", gif_bytes(pixels(harbour, 56, 36)))
     # No GIF header: Wine's OleLoadPicture was seen to keep 25,000 bytes of the process
@@ -162,7 +166,8 @@ def main():
     write(out, "many-lines.txt", many_lines_text())
     write(out, "find.txt", b"Cat and cat\r\nconcatenate\r\nthe CAT sat\r\ncat\r\n" +
           "\u03b7 \u03b3\u03ac\u03c4\u03b1 \u03ba\u03b1\u03b9 \u03b7 "
-          "\u0393\u0386\u03a4\u0391\r\n".encode("utf-8"))  # η γάτα και η ΓΆΤΑ
+          "\u0393\u0386\u03a4\u0391\r\n"  # η γάτα και η ΓΆΤΑ
+          "cafe\u0301 nai\u0308ve re\u0301sume\u0301\r\n".encode("utf-8"))  # accents apart
 
 
 if __name__ == "__main__":

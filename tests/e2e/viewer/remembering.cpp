@@ -145,6 +145,7 @@ void check_damaged(const std::string& folder) {
     struct Damage {
         const char* name;
         std::string bytes;
+        const char* recent = ""; // the recent files written at the end, after the one opened
     };
     const Damage damages[] = {
         {"rubbish", std::string("\x00\xFF\xFE rubbish\r\n\x01\x02", 15)},
@@ -155,6 +156,12 @@ void check_damaged(const std::string& folder) {
          "recent.1=\\q\r\n[end]\r\n"},
         {"a face not installed",
          "[settings]\r\nfont.face=No such face\r\nfont.points=12\r\n[end]\r\n"},
+        {"a recent file named twice",
+         "[settings]\r\nrecent.1=C:/a.txt\r\nrecent.2=C:/b.txt\r\nrecent.3=C:/c.txt\r\n"
+         "recent.4=C:/d.txt\r\nrecent.5=C:/B.TXT\r\nrecent.6=C:/e.txt\r\n"
+         "recent.7=C:/f.txt\r\nrecent.8=C:/g.txt\r\n[end]\r\n",
+         "recent.2=C:/a.txt\r\nrecent.3=C:/b.txt\r\nrecent.4=C:/c.txt\r\n"
+         "recent.5=C:/d.txt\r\nrecent.6=C:/e.txt\r\nrecent.7=C:/f.txt\r\n"},
     };
     const char* const names[] = {"line-ends.txt"};
     for (const Damage& damage : damages) {
@@ -176,7 +183,48 @@ void check_damaged(const std::string& folder) {
                    check + ": texts black on white in the usual font");
         report(check + ": the file is whole again after the run",
                end_viewer(viewer) && settings_whole(), read_whole_file(settings_path()));
+        if (*damage.recent) {
+            const std::string text = read_whole_file(settings_path());
+            report(check + ": each file listed once, the others kept in order",
+                   text.find(damage.recent) != std::string::npos, text);
+        }
     }
+}
+
+// The frame's place written when a move or resize ends and when it is maximised, so that
+// a viewer ended without a word (killed) still has it.
+void check_crash(const std::string& folder) {
+    const char* const names[] = {"line-ends.txt"};
+    RunningProgram viewer;
+    if (!start_viewer(viewer, folder, names, 1, "settings: a run that will be killed"))
+        return;
+    const struct {
+        const char* name;
+        const char* written; // a line the settings file comes to hold
+    } steps[] = {
+        {"a move and resize ended", "frame.x=50\r\nframe.y=40\r\nframe.width=700\r\n"
+                                    "frame.height=500\r\n"},
+        {"maximised", "frame.maximized=1\r\n"},
+        {"restored", "frame.maximized=0\r\n"},
+    };
+    for (const auto& step : steps) {
+        if (&step == steps) {
+            // As the platform's own move and size loop ends: the new place, then its end.
+            ::SetWindowPos(viewer.window, nullptr, 50, 40, 700, 500, SWP_NOZORDER);
+            send(viewer.window, WM_EXITSIZEMOVE, 0, 0);
+        } else {
+            send(viewer.window, WM_SYSCOMMAND, &step == steps + 1 ? SC_MAXIMIZE : SC_RESTORE, 0);
+        }
+        std::string text;
+        report("settings: the frame's place is written when " + std::string(step.name),
+               poll_until(PATIENCE_MS,
+                          [&] {
+                              text = read_whole_file(settings_path());
+                              return text.find(step.written) != std::string::npos;
+                          }),
+               text);
+    }
+    program_kill(viewer);
 }
 
 } // namespace
@@ -189,6 +237,7 @@ void check_damaged(const std::string& folder) {
 void run_remembering_checks() {
     const std::string folder = viewer_files_folder();
     check_restart(folder);
+    check_crash(folder);
     check_damaged(folder);
     ::DeleteFileA(settings_path().c_str());
 }

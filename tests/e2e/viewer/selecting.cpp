@@ -89,12 +89,13 @@ std::wstring slice(const std::vector<std::wstring>& lines, TextAt from, TextAt t
 
 // Ctrl+C (unless the copy was made otherwise), then reports whether the clipboard comes to
 // hold the text.
-void check_copied(const std::wstring& want, const std::string& check, bool press_copy = true) {
+void check_copied(const std::wstring& want, const std::string& check, bool press_copy = true,
+                  DWORD patience = PATIENCE_MS) {
     if (press_copy)
         press('C', {VK_CONTROL});
     std::wstring seen;
     report(
-        check, poll_until(PATIENCE_MS, [&] { return (seen = clipboard_text()) == want; }),
+        check, poll_until(patience, [&] { return (seen = clipboard_text()) == want; }),
         format("the clipboard holds %d characters, %d wanted", int(seen.size()), int(want.size())));
 }
 
@@ -231,9 +232,11 @@ void check_find_options(const RunningProgram& viewer, HWND client, const std::st
         {"cat", 0, 1, 1, 0, "Found in line 3", {2, 4}, {2, 7}},
         {"cat", 0, 0, 0, 0, "Found in line 4", {3, 0}, {3, 3}},
         {"dog", 0, 0, 0, 0, "Not found", {-1, 0}, {-1, 0}},
+        {"nai", 0, 1, 0, 0, "Not found", {-1, 0}, {-1, 0}}, // "nai\u0308ve": one word
         {"γάτα", 0, 0, 0, 0, "Found in line 5", {4, 2}, {4, 6}},
         {nullptr, 0, 0, 0, VK_F3, "Found in line 5", {4, 13}, {4, 17}},
         {nullptr, 1, 0, 0, VK_F3, "Found in line 5 (wrapped to the top)", {4, 2}, {4, 6}},
+        {"", 0, 0, 0, 0, "Type the text to find", {4, 2}, {4, 6}},
     };
     HWND status_line = ::GetDlgItem(dialog, ID_FIND_STATUS);
     const char* searched = "";
@@ -253,7 +256,7 @@ void check_find_options(const RunningProgram& viewer, HWND client, const std::st
             press(VK_HOME);
             press(VK_END, {VK_SHIFT});
             if (ascii) {
-                type(step.text);
+                step.text[0] != '\0' ? type(step.text) : press(VK_DELETE);
                 typed(::GetDlgItem(dialog, ID_FIND_TEXT), step.text);
             } else { // letters no key of the check's keyboard gives: pasted with Ctrl+V
                 wchar_t wide[64] = {};
@@ -281,14 +284,28 @@ void check_find_options(const RunningProgram& viewer, HWND client, const std::st
         view.to = step.to;
         check_view(doc, view, name + ": the match highlighted, or none");
     }
+    // A double-click takes a word with its combining accents ("cafe\u0301 nai\u0308ve
+    // re\u0301sume\u0301" in line 6), clicked at a column the word shows at.
+    const struct {
+        int column;
+        const wchar_t* word;
+    } words[] = {{1, L"cafe\u0301"}, {6, L"nai\u0308ve"}, {13, L"re\u0301sume\u0301"}};
+    for (const auto& word : words) {
+        clipboard_clear();
+        const POINT at = point_of(doc, 0, 5, word.column);
+        click_at(at.x, at.y, 2);
+        check_copied(word.word, format("a double-click at column %d of a line of words with "
+                                       "combining accents takes the word, accents and all",
+                                       word.column));
+    }
     press(VK_ESCAPE);
 }
 
 // Writes a large text: numbered lines, then "The very last line".
-bool write_big_text(const std::string& path) {
+bool write_big_text(const std::string& path, int lines = BIG_LINES) {
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     std::string text;
-    for (int i = 1; i <= BIG_LINES; i++)
+    for (int i = 1; i <= lines; i++)
         text += format("Line %07d of a large text, read while the viewer goes on\r\n", i);
     text += "The very last line\r\n";
     DWORD written = 0;
@@ -313,16 +330,38 @@ std::vector<std::wstring> big_rows(int first, int rows) {
     return lines;
 }
 
-// Find, Go to line and Ctrl+End given at once on three large texts still being read: each
-// must end where it would on a text read whole.
+// Find, Go to line, Ctrl+End, Ctrl+Shift+End and Copy given at once on large texts still
+// being read: each must end where it would on a text read whole.
 void check_reading(const std::string& folder) {
-    const char* const names[] = {"big-find.txt", "big-go-to.txt", "big-end.txt"};
-    for (const char* name : names)
-        write_big_text(folder + name);
+    const char* const names[] = {"big-find.txt", "big-go-to.txt", "big-end.txt", "big-all.txt",
+                                 "big-to-end.txt"};
+    for (const char* name : names) // the last two copied whole: a third as long
+        write_big_text(folder + name,
+                       name == names[3] || name == names[4] ? BIG_LINES / 3 : BIG_LINES);
     RunningProgram viewer;
-    if (start_viewer(viewer, folder, names, 3, "the viewer starts with three large texts") &&
-        wait_document_count(mdi_client_of(viewer.window), 3, PATIENCE_MS)) {
+    if (start_viewer(viewer, folder, names, 5, "the viewer starts with five large texts") &&
+        wait_document_count(mdi_client_of(viewer.window), 5, PATIENCE_MS)) {
         HWND client = mdi_client_of(viewer.window);
+        // From the second line to the end with Ctrl+Shift+End, and Ctrl+A then Ctrl+C:
+        // copied once read, to the text's real end (read back after the others below).
+        // Input is handled after the messages the check sends (activate's): Find opened and
+        // closed again by keys shows when the keys before them were handled.
+        auto settle = [&] {
+            press('F', {VK_CONTROL});
+            HWND find = wait_dialog(viewer, "KalvorineDlgClass", "Find");
+            press(VK_ESCAPE);
+            poll_until(PATIENCE_MS, [&] { return !::IsWindow(find); });
+        };
+        HWND to_end = activate(viewer, client, names[4]);
+        const POINT second = point_of(to_end, 0, 1, 0);
+        click_at(second.x, second.y);
+        press(VK_END, {VK_CONTROL, VK_SHIFT});
+        settle();
+        activate(viewer, client, names[3]);
+        clipboard_clear();
+        press('A', {VK_CONTROL});
+        press('C', {VK_CONTROL});
+        settle();
         activate(viewer, client, names[0]);
         press('F', {VK_CONTROL});
         HWND dialog = wait_dialog(viewer, "KalvorineDlgClass", "Find");
@@ -366,6 +405,16 @@ void check_reading(const std::string& folder) {
         view.to = {rows - 1, 13};
         check_view(activate(viewer, client, names[0]), view,
                    "reading: Find's match in the last line selected and shown", true);
+        std::string whole = read_whole_file(folder + names[3]);
+        whole.resize(whole.size() - 2); // the last line's characters, without its end
+        check_copied(std::wstring(whole.begin(), whole.end()),
+                     "reading: Ctrl+A, Ctrl+C copy the whole text once it is read", false,
+                     3 * PATIENCE_MS);
+        activate(viewer, client, names[4]);
+        whole.erase(0, whole.find('\n') + 1);
+        check_copied(std::wstring(whole.begin(), whole.end()),
+                     "reading: Ctrl+Shift+End selects to the end of the text once it is read", true,
+                     3 * PATIENCE_MS);
         view.lines = big_rows(BIG_LINES - 101, rows);
         view.from.line = -1;
         check_view(activate(viewer, client, names[1]), view,

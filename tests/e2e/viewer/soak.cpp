@@ -8,6 +8,7 @@
 
 #include <shlobj.h>
 
+#include <cctype>
 #include <cstring>
 
 #include "tests/support/census.h"
@@ -179,6 +180,34 @@ void check_greyed(const std::string& folder) {
            without && !with, format("greyed without: %d, with: %d", without, with));
 }
 
+// Every item of each of the frame's menus has an access key of its own in that menu: read
+// from the frame's own menus, as check_greyed does.
+void check_access_keys() {
+    HMENU bar = ::GetMenu(viewer.frame.hwnd);
+    for (int m = -1; m < ::GetMenuItemCount(bar); m++) {
+        HMENU menu = m < 0 ? bar : ::GetSubMenu(bar, m);
+        std::string keys, clashes;
+        for (int i = 0; menu && i < ::GetMenuItemCount(menu); i++) {
+            char text[MAX_PATH] = {};
+            ::GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+            const char* amp = std::strchr(text, '&');
+            while (amp && amp[1] == '&')
+                amp = std::strchr(amp + 2, '&');
+            if (!amp || !amp[1])
+                continue;
+            const char key = char(std::toupper((unsigned char)amp[1]));
+            if (keys.find(key) != std::string::npos)
+                clashes += format("\"%s\" ", text);
+            keys += key;
+        }
+        char name[64] = "the menu bar";
+        if (m >= 0)
+            ::GetMenuStringA(bar, m, name, sizeof name, MF_BYPOSITION);
+        report(format("menus: every item of %s has an access key of its own", name),
+               clashes.empty(), "clashing: " + clashes);
+    }
+}
+
 } // namespace
 
 // ============================================================================
@@ -195,6 +224,7 @@ void run_soak_check() {
     bool all_closed = true;
     check_progress(folder);
     check_greyed(folder);
+    check_access_keys();
     check_drop(folder);
     // The dialogs work on a text of their own, open for the whole soak.
     Document* text = viewer_open_file((folder + "line-ends.txt").c_str());
