@@ -359,11 +359,12 @@ HWND activate(const RunningProgram& viewer, HWND client, const std::string& name
     return doc;
 }
 
-// Reads the clipboard's text (empty when it holds none); false when it could not be opened.
+// Reads the clipboard's text (empty when it holds none); false, leaving text as it was, when
+// the clipboard could not be opened.
 bool clipboard_read(std::wstring& text) {
-    text.clear();
     if (!::OpenClipboard(nullptr))
         return false;
+    text.clear();
     HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
     const wchar_t* units = data ? static_cast<const wchar_t*>(::GlobalLock(data)) : nullptr;
     if (units) {
