@@ -82,8 +82,9 @@ void check_copied(const std::wstring& want, const std::string& check, bool press
                   DWORD patience = PATIENCE_MS) {
     if (press_copy)
         press('C', {VK_CONTROL});
-    // Read again only once the clipboard changed: reading a long text holds the clipboard
-    // open for a while, and the viewer must find it free to copy.
+    // A text read is read again only once the clipboard changed (an empty one at once):
+    // reading a long text holds the clipboard open for a while, and the viewer must find it
+    // free to copy.
     std::wstring seen;
     DWORD number = 0;
     bool read = false;
@@ -92,7 +93,7 @@ void check_copied(const std::wstring& want, const std::string& check, bool press
         poll_until(patience,
                    [&] {
                        const DWORD now = ::GetClipboardSequenceNumber();
-                       if (read && now != 0 && now == number)
+                       if (read && !seen.empty() && now != 0 && now == number)
                            return false;
                        number = now;
                        read = clipboard_read(seen);
