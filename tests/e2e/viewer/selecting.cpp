@@ -42,16 +42,9 @@ POINT point_of(HWND doc, int top, int line, int column) {
 
 // Presses the left button at one point, moves to another and lets go there.
 void drag(POINT from, POINT to) {
-    ::SetCursorPos(from.x, from.y);
-    INPUT in{};
-    in.type = INPUT_MOUSE;
-    in.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    ::SendInput(1, &in, sizeof(INPUT));
-    ::SetCursorPos(to.x, to.y);
-    POINT at{};
-    poll_until(PATIENCE_MS, [&] { return ::GetCursorPos(&at) && at.x == to.x && at.y == to.y; });
-    in.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ::SendInput(1, &in, sizeof(INPUT));
+    INPUT in[3] = {mouse_at(from, MOUSEEVENTF_LEFTDOWN), mouse_at(to, 0),
+                   mouse_at(to, MOUSEEVENTF_LEFTUP)};
+    ::SendInput(3, in, sizeof(INPUT));
 }
 
 // Waits until a box of the viewer's holds what was typed into it.
@@ -65,14 +58,10 @@ void typed(HWND box, const std::string& text) {
 
 // A left click with Shift held.
 void shift_click(POINT at) {
-    ::SetCursorPos(at.x, at.y);
-    INPUT in[4]{};
+    INPUT in[4] = {{}, mouse_at(at, MOUSEEVENTF_LEFTDOWN), mouse_at(at, MOUSEEVENTF_LEFTUP), {}};
     in[0].type = in[3].type = INPUT_KEYBOARD;
     in[0].ki.wVk = in[3].ki.wVk = VK_SHIFT;
     in[3].ki.dwFlags = KEYEVENTF_KEYUP;
-    in[1].type = in[2].type = INPUT_MOUSE;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     ::SendInput(4, in, sizeof(INPUT));
 }
 
@@ -93,9 +82,23 @@ void check_copied(const std::wstring& want, const std::string& check, bool press
                   DWORD patience = PATIENCE_MS) {
     if (press_copy)
         press('C', {VK_CONTROL});
+    // A text read is read again only once the clipboard changed (an empty one at once):
+    // reading a long text holds the clipboard open for a while, and the viewer must find it
+    // free to copy.
     std::wstring seen;
+    DWORD number = 0;
+    bool read = false;
     report(
-        check, poll_until(patience, [&] { return (seen = clipboard_text()) == want; }),
+        check,
+        poll_until(patience,
+                   [&] {
+                       const DWORD now = ::GetClipboardSequenceNumber();
+                       if (read && !seen.empty() && now != 0 && now == number)
+                           return false;
+                       number = now;
+                       read = clipboard_read(seen);
+                       return read && seen == want;
+                   }),
         format("the clipboard holds %d characters, %d wanted", int(seen.size()), int(want.size())));
 }
 
@@ -330,17 +333,25 @@ std::vector<std::wstring> big_rows(int first, int rows) {
     return lines;
 }
 
-// Find, Go to line, Ctrl+End, Ctrl+Shift+End and Copy given at once on large texts still
-// being read: each must end where it would on a text read whole.
+// Find, Go to line, Ctrl+End, Ctrl+Shift+End and Copy given on large texts still being
+// read: each must end where it would on a text read whole. The viewer holds its reading
+// (after each file's first chunk) until the check lets it go on, so that every command
+// lands while the texts are read, however fast the machine reads.
 void check_reading(const std::string& folder) {
     const char* const names[] = {"big-find.txt", "big-go-to.txt", "big-end.txt", "big-all.txt",
                                  "big-to-end.txt"};
     for (const char* name : names) // the last two copied whole: a third as long
         write_big_text(folder + name,
                        name == names[3] || name == names[4] ? BIG_LINES / 3 : BIG_LINES);
+    const std::string hold_name = format("TarrowindViewerCheckHold%lu", ::GetCurrentProcessId());
+    HANDLE hold = ::CreateEventA(nullptr, TRUE, FALSE, hold_name.c_str());
+    ::SetEnvironmentVariableA("TARROWIND_VIEWER_HOLD_READING", hold_name.c_str());
     RunningProgram viewer;
-    if (start_viewer(viewer, folder, names, 5, "the viewer starts with five large texts") &&
-        wait_document_count(mdi_client_of(viewer.window), 5, PATIENCE_MS)) {
+    const bool started =
+        start_viewer(viewer, folder, names, 5, "the viewer starts with five large texts");
+    ::SetEnvironmentVariableA("TARROWIND_VIEWER_HOLD_READING", nullptr);
+    if (report("reading: the viewer's reading can be held", hold != nullptr, "no event") &&
+        started && wait_document_count(mdi_client_of(viewer.window), 5, PATIENCE_MS)) {
         HWND client = mdi_client_of(viewer.window);
         // From the second line to the end with Ctrl+Shift+End, and Ctrl+A then Ctrl+C:
         // copied once read, to the text's real end (read back after the others below).
@@ -362,20 +373,9 @@ void check_reading(const std::string& folder) {
         press('A', {VK_CONTROL});
         press('C', {VK_CONTROL});
         settle();
-        activate(viewer, client, names[0]);
-        press('F', {VK_CONTROL});
-        HWND dialog = wait_dialog(viewer, "KalvorineDlgClass", "Find");
-        poll_until(PATIENCE_MS,
-                   [&] { return focus_of(viewer) == ::GetDlgItem(dialog, ID_FIND_TEXT); });
-        type("very last");
-        typed(::GetDlgItem(dialog, ID_FIND_TEXT), "very last");
-        press(VK_RETURN);
-        // The first answer: "Searching: reading N%" while the text is read.
-        std::string status;
-        poll_until(PATIENCE_MS, [&] {
-            return !(status = window_text(::GetDlgItem(dialog, ID_FIND_STATUS))).empty();
-        });
-        report_note("reading: Find's first answer was \"" + status + "\"");
+        HWND end = activate(viewer, client, names[2]);
+        press(VK_END, {VK_CONTROL});
+        settle();
         activate(viewer, client, names[1]);
         auto go_to = [&](int line) {
             press('G', {VK_CONTROL});
@@ -388,8 +388,24 @@ void check_reading(const std::string& folder) {
             poll_until(PATIENCE_MS, [&] { return !::IsWindow(box); });
         };
         go_to(BIG_LINES - 100);
-        HWND end = activate(viewer, client, names[2]);
-        press(VK_END, {VK_CONTROL});
+        activate(viewer, client, names[0]);
+        press('F', {VK_CONTROL});
+        HWND dialog = wait_dialog(viewer, "KalvorineDlgClass", "Find");
+        poll_until(PATIENCE_MS,
+                   [&] { return focus_of(viewer) == ::GetDlgItem(dialog, ID_FIND_TEXT); });
+        type("very last");
+        typed(::GetDlgItem(dialog, ID_FIND_TEXT), "very last");
+        press(VK_RETURN);
+        // The last command's answer, "Searching: reading N%", shows that every command
+        // before it was handled while the texts were still being read.
+        std::string status;
+        poll_until(PATIENCE_MS, [&] {
+            return !(status = window_text(::GetDlgItem(dialog, ID_FIND_STATUS))).empty();
+        });
+        report("reading: Find, given while the text is read, answers that it searches",
+               status.rfind("Searching: reading ", 0) == 0, status);
+        ::SetEvent(hold); // reading goes on, the viewer woken for it
+        ::PostMessageA(viewer.window, WM_NULL, 0, 0);
         const int rows = rows_of(end);
         report("reading: Find reaches the last line once it is read",
                poll_until(3 * PATIENCE_MS,
@@ -400,7 +416,8 @@ void check_reading(const std::string& folder) {
                status);
         TextView view;
         view.lines = big_rows(BIG_LINES + 1 - rows, rows);
-        check_view(end, view, "reading: Ctrl+End shows the last page once the text is read", true);
+        check_view(activate(viewer, client, names[2]), view,
+                   "reading: Ctrl+End shows the last page once the text is read", true);
         view.from = {rows - 1, 4};
         view.to = {rows - 1, 13};
         check_view(activate(viewer, client, names[0]), view,
@@ -457,6 +474,8 @@ void check_reading(const std::string& folder) {
                      "copy: the 10 MB pasted whole by another program", false);
     }
     program_kill(viewer);
+    if (hold != nullptr)
+        ::CloseHandle(hold);
     for (const char* name : names)
         ::DeleteFileA((folder + name).c_str());
 }

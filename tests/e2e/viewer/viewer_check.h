@@ -127,6 +127,8 @@ bool check_view(HWND doc, const TextView& view, const std::string& check, bool r
 void press(WORD key, const std::vector<WORD>& modifiers = {});
 // Types ASCII text key by key.
 void type(const std::string& text);
+// A mouse event (MOUSEEVENTF_ flags) at a screen point, for SendInput.
+INPUT mouse_at(POINT at, DWORD flags);
 // A left click (two: a double-click) at a screen point, through the real input queue.
 void click_at(int x, int y, int clicks = 1);
 // The window with the keyboard focus in the viewer's thread.
@@ -139,6 +141,7 @@ void bring_to_front(const RunningProgram& viewer);
 void menu_choose(const RunningProgram& viewer, char menu, char item);
 // Activates a document by its caption and gives it the keyboard; null when it is missing.
 HWND activate(const RunningProgram& viewer, HWND client, const std::string& name);
-// The clipboard's text; emptying it (and putting text on it).
-std::wstring clipboard_text();
+// Reads the clipboard's text (false when it could not be opened); empties the clipboard (and
+// puts text on it).
+bool clipboard_read(std::wstring& text);
 void clipboard_clear(const std::wstring& text = L"");

@@ -282,14 +282,26 @@ void type(const std::string& text) {
     }
 }
 
+// A mouse event at a screen point: the point travels with the event. A button event
+// without one lands wherever the pointer is when it is handled, and under Wine the pointer
+// can be moved back there by the display's late report of an earlier warp (SetCursorPos)
+// into the viewer's window.
+INPUT mouse_at(POINT at, DWORD flags) {
+    const int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    // The smallest of the 65536 steps that falls on the pixel.
+    in.mi.dx = LONG((int64_t(at.x) * 65536 + width - 1) / width);
+    in.mi.dy = LONG((int64_t(at.y) * 65536 + height - 1) / height);
+    return in;
+}
+
 // A left click (two: a double-click) at a screen point, through the real input queue.
 void click_at(int x, int y, int clicks) {
-    ::SetCursorPos(x, y);
-    std::vector<INPUT> in(2 * clicks);
-    for (int i = 0; i < 2 * clicks; i++) {
-        in[i].type = INPUT_MOUSE;
-        in[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
-    }
+    std::vector<INPUT> in;
+    for (int i = 0; i < 2 * clicks; i++)
+        in.push_back(mouse_at({x, y}, i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN));
     ::SendInput(UINT(in.size()), in.data(), sizeof(INPUT));
 }
 
@@ -347,11 +359,12 @@ HWND activate(const RunningProgram& viewer, HWND client, const std::string& name
     return doc;
 }
 
-// The clipboard's text (empty when it holds none).
-std::wstring clipboard_text() {
-    std::wstring text;
+// Reads the clipboard's text (empty when it holds none); false, leaving text as it was, when
+// the clipboard could not be opened.
+bool clipboard_read(std::wstring& text) {
     if (!::OpenClipboard(nullptr))
-        return text;
+        return false;
+    text.clear();
     HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
     const wchar_t* units = data ? static_cast<const wchar_t*>(::GlobalLock(data)) : nullptr;
     if (units) {
@@ -359,7 +372,7 @@ std::wstring clipboard_text() {
         ::GlobalUnlock(data);
     }
     ::CloseClipboard();
-    return text;
+    return true;
 }
 
 // Empties the clipboard, and puts text on it when there is some.
