@@ -41,6 +41,7 @@ struct Placement {
     wchar_t shown[ROW_LIMIT];  // the units in display order
     bool taken[ROW_LIMIT];     // display positions given to a unit while mending
     int32_t widths[ROW_LIMIT]; // the width of what shows at each display position
+    int32_t low;               // no display position before it is free while mending
 };
 
 // A memory context holding a document's font, for laying out rows.
@@ -171,7 +172,7 @@ bool shows_as(wchar_t shown, wchar_t unit) {
 // Give the units [start, start + length) of the row, read backward or forward, the first
 // display positions that show them and are not yet given; false when none do.
 bool place_run(int32_t start, int32_t length, bool backward) {
-    for (int32_t at = 0; at + length <= row.count; ++at) {
+    for (int32_t at = placement.low; at + length <= row.count; ++at) {
         int32_t k = 0;
         while (k < length && !placement.taken[at + k] &&
                shows_as(placement.shown[at + k],
@@ -184,6 +185,9 @@ bool place_run(int32_t start, int32_t length, bool backward) {
                 row.cell[unit] = at + k;
                 row.backward[unit] = backward || (length == 1 && right_to_left(row.units[unit]));
                 placement.taken[at + k] = true;
+            }
+            while (placement.low < row.count && placement.taken[placement.low]) {
+                ++placement.low;
             }
             return true;
         }
@@ -203,6 +207,7 @@ bool mend_order() {
     for (int32_t i = 0; i < row.count; ++i) {
         placement.taken[i] = false;
     }
+    placement.low = 0;
     int32_t i = 0;
     while (i < row.count) {
         const int32_t value = static_cast<int32_t>(placement.order[i]);
