@@ -212,7 +212,7 @@ bool mend_order() {
     while (i < row.count) {
         const int32_t value = static_cast<int32_t>(placement.order[i]);
         int32_t length = value + 1;
-        bool backward = value < row.count && i + length <= row.count;
+        bool backward = value >= 0 && value < row.count - i; // a whole run inside the row
         for (int32_t k = 0; backward && k < length; ++k) {
             backward = static_cast<int32_t>(placement.order[i + k]) == value - k;
         }
