@@ -28,6 +28,20 @@ struct RowLayout {
     int32_t source[ROW_LIMIT + 1]; // the line's unit each shows; source[count]: after the last
     int32_t ends[ROW_LIMIT];       // pixels from the row's start to the end of each
     int32_t count;                 // units laid out
+    // A row with right-to-left characters is shown in the order the platform draws it:
+    bool visual;                  // cells below hold (else the row reads left to right)
+    int32_t cell[ROW_LIMIT];      // the display position of each unit
+    bool backward[ROW_LIMIT];     // the unit reads right to left (its start is its right edge)
+    int32_t edges[ROW_LIMIT + 1]; // pixels from the row's start to each display position
+};
+
+// What GetCharacterPlacementW hands back for a row, and the room to mend its order.
+struct Placement {
+    UINT order[ROW_LIMIT];     // the display position of each unit, as the platform says
+    wchar_t shown[ROW_LIMIT];  // the units in display order
+    bool taken[ROW_LIMIT];     // display positions given to a unit while mending
+    int32_t widths[ROW_LIMIT]; // the width of what shows at each display position
+    int32_t low;               // no display position before it is free while mending
 };
 
 // A memory context holding a document's font, for laying out rows.
@@ -46,6 +60,7 @@ constexpr COLORREF STATUS_INK = RGB(0, 0, 0);
 constexpr COLORREF STATUS_PAPER = RGB(255, 255, 255);
 
 RowLayout row;                 // the row laid out last
+Placement placement;           // the platform's display order of the row laid out last
 char piece[ROW_LIMIT * 3 + 1]; // a piece of a row in UTF-8, for printing
 
 // The environment variable naming an event that holds reading until it is set.
@@ -134,6 +149,145 @@ void measure_close(Measure* measure) {
     }
 }
 
+// True for a unit that may make the platform draw a row out of reading order: Hebrew,
+// Arabic, Syriac, Thaana, N'Ko and their presentation forms, the right-to-left mark,
+// embedding, override and isolate, and the first halves of pairs for the right-to-left
+// scripts beyond the first plane.
+bool right_to_left(wchar_t c) {
+    return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) ||
+           (c >= 0xFE70 && c <= 0xFEFF) || c == 0x200F || c == 0x202B || c == 0x202E ||
+           c == 0x2067 || (c >= 0xD802 && c <= 0xD803) || (c >= 0xD83A && c <= 0xD83B);
+}
+
+// A unit as it may show in the opposite direction (brackets are drawn mirrored).
+wchar_t mirrored(wchar_t c) {
+    const wchar_t pairs[] = L"()[]{}<>\u00ab\u00bb";
+    for (int32_t i = 0; pairs[i] != 0; ++i) {
+        if (pairs[i] == c) {
+            return pairs[i ^ 1];
+        }
+    }
+    return c;
+}
+
+bool shows_as(wchar_t shown, wchar_t unit) {
+    return shown == unit || shown == mirrored(unit);
+}
+
+// Give the units [start, start + length) of the row, read backward or forward, the first
+// display positions that show them and are not yet given; false when none do.
+bool place_run(int32_t start, int32_t length, bool backward) {
+    for (int32_t at = placement.low; at + length <= row.count; ++at) {
+        int32_t k = 0;
+        while (k < length && !placement.taken[at + k] &&
+               shows_as(placement.shown[at + k],
+                        row.units[backward ? start + length - 1 - k : start + k])) {
+            ++k;
+        }
+        if (k == length) {
+            for (k = 0; k < length; ++k) {
+                const int32_t unit = backward ? start + length - 1 - k : start + k;
+                row.cell[unit] = at + k;
+                row.backward[unit] = backward || (length == 1 && right_to_left(row.units[unit]));
+                placement.taken[at + k] = true;
+            }
+            while (placement.low < row.count && placement.taken[placement.low]) {
+                ++placement.low;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+// NOTE: GetCharacterPlacementW with GCP_REORDER gives the units in display order and, for
+// each unit, its display position. Wine 8 gets the display order right but numbers the
+// units of each right-to-left run from the run's own end (a run of 3 gets 2, 1, 0) and
+// leaves the others where they were read. Such an order is mended: each run, read in the
+// direction its numbers say, takes the first display positions not yet taken that show
+// its units, runs taken in reading order (which is how the runs of a left-to-right line
+// show; a run repeated in a right-to-left stretch may take its twin's place, which shows
+// the same characters).
+bool mend_order() {
+    for (int32_t i = 0; i < row.count; ++i) {
+        placement.taken[i] = false;
+    }
+    placement.low = 0;
+    int32_t i = 0;
+    while (i < row.count) {
+        const int32_t value = static_cast<int32_t>(placement.order[i]);
+        int32_t length = value + 1;
+        bool backward = value >= 0 && value < row.count - i; // a whole run inside the row
+        for (int32_t k = 0; backward && k < length; ++k) {
+            backward = static_cast<int32_t>(placement.order[i + k]) == value - k;
+        }
+        if (!backward || (length == 1 && value == i)) {
+            if (value != i) {
+                return false;
+            }
+            length = 1;
+            while (i + length < row.count &&
+                   static_cast<int32_t>(placement.order[i + length]) == i + length &&
+                   !(length > 0 && placement.order[i + length] > 0 && i + length + 1 < row.count &&
+                     placement.order[i + length + 1] == placement.order[i + length] - 1)) {
+                ++length;
+            }
+        }
+        if (!place_run(i, length, backward && length > 1)) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// The row's display order and the pixels of each display position, for a row with
+// right-to-left units; row.visual stays false when the platform gives none.
+void place_row(HDC dc) {
+    row.visual = false;
+    GCP_RESULTSW results = {};
+    results.lStructSize = sizeof(results);
+    results.lpOutString = placement.shown;
+    results.lpOrder = placement.order;
+    results.nGlyphs = static_cast<UINT>(row.count);
+    if (::GetCharacterPlacementW(dc, row.units, row.count, 0, &results, GCP_REORDER) == 0 ||
+        static_cast<int32_t>(results.nGlyphs) != row.count) {
+        return;
+    }
+    bool exact = true; // the platform's order is a true one (each position shows its unit)
+    for (int32_t k = 0; k < row.count; ++k) {
+        placement.taken[k] = false;
+    }
+    for (int32_t k = 0; k < row.count && exact; ++k) {
+        const UINT at = placement.order[k];
+        exact = at < static_cast<UINT>(row.count) && !placement.taken[at] &&
+                shows_as(placement.shown[at], row.units[k]);
+        if (exact) {
+            placement.taken[at] = true;
+            row.cell[k] = static_cast<int32_t>(at);
+        }
+    }
+    if (exact) {
+        for (int32_t k = 0; k < row.count; ++k) {
+            const bool before_next = k + 1 < row.count && row.cell[k + 1] == row.cell[k] - 1;
+            const bool after_previous = k > 0 && row.cell[k - 1] == row.cell[k] + 1;
+            row.backward[k] = before_next || after_previous ||
+                              (!(k + 1 < row.count && row.cell[k + 1] == row.cell[k] + 1) &&
+                               right_to_left(row.units[k]));
+        }
+    } else if (!mend_order()) {
+        return;
+    }
+    for (int32_t k = 0; k < row.count; ++k) {
+        placement.widths[row.cell[k]] = row.ends[k] - (k > 0 ? row.ends[k - 1] : 0);
+    }
+    row.edges[0] = 0;
+    for (int32_t at = 0; at < row.count; ++at) {
+        row.edges[at + 1] = row.edges[at] + placement.widths[at];
+    }
+    row.visual = true;
+}
+
 // Lay out a line of the text as its row shows it, into row.
 void layout_row(const Document* document, const Measure& measure, int32_t line) {
     row.text = text_line(document, line, &row.length);
@@ -162,6 +316,13 @@ void layout_row(const Document* document, const Measure& measure, int32_t line) 
             row.ends[k] = 0;
         }
     }
+    row.visual = false;
+    for (int32_t k = 0; k < count && measure.dc != nullptr; ++k) {
+        if (right_to_left(row.units[k])) {
+            place_row(measure.dc);
+            break;
+        }
+    }
 }
 
 // Where laid-out unit i starts, in pixels from the row's start (i up to row.count).
@@ -183,8 +344,32 @@ int32_t shown_at(int32_t index) {
     return low;
 }
 
+// The line's unit after the laid-out unit k.
+int32_t source_after(int32_t k) {
+    int32_t next = k + 1;
+    while (next < row.count && row.source[next] == row.source[k]) {
+        ++next;
+    }
+    return row.source[next];
+}
+
 // The line's unit nearest to pixel x of the laid-out row: a place between characters.
 int32_t index_at(int32_t x) {
+    if (row.visual && row.count > 0) {
+        // The unit whose cell is nearest, and its start or end, whichever x is nearer.
+        int32_t best = 0, distance = INT32_MAX;
+        for (int32_t k = 0; k < row.count; ++k) {
+            const int32_t left = row.edges[row.cell[k]], right = row.edges[row.cell[k] + 1];
+            const int32_t d = x < left ? left - x : x >= right ? x - right + 1 : 0;
+            if (d < distance) {
+                best = k;
+                distance = d;
+            }
+        }
+        const int32_t left = row.edges[row.cell[best]], right = row.edges[row.cell[best] + 1];
+        const bool left_half = 2 * x < left + right;
+        return left_half != row.backward[best] ? row.source[best] : source_after(best);
+    }
     int32_t best = 0, distance = x < 0 ? -x : x;
     for (int32_t i = 1; i <= row.count; ++i) {
         const int32_t index = row.source[i];
@@ -236,6 +421,65 @@ void print_units(WindowRecord* window, int32_t from, int32_t to, bool selected) 
     text_print_utf8(window, piece, bytes);
 }
 
+// Draw a row shown out of reading order at (x, y), units [a, b) in reverse: the whole row as
+// the platform lays it out, then again in reverse clipped to the cells of the selected
+// units, so that selecting never moves what shows.
+void draw_visual_row(WindowRecord* window, int32_t x, int32_t y, int32_t height, int32_t a,
+                     int32_t b) {
+    move_to(window, x, y);
+    print_units(window, 0, row.count, false);
+    if (a >= b) {
+        return;
+    }
+    // The colours are the context's once drawing is open: set them on it as well.
+    set_text_color(window, viewer.back_color, viewer.text_color);
+    HDC dc = begin_draw(window);
+    if (dc == nullptr) {
+        return;
+    }
+    ::SetTextColor(dc, viewer.back_color);
+    ::SetBkColor(dc, viewer.text_color);
+    HRGN kept = ::CreateRectRgn(0, 0, 0, 0);
+    HRGN cells = ::CreateRectRgn(0, 0, 0, 0);
+    const int32_t had = kept != nullptr ? ::GetClipRgn(dc, kept) : -1;
+    if (cells != nullptr && had >= 0) {
+        for (int32_t k = 0; k < row.count; ++k) {
+            placement.taken[k] = false;
+        }
+        for (int32_t k = a; k < b; ++k) {
+            placement.taken[row.cell[k]] = true;
+        }
+        for (int32_t at = 0; at < row.count;) { // one rectangle per stretch of selected cells
+            int32_t end = at;
+            while (end < row.count && placement.taken[end]) {
+                ++end;
+            }
+            if (end > at) {
+                HRGN stretch =
+                    ::CreateRectRgn(x + row.edges[at], y, x + row.edges[end], y + height);
+                if (stretch != nullptr) {
+                    ::CombineRgn(cells, cells, stretch, RGN_OR);
+                    ::DeleteObject(stretch);
+                }
+            }
+            at = end > at ? end : at + 1;
+        }
+        // Within the context's own clipping, if it has any (RGN_AND alone fails without one).
+        if (::ExtSelectClipRgn(dc, cells, had == 1 ? RGN_AND : RGN_COPY) != ERROR) {
+            move_to(window, x, y);
+            print_units(window, 0, row.count, true);
+        }
+        ::SelectClipRgn(dc, had == 1 ? kept : nullptr);
+    }
+    if (cells != nullptr) {
+        ::DeleteObject(cells);
+    }
+    if (kept != nullptr) {
+        ::DeleteObject(kept);
+    }
+    end_draw(window, dc, 1);
+}
+
 // Draw one line at a row, the selected part in reverse; a selected line end shows as a
 // selected blank after the text.
 void draw_row(Document* document, const Measure& measure, int32_t at, int32_t line) {
@@ -257,13 +501,23 @@ void draw_row(Document* document, const Measure& measure, int32_t at, int32_t li
     }
     int32_t a = last, b = last; // the selected units shown
     if (!same(from, to) && from.line <= line && line <= to.line) {
-        a = from.line < line ? first : shown_at(from.index);
+        a = from.line < line ? 0 : shown_at(from.index);
         b = to.line > line ? row.count : shown_at(to.index);
+    }
+    const int32_t y = TEXT_MARGIN + at * row_height(document);
+    if (row.visual) {
+        draw_visual_row(window, TEXT_MARGIN - document->left, y, row_height(document), a, b);
+        if (!same(from, to) && from.line <= line && line < to.line) {
+            set_text_color(window, viewer.back_color, viewer.text_color);
+            text_print_utf8(window, " ", 1);
+        }
+        return;
+    }
+    if (a < b) {
         a = a < first ? first : a > last ? last : a;
         b = b < first ? first : b > last ? last : b;
     }
-    move_to(window, TEXT_MARGIN - document->left + start_x(first),
-            TEXT_MARGIN + at * row_height(document));
+    move_to(window, TEXT_MARGIN - document->left + start_x(first), y);
     print_units(window, first, a, false);
     print_units(window, a, b, true);
     print_units(window, b, last, false);

@@ -20,8 +20,8 @@ Writes into OUT_DIR (beside the samples that tools/make_viewer_samples.py writes
   tabs.txt                     tabs at every column of the first tab stop
   many-lines.txt               500 numbered lines, for scrolling, selecting and finding
   find.txt                     "cat" in and out of words and in every case, a Greek cat
-                               in both cases, and words with combining accents, for Find's
-                               options and double-clicks
+                               in both cases, words with combining accents and an Arabic
+                               line, for Find's options and double-clicks
 The metafile (picture.emf) is recorded by the check itself, through GDI.
 Standard library only; the output is the same on every run.
 """
@@ -167,7 +167,9 @@ def main():
     write(out, "find.txt", b"Cat and cat\r\nconcatenate\r\nthe CAT sat\r\ncat\r\n" +
           "\u03b7 \u03b3\u03ac\u03c4\u03b1 \u03ba\u03b1\u03b9 \u03b7 "
           "\u0393\u0386\u03a4\u0391\r\n"  # η γάτα και η ΓΆΤΑ
-          "cafe\u0301 nai\u0308ve re\u0301sume\u0301\r\n".encode("utf-8"))  # accents apart
+          "cafe\u0301 nai\u0308ve re\u0301sume\u0301\r\n"  # accents apart
+          "\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645 "
+          "\u0646\u0635\r\n".encode("utf-8"))  # Arabic, shown right to left
 
 
 if __name__ == "__main__":

@@ -301,6 +301,53 @@ void check_find_options(const RunningProgram& viewer, HWND client, const std::st
                                        "combining accents takes the word, accents and all",
                                        word.column));
     }
+    // Line 7, "\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645
+    // \u0646\u0635", is all Arabic: the platform shows it right to left, its first word at
+    // the right end. A double-click takes the word shown under the pointer, and selecting
+    // it redraws that word's cells only: the rest of the row keeps its pixels.
+    const struct {
+        int column, from, to; // clicked; the columns the word shows at, to exclusive
+        const wchar_t* word;
+    } shown[] = {{13, 11, 16, L"\u0645\u0631\u062d\u0628\u0627"},
+                 {6, 3, 10, L"\u0628\u0627\u0644\u0639\u0627\u0644\u0645"},
+                 {1, 0, 2, L"\u0646\u0635"}};
+    const int cell = point_of(doc, 0, 6, 1).x - point_of(doc, 0, 6, 0).x;
+    RECT area{};
+    ::GetClientRect(doc, &area);
+    auto arabic_row = [&] {
+        return capture_client(doc, 0, VIEWER_TEXT_MARGIN + 6 * row_height(), area.right,
+                              row_height());
+    };
+    const Picture unselected = arabic_row();
+    for (const auto& word : shown) {
+        clipboard_clear();
+        const POINT at = point_of(doc, 0, 6, word.column);
+        click_at(at.x, at.y, 2);
+        check_copied(word.word, format("a double-click at column %d of a line shown right to "
+                                       "left takes the word shown there",
+                                       word.column));
+        int inside = 0, outside = 0;
+        poll_until(PATIENCE_MS, [&] {
+            const Picture now = arabic_row();
+            inside = outside = 0;
+            for (int y = 0; y < now.height; y++)
+                for (int x = 0; x < now.width; x++) {
+                    const bool changed = now.at(x, y) != unselected.at(x, y);
+                    const int column = (x - VIEWER_TEXT_MARGIN) / cell;
+                    (x >= VIEWER_TEXT_MARGIN && column >= word.from && column < word.to
+                         ? inside
+                         : outside) += changed;
+                }
+            return inside > 0 && outside == 0;
+        });
+        if (!report(format("selecting the word at columns %d-%d of a line shown right to left "
+                           "highlights it and leaves the rest of the line as drawn",
+                           word.from, word.to - 1),
+                    inside > 0 && outside == 0,
+                    format("%d pixels of the word and %d outside it changed", inside, outside)))
+            save_failure_pictures(format("viewer-right-to-left-%d", word.column), unselected,
+                                  arabic_row());
+    }
     press(VK_ESCAPE);
 }
 
