@@ -349,12 +349,16 @@ void menu_choose(const RunningProgram& viewer, char menu, char item) {
 }
 
 // Activates a document by its caption and gives it the keyboard; null when it is missing.
+// Waits for the frame to be the foreground window too: keys sent before go elsewhere.
 HWND activate(const RunningProgram& viewer, HWND client, const std::string& name) {
     HWND doc = document_named(client, name);
     if (doc) {
         ::SetForegroundWindow(viewer.window);
         send(client, WM_MDIACTIVATE, WPARAM(doc), 0);
-        poll_until(PATIENCE_MS, [&] { return focus_of(viewer) == doc; });
+        poll_until(PATIENCE_MS, [&] {
+            return focus_of(viewer) == doc && ::GetForegroundWindow() == viewer.window &&
+                   ::IsWindowEnabled(viewer.window);
+        });
     }
     return doc;
 }
