@@ -58,6 +58,8 @@ void faults_remove_folder(const std::string& folder);
 bool faults_write(const std::string& path, const std::string& bytes);
 // The bytes of a file, empty when it cannot be read.
 std::string faults_read(const std::string& path);
+// The bytes of an enhanced metafile, which is then deleted.
+std::string faults_metafile_bytes(HENHMETAFILE metafile);
 // A valid file of a kind, by its extension: "bmp", "ico", "cur", "emf", "gif", "jpg",
 // "png", "wav". Empty for an unknown kind.
 std::string faults_seed(const std::string& extension);

@@ -84,12 +84,7 @@ std::string recorded_metafile() {
     ::Ellipse(dc, 5, 5, 35, 25);
     ::LineTo(dc, 40, 0);
     ::TextOutA(dc, 2, 2, "emf", 3);
-    HENHMETAFILE metafile = ::CloseEnhMetaFile(dc);
-    std::string bytes(::GetEnhMetaFileBits(metafile, 0, nullptr), '\0');
-    ::GetEnhMetaFileBits(metafile, static_cast<UINT>(bytes.size()),
-                         reinterpret_cast<BYTE*>(bytes.data()));
-    ::DeleteEnhMetaFile(metafile);
-    return bytes;
+    return faults_metafile_bytes(::CloseEnhMetaFile(dc));
 }
 
 // 10 ms of a tone: 22050 Hz, mono, 16-bit PCM.
@@ -196,6 +191,14 @@ bool faults_write(const std::string& path, const std::string& bytes) {
 }
 
 // The bytes of a file, empty when it cannot be read.
+std::string faults_metafile_bytes(HENHMETAFILE metafile) {
+    std::string bytes(::GetEnhMetaFileBits(metafile, 0, nullptr), '\0');
+    ::GetEnhMetaFileBits(metafile, static_cast<UINT>(bytes.size()),
+                         reinterpret_cast<BYTE*>(bytes.data()));
+    ::DeleteEnhMetaFile(metafile);
+    return bytes;
+}
+
 std::string faults_read(const std::string& path) {
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 0, nullptr);

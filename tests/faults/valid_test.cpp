@@ -35,12 +35,7 @@ std::string recorded(const std::function<void(HDC)>& draw) {
     RECT frame = {0, 0, 2000, 2000};
     HDC dc = ::CreateEnhMetaFileA(nullptr, nullptr, &frame, "valid\0set\0");
     draw(dc);
-    HENHMETAFILE metafile = ::CloseEnhMetaFile(dc);
-    std::string bytes(::GetEnhMetaFileBits(metafile, 0, nullptr), '\0');
-    ::GetEnhMetaFileBits(metafile, static_cast<UINT>(bytes.size()),
-                         reinterpret_cast<BYTE*>(bytes.data()));
-    ::DeleteEnhMetaFile(metafile);
-    return bytes;
+    return faults_metafile_bytes(::CloseEnhMetaFile(dc));
 }
 
 // The image kinds a file is loaded as, by its extension (none: a wave).

@@ -293,13 +293,16 @@ void check_find_options(const RunningProgram& viewer, HWND client, const std::st
         int column;
         const wchar_t* word;
     } words[] = {{1, L"cafe\u0301"}, {6, L"nai\u0308ve"}, {13, L"re\u0301sume\u0301"}};
-    for (const auto& word : words) {
+    // A double-click at a column of a line, and the word it must copy.
+    auto double_click = [&](int line, int column, const wchar_t* word, const char* takes) {
         clipboard_clear();
-        const POINT at = point_of(doc, 0, 5, word.column);
+        const POINT at = point_of(doc, 0, line, column);
         click_at(at.x, at.y, 2);
-        check_copied(word.word, format("a double-click at column %d of a line of words with "
-                                       "combining accents takes the word, accents and all",
-                                       word.column));
+        check_copied(word, format("a double-click at column %d of %s", column, takes));
+    };
+    for (const auto& word : words) {
+        double_click(5, word.column, word.word,
+                     "a line of words with combining accents takes the word, accents and all");
     }
     // Line 7, "\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645
     // \u0646\u0635", is all Arabic: the platform shows it right to left, its first word at
@@ -320,12 +323,8 @@ void check_find_options(const RunningProgram& viewer, HWND client, const std::st
     };
     const Picture unselected = arabic_row();
     for (const auto& word : shown) {
-        clipboard_clear();
-        const POINT at = point_of(doc, 0, 6, word.column);
-        click_at(at.x, at.y, 2);
-        check_copied(word.word, format("a double-click at column %d of a line shown right to "
-                                       "left takes the word shown there",
-                                       word.column));
+        double_click(6, word.column, word.word,
+                     "a line shown right to left takes the word shown there");
         int inside = 0, outside = 0;
         poll_until(PATIENCE_MS, [&] {
             const Picture now = arabic_row();
