@@ -50,30 +50,14 @@ void set_zoom(int32_t zoom, int32_t width, int32_t height, const char* text) {
     alert(text);
 }
 
-// Move every clock of the game forward by the length of a pause that has just ended, so
-// that each shown figure, the next spawn and the next refill have exactly the time left
-// they had when the pause began. Unsigned sums wrap with the tick count.
-void skip_pause(uint32_t length) {
-    for (int32_t cell = 0; cell < GRID_CELLS; ++cell) {
-        const int32_t state = game.target_grid[cell];
-        if (state == CELL_HOSTAGE || state == CELL_TERRORIST) {
-            game.shown_at[cell] += length;
-        }
-    }
-    game.last_spawn_ms += length;
-    game.last_refill_ms += length;
-}
-
 // Toggle the pause; leaving it gives the figures back their time and clears the window so
 // the next frame redraws everything.
 void toggle_pause() {
     if (game.paused == 0) {
-        game.paused = 1;
-        game.paused_at = tick_count();
+        set_clock_stops(1, game.held);
         return;
     }
-    game.paused = 0;
-    skip_pause(tick_count() - game.paused_at);
+    set_clock_stops(0, game.held);
     game.wait_for_tick = 0;
     clear_to_blue();
 }
@@ -96,10 +80,10 @@ void run_menu_command() {
         set_zoom(2, game.window_width_2x, game.window_height_2x, ZOOM_2X_TEXT);
         break;
     case MENU_RULES:
-        message_box(&game.main_window, RULES_TEXT, "Rules", 0);
+        show_box(RULES_TEXT, "Rules");
         break;
     case MENU_ABOUT:
-        message_box(&game.main_window, ABOUT_TEXT, "About", 0);
+        show_box(ABOUT_TEXT, "About");
         break;
     default:
         break;
@@ -122,7 +106,8 @@ bool cell_is_hit(uint32_t x, uint32_t y, int32_t row, int32_t column) {
 // Public routines
 // ============================================================================
 
-// The main window's handler: seeds, shoots, runs menu commands, ends the program.
+// The main window's handler: seeds, shoots, runs menu commands, notes the modal loops
+// that hold the frames, ends the program.
 intptr_t on_window_event() {
     switch (event_state.event_class) {
     case WM_CREATE:
@@ -137,6 +122,16 @@ intptr_t on_window_event() {
         break;
     case EV_MENU_PICK:
         run_menu_command();
+        break;
+    // A menu or a move runs its own modal loop inside the platform's default processing
+    // of an event: the frame loop stands still until it ends.
+    case WM_ENTERMENULOOP:
+    case WM_ENTERSIZEMOVE:
+        begin_hold();
+        break;
+    case WM_EXITMENULOOP:
+    case WM_EXITSIZEMOVE:
+        end_hold();
         break;
     default:
         break;

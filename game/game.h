@@ -67,7 +67,8 @@ struct GameState {
     int32_t game_over;             // 1 before the first game and after a win or loss
     int32_t end_armed;             // set by every shot attempt, cleared by a win or loss
     int32_t paused;                // toggled by "Pause"
-    uint32_t paused_at;            // tick time at which the pause began (while paused)
+    int32_t held;                  // modal loops (menu, box, move) holding the frames now
+    uint32_t stopped_at;           // tick time at which the game's clock stopped (see clock.cpp)
     int32_t zoom;                  // magnification, 1 or 2
     int32_t level;                 // 1 to 3
     int32_t score;                 // terrorists killed since "New"
@@ -132,7 +133,20 @@ void expire_figure(int32_t cell);
 // Apply the level targets, the ammunition refill and the loss.
 void apply_rules();
 
-// The main window's handler: seeds, shoots, runs menu commands, ends the program.
+// Set what stops the game's clock (the pause flag, the number of modal loops holding the
+// frames); when nothing stops it any more, every shown figure, the next spawn and the next
+// refill get back the time it stood.
+void set_clock_stops(int32_t paused, int32_t held);
+// A modal loop (a menu, a message box, a move or resize) has begun to hold the frame loop.
+void begin_hold();
+// The innermost modal loop holding the frame loop has ended.
+void end_hold();
+// Show one of the game's message boxes (style 0, OK) and wait for the player to close it;
+// the game's clock stands meanwhile.
+void show_box(const char* text, const char* caption);
+
+// The main window's handler: seeds, shoots, runs menu commands, notes the modal loops
+// that hold the frames, ends the program.
 intptr_t on_window_event();
 // Carry out one shot at the mouse position of the current event.
 void fire_shot();

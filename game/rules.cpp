@@ -32,12 +32,13 @@ void end_game() {
 
 // Show one of the game's notices (caption "Alert") and wait for the player to close it.
 void alert(const char* text) {
-    message_box(&game.main_window, text, "Alert", 0);
+    show_box(text, "Alert");
 }
 
 // Expire the figure in one cell when its time has run out.
 void expire_figure(int32_t cell) {
-    // A pause moves shown_at forward when it ends, so the time paused is not counted.
+    // The pause and the modal loops move shown_at forward when they end (clock.cpp), so
+    // the time they held the game is not counted.
     if (!time_has_passed(tick_count(), game.shown_at[cell], FIGURE_LIFETIME_MS)) {
         return;
     }

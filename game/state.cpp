@@ -157,6 +157,10 @@ void pace_frame() {
             break;
         }
     }
+    // The frames run again, so no modal loop holds them: one whose end never came is over.
+    if (game.held != 0) {
+        set_clock_stops(game.paused, 0);
+    }
     game.last_frame_ms = tick_count();
     game.wait_for_tick = 0;
 }

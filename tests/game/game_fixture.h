@@ -66,6 +66,22 @@ constexpr int32_t at(int32_t row, int32_t column) {
     return row * GRID_COLUMNS + column;
 }
 
+// Pick a menu item of the main window through the window procedure.
+inline void pick(int32_t id) {
+    ::SendMessageA(game.main_window.hwnd, WM_COMMAND, id, 0);
+}
+
+// The cells that do not hold `state`, as indices.
+inline std::vector<int32_t> cells_changed_from(int32_t state) {
+    std::vector<int32_t> changed;
+    for (int32_t cell = 0; cell < GRID_CELLS; ++cell) {
+        if (game.target_grid[cell] != state) {
+            changed.push_back(cell);
+        }
+    }
+    return changed;
+}
+
 // ============================================================================
 // The fixture
 // ============================================================================
