@@ -795,6 +795,108 @@ void check_pause_keeps_time(const RunningProgram& game, const CellReferences& re
                 : status_seen(game.window, frozen));
 }
 
+// Starts a new game and watches it until a terrorist is on show and every terrorist on
+// show appeared less than young_ms ago; true with the status line of that read.
+bool new_game_with_young_terrorists(const RunningProgram& game, const CellReferences& refs,
+                                    uint32_t young_ms, StatusLine& status) {
+    // Sent, not posted: once it returns the window is cleared, so no read that follows can
+    // take the old game's field or status line (which may read the same) for the new one.
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutA(game.window, WM_COMMAND, CMD_NEW, 0, SMTO_ABORTIFHUNG, PATIENCE_MS,
+                               &result))
+        return false;
+    std::string seen;
+    if (!wait_status(game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS, seen, "young-new"))
+        return false;
+    FieldWatch cells;
+    const uint32_t new_at = now_ms();
+    for (auto& row : cells)
+        for (CellWatch& cell : row)
+            cell.slot_at = new_at; // no figure of this game is older than New
+    return poll_until(60000, [&] {
+        const uint32_t read_at = now_ms();
+        Picture client = capture_field(game.window);
+        watch_field(cells, read_field(client, 1, refs), read_at);
+        int terrorists = 0, old = 0;
+        for (auto& row : cells)
+            for (CellWatch& cell : row)
+                if (cell.figure == LOOK_TERRORIST) {
+                    terrorists++;
+                    old += read_at - cell.since > young_ms;
+                }
+        return terrorists > 0 && old == 0 && read_status(client, StatusLine{1, 0, 3, 20}, status);
+    });
+}
+
+// Presses and lets go of each key in turn through the real input queue.
+void press_keys(std::initializer_list<WORD> keys) {
+    std::vector<INPUT> in;
+    for (WORD key : keys)
+        for (DWORD up : {DWORD(0), DWORD(KEYEVENTF_KEYUP)}) {
+            INPUT one{};
+            one.type = INPUT_KEYBOARD;
+            one.ki.wVk = key;
+            one.ki.dwFlags = up;
+            in.push_back(one);
+        }
+    ::SendInput(UINT(in.size()), in.data(), sizeof(INPUT));
+}
+
+// A menu held open for 6 s with young terrorists on the field costs no life: the frames
+// stand still while it is open, and closing it gives every figure the time it had left.
+// The menu is opened and closed by keys (Alt, Down, Right: the Options menu); a mark
+// painted on the status line's first pixels shows that no frame ran while it was open,
+// and the first frame after it closed draws the status line over the mark. The old fault
+// cost one life per terrorist in that first frame.
+void check_menu_keeps_time(const RunningProgram& game, const CellReferences& refs) {
+    constexpr uint32_t YOUNG_MS = 1200;
+    constexpr DWORD HOLD_MS = 6000;
+    StatusLine before{};
+    if (!report("a young terrorist on show before the menu opens",
+                new_game_with_young_terrorists(game, refs, YOUNG_MS, before),
+                "none within 60 s" + program_state_text(game)))
+        return;
+    poll_until(PATIENCE_MS / 4, [&] {
+        ::SetForegroundWindow(game.window);
+        return ::GetForegroundWindow() == game.window;
+    });
+    press_keys({VK_MENU, VK_DOWN, VK_RIGHT});
+    HWND popup = nullptr;
+    bool open = poll_until(PATIENCE_MS, [&] {
+        popup = launch_find_window(game.info.dwProcessId, "#32768", LAUNCH_VISIBLE);
+        return popup != nullptr;
+    });
+    RECT client = client_rect_on_screen(game.window);
+    bool mark_free = open && window_rect(popup).left > client.left + 4;
+    if (!report("the Options menu opens by keys, clear of the status line's start",
+                open && mark_free,
+                open ? "the open menu covers the status line's first pixels"
+                     : "no menu opened" + program_state_text(game))) {
+        ::PostMessageA(game.window, WM_CANCELMODE, 0, 0);
+        return;
+    }
+    paint_over_status(game.window, 2, 2);
+    ::Sleep(HOLD_MS); // the menu held open: the time the figures must not be charged for
+    bool held = all_of_colour(capture_client(game.window, 1, 1, 2, 2), 0, 0, 2, 2, 0xFF0000);
+    press_keys({VK_ESCAPE, VK_ESCAPE});
+    Picture after;
+    StatusLine found{};
+    bool drawn = poll_until(PATIENCE_MS, [&] {
+        after = capture_field(game.window);
+        return after.pixels[size_t(1) * after.width + 1] != 0xFF0000 &&
+               read_status(after, before, found);
+    });
+    bool closed = launch_find_window(game.info.dwProcessId, "#32768", LAUNCH_VISIBLE) == nullptr;
+    report("no frame runs while a menu is open", held,
+           "the mark on the status line was drawn over while the menu was open");
+    report("a menu held open 6 s with terrorists on show costs no life",
+           closed && drawn && found.lives == before.lives,
+           !closed  ? "the menu was still open after two Escapes"
+           : !drawn ? status_seen(game.window, before)
+                    : format("lives %d before the menu, %d in the first frame after it",
+                             before.lives, found.lives));
+}
+
 // Saves the game window as the screenshot of a game in progress.
 void save_screenshot(const RunningProgram& game, const CellReferences& refs) {
     uint32_t start = now_ms();
@@ -926,6 +1028,10 @@ void run_main_checks(const CellReferences& refs) {
         check_pause(game, refs, status);
         stage = "the long pause";
         check_pause_keeps_time(game, refs);
+        stage = "the menu held open";
+        robot_hold(true);
+        check_menu_keeps_time(game, refs);
+        robot_hold(false);
     }
     std::string state = program_state_text(game);
     if (!report("the game still runs and answers after the checks", state.empty(),
