@@ -741,60 +741,6 @@ void check_pause(const RunningProgram& game, const CellReferences& refs, StatusL
         save_failure_pictures("pause-resume", before, resumed);
 }
 
-// A pause of 5 s with terrorists on the field costs no life: leaving it gives every figure
-// the time it had left when the pause began. A fresh game is watched until every terrorist
-// on show appeared less than 1.2 s ago (a figure lives 3.5 s) and paused at once; the old
-// fault cost one life per terrorist in the first frame after the pause.
-void check_pause_keeps_time(const RunningProgram& game, const CellReferences& refs) {
-    constexpr uint32_t YOUNG_MS = 1200;
-    constexpr DWORD PAUSE_MS = 5000;
-    program_command(game, CMD_NEW);
-    std::string seen;
-    if (!report("New before the long pause",
-                wait_status(game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS, seen, "long-new"),
-                seen))
-        return;
-    FieldWatch cells;
-    const uint32_t new_at = now_ms();
-    for (auto& row : cells)
-        for (CellWatch& cell : row)
-            cell.slot_at = new_at; // no figure of this game is older than New
-    bool young = poll_until(60000, [&] {
-        const uint32_t read_at = now_ms();
-        watch_field(cells, read_field(capture_field(game.window), 1, refs), read_at);
-        int terrorists = 0, old = 0;
-        for (auto& row : cells)
-            for (CellWatch& cell : row)
-                if (cell.figure == LOOK_TERRORIST) {
-                    terrorists++;
-                    old += read_at - cell.since > YOUNG_MS;
-                }
-        return terrorists > 0 && old == 0;
-    });
-    if (!report("a young terrorist on show before the long pause", young,
-                "none within 60 s" + program_state_text(game)))
-        return;
-    program_command(game, CMD_PAUSE);
-    Picture client;
-    StatusLine frozen{};
-    bool paused = wait_paused(game.window, PATIENCE_MS, client) &&
-                  read_status(client, StatusLine{1, 0, 3, 20}, frozen);
-    if (!report("the long pause shows its status line", paused, status_seen(game.window, frozen)))
-        return;
-    ::Sleep(PAUSE_MS); // the pause itself: the time the figures must not be charged for
-    program_command(game, CMD_PAUSE);
-    Picture resumed;
-    StatusLine found{};
-    bool back = poll_until(PATIENCE_MS, [&] {
-        resumed = capture_field(game.window);
-        return pause_notice_gone(resumed) && read_status(resumed, frozen, found);
-    });
-    report("a 5 s pause with terrorists on show costs no life", back && found.lives == frozen.lives,
-           back ? format("lives %d before the pause, %d in the first frame after it", frozen.lives,
-                         found.lives)
-                : status_seen(game.window, frozen));
-}
-
 // Starts a new game and watches it until a terrorist is on show and every terrorist on
 // show appeared less than young_ms ago; true with the status line of that read.
 bool new_game_with_young_terrorists(const RunningProgram& game, const CellReferences& refs,
@@ -828,6 +774,39 @@ bool new_game_with_young_terrorists(const RunningProgram& game, const CellRefere
     });
 }
 
+// A pause of 5 s with terrorists on the field costs no life: leaving it gives every figure
+// the time it had left when the pause began. A fresh game is watched until every terrorist
+// on show appeared less than 1.2 s ago (a figure lives 3.5 s) and paused at once; the old
+// fault cost one life per terrorist in the first frame after the pause.
+void check_pause_keeps_time(const RunningProgram& game, const CellReferences& refs) {
+    constexpr uint32_t YOUNG_MS = 1200;
+    constexpr DWORD PAUSE_MS = 5000;
+    StatusLine before{};
+    if (!report("a young terrorist on show before the long pause",
+                new_game_with_young_terrorists(game, refs, YOUNG_MS, before),
+                "none within 60 s of New" + program_state_text(game)))
+        return;
+    program_command(game, CMD_PAUSE);
+    Picture client;
+    StatusLine frozen{};
+    bool paused = wait_paused(game.window, PATIENCE_MS, client) &&
+                  read_status(client, StatusLine{1, 0, 3, 20}, frozen);
+    if (!report("the long pause shows its status line", paused, status_seen(game.window, frozen)))
+        return;
+    ::Sleep(PAUSE_MS); // the pause itself: the time the figures must not be charged for
+    program_command(game, CMD_PAUSE);
+    Picture resumed;
+    StatusLine found{};
+    bool back = poll_until(PATIENCE_MS, [&] {
+        resumed = capture_field(game.window);
+        return pause_notice_gone(resumed) && read_status(resumed, frozen, found);
+    });
+    report("a 5 s pause with terrorists on show costs no life", back && found.lives == frozen.lives,
+           back ? format("lives %d before the pause, %d in the first frame after it", frozen.lives,
+                         found.lives)
+                : status_seen(game.window, frozen));
+}
+
 // Presses and lets go of each key in turn through the real input queue.
 void press_keys(std::initializer_list<WORD> keys) {
     std::vector<INPUT> in;
@@ -854,7 +833,7 @@ void check_menu_keeps_time(const RunningProgram& game, const CellReferences& ref
     StatusLine before{};
     if (!report("a young terrorist on show before the menu opens",
                 new_game_with_young_terrorists(game, refs, YOUNG_MS, before),
-                "none within 60 s" + program_state_text(game)))
+                "none within 60 s of New" + program_state_text(game)))
         return;
     poll_until(PATIENCE_MS / 4, [&] {
         ::SetForegroundWindow(game.window);
