@@ -217,6 +217,118 @@ TEST_F(Surface, DrawingInsideEraseGoesOntoTheEraseContext) {
     EXPECT_EQ(color_text(px.at(20, 20)), color_text(r.back_color & 0xFFFFFF));
 }
 
+// ---- drawing state of open contexts ----
+
+// Carry out the window's first paints, however late the machine lets them come; true once
+// it shows the background with nothing left to paint.
+bool pump_until_ready(HWND hwnd, COLORREF background) {
+    const DWORD start = ::GetTickCount();
+    while (!screen_ready(hwnd, background)) {
+        if (::GetTickCount() - start > 5000) {
+            return false;
+        }
+    }
+    return true;
+}
+
+const COLORREF YELLOW = RGB(255, 255, 0);
+const FontChoice BIG = {"DejaVu Sans", 20, FW_BOLD, 0};
+const FontChoice SMALL = {"DejaVu Sans", 9, FW_NORMAL, 0};
+
+// What two_pieces found while drawing was open.
+struct Pieces {
+    int32_t first_width, first_height; // "WW" measured in the window's font
+    int32_t second_width;              // "WW" measured after the small font was set
+    POINT after;                       // the position once both were printed
+};
+Pieces pieces = {};
+
+// With drawing open, print "WW" in the window's state, then set blue on green and the small
+// font and print "WW" again.
+void two_pieces(WindowRecord* w) {
+    HDC dc = begin_draw(w);
+    measure_text(w, "WW", 2, &pieces.first_width, &pieces.first_height);
+    text_print(2, PRINT_WINDOW, w, PRINT_TEXT, "WW");
+    set_text_color(w, BLUE, GREEN);
+    set_window_font(w, &SMALL);
+    measure_text_utf8(w, "WW", 2, &pieces.second_width, nullptr);
+    text_print_utf8(w, "WW", 2);
+    end_draw(w, dc, 1);
+    pieces.after = w->current_pos;
+}
+
+int32_t erases = 0; // EV_ERASE events seen by two_pieces_while_erasing
+intptr_t two_pieces_while_erasing() {
+    if (event_state.event_class == EV_ERASE && erases++ == 0) {
+        two_pieces(event_state.event_window);
+    }
+    return 0;
+}
+
+// How many pixels of a rectangle of px hold each colour.
+std::vector<int32_t> colour_counts(const Picture& px, RECT area, std::vector<COLORREF> colours) {
+    std::vector<int32_t> counts(colours.size(), 0);
+    for (int32_t y = area.top; y < area.bottom; ++y) {
+        for (int32_t x = area.left; x < area.right; ++x) {
+            for (size_t i = 0; i < colours.size(); ++i) {
+                counts[i] += px.at(x, y) == colours[i];
+            }
+        }
+    }
+    return counts;
+}
+
+// Drawing open on the surface, and on an erase context inside the handler for EV_ERASE,
+// starts from the window's font, colours, alignment and position; colours and a font set
+// while it is open apply to what is drawn next; its close keeps them and the position.
+TEST_F(Surface, OpenDrawingFollowsTheWindowsStateOnTheSurfaceAndWhileErasing) {
+    for (bool erasing : {false, true}) {
+        SCOPED_TRACE(erasing ? "erase context" : "surface");
+        WindowRecord& w = open(0, 0, 320, 200, erasing ? WF_NO_BACKING : 0);
+        ASSERT_TRUE(pump_until_ready(w.hwnd, w.back_color & 0xFFFFFF));
+        ASSERT_EQ(set_window_font(&w, &BIG), 1);
+        int32_t want_width = 0, want_height = 0;
+        measure_text(&w, "WW", 2, &want_width, &want_height);
+        set_text_color(&w, RED, YELLOW);
+        move_to(&w, 10, 20);
+        pieces = {};
+        if (erasing) {
+            react_to_event = two_pieces_while_erasing;
+            erases = 0;
+            ::InvalidateRect(w.hwnd, nullptr, TRUE);
+            ::UpdateWindow(w.hwnd);
+            react_to_event = nullptr;
+            EXPECT_EQ(erases, 1);
+        } else {
+            two_pieces(&w);
+        }
+        EXPECT_EQ(pieces.first_width, want_width);
+        EXPECT_EQ(pieces.first_height, want_height);
+        EXPECT_GT(pieces.first_width, pieces.second_width);
+        EXPECT_EQ(pieces.after.x, 10 + pieces.first_width + pieces.second_width);
+        EXPECT_EQ(pieces.after.y, 20);
+        EXPECT_EQ(w.current_pos.x, pieces.after.x);
+        EXPECT_EQ(color_text(w.bk_color), color_text(GREEN));
+
+        const int32_t split = 10 + pieces.first_width;
+        const Picture px = read_window(w.hwnd, 0, 0, 320, 80);
+        const std::vector<COLORREF> inks = {RED, YELLOW, BLUE, GREEN};
+        const std::vector<int32_t> first =
+            colour_counts(px, {10, 20, split, 20 + want_height}, inks);
+        const std::vector<int32_t> second =
+            colour_counts(px, {split, 20, pieces.after.x, 20 + want_height}, inks);
+        EXPECT_GT(first[0], 0) << "red text";
+        EXPECT_GT(first[1], 0) << "on yellow";
+        EXPECT_EQ(first[2] + first[3], 0);
+        EXPECT_GT(second[2], 0) << "blue text";
+        EXPECT_GT(second[3], 0) << "on green";
+        EXPECT_EQ(second[0] + second[1], 0);
+        const std::vector<int32_t> outside = colour_counts(px, {0, 0, 10, 80}, inks);
+        EXPECT_EQ(outside, (std::vector<int32_t>{0, 0, 0, 0})) << "left of the start";
+        close_window(&w);
+    }
+}
+
 TEST_F(Surface, WindowWithoutBackingDrawsStraightOnScreen) {
     WindowRecord& r = open(0, 0, 200, 100, WF_NO_BACKING);
     ASSERT_TRUE(screen_ready(r.hwnd, r.back_color & 0xFFFFFF));
