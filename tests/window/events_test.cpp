@@ -279,31 +279,34 @@ TEST_F(Events, ControlColoursAndOwnerDrawingReachTheControlsThatAnswerThem) {
     const struct {
         const char* name;
         HWND control;
+        UINT message; // its control-colour message
         bool own_colours;
         Draws draws;
     } cases[] = {
-        {"untouched", platform_control("STATIC", parent.hwnd, 60, nullptr), false, HANDLER},
-        {"subclassed", platform_control("STATIC", parent.hwnd, 110, answering_procedure), true,
-         CONTROL},
-        {"subclassed, passing on", platform_control("STATIC", parent.hwnd, 160, passing_procedure),
-         false, NOBODY},
-        {"runtime window", window_control.hwnd, true, CONTROL},
+        {"untouched", platform_control("STATIC", parent.hwnd, 60, nullptr), WM_CTLCOLORSTATIC,
+         false, HANDLER},
+        {"subclassed", platform_control("STATIC", parent.hwnd, 110, answering_procedure),
+         WM_CTLCOLORSTATIC, true, CONTROL},
+        // The default procedure answers 0x19 with the face colour, an edit's is white.
+        {"subclassed, passing on", platform_control("EDIT", parent.hwnd, 160, passing_procedure),
+         WM_CTLCOLOREDIT, false, NOBODY},
+        {"runtime window", window_control.hwnd, WM_CTLCOLORSTATIC, true, CONTROL},
     };
     HDC dc = ::CreateCompatibleDC(nullptr);
     HDC platform_dc = ::CreateCompatibleDC(nullptr);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const LPARAM control = reinterpret_cast<LPARAM>(c.control);
-        const LRESULT platform = ::DefWindowProcA(parent.hwnd, WM_CTLCOLORSTATIC,
+        const LRESULT platform = ::DefWindowProcA(parent.hwnd, c.message,
                                                   reinterpret_cast<WPARAM>(platform_dc), control);
         const LRESULT brush =
-            ::SendMessageA(parent.hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), control);
+            ::SendMessageA(parent.hwnd, c.message, reinterpret_cast<WPARAM>(dc), control);
         EXPECT_EQ(brush, c.own_colours ? reinterpret_cast<LRESULT>(own_brush) : platform);
         EXPECT_EQ(color_text(::GetBkColor(dc)),
                   color_text(c.own_colours ? OWN_BACK : ::GetBkColor(platform_dc)));
         EXPECT_EQ(color_text(::GetTextColor(dc)),
                   color_text(c.own_colours ? OWN_TEXT : ::GetTextColor(platform_dc)));
-        if (c.control != window_control.hwnd) { // the platform asks a static for its colours
+        if (c.control != window_control.hwnd) { // the platform asks its controls for colours
             const COLORREF want = c.own_colours ? OWN_BACK : ::GetBkColor(platform_dc);
             Picture px = poll_screen(c.control, 20, 15, 1, 1,
                                      [&](const Picture& p) { return p.at(0, 0) == want; });
