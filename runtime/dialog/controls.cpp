@@ -156,8 +156,9 @@ int32_t control_create(WindowRecord* record, int32_t kind, int32_t id, int32_t x
         mark_bitmap_button(control);
     }
     if (kind == CONTROL_STATUS_BAR) {
-        // Keeps its place at the bottom as the window is resized.
+        // At the bottom from the start, and kept there as the window is resized.
         fit_status_bars = lay_out_status_bars;
+        lay_out_status_bars(record->hwnd);
     }
     if (type->is_list) {
         list_fill(control, text);

@@ -121,6 +121,17 @@ void apply_text_colors(const WindowRecord* record, HDC dc) {
     ::SetBkColor(dc, record->bk_color);
 }
 
+// Select a new pen or font of the record's (or nothing) into an open context and, with
+// colors, set the record's text colours there.
+void take_new_state(const WindowRecord* record, HDC dc, HGDIOBJ object, bool colors) {
+    if (object != nullptr) {
+        ::SelectObject(dc, object);
+    }
+    if (colors) {
+        apply_text_colors(record, dc);
+    }
+}
+
 // Apply the record's drawing state to a context, saving the context's state first (with
 // the backing bitmap, after selecting it); the save level.
 // NOTE: selecting a bitmap into a context makes GDI re-realise the context's font and
@@ -563,19 +574,13 @@ void drawing_state_changed(WindowRecord* record, HGDIOBJ object, bool colors) {
     // A repaint still in progress from end_draw holds the record's objects: the paint copies
     // through a context of its own instead.
     release_closing_repaint(record);
-    HDC open[2] = {record->draw_depth > 0 ? record->draw_dc : nullptr, nullptr};
+    if (record->draw_dc != nullptr && record->draw_depth > 0) {
+        take_new_state(record, record->draw_dc, object, colors);
+    }
+    // Every erase context drawing is open on holds the old object, not only the innermost.
     for (EraseDrawing* entry = erasing; entry != nullptr; entry = entry->outer) {
         if (entry->record == record && entry->depth > 0) {
-            open[1] = entry->dc; // drawing goes to the innermost erase context
-            break;
-        }
-    }
-    for (HDC dc : open) {
-        if (dc != nullptr && object != nullptr) {
-            ::SelectObject(dc, object);
-        }
-        if (dc != nullptr && colors) {
-            apply_text_colors(record, dc);
+            take_new_state(record, entry->dc, object, colors);
         }
     }
 }
