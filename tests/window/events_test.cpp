@@ -180,149 +180,115 @@ TEST_F(Events, ControlColoursAndOwnerDrawingWithoutAControlSkipTheHandler) {
 
 // ---- controls that answer the window procedure's hooks themselves ----
 
-const COLORREF OWN_TEXT = RGB(255, 0, 0);
-const COLORREF OWN_BACK = RGB(0, 0, 255);
-HBRUSH own_brush = nullptr; // what a control answering its own colours gives
+const COLORREF OWN_TEXT = RGB(255, 0, 0), OWN_BACK = RGB(0, 0, 255);
+HBRUSH own_brush = nullptr; // a control's answer to 0x19
 bool control_drew = false;  // a control drew its own item
-constexpr const char* ORIGINAL = "test_original_procedure";
 
-// A control's answers: its colours under 0x19, its item drawn under WM_DRAWITEM; else 0.
-LRESULT own_answer(UINT message, WPARAM wparam, LPARAM lparam) {
+// A control's own answers: its colours under 0x19, its item under WM_DRAWITEM; else 0.
+LRESULT own_answer(UINT message, WPARAM wparam) {
     if (message == REFLECTED_CTLCOLOR) {
         ::SetTextColor(reinterpret_cast<HDC>(wparam), OWN_TEXT);
         ::SetBkColor(reinterpret_cast<HDC>(wparam), OWN_BACK);
         return reinterpret_cast<LRESULT>(own_brush);
     }
     if (message == WM_DRAWITEM) {
-        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
-        ::FillRect(item->hDC, &item->rcItem, own_brush);
         control_drew = true;
         return TRUE;
     }
     return 0;
 }
 
-// A program's subclass that answers both hooks, and one that passes everything on.
-LRESULT CALLBACK answering_procedure(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
-    const LRESULT own = own_answer(message, wparam, lparam);
+// A program's subclass: answers both hooks when the control is marked "answers", and passes
+// everything else on to the control's own procedure.
+LRESULT CALLBACK program_procedure(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
+    const LRESULT own = ::GetPropA(control, "answers") ? own_answer(message, wparam) : 0;
     return own != 0 ? own
-                    : ::CallWindowProcA(reinterpret_cast<WNDPROC>(::GetPropA(control, ORIGINAL)),
+                    : ::CallWindowProcA(reinterpret_cast<WNDPROC>(::GetPropA(control, "original")),
                                         control, message, wparam, lparam);
 }
-LRESULT CALLBACK passing_procedure(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
-    return ::CallWindowProcA(reinterpret_cast<WNDPROC>(::GetPropA(control, ORIGINAL)), control,
-                             message, wparam, lparam);
-}
 
-// The handler of a runtime window used as a control.
 intptr_t control_window_handler() {
-    return own_answer(static_cast<UINT>(event_state.event_class), event_state.event_wparam,
-                      event_state.event_lparam);
+    return own_answer(static_cast<UINT>(event_state.event_class), event_state.event_wparam);
 }
 
-HWND platform_control(const char* name, HWND parent, int32_t x, WNDPROC subclass) {
+// A platform control on parent, subclassed by program_procedure when asked.
+HWND child(const char* name, HWND parent, int32_t x, bool subclass, bool answers) {
     HWND control = ::CreateWindowExA(0, name, "", WS_CHILD | WS_VISIBLE, x, 10, 40, 30, parent,
-                                     reinterpret_cast<HMENU>(intptr_t{7}), nullptr, nullptr);
-    if (subclass != nullptr) {
-        ::SetPropA(control, ORIGINAL,
+                                     nullptr, nullptr, nullptr);
+    if (subclass) {
+        ::SetPropA(control, "answers", answers ? control : nullptr);
+        ::SetPropA(control, "original",
                    reinterpret_cast<HANDLE>(::GetWindowLongPtrA(control, GWLP_WNDPROC)));
-        ::SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(subclass));
+        ::SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(program_procedure));
     }
     return control;
 }
 
-LRESULT CALLBACK program_class_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    return ::DefWindowProcA(hwnd, message, wparam, lparam);
-}
-
-// The platform's untouched controls are told from the program's own: subclassed (by either
-// character set), of a class the program registered, or a runtime window.
-TEST_F(Events, ControlHooksTellTheProgramsControlsFromThePlatforms) {
+// Untouched controls of the platform are told from subclassed ones, made by either call.
+TEST_F(Events, UntouchedControlsAreThePlatformsWhicheverCallMadeThem) {
     WindowRecord& parent = open(0, 0, 300, 100, 0);
-    WindowRecord& child = open(0, 0, 40, 30, 0, &parent);
-    WNDCLASSA own_class = {};
-    own_class.lpfnWndProc = program_class_procedure;
-    own_class.hInstance = ::GetModuleHandleA(nullptr);
-    own_class.lpszClassName = "TestOwnControl";
-    ::RegisterClassA(&own_class);
-    EXPECT_EQ(control_hooks(child.hwnd), HOOKS_WINDOW);
-    EXPECT_EQ(control_hooks(platform_control("TestOwnControl", parent.hwnd, 0, nullptr)),
-              HOOKS_PROGRAM);
-    for (const char* name : {"BUTTON", "EDIT", "STATIC", "LISTBOX", "COMBOBOX", "SCROLLBAR"}) {
-        for (bool wide : {false, true}) {
-            HWND control = platform_control(name, parent.hwnd, 0, nullptr);
-            if (wide) { // made by the wide call, a Unicode window
-                ::DestroyWindow(control);
-                std::wstring wide_name(name, name + std::strlen(name));
-                control = ::CreateWindowExW(0, wide_name.c_str(), L"", WS_CHILD, 0, 0, 9, 9,
-                                            parent.hwnd, nullptr, nullptr, nullptr);
-            }
-            EXPECT_EQ(control_hooks(control), HOOKS_PLATFORM) << name << " wide " << wide;
+    for (const wchar_t* name : {L"BUTTON", L"EDIT", L"STATIC", L"LISTBOX", L"COMBOBOX"}) {
+        HWND made[] = {::CreateWindowExW(0, name, L"", WS_CHILD, 0, 0, 9, 9, parent.hwnd, nullptr,
+                                         nullptr, nullptr),
+                       child(std::string(name, name + std::wcslen(name)).c_str(), parent.hwnd, 0,
+                             false, false)};
+        for (HWND control : made) {
+            EXPECT_EQ(control_hooks(control), HOOKS_PLATFORM) << ::IsWindowUnicode(control);
             ::SetWindowLongPtrW(control, GWLP_WNDPROC,
-                                reinterpret_cast<LONG_PTR>(program_class_procedure));
-            EXPECT_EQ(control_hooks(control), HOOKS_PROGRAM) << name << " wide " << wide;
+                                reinterpret_cast<LONG_PTR>(::DefWindowProcW));
+            EXPECT_EQ(control_hooks(control), HOOKS_PROGRAM) << ::IsWindowUnicode(control);
             ::DestroyWindow(control);
         }
     }
 }
 
-// Colours (event 0x19) and owner drawing reach a control that answers them: a runtime window
-// and a platform control the program subclassed. The platform's untouched control keeps the
-// platform's colours, and its owner drawing goes to the handler; so do the colours of a
-// subclassed one that leaves 0x19 to the platform's default procedure.
+// Colours (0x19) and owner drawing reach the controls that answer them: a runtime window and
+// a platform control the program subclassed. The platform's untouched control keeps the
+// platform's colours and is drawn by the handler; so are the colours of a subclassed one that
+// leaves 0x19 to the default procedure, which answers with the face colour (an edit's is
+// white), and its drawing goes to it alone.
 TEST_F(Events, ControlColoursAndOwnerDrawingReachTheControlsThatAnswerThem) {
     own_brush = ::CreateSolidBrush(OWN_BACK);
     WindowRecord& parent = open(0, 0, 300, 100, 0);
-    WindowRecord& window_control =
-        open(0, 0, 40, 30, WF_NO_CAPTION, &parent, control_window_handler);
-    enum Draws { HANDLER, CONTROL, NOBODY };
+    WindowRecord& window = open(0, 0, 40, 30, WF_NO_CAPTION, &parent, control_window_handler);
     const struct {
-        const char* name;
         HWND control;
-        UINT message; // its control-colour message
-        bool own_colours;
-        Draws draws;
+        UINT message;    // its control-colour message
+        bool answers;    // its colours and drawing its own
+        bool by_handler; // drawn by the parent's handler
     } cases[] = {
-        {"untouched", platform_control("STATIC", parent.hwnd, 60, nullptr), WM_CTLCOLORSTATIC,
-         false, HANDLER},
-        {"subclassed", platform_control("STATIC", parent.hwnd, 110, answering_procedure),
-         WM_CTLCOLORSTATIC, true, CONTROL},
-        // The default procedure answers 0x19 with the face colour, an edit's is white.
-        {"subclassed, passing on", platform_control("EDIT", parent.hwnd, 160, passing_procedure),
-         WM_CTLCOLOREDIT, false, NOBODY},
-        {"runtime window", window_control.hwnd, WM_CTLCOLORSTATIC, true, CONTROL},
+        {child("STATIC", parent.hwnd, 60, false, false), WM_CTLCOLORSTATIC, false, true},
+        {child("STATIC", parent.hwnd, 110, true, true), WM_CTLCOLORSTATIC, true, false},
+        {child("EDIT", parent.hwnd, 160, true, false), WM_CTLCOLOREDIT, false, false},
+        {window.hwnd, WM_CTLCOLORSTATIC, true, false},
     };
-    HDC dc = ::CreateCompatibleDC(nullptr);
-    HDC platform_dc = ::CreateCompatibleDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(nullptr), platform_dc = ::CreateCompatibleDC(nullptr);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(&c - cases);
         const LPARAM control = reinterpret_cast<LPARAM>(c.control);
         const LRESULT platform = ::DefWindowProcA(parent.hwnd, c.message,
                                                   reinterpret_cast<WPARAM>(platform_dc), control);
-        const LRESULT brush =
-            ::SendMessageA(parent.hwnd, c.message, reinterpret_cast<WPARAM>(dc), control);
-        EXPECT_EQ(brush, c.own_colours ? reinterpret_cast<LRESULT>(own_brush) : platform);
-        EXPECT_EQ(color_text(::GetBkColor(dc)),
-                  color_text(c.own_colours ? OWN_BACK : ::GetBkColor(platform_dc)));
+        EXPECT_EQ(::SendMessageA(parent.hwnd, c.message, reinterpret_cast<WPARAM>(dc), control),
+                  c.answers ? reinterpret_cast<LRESULT>(own_brush) : platform);
+        const COLORREF back = c.answers ? OWN_BACK : ::GetBkColor(platform_dc);
+        EXPECT_EQ(color_text(::GetBkColor(dc)), color_text(back));
         EXPECT_EQ(color_text(::GetTextColor(dc)),
-                  color_text(c.own_colours ? OWN_TEXT : ::GetTextColor(platform_dc)));
-        if (c.control != window_control.hwnd) { // the platform asks its controls for colours
-            const COLORREF want = c.own_colours ? OWN_BACK : ::GetBkColor(platform_dc);
+                  color_text(c.answers ? OWN_TEXT : ::GetTextColor(platform_dc)));
+        if (c.control != window.hwnd) { // the platform asks its own controls
             Picture px = poll_screen(c.control, 20, 15, 1, 1,
-                                     [&](const Picture& p) { return p.at(0, 0) == want; });
-            EXPECT_EQ(color_text(px.at(0, 0)), color_text(want)) << "on the screen";
+                                     [&](const Picture& p) { return p.at(0, 0) == back; });
+            EXPECT_EQ(color_text(px.at(0, 0)), color_text(back)) << "on the screen";
         }
-
-        DRAWITEMSTRUCT item = {ODT_STATIC, 7, 0, ODA_DRAWENTIRE, 0, c.control, dc, {0, 0, 4, 4}, 0};
+        DRAWITEMSTRUCT item = {ODT_STATIC, 7, 0, ODA_DRAWENTIRE, 0, c.control, dc, {}, 0};
         seen_events.clear();
         control_drew = false;
         ::SendMessageA(parent.hwnd, WM_DRAWITEM, 7, reinterpret_cast<LPARAM>(&item));
-        EXPECT_EQ(control_drew, c.draws == CONTROL);
-        EXPECT_EQ(saw_event(WM_DRAWITEM), c.draws == HANDLER);
+        EXPECT_EQ(control_drew, c.answers);
+        EXPECT_EQ(saw_event(WM_DRAWITEM), c.by_handler);
     }
     ::DeleteDC(platform_dc);
     ::DeleteDC(dc);
-    close_window(&window_control);
+    close_window(&window);
     ::DeleteObject(own_brush);
 }
 
