@@ -6,6 +6,8 @@
 // settings of subclassed controls are subclass.cpp's.
 #include "runtime/dialog/dialog_internal.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 
 // ============================================================================
@@ -153,10 +155,28 @@ int32_t control_create(WindowRecord* record, int32_t kind, int32_t id, int32_t x
     if (control_subclass(control) && kind == CONTROL_BITMAP_BUTTON) {
         mark_bitmap_button(control);
     }
+    if (kind == CONTROL_STATUS_BAR) {
+        // At the bottom from the start, and kept there as the window is resized.
+        fit_status_bars = lay_out_status_bars;
+        lay_out_status_bars(record->hwnd);
+    }
     if (type->is_list) {
         list_fill(control, text);
     }
     return 1;
+}
+
+// Move every status bar directly on a window to the window's bottom edge.
+void lay_out_status_bars(HWND window) {
+    for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char name[32] = {};
+        ::GetClassNameA(child, name, sizeof(name));
+        // A status bar places itself when told its parent's size changed.
+        if (::lstrcmpiA(name, STATUSCLASSNAMEA) == 0) {
+            ::SendMessageA(child, WM_SIZE, 0, 0);
+        }
+    }
 }
 
 // A fresh heap copy of a window's text.

@@ -139,6 +139,9 @@ void list_fill(HWND list, const char* items);
 bool is_combo_box(HWND control);
 // A fresh heap copy of a window's text.
 char* control_window_text(HWND window);
+// Move every status bar directly on a window to the window's bottom edge, full width (one
+// made with CCS_NOPARENTALIGN or CCS_NORESIZE stays where it is).
+void lay_out_status_bars(HWND window);
 
 // ============================================================================
 // Dialogs (dialogs.cpp)

@@ -345,11 +345,15 @@ INT_PTR CALLBACK dialog_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         return result != 0 ? result : -1;
     }
     case WM_DRAWITEM:
-        // A bitmap button draws itself; any other owner-drawn control is the handler's.
+        // A control that draws itself (a bitmap button, a runtime window, one the program
+        // subclassed) does; any other owner-drawn control is the handler's.
         if (HWND control = drawn_control(hwnd, lparam);
-            control != nullptr && is_bitmap_button(control)) {
+            control != nullptr && draws_own_items(control)) {
             return ::SendMessageA(control, WM_DRAWITEM, wparam, lparam);
         }
+        return answer(hwnd, dispatch_event(record, message, wparam, lparam));
+    case WM_SIZE:
+        lay_out_status_bars(hwnd);
         return answer(hwnd, dispatch_event(record, message, wparam, lparam));
     case WM_CLOSE:
         // As for windows, a close request never closes by itself: the handler ends it.

@@ -31,7 +31,8 @@ int32_t draw_rect(WindowRecord* record, int32_t x, int32_t y, int32_t width, int
 // Set the window's background colour and clear the whole surface with it.
 int32_t set_background_color(WindowRecord* record, COLORREF color);
 // Set the colours of what the window prints from now on: the text (its pen's colour) and
-// the background of the character cells.
+// the background of the character cells. Drawing open on the window (begin_draw) takes
+// them at once.
 int32_t set_text_color(WindowRecord* record, COLORREF text, COLORREF background);
 
 // PrintList item codes (the TypeCode of each value).
@@ -84,7 +85,8 @@ constexpr int32_t FONT_POINTS_MAX = 1638; // the largest size the font dialog of
 // Set the window's font by face, size and weight, replacing (and deleting) the record's
 // font; 1 when set. 0 for a closed record, a null, empty or ill-formed face, a face longer
 // than 31 UTF-16 units, or a size, weight or italic out of range: the old font then stays.
-// A face that is not installed gets the platform's nearest match.
+// A face that is not installed gets the platform's nearest match. Drawing open on the window
+// (begin_draw) takes it at once.
 int32_t set_window_font(WindowRecord* record, const FontChoice* font);
 // Let a person choose a font with the platform's font dialog, starting from *choice: 1
 // when chosen (*choice updated), 0 when cancelled or the dialog could not be shown

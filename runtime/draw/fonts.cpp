@@ -5,6 +5,7 @@
 // text is drawn in it by text_output.cpp and text_utf8.cpp.
 #include "runtime/core/core_internal.h"
 #include "runtime/draw/draw_internal.h"
+#include "runtime/window/window_internal.h"
 
 #include <commdlg.h> // after windows.h, which the runtime's headers bring
 
@@ -136,15 +137,14 @@ int32_t set_window_font(WindowRecord* record, const FontChoice* font) {
     if (made == nullptr) {
         return 0;
     }
-    // Drawing open on the window holds the record's font: the new one takes its place
-    // before the old one is deleted.
-    if (record->draw_dc != nullptr) {
-        ::SelectObject(record->draw_dc, made);
-    }
-    if (record->font != nullptr) {
-        ::DeleteObject(record->font);
-    }
+    // Drawing open on the window (on its surface or an erase context) holds the record's
+    // font: the new one takes its place before the old one is deleted.
+    HFONT old = record->font;
     record->font = made;
+    drawing_state_changed(record, made, false);
+    if (old != nullptr) {
+        ::DeleteObject(old);
+    }
     return 1;
 }
 

@@ -3,6 +3,7 @@
 // Relies on GDI32 and on begin_draw/end_draw of runtime/window (surface.cpp). Text output is
 // text_output.cpp's, images are drawn by image_draw.cpp.
 #include "runtime/draw/draw_internal.h"
+#include "runtime/window/window_internal.h"
 
 // ============================================================================
 // Internal helpers
@@ -93,22 +94,23 @@ int32_t set_background_color(WindowRecord* record, COLORREF color) {
 }
 
 // Set the colours of printed text: a new pen of the colour (the record's style and width)
-// replaces the record's, and the cells' background colour.
+// replaces the record's, and the cells' background colour; drawing open on the window
+// takes both at once.
 int32_t set_text_color(WindowRecord* record, COLORREF text, COLORREF background) {
     if (record == nullptr || record->hwnd == nullptr) {
         return 0;
     }
+    HPEN old = nullptr;
     HPEN pen = ::CreatePen(record->pen_style, record->pen_width, text);
     if (pen != nullptr) {
-        // Drawing open on the window holds the record's pen: the new one takes its place.
-        if (record->draw_dc != nullptr) {
-            ::SelectObject(record->draw_dc, pen);
-        }
-        if (record->pen != nullptr) {
-            ::DeleteObject(record->pen);
-        }
+        old = record->pen;
         record->pen = pen;
     }
     record->bk_color = background;
+    // Drawing open on the window holds the old pen: the new one takes its place first.
+    drawing_state_changed(record, pen, true);
+    if (old != nullptr) {
+        ::DeleteObject(old);
+    }
     return 0;
 }

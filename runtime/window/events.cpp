@@ -11,6 +11,7 @@
 EventState event_state = {};                        // the current event, read by handlers
 bool (*answers_own_colors)(HWND control) = nullptr; // set by the dialog facility
 bool (*draws_itself)(HWND control) = nullptr;       // likewise
+void (*fit_status_bars)(HWND window) = nullptr;     // likewise, with its first status bar
 
 namespace {
 
@@ -58,6 +59,48 @@ LRESULT handler_answer(HWND hwnd, WindowRecord* record, UINT message, WPARAM wpa
         return dispatch_event(creating_record, message, wparam, lparam);
     }
     return 0;
+}
+
+// True when a WM_DRAWITEM names the window itself: its parent sent it on to this window,
+// a runtime window used as an owner-drawn control.
+bool names_itself(HWND hwnd, LPARAM draw_item) {
+    const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(draw_item);
+    return item != nullptr && item->CtlType != ODT_MENU && item->hwndItem == hwnd;
+}
+
+// True when a control's window procedure is no longer its class's: the program replaced it.
+bool procedure_replaced(HWND control) {
+    // NOTE: compared in the control's own character set, in which an untouched control's
+    // procedure reads back as its class's.
+    if (::IsWindowUnicode(control)) {
+        return static_cast<ULONG_PTR>(::GetWindowLongPtrW(control, GWLP_WNDPROC)) !=
+               ::GetClassLongPtrW(control, GCLP_WNDPROC);
+    }
+    return static_cast<ULONG_PTR>(::GetWindowLongPtrA(control, GWLP_WNDPROC)) !=
+           ::GetClassLongPtrA(control, GCLP_WNDPROC);
+}
+
+// True for a control of a class the program registered (its module's, not the platform's).
+bool program_class(HWND control) {
+    return ::GetClassLongPtrA(control, GCLP_HMODULE) ==
+           reinterpret_cast<ULONG_PTR>(::GetModuleHandleA(nullptr));
+}
+
+// True when the answer to REFLECTED_CTLCOLOR and the colours in dc are what the default
+// procedure gives under that number: a procedure that left the message to it. Read on a
+// scratch context.
+bool default_color_answer(HWND control, HDC dc, LRESULT answer) {
+    HDC scratch = ::CreateCompatibleDC(nullptr);
+    if (scratch == nullptr) {
+        return false;
+    }
+    const LRESULT brush =
+        ::DefWindowProcW(control, REFLECTED_CTLCOLOR, reinterpret_cast<WPARAM>(scratch),
+                         reinterpret_cast<LPARAM>(control));
+    const bool same = brush == answer && ::GetTextColor(scratch) == ::GetTextColor(dc) &&
+                      ::GetBkColor(scratch) == ::GetBkColor(dc);
+    ::DeleteDC(scratch);
+    return same;
 }
 
 // An answer when there is one, else the default procedure's.
@@ -110,18 +153,29 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
                                   default_procedure(hwnd, record, message, wparam, lparam));
         }
         return default_procedure(hwnd, record, message, wparam, lparam);
+    case REFLECTED_CTLCOLOR:
+        // This window's parent asks it, as a control, for its colours: the handler's answer
+        // alone. Never the default procedure, which takes 0x19 for the 16-bit WM_CTLCOLOR.
+        return handler_answer(hwnd, record, message, wparam, lparam);
     case WM_DRAWITEM:
-        // Owner drawing goes to the control named in the message when it draws itself (a
-        // bitmap button); any other control is drawn by the handler, as any message. A menu
-        // item is left to the default procedure.
+        // Owner drawing goes to the control named in the message when it draws itself; any
+        // other control is drawn by the handler, as any message, and so is this window when
+        // its parent sends the message on to it. A menu item is left to the default
+        // procedure.
         if (HWND control = drawn_control(hwnd, lparam); control != nullptr) {
-            if (draws_itself != nullptr && draws_itself(control)) {
+            if (draws_own_items(control)) {
                 return ::SendMessageA(control, WM_DRAWITEM, wparam, lparam);
             }
             return handled_or_default(hwnd, record, message, wparam, lparam);
         }
+        if (names_itself(hwnd, lparam)) {
+            return handled_or_default(hwnd, record, message, wparam, lparam);
+        }
         return default_procedure(hwnd, record, message, wparam, lparam);
     case WM_SIZE:
+        if (fit_status_bars != nullptr) {
+            fit_status_bars(hwnd);
+        }
         if (record != nullptr) {
             if (record->surface_flags & SURFACE_FIT_CLIENT) {
                 ::InvalidateRect(hwnd, nullptr, FALSE);
@@ -183,14 +237,49 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     }
 }
 
-// Colours for a control-colour message: the platform's, then a subclassed control's own.
+// Who answers a control's colours and owner drawing.
+ControlHooks control_hooks(HWND control) {
+    if (answers_own_colors != nullptr && answers_own_colors(control)) {
+        return HOOKS_FACILITY;
+    }
+    const ATOM atom = static_cast<ATOM>(::GetClassWord(control, GCW_ATOM));
+    if (atom != 0 && (atom == wnd_class_atom || atom == frame_class_atom)) {
+        return HOOKS_WINDOW;
+    }
+    return procedure_replaced(control) || program_class(control) ? HOOKS_PROGRAM : HOOKS_PLATFORM;
+}
+
+// Colours for a control-colour message: the platform's, then the control's own over them.
 LRESULT control_colors(HWND control, HDC dc, LRESULT platform_brush) {
-    if (answers_own_colors == nullptr || !answers_own_colors(control)) {
+    const ControlHooks hooks = control_hooks(control);
+    if (hooks == HOOKS_PLATFORM) {
         return platform_brush;
     }
+    const COLORREF text = ::GetTextColor(dc);
+    const COLORREF back = ::GetBkColor(dc);
     LRESULT own = ::SendMessageA(control, REFLECTED_CTLCOLOR, reinterpret_cast<WPARAM>(dc),
                                  reinterpret_cast<LPARAM>(control));
+    // A program's procedure that passes the message on reaches the default procedure,
+    // which colours by the bits of the control's handle: the platform's colours stand.
+    if (own != 0 && hooks == HOOKS_PROGRAM && default_color_answer(control, dc, own)) {
+        ::SetTextColor(dc, text);
+        ::SetBkColor(dc, back);
+        own = 0;
+    }
     return own != 0 ? own : platform_brush;
+}
+
+// True when a control draws its own items under WM_DRAWITEM sent on to it.
+bool draws_own_items(HWND control) {
+    switch (control_hooks(control)) {
+    case HOOKS_FACILITY:
+        return draws_itself != nullptr && draws_itself(control);
+    case HOOKS_WINDOW:
+    case HOOKS_PROGRAM:
+        return true;
+    default:
+        return false;
+    }
 }
 
 // The child control a WM_DRAWITEM names, or null.
@@ -272,11 +361,7 @@ LRESULT erase_background(HWND hwnd, HDC dc, LPARAM lparam) {
     ::DeleteObject(brush);
 
     if (record != nullptr) {
-        ::SaveDC(dc);
-        record->erase_dc = dc;
-        dispatch_event(record, EV_ERASE, reinterpret_cast<WPARAM>(dc), lparam);
-        record->erase_dc = nullptr;
-        ::RestoreDC(dc, -1);
+        erase_with_handler(record, dc, lparam);
     }
     return 1;
 }

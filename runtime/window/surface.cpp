@@ -40,11 +40,23 @@ struct ClosingDrawing {
     ClosingDrawing* outer;
 };
 
+// A handler running for EV_ERASE on a record: drawing opened on the erase context gets the
+// record's state, as begin_draw gives it on the surface. Entries live on
+// erase_with_handler's stack, innermost first.
+struct EraseDrawing {
+    const WindowRecord* record;
+    HDC dc;        // the erase context
+    int32_t depth; // open begin_draw calls on it
+    int32_t saved; // its save level from before the record's state went in
+    EraseDrawing* outer;
+};
+
 // ============================================================================
 // Module state
 // ============================================================================
 
 ClosingDrawing* closing = nullptr; // repaints in progress from end_draw
+EraseDrawing* erasing = nullptr;   // handlers running for EV_ERASE
 
 // ============================================================================
 // Internal helpers
@@ -89,35 +101,61 @@ ClosingDrawing* closing_of(const WindowRecord* record) {
     return nullptr;
 }
 
-// Apply the record's drawing state to a context, saving the context's state first.
+// The innermost handler running for EV_ERASE on the record, or null.
+EraseDrawing* erase_of(const WindowRecord* record) {
+    for (EraseDrawing* entry = erasing; entry != nullptr; entry = entry->outer) {
+        if (entry->record == record) {
+            return entry;
+        }
+    }
+    return nullptr;
+}
+
+// Set a context's text colours from the record: the pen's colour for the text, bk_color
+// behind it.
+void apply_text_colors(const WindowRecord* record, HDC dc) {
+    LOGPEN pen = {};
+    if (record->pen != nullptr && ::GetObjectA(record->pen, sizeof(pen), &pen) != 0) {
+        ::SetTextColor(dc, pen.lopnColor);
+    }
+    ::SetBkColor(dc, record->bk_color);
+}
+
+// Select a new pen or font of the record's (or nothing) into an open context and, with
+// colors, set the record's text colours there.
+void take_new_state(const WindowRecord* record, HDC dc, HGDIOBJ object, bool colors) {
+    if (object != nullptr) {
+        ::SelectObject(dc, object);
+    }
+    if (colors) {
+        apply_text_colors(record, dc);
+    }
+}
+
+// Apply the record's drawing state to a context, saving the context's state first (with
+// the backing bitmap, after selecting it); the save level.
 // NOTE: selecting a bitmap into a context makes GDI re-realise the context's font and
 // colours, the dearest step of a drawing call under Wine. The record's font and pen
 // therefore go in before the backing bitmap, and the state is saved after it, so that the
 // closing RestoreDC leaves the bitmap selected for the repaint and selects nothing again.
-void apply_drawing_state(WindowRecord* record, HDC dc) {
-    const bool backing = has_backing(record);
-    if (!backing) {
-        ::SaveDC(dc);
-    }
+int32_t apply_drawing_state(WindowRecord* record, HDC dc, bool with_bitmap) {
+    int32_t saved = with_bitmap ? 0 : ::SaveDC(dc);
     if (record->font != nullptr) {
         ::SelectObject(dc, record->font);
     }
     if (record->pen != nullptr) {
         ::SelectObject(dc, record->pen);
     }
-    if (backing) {
+    apply_text_colors(record, dc);
+    if (with_bitmap) {
         ::SelectObject(dc, record->backing_bitmap);
-        ::SaveDC(dc);
+        saved = ::SaveDC(dc);
     }
     ::MoveToEx(dc, record->current_pos.x, record->current_pos.y, nullptr);
-    LOGPEN pen = {};
-    if (record->pen != nullptr && ::GetObjectA(record->pen, sizeof(pen), &pen) != 0) {
-        ::SetTextColor(dc, pen.lopnColor);
-    }
     ::SetTextAlign(dc, TA_UPDATECP);
     ::SetBkMode(dc, record->bk_mode);
-    ::SetBkColor(dc, record->bk_color);
     ::SetROP2(dc, record->rop2);
+    return saved;
 }
 
 // Read the descriptions of the pen and font selected in a context, other than the record's.
@@ -270,6 +308,32 @@ void copy_drawing_state(WindowRecord* record, HDC dc) {
     record->rop2 = ::GetROP2(dc);
 }
 
+// Read a closing context's position, background mode and colour and mix mode into the
+// record; the pen and font it holds that are not the record's.
+DrawingObjects read_back_state(WindowRecord* record, HDC dc) {
+    POINT pos = {};
+    ::GetCurrentPositionEx(dc, &pos);
+    record->current_pos = pos;
+    record->bk_mode = ::GetBkMode(dc);
+    record->bk_color = ::GetBkColor(dc);
+    record->rop2 = ::GetROP2(dc);
+    return read_drawing_objects(record, dc);
+}
+
+// Close drawing on an erase context: keep its state in the record, when asked, and restore
+// the context to its state from before the record's went in.
+void close_erase_drawing(WindowRecord* record, EraseDrawing* entry, bool keep_state) {
+    DrawingObjects objects = {};
+    if (keep_state) {
+        objects = read_back_state(record, entry->dc);
+    }
+    ::RestoreDC(entry->dc, entry->saved);
+    entry->depth = 0;
+    if (keep_state) {
+        keep_drawing_objects(record, entry->dc, objects);
+    }
+}
+
 // Close an open drawing context: keep its state in the record when asked, restore it,
 // release it to the window or, after serving the repaint when asked, delete it.
 int32_t close_drawing_context(WindowRecord* record, HWND hwnd, HDC dc, int32_t keep_state,
@@ -279,13 +343,7 @@ int32_t close_drawing_context(WindowRecord* record, HWND hwnd, HDC dc, int32_t k
     }
     DrawingObjects objects = {};
     if (keep_state != 0) {
-        POINT pos = {};
-        ::GetCurrentPositionEx(dc, &pos);
-        record->current_pos = pos;
-        record->bk_mode = ::GetBkMode(dc);
-        record->bk_color = ::GetBkColor(dc);
-        record->rop2 = ::GetROP2(dc);
-        objects = read_drawing_objects(record, dc);
+        objects = read_back_state(record, dc);
     }
 
     ::RestoreDC(dc, -1);
@@ -386,8 +444,14 @@ SurfaceObjects surface_close(WindowRecord* record, HWND hwnd) {
         record->draw_depth = 0;
     }
     // Likewise a handler may close it during end_draw's repaint, whose context still holds
-    // the bitmap, pen and font.
+    // the bitmap, pen and font, or while drawing on an erase context, which holds the pen
+    // and font.
     release_closing_repaint(record);
+    for (EraseDrawing* entry = erasing; entry != nullptr; entry = entry->outer) {
+        if (entry->record == record && entry->depth > 0) {
+            close_erase_drawing(record, entry, false);
+        }
+    }
     // The handles are taken now: a handler of the window's destruction messages may open
     // the record again for a new window. They stay in the record; open_window overwrites
     // them.
@@ -410,6 +474,12 @@ HDC begin_draw(WindowRecord* record) {
         return nullptr;
     }
     if (record->erase_dc != nullptr) {
+        // Inside the handler for EV_ERASE: the erase context, with the record's state from
+        // the outermost pair on.
+        EraseDrawing* entry = erase_of(record);
+        if (entry != nullptr && entry->dc == record->erase_dc && entry->depth++ == 0) {
+            entry->saved = apply_drawing_state(record, entry->dc, false);
+        }
         return record->erase_dc;
     }
     if (record->draw_depth > 0 && record->draw_dc != nullptr) {
@@ -431,7 +501,7 @@ HDC begin_draw(WindowRecord* record) {
     if (dc == nullptr) {
         return nullptr;
     }
-    apply_drawing_state(record, dc);
+    apply_drawing_state(record, dc, has_backing(record));
     record->draw_dc = dc;
     record->draw_depth = 1;
     ::SetBoundsRect(dc, nullptr, BOUNDS_RESET_AND_ACCUMULATE);
@@ -440,7 +510,16 @@ HDC begin_draw(WindowRecord* record) {
 
 // Close drawing: keep the state, invalidate what was touched and, with refresh, repaint.
 int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh) {
-    if (record == nullptr || record->hwnd == nullptr || record->erase_dc != nullptr) {
+    if (record == nullptr || record->hwnd == nullptr) {
+        return 0;
+    }
+    if (record->erase_dc != nullptr) {
+        // On the erase context the outermost pair keeps the state; nothing is repainted.
+        EraseDrawing* entry = erase_of(record);
+        if (entry != nullptr && entry->dc == record->erase_dc && entry->depth > 0 &&
+            --entry->depth == 0) {
+            close_erase_drawing(record, entry, true);
+        }
         return 0;
     }
     if (record->draw_depth > 0) {
@@ -471,6 +550,39 @@ int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh) {
         }
     }
     return close_drawing_context(record, record->hwnd, dc, 1, refresh);
+}
+
+// Run the record's handler for EV_ERASE on an erase context.
+void erase_with_handler(WindowRecord* record, HDC dc, LPARAM lparam) {
+    const int32_t saved = ::SaveDC(dc);
+    HDC outer_dc = record->erase_dc; // an erase of the same window in progress
+    EraseDrawing entry = {record, dc, 0, 0, erasing};
+    erasing = &entry;
+    record->erase_dc = dc;
+    dispatch_event(record, EV_ERASE, reinterpret_cast<WPARAM>(dc), lparam);
+    if (entry.depth > 0) {
+        // Drawing the handler left open keeps its state as its end_draw would have.
+        close_erase_drawing(record, &entry, true);
+    }
+    erasing = entry.outer;
+    record->erase_dc = outer_dc;
+    ::RestoreDC(dc, saved);
+}
+
+// Give the contexts open on a record a new pen or font of its, and with colors its colours.
+void drawing_state_changed(WindowRecord* record, HGDIOBJ object, bool colors) {
+    // A repaint still in progress from end_draw holds the record's objects: the paint copies
+    // through a context of its own instead.
+    release_closing_repaint(record);
+    if (record->draw_dc != nullptr && record->draw_depth > 0) {
+        take_new_state(record, record->draw_dc, object, colors);
+    }
+    // Every erase context drawing is open on holds the old object, not only the innermost.
+    for (EraseDrawing* entry = erasing; entry != nullptr; entry = entry->outer) {
+        if (entry->record == record && entry->depth > 0) {
+            take_new_state(record, entry->dc, object, colors);
+        }
+    }
 }
 
 // Answer a paint request of a runtime window from its backing bitmap; 1.

@@ -124,9 +124,15 @@ int32_t set_window_caption(WindowRecord* record, const char* caption);
 // The drawing surface
 // ============================================================================
 
-// Open drawing on a window: the context to draw on, or null for a closed record.
+// Open drawing on a window: the context to draw on, or null for a closed record. Pairs
+// nest; the outermost gives the context the record's drawing state (font, pen and its
+// colour as the text colour, bk_mode, bk_color, rop2, the position, TA_UPDATECP), also the
+// erase context handed out inside the handler for EV_ERASE. set_text_color and
+// set_window_font reach an open context at once.
 HDC begin_draw(WindowRecord* record);
 // Close drawing: keep the state, invalidate what was touched and, with refresh, repaint.
+// Only the outermost close reads the state back into the record; on an erase context
+// nothing is invalidated or repainted.
 int32_t end_draw(WindowRecord* record, HDC dc, int32_t refresh);
 // Width and height of a bitmap; both 0 for a null handle or no bitmap.
 int32_t bitmap_size(HBITMAP bitmap, int32_t* width, int32_t* height);
@@ -166,6 +172,16 @@ constexpr int32_t EV_MENU_PICK = 32771;     // WM_COMMAND from a menu or acceler
 constexpr int32_t EV_CONTROL = 32772;       // WM_COMMAND from a control, WM_NOTIFY
 constexpr int32_t EV_SIZE = 32777;          // before WM_SIZE, and WM_EXITSIZEMOVE
 constexpr int32_t EV_ERASE = 32783;         // background erase, erase_dc available
+
+// Controls on a runtime window: the control-colour messages (WM_CTLCOLOREDIT and the
+// others but WM_CTLCOLORDLG) of a control the program made itself (a runtime window used as
+// a control, a control whose procedure the program replaced, one of a class it registered)
+// are sent on to that control as message 0x19 (wparam the context, lparam the control; its
+// brush answers, 0 or an answer left to the default procedure keeps the platform's
+// colours), and its WM_DRAWITEM is sent on to it, never to this window's handler. A runtime
+// window gets both as events. The platform's untouched controls keep the platform's
+// colours and their WM_DRAWITEM reaches this window's handler; dialog.h tells the
+// facility's own.
 
 // ============================================================================
 // The event pump and timers

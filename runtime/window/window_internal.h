@@ -61,27 +61,44 @@ intptr_t dispatch_event(WindowRecord* record, uint32_t event, WPARAM wparam, LPA
 // Paint an erased area with the background colour, then let the handler draw on it; 1.
 LRESULT erase_background(HWND hwnd, HDC dc, LPARAM lparam);
 
-// Message under which a control of the dialog facility answers its own colours: the
-// control-colour messages (WM_CTLCOLOREDIT ...) are sent on to it under this number with
-// their wparam (the context) and lparam (the control). Its answer is its brush, or 0
-// when it has no background of its own.
-// NOTE: 0x19 is the old 16-bit WM_CTLCOLOR; a control's own procedure reads a colour type
-// from the high word of lparam, which here is a window handle, so only the facility's
-// controls are asked: those for which answers_own_colors, which the facility sets when it
-// subclasses its first control, says so.
+// Message under which a control answers its own colours: the control-colour messages
+// (WM_CTLCOLOREDIT ...) are sent on to it under this number with their wparam (the
+// context) and lparam (the control). Its answer is its brush, or 0 when it has no
+// background of its own.
+// NOTE: 0x19 is the old 16-bit WM_CTLCOLOR; the platform's default procedure reads a colour
+// type from the high word of lparam, which here is a window handle, so the platform's
+// untouched controls are never asked (see control_hooks).
 constexpr UINT REFLECTED_CTLCOLOR = 0x19;
+// Set by the dialog facility when it subclasses its first control: true for the facility's
+// controls, which answer REFLECTED_CTLCOLOR from their settings.
 extern bool (*answers_own_colors)(HWND control);
+// Likewise: true for the facility's bitmap buttons, which draw themselves under WM_DRAWITEM;
+// the facility's other owner-drawn controls are drawn by their window's handler.
+extern bool (*draws_itself)(HWND control);
+// Set by the dialog facility when it puts a status bar on a window: moves the window's
+// status bars to its bottom edge. Called for every WM_SIZE before the handler sees it.
+extern void (*fit_status_bars)(HWND window);
+// Who answers a control's colours (REFLECTED_CTLCOLOR) and owner drawing (WM_DRAWITEM).
+enum ControlHooks : int32_t {
+    HOOKS_PLATFORM = 0, // an untouched control of the platform: its window's default colours
+                        // and its window's handler draws it
+    HOOKS_FACILITY = 1, // the dialog facility's: answers_own_colors and draws_itself
+    HOOKS_WINDOW = 2,   // a runtime window used as a control: its handler answers both
+    HOOKS_PROGRAM = 3,  // a control whose procedure the program wrote (replaced by
+                        // subclassing, or of a class the program registered)
+};
+ControlHooks control_hooks(HWND control);
 // Colours for a control-colour message: platform_brush is the platform's answer for the
-// message (its colours already set in the context); a subclassed control then sets its own
-// over them. The control's brush, or platform_brush when it has no background of its own.
+// message (its colours already set in the context); a control that answers its own then
+// sets them over the platform's. The control's brush, or platform_brush when it has no
+// background of its own or left the message to the platform's default procedure.
 LRESULT control_colors(HWND control, HDC dc, LRESULT platform_brush);
 // The control a WM_DRAWITEM is for: the DRAWITEMSTRUCT's control when it is a child of
 // window, else null (menu items, which stay with the window).
 HWND drawn_control(HWND window, LPARAM draw_item);
-// True for a control that draws itself under WM_DRAWITEM (the dialog facility's bitmap
-// buttons, which the facility sets when it subclasses its first control); any other
-// owner-drawn control is drawn by its window's handler.
-extern bool (*draws_itself)(HWND control);
+// True when a control draws its own items under WM_DRAWITEM sent on to it; false when its
+// window's handler draws them.
+bool draws_own_items(HWND control);
 
 // ============================================================================
 // The event pump (pump.cpp)
@@ -134,6 +151,17 @@ SurfaceObjects surface_close(WindowRecord* record, HWND hwnd);
 // Delete the bitmap, then the pen, then the font of a closed surface, once its window is
 // gone (its destruction messages still find them alive).
 void surface_delete(const SurfaceObjects& objects);
+// Run the record's handler for EV_ERASE on an erase context (erase_dc set meanwhile).
+// Drawing opened there gets the record's drawing state and gives it back at its close, as
+// on the backing surface, but counts no bounds and repaints nothing; the context is
+// restored afterwards, also when the handler left drawing open.
+void erase_with_handler(WindowRecord* record, HDC dc, LPARAM lparam);
+// Give the contexts open on a record (begin_draw's, on its surface or an erase context) a
+// new pen or font of the record's, and with colors its text colours (the pen's colour,
+// bk_color), so that they apply to what is drawn next. Call after replacing record->pen or
+// record->font (object: the new one, or null) and before deleting the old one, which is
+// then selected nowhere.
+void drawing_state_changed(WindowRecord* record, HGDIOBJ object, bool colors);
 // Answer a paint request of a runtime window from its backing bitmap; 1.
 LRESULT paint_window(HWND hwnd, WPARAM wparam, LPARAM lparam);
 // Map touched bounds of a bw x bh scaled surface (right and bottom inclusive) to the

@@ -294,6 +294,24 @@ TEST_F(DialogTest, AFormRoundTripsItsValuesWhole) {
     }
 }
 
+// A status bar put on a window takes its bottom edge, and keeps it as the window is resized
+// larger and smaller.
+TEST_F(DialogTest, AStatusBarOnAWindowFollowsItsBottomEdge) {
+    WindowRecord& window = open(0, 0, 300, 200, WS_THICKFRAME | WF_NO_BACKING);
+    ASSERT_EQ(control_create(&window, CONTROL_STATUS_BAR, STATUS, 5, 5, 50, 50, "Ready", 0), 1);
+    for (SIZE size : {SIZE{300, 200}, SIZE{420, 320}, SIZE{250, 150}}) {
+        ::SetWindowPos(window.hwnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+        RECT client = {}, bar = {};
+        ::GetClientRect(window.hwnd, &client);
+        ::GetWindowRect(item(window, STATUS), &bar);
+        ::MapWindowPoints(nullptr, window.hwnd, reinterpret_cast<POINT*>(&bar), 2);
+        EXPECT_EQ(bar.left, 0) << size.cx;
+        EXPECT_EQ(bar.right, client.right) << size.cx;
+        EXPECT_EQ(bar.bottom, client.bottom) << size.cx;
+        EXPECT_GT(bar.bottom - bar.top, 10) << size.cx;
+    }
+}
+
 // A sorted list box or combo box holds its items in its control's order while it is not
 // shown too: the index control_list_add gives is the item's place on the screen, and the
 // item the program selects is the one shown selected and kept.

@@ -178,6 +178,120 @@ TEST_F(Events, ControlColoursAndOwnerDrawingWithoutAControlSkipTheHandler) {
     ::ReleaseDC(r.hwnd, dc);
 }
 
+// ---- controls that answer the window procedure's hooks themselves ----
+
+const COLORREF OWN_TEXT = RGB(255, 0, 0), OWN_BACK = RGB(0, 0, 255);
+HBRUSH own_brush = nullptr; // a control's answer to 0x19
+bool control_drew = false;  // a control drew its own item
+
+// A control's own answers: its colours under 0x19, its item under WM_DRAWITEM; else 0.
+LRESULT own_answer(UINT message, WPARAM wparam) {
+    if (message == REFLECTED_CTLCOLOR) {
+        ::SetTextColor(reinterpret_cast<HDC>(wparam), OWN_TEXT);
+        ::SetBkColor(reinterpret_cast<HDC>(wparam), OWN_BACK);
+        return reinterpret_cast<LRESULT>(own_brush);
+    }
+    if (message == WM_DRAWITEM) {
+        control_drew = true;
+        return TRUE;
+    }
+    return 0;
+}
+
+// A program's subclass: answers both hooks when the control is marked "answers", and passes
+// everything else on to the control's own procedure.
+LRESULT CALLBACK program_procedure(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
+    const LRESULT own = ::GetPropA(control, "answers") ? own_answer(message, wparam) : 0;
+    return own != 0 ? own
+                    : ::CallWindowProcA(reinterpret_cast<WNDPROC>(::GetPropA(control, "original")),
+                                        control, message, wparam, lparam);
+}
+
+intptr_t control_window_handler() {
+    return own_answer(static_cast<UINT>(event_state.event_class), event_state.event_wparam);
+}
+
+// A platform control on parent, subclassed by program_procedure when asked.
+HWND child(const char* name, HWND parent, int32_t x, bool subclass, bool answers) {
+    HWND control = ::CreateWindowExA(0, name, "", WS_CHILD | WS_VISIBLE, x, 10, 40, 30, parent,
+                                     nullptr, nullptr, nullptr);
+    if (subclass) {
+        ::SetPropA(control, "answers", answers ? control : nullptr);
+        ::SetPropA(control, "original",
+                   reinterpret_cast<HANDLE>(::GetWindowLongPtrA(control, GWLP_WNDPROC)));
+        ::SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(program_procedure));
+    }
+    return control;
+}
+
+// Untouched controls of the platform are told from subclassed ones, made by either call.
+TEST_F(Events, UntouchedControlsAreThePlatformsWhicheverCallMadeThem) {
+    WindowRecord& parent = open(0, 0, 300, 100, 0);
+    for (const wchar_t* name : {L"BUTTON", L"EDIT", L"STATIC", L"LISTBOX", L"COMBOBOX"}) {
+        HWND made[] = {::CreateWindowExW(0, name, L"", WS_CHILD, 0, 0, 9, 9, parent.hwnd, nullptr,
+                                         nullptr, nullptr),
+                       child(std::string(name, name + std::wcslen(name)).c_str(), parent.hwnd, 0,
+                             false, false)};
+        for (HWND control : made) {
+            EXPECT_EQ(control_hooks(control), HOOKS_PLATFORM) << ::IsWindowUnicode(control);
+            ::SetWindowLongPtrW(control, GWLP_WNDPROC,
+                                reinterpret_cast<LONG_PTR>(::DefWindowProcW));
+            EXPECT_EQ(control_hooks(control), HOOKS_PROGRAM) << ::IsWindowUnicode(control);
+            ::DestroyWindow(control);
+        }
+    }
+}
+
+// Colours (0x19) and owner drawing reach the controls that answer them: a runtime window and
+// a platform control the program subclassed. The platform's untouched control keeps the
+// platform's colours and is drawn by the handler; so are the colours of a subclassed one that
+// leaves 0x19 to the default procedure, which answers with the face colour (an edit's is
+// white), and its drawing goes to it alone.
+TEST_F(Events, ControlColoursAndOwnerDrawingReachTheControlsThatAnswerThem) {
+    own_brush = ::CreateSolidBrush(OWN_BACK);
+    WindowRecord& parent = open(0, 0, 300, 100, 0);
+    WindowRecord& window = open(0, 0, 40, 30, WF_NO_CAPTION, &parent, control_window_handler);
+    const struct {
+        HWND control;
+        UINT message;    // its control-colour message
+        bool answers;    // its colours and drawing its own
+        bool by_handler; // drawn by the parent's handler
+    } cases[] = {
+        {child("STATIC", parent.hwnd, 60, false, false), WM_CTLCOLORSTATIC, false, true},
+        {child("STATIC", parent.hwnd, 110, true, true), WM_CTLCOLORSTATIC, true, false},
+        {child("EDIT", parent.hwnd, 160, true, false), WM_CTLCOLOREDIT, false, false},
+        {window.hwnd, WM_CTLCOLORSTATIC, true, false},
+    };
+    HDC dc = ::CreateCompatibleDC(nullptr), platform_dc = ::CreateCompatibleDC(nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        const LPARAM control = reinterpret_cast<LPARAM>(c.control);
+        const LRESULT platform = ::DefWindowProcA(parent.hwnd, c.message,
+                                                  reinterpret_cast<WPARAM>(platform_dc), control);
+        EXPECT_EQ(::SendMessageA(parent.hwnd, c.message, reinterpret_cast<WPARAM>(dc), control),
+                  c.answers ? reinterpret_cast<LRESULT>(own_brush) : platform);
+        const COLORREF back = c.answers ? OWN_BACK : ::GetBkColor(platform_dc);
+        EXPECT_EQ(color_text(::GetBkColor(dc)), color_text(back));
+        EXPECT_EQ(color_text(::GetTextColor(dc)),
+                  color_text(c.answers ? OWN_TEXT : ::GetTextColor(platform_dc)));
+        if (c.control != window.hwnd) { // the platform asks its own controls
+            Picture px = poll_screen(c.control, 20, 15, 1, 1,
+                                     [&](const Picture& p) { return p.at(0, 0) == back; });
+            EXPECT_EQ(color_text(px.at(0, 0)), color_text(back)) << "on the screen";
+        }
+        DRAWITEMSTRUCT item = {ODT_STATIC, 7, 0, ODA_DRAWENTIRE, 0, c.control, dc, {}, 0};
+        seen_events.clear();
+        control_drew = false;
+        ::SendMessageA(parent.hwnd, WM_DRAWITEM, 7, reinterpret_cast<LPARAM>(&item));
+        EXPECT_EQ(control_drew, c.answers);
+        EXPECT_EQ(saw_event(WM_DRAWITEM), c.by_handler);
+    }
+    ::DeleteDC(platform_dc);
+    ::DeleteDC(dc);
+    close_window(&window);
+    ::DeleteObject(own_brush);
+}
+
 TEST_F(Events, PaintNeverReachesHandlerOfBackingWindow) {
     WindowRecord& r = open(0, 0, 200, 100, 0);
     WindowRecord& plain = open(0, 120, 200, 100, WF_NO_BACKING);

@@ -217,6 +217,96 @@ TEST_F(Surface, DrawingInsideEraseGoesOntoTheEraseContext) {
     EXPECT_EQ(color_text(px.at(20, 20)), color_text(r.back_color & 0xFFFFFF));
 }
 
+// ---- drawing state of open contexts ----
+
+const FontChoice SMALL = {"DejaVu Sans", 9, FW_NORMAL, 0};
+struct Pieces {
+    int32_t width, height; // "WW" measured in the window's state with drawing open
+    int32_t second;        // its width once the small font was set
+    POINT after;           // the position once both were printed
+    int32_t erases;        // EV_ERASE events seen
+} pieces = {};
+
+// With drawing open, print "WW" in the window's state, then set blue on green and the small
+// font and print "WW" again.
+void two_pieces(WindowRecord* w) {
+    HDC dc = begin_draw(w);
+    measure_text(w, "WW", 2, &pieces.width, &pieces.height);
+    text_print(2, PRINT_WINDOW, w, PRINT_TEXT, "WW");
+    set_text_color(w, BLUE, GREEN);
+    set_window_font(w, &SMALL);
+    measure_text_utf8(w, "WW", 2, &pieces.second, nullptr);
+    text_print_utf8(w, "WW", 2);
+    end_draw(w, dc, 1);
+    pieces.after = w->current_pos;
+}
+
+intptr_t two_pieces_while_erasing() {
+    if (event_state.event_class == EV_ERASE && pieces.erases++ == 0) {
+        two_pieces(event_state.event_window);
+    }
+    return 0;
+}
+
+// How many pixels of a rectangle of px hold each of red, yellow, blue and green.
+std::vector<int32_t> inks_in(const Picture& px, int32_t left, int32_t right, int32_t bottom) {
+    std::vector<int32_t> counts(4, 0);
+    const COLORREF inks[] = {RED, RGB(255, 255, 0), BLUE, GREEN};
+    for (int32_t y = 20; y < bottom; ++y) {
+        for (int32_t x = left; x < right; ++x) {
+            for (size_t i = 0; i < 4; ++i) {
+                counts[i] += px.at(x, y) == inks[i];
+            }
+        }
+    }
+    return counts;
+}
+
+// Drawing open on the surface, and on an erase context inside the handler for EV_ERASE,
+// starts from the window's font, colours, alignment and position; colours and a font set
+// while it is open apply to what is drawn next; its close keeps them and the position.
+TEST_F(Surface, OpenDrawingFollowsTheWindowsStateOnTheSurfaceAndWhileErasing) {
+    const FontChoice big = {"DejaVu Sans", 20, FW_BOLD, 0};
+    for (bool erasing : {false, true}) {
+        SCOPED_TRACE(erasing ? "erase context" : "surface");
+        WindowRecord& w = open(0, 0, 320, 200, erasing ? WF_NO_BACKING : 0);
+        for (DWORD t = ::GetTickCount(); !screen_ready(w.hwnd, w.back_color & 0xFFFFFF);) {
+            ASSERT_LT(::GetTickCount() - t, 5000u) << "the first paint never came";
+        }
+        ASSERT_EQ(set_window_font(&w, &big), 1);
+        int32_t width = 0, height = 0;
+        measure_text(&w, "WW", 2, &width, &height);
+        set_text_color(&w, RED, RGB(255, 255, 0));
+        move_to(&w, 10, 20);
+        pieces = {};
+        react_to_event = two_pieces_while_erasing;
+        if (erasing) {
+            ::InvalidateRect(w.hwnd, nullptr, TRUE);
+            ::UpdateWindow(w.hwnd);
+        } else {
+            two_pieces(&w);
+        }
+        react_to_event = nullptr;
+        EXPECT_EQ(pieces.erases, erasing ? 1 : 0);
+        EXPECT_EQ(pieces.width, width);
+        EXPECT_EQ(pieces.height, height);
+        EXPECT_GT(pieces.width, pieces.second);
+        const int32_t split = 10 + pieces.width, end = split + pieces.second;
+        EXPECT_EQ(pieces.after.x, end);
+        EXPECT_EQ(pieces.after.y, 20);
+        EXPECT_EQ(color_text(w.bk_color), color_text(GREEN));
+
+        const Picture px = read_window(w.hwnd, 0, 0, 320, 80);
+        const std::vector<int32_t> first = inks_in(px, 10, split, 20 + height);
+        const std::vector<int32_t> second = inks_in(px, split, end, 20 + height);
+        EXPECT_TRUE(first[0] > 0 && first[1] > 0 && first[2] + first[3] == 0) << "red on yellow";
+        EXPECT_TRUE(second[2] > 0 && second[3] > 0 && second[0] + second[1] == 0)
+            << "blue on green";
+        EXPECT_EQ(inks_in(px, 0, 10, 80), std::vector<int32_t>(4, 0)) << "left of the start";
+        close_window(&w);
+    }
+}
+
 TEST_F(Surface, WindowWithoutBackingDrawsStraightOnScreen) {
     WindowRecord& r = open(0, 0, 200, 100, WF_NO_BACKING);
     ASSERT_TRUE(screen_ready(r.hwnd, r.back_color & 0xFFFFFF));
