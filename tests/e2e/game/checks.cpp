@@ -556,8 +556,12 @@ bool restart_without_ammunition(const RunningProgram& game, Picture& client, Sta
     if (HWND box = find_message_box(game))
         close_message_box(box, PATIENCE_MS);
     program_command(game, CMD_NEW);
-    std::string seen;
-    if (!wait_status(game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS, seen, "no-ammo-new"))
+    // Read as far down as "Paused..." leaves it: a paused game's notice touches its last row.
+    const bool started = poll_until(PATIENCE_MS, [&] {
+        return read_status_with_score(capture_field(game.window), 0, found) && found.lives == 3 &&
+               found.ammo == 20;
+    });
+    if (!started)
         return false;
     // A paused game draws "Paused..." in every frame, about once a second.
     if (poll_until(2500, [&] { return pause_notice_shown(capture_field(game.window)); })) {
