@@ -232,10 +232,14 @@ void play() {
                 report_note(
                     format("the robot starts a new game at \"%s\"", status_text(status).c_str()));
                 program_command(robot.game, CMD_NEW);
-                if (!report("robot: New when lives run low",
-                            wait_status(robot.game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS,
-                                        seen, "robot-new-again"),
-                            seen))
+                // The game may still be lost meanwhile (New is then handled inside its box,
+                // and the new game's frames wait for the box).
+                const bool started = poll_until(PATIENCE_MS, [&] {
+                    if (HWND late = find_message_box(robot.game))
+                        close_message_box(late, PATIENCE_MS);
+                    return wait_status(robot.game.window, StatusLine{1, 0, 3, 20}, 0, seen, "");
+                });
+                if (!report("robot: New when lives run low", started, seen))
                     return;
                 robot.started = now_ms();
                 level = 1;
