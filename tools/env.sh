@@ -301,6 +301,34 @@ sound_server_stop() {
     export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv=d;$NO_PROMPTS"
 }
 
+# ---- Machine load ----
+# `./test --load N` runs the suite beside N busy processes, as on a machine shared with
+# other work: checks that race the clock show themselves there.
+LOAD_PIDS=()
+
+# load_start N: starts N processes that each keep one core busy. Each one also ends by
+# itself within a moment once the shell that started it is gone, so that none outlives
+# a run that was killed outright.
+load_start() {
+    local i owner=$$
+    for ((i = 0; i < $1; i++)); do
+        bash -c 'while kill -0 "$1" 2>/dev/null; do for ((j = 0; j < 200000; j++)); do :; done; done' \
+            load "$owner" </dev/null >/dev/null 2>&1 &
+        LOAD_PIDS+=($!)
+    done
+    [ "$1" -gt 0 ] && say "Running beside $1 busy processes."
+    return 0
+}
+
+# load_stop: ends the processes that load_start started, by their process ids.
+load_stop() {
+    local pid
+    for pid in "${LOAD_PIDS[@]}"; do
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    LOAD_PIDS=()
+}
+
 # ---- 32-bit programs ----
 
 # can_run_32bit: true when this machine runs 32-bit programs, which 32-bit Wine is (its

@@ -199,3 +199,64 @@ TEST(Strings, Find) {
             << c.text << " / " << c.find << " from " << c.start;
     }
 }
+
+// ---- UTF-8 and UTF-16 ----
+
+// The edges of each range the first trailing byte must lie in: just inside converts, just
+// outside is one U+FFFD per ill-formed piece, and the count agrees with what is written.
+TEST(Utf8, EachRangeEdgeDecodesOrIsOneReplacement) {
+    const struct {
+        const char* bytes;
+        std::wstring wide;
+    } cases[] = {
+        {"\xE0\xA0\x80", L"\x0800"},                       // the first three-byte character
+        {"\xE0\x9F\xBF", L"\xFFFD\xFFFD\xFFFD"},           // overlong: E0 must go on with A0..BF
+        {"\xE0\x90\x80", L"\xFFFD\xFFFD\xFFFD"},           // overlong, from the middle of 80..9F
+        {"\xED\x9F\xBF", L"\xD7FF"},                       // the last before the surrogates
+        {"\xED\xA0\x80", L"\xFFFD\xFFFD\xFFFD"},           // an encoded surrogate
+        {"\xEF\xBF\xBF", L"\xFFFF"},                       // the last three-byte character
+        {"\xF0\x90\x80\x80", L"\xD800\xDC00"},             // the first four-byte character
+        {"\xF0\x8F\xBF\xBF", L"\xFFFD\xFFFD\xFFFD\xFFFD"}, // overlong: F0 goes on with 90..BF
+        {"\xF4\x8F\xBF\xBF", L"\xDBFF\xDFFF"},             // U+10FFFF
+        {"\xF4\x90\x80\x80", L"\xFFFD\xFFFD\xFFFD\xFFFD"}, // past U+10FFFF
+        {"\xC2\x80", L"\x0080"},
+        {"\xC1\xBF", L"\xFFFD\xFFFD"}, // overlong two-byte form
+        {"\xE0\xA0", L"\xFFFD"},       // cut short: one piece
+    };
+    for (const auto& c : cases) {
+        const size_t bytes = std::strlen(c.bytes);
+        size_t units = 0;
+        wchar_t* wide = utf8_to_heap_utf16(c.bytes, bytes, &units);
+        ASSERT_NE(wide, nullptr);
+        EXPECT_EQ(std::wstring(wide, units), c.wide) << "bytes of " << c.bytes[0] + 0;
+        bool clean = false;
+        EXPECT_EQ(utf16_units(c.bytes, bytes, &clean), c.wide.size());
+        EXPECT_EQ(clean, c.wide.find(L'\xFFFD') == std::wstring::npos);
+        heap_free(wide);
+    }
+}
+
+// A surrogate pairs only as high then low; any other is lone and becomes U+FFFD's three
+// bytes, the count agreeing with what is written.
+TEST(Utf8, OnlyAHighThenALowSurrogateMakeAPair) {
+    const struct {
+        std::wstring wide;
+        const char* bytes;
+    } cases[] = {
+        {L"\xD83D\xDE00", "\xF0\x9F\x98\x80"},
+        {L"\xDC00\xDC00", "\xEF\xBF\xBD\xEF\xBF\xBD"}, // two low halves are no pair
+        {L"\xDE00\xD83D", "\xEF\xBF\xBD\xEF\xBF\xBD"}, // nor low then high
+        {L"\xD800\xD800", "\xEF\xBF\xBD\xEF\xBF\xBD"}, // nor two high halves
+        {L"\xDBFF\xDFFF", "\xF4\x8F\xBF\xBF"},
+        {L"a\xD800", "a\xEF\xBF\xBD"}, // a high half at the end
+        {L"\xDFFF"
+         L"b",
+         "\xEF\xBF\xBD"
+         "b"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(utf8_bytes(c.wide.data(), c.wide.size()), std::strlen(c.bytes));
+        EXPECT_EQ(take(utf16_to_heap_utf8(c.wide.data(), c.wide.size())), c.bytes)
+            << "units from " << std::hex << int(c.wide[0]);
+    }
+}

@@ -397,6 +397,47 @@ TEST_F(DialogTest, AControlReleasesWhatItOwnsWhenDestroyed) {
                                                  std::to_string(before.properties - 1));
 }
 
+// Showing a list fills its control item by item; an item the control puts at or before
+// the selected one's place moves it down, and the selection goes with it. A sorted control
+// puts an item that compares equal (case aside) before the one it equals, so such items
+// swap on each filling.
+TEST_F(DialogTest, TheSelectedItemStaysSelectedWhereverFillingPutsIt) {
+    constexpr int32_t LIST = 31;
+    const struct {
+        int32_t kind, style;
+        const char* items;
+    } lists[] = {
+        {CONTROL_LIST_BOX, LBS_SORT, "b|B"},
+        {CONTROL_COMBO_BOX, CBS_SORT, "b|B"},
+        {CONTROL_LIST_BOX, LBS_SORT, "Pear|pear|apple|PEAR"},
+        {CONTROL_COMBO_BOX, CBS_SORT, "Pear|pear|apple|PEAR"},
+        {CONTROL_LIST_BOX, 0, "c|b|a"},
+    };
+    const auto text = [&](int32_t id) {
+        char* made = control_get_text(&dialog, id);
+        std::string copy = made;
+        heap_free(made);
+        return copy;
+    };
+    for (const auto& list : lists) {
+        for (int32_t chosen = 0;; ++chosen) {
+            ASSERT_EQ(dialog_begin(&dialog, 0, 0, 120, 80, "Lists", recording_handler), 1);
+            dialog_add_control(&dialog, list.kind, LIST, 5, 5, 100, 60, list.items, list.style);
+            if (chosen >= control_list_count(&dialog, LIST)) {
+                dialog_release(&dialog);
+                break;
+            }
+            ASSERT_EQ(control_list_select(&dialog, LIST, chosen), 1);
+            const std::string selected = text(LIST);
+            ASSERT_EQ(dialog_show(&dialog, nullptr), 1);
+            EXPECT_EQ(text(LIST), selected) << list.items << ", item " << chosen << " shown";
+            dialog_end(&dialog, 0);
+            EXPECT_EQ(text(LIST), selected) << list.items << ", item " << chosen << " ended";
+            dialog_release(&dialog);
+        }
+    }
+}
+
 TEST_F(DialogTest, FiveHundredDialogsOfEveryKindLeaveNothingBehind) {
     one_dialog_of_every_kind(&dialog, false); // classes registered, libraries loaded
     one_dialog_of_every_kind(&dialog, true);

@@ -2,6 +2,7 @@
 // the same text drawn by the platform's wide call in the same font, colours and place; the
 // position and the measure; ill-formed bytes; the missing-glyph box; set_window_font and
 // the real font dialog answered by pressing its controls.
+#include "runtime/core/core_internal.h"
 #include "tests/window/window_test_support.h"
 
 #include <dlgs.h>
@@ -177,6 +178,42 @@ TEST_F(Utf8Text, LengthsAndMissingCharacters) {
     const Picture drawn = read_bitmap(b.backing_bitmap);
     EXPECT_TRUE(drawn.pixels == finish(box).pixels);
     EXPECT_FALSE(drawn.pixels == finish(question).pixels);
+}
+
+// Texts longer than the 512 units converted on the stack go through a heap block: drawn
+// and measured whole, as the wide call draws them, around that edge and far past it, in
+// characters of one to four bytes; the heap is still sound after each.
+TEST_F(Utf8Text, LongTextsDrawWholeAndLeaveTheHeapSound) {
+    const struct {
+        const char* utf8;
+        const wchar_t* wide;
+        int32_t repeat;
+    } cases[] = {
+        {"x", L"x", 512},          {"x", L"x", 513}, {"ж", L"ж", 513},
+        {"中", L"中", 700},        {"😀", L"😀", 300}, // two units each: 600 units from 1200 bytes
+        {"aж中😀", L"aж中😀", 1000},
+    };
+    for (const auto& c : cases) {
+        std::string utf8;
+        std::wstring wide;
+        for (int32_t i = 0; i < c.repeat; ++i) {
+            utf8 += c.utf8;
+            wide += c.wide;
+        }
+        WindowRecord& r = open(0, 0, 640, 60, 0);
+        Reference ref = reference_for(r);
+        move_to(&r, 4, 4);
+        EXPECT_EQ(text_print_utf8(&r, utf8.c_str(), -1), static_cast<int32_t>(wide.size()))
+            << wide.size() << " units";
+        const int32_t advance = draw_reference(r, ref.dc, 4, 4, wide.c_str());
+        int32_t width = 0, height = 0;
+        measure_text_utf8(&r, utf8.c_str(), static_cast<int32_t>(utf8.size()), &width, &height);
+        EXPECT_EQ(width, advance) << wide.size() << " units";
+        EXPECT_EQ(r.current_pos.x, 4 + advance) << wide.size() << " units";
+        EXPECT_TRUE(read_bitmap(r.backing_bitmap).pixels == finish(ref).pixels)
+            << wide.size() << " units";
+        EXPECT_TRUE(::HeapValidate(heap_handle(), 0, nullptr)) << wide.size() << " units";
+    }
 }
 
 // Texts that the platform lays out through its bidirectional and shaping path as it draws:

@@ -7,7 +7,7 @@ colour tables), icons and cursors (several images, PNG entries of several kinds,
 entries, no AND mask),
 GIFs (87a and 89a, interlaced, transparent, animated, larger than their screen, no trailer),
 JPEGs (baseline and progressive, greyscale, subsampled, and 8,200 x 8,200), PNGs of every
-colour type and depth (interlaced, with transparency) and waves of every sample format
+colour type and depth (interlaced, with transparency, rows under each of the five filters) and waves of every sample format
 (extensible, with extra chunks and pad bytes). valid_test.cpp records the metafiles through
 GDI itself. Standard library only; the same bytes on every run.
 """
@@ -91,15 +91,41 @@ def chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
 
-def png(w, h, colour_type, depth, interlaced=False, transparent=False, level=6, split=1):
-    """A PNG; its compressed data at a zlib level (0: stored blocks) in split IDAT chunks."""
+def paeth(a, b, c):
+    """The Paeth predictor: of left, above and upper left, the nearest to left + above - upper left."""
+    p = a + b - c
+    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+    return a if pa <= pb and pa <= pc else b if pb <= pc else c
+
+
+def filtered(row, prior, kind, bpp):
+    """A row of bytes under one of the five filters (none, sub, up, average, Paeth), led by
+    its filter byte; prior is the row above in the same pass (zeros for a pass's first)."""
+    out = bytearray([kind])
+    for i, x in enumerate(row):
+        a, b = row[i - bpp] if i >= bpp else 0, prior[i]
+        c = prior[i - bpp] if i >= bpp else 0
+        out.append((x - (0, a, b, (a + b) // 2, paeth(a, b, c))[kind]) & 255)
+    return bytes(out)
+
+
+def png(w, h, colour_type, depth, interlaced=False, transparent=False, level=6, split=1,
+        filters=False):
+    """A PNG; its compressed data at a zlib level (0: stored blocks) in split IDAT chunks;
+    with filters, its rows use the five filters in turn, else none."""
     channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[colour_type]
     levels = min(1 << depth, 16) if colour_type == 3 else 1 << depth
     passes = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2),
               (0, 1, 1, 2)] if interlaced else [(0, 0, 1, 1)]  # Adam7's, or the whole picture
-    raw = b"".join(b"\0" + pack([pattern(x, y, c, levels) for x in range(x0, w, dx)
-                                 for c in range(channels)], depth)
-                   for x0, y0, dx, dy in passes if x0 < w for y in range(y0, h, dy))
+    bpp = max(1, channels * depth // 8)  # the bytes a filter looks back over
+    raw, rows = b"", 0
+    for x0, y0, dx, dy in passes:
+        prior = None
+        for y in range(y0, h, dy) if x0 < w else ():
+            row = pack([pattern(x, y, c, levels) for x in range(x0, w, dx)
+                        for c in range(channels)], depth)
+            raw += filtered(row, prior or bytes(len(row)), rows % 5 if filters else 0, bpp)
+            prior, rows = row, rows + 1
     out = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, depth, colour_type,
                                                              0, 0, interlaced))
     out += chunk(b"tEXt", b"Comment\0the valid set")
@@ -242,6 +268,9 @@ def files():
     yield "icon-16-and-256-png.ico", icon(1, [(16, icon_image(16, 8)), (256, png(256, 256, 6, 8))])
     yield "cursor-two.cur", icon(2, [(32, icon_image(32, 1)), (48, icon_image(48, 32))])
     yield "cursor-png.cur", icon(2, [(32, png(32, 32, 6, 8))])
+    yield "icon-png-filters.ico", icon(1, [(16, png(16, 16, 2, 8, filters=True)),
+                                           (32, png(32, 32, 6, 16, True, filters=True)),
+                                           (48, png(48, 48, 0, 2, filters=True))])
 
     plain = (0, 0, 21, 13, False, False, False)
     yield "gif-87a.gif", gif(b"GIF87a", (21, 13), 4, [plain])
@@ -269,6 +298,9 @@ def files():
             for interlaced in (False, True):
                 yield ("png-type%d-%d%s.png" % (colour_type, depth, "-interlaced" * interlaced),
                        png(19, 11, colour_type, depth, interlaced, depth == 8))
+            yield ("png-type%d-%d-filters.png" % (colour_type, depth),
+                   png(19, 11, colour_type, depth, filters=True))
+    yield "png-type6-8-filters-interlaced.png", png(19, 11, 6, 8, True, filters=True)
 
     yield "wave-8-mono.wav", wave(1, 1, 11025, 8)
     yield "wave-16-stereo.wav", wave(1, 2, 44100, 16)

@@ -148,6 +148,31 @@ TEST(Refusals, EachRuleWithTheCaseThatDecidedIt) {
     }
 }
 
+// Each row of a bitmap's pixels takes a whole number of 4-byte words: a file that ends
+// inside the last row's padding is short of its rows, whichever way up and however deep.
+TEST(Refusals, BitmapRowsCountTheirPadding) {
+    const struct {
+        const char* file; // 13 pixels a row
+        size_t padding;   // bytes of padding a row: 13 x 24 bits in 40 bytes, 13 x 8 in 16...
+    } files[] = {
+        {"bitmap-40-24.bmp", 1},  {"bitmap-40-24-top-down.bmp", 1},
+        {"bitmap-40-8.bmp", 3},   {"bitmap-40-1.bmp", 2},
+        {"bitmap-core-4.bmp", 1}, {"bitmap-v5-bitfields-16.bmp", 2},
+    };
+    std::map<std::string, std::string> valid = valid_files();
+    for (const auto& f : files) {
+        const std::string& bytes = valid[f.file];
+        ASSERT_FALSE(bytes.empty()) << f.file;
+        for (size_t cut = 0; cut <= f.padding; ++cut) {
+            const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+            const char* want = cut == 0 ? nullptr : "pixel rows past the end of the file";
+            EXPECT_STREQ(bitmap_file_fault(data, bytes.size() - cut), want)
+                << f.file << ", " << cut;
+            EXPECT_STREQ(picture_fault(data, bytes.size() - cut), want) << f.file << ", " << cut;
+        }
+    }
+}
+
 // A refused file gives 0 and one line on the debugger output that names it and the rule;
 // a refused wave never reaches the player (a counting one here).
 TEST(Refusals, AreNamedOnTheDebuggerOutput) {

@@ -107,6 +107,40 @@ template <class Done> bool poll_until(DWORD timeout_ms, Done done, DWORD step_ms
         ::Sleep(step_ms);
     }
 }
+// How long a value other than the wanted one must stay the same before a check takes it as
+// the answer: longer than any program checked here takes between two changes of what it
+// shows, even on a loaded machine.
+constexpr DWORD SETTLED_MS = 4000;
+// A value read again and again, with the time it last changed.
+template <class T> struct Settling {
+    T last{};
+    uint32_t since = 0;
+    bool started = false;
+};
+// Notes a new reading; true once the value has stayed the same for SETTLED_MS.
+template <class T> bool settled(Settling<T>& s, const T& value) {
+    if (!s.started || !(value == s.last)) {
+        s.last = value;
+        s.since = now_ms();
+        s.started = true;
+        return false;
+    }
+    return now_ms() - s.since >= SETTLED_MS;
+}
+// Reads a text with read() until it equals want (true) or timeout_ms have passed. Stops
+// early, false, once a wrong text that is not empty has settled: the answer is known then.
+// seen is the last text read.
+template <class Text, class Read>
+bool wait_for_text(DWORD timeout_ms, const Text& want, Text& seen, Read read) {
+    Settling<Text> wrong;
+    bool found = false;
+    poll_until(timeout_ms, [&] {
+        seen = read();
+        found = seen == want;
+        return found || (!seen.empty() && settled(wrong, seen));
+    });
+    return found;
+}
 
 // ============================================================================
 // Screen, canvases and comparisons (screen.cpp)

@@ -536,20 +536,61 @@ void report_no_ammo_sounds(double clicked) {
            why.empty(), why);
 }
 
-// Listens from the first click on: every sound heard must be a whole shot, and none may
-// begin after the click without ammunition.
-void check_no_ammo_click(const RunningProgram& game) {
-    const bool listening = sound_watch_start("no-ammo");
-    // 25 clicks in one batch: 20 spend the ammunition, the rest find none. Each shot plays
-    // its sound to the end first (about a quarter of a second under Wine). The pause behind
-    // them holds the status line still: no shot comes back while the game is paused.
+// Spends the ammunition with 25 clicks beside the field in one batch (20 shots, then clicks
+// without any; each shot plays its sound to the end first, about a quarter of a second
+// under Wine) and pauses behind them, which holds the status line still: no shot comes back
+// while the game is paused. True once a paused frame shows level 1, score 0 and no shots.
+bool drain_ammunition(const RunningProgram& game, Picture& client, StatusLine& found) {
     for (int i = 0; i < 25; i++)
         program_click(game, 3, 30);
     program_command(game, CMD_PAUSE);
+    return wait_paused(game.window, 3 * PATIENCE_MS, client) &&
+           read_status_with_score(client, 0, found) && found.ammo == 0;
+}
+
+// Starts a new game and spends its ammunition: the game to try in once terrorists that ran
+// out of time have taken its lives (a game without lives is lost at the next shot attempt,
+// and its box holds every frame). Closes a lost game's box first; a paused game is left to
+// run for the shots. True once the new game is paused without ammunition.
+bool restart_without_ammunition(const RunningProgram& game, Picture& client, StatusLine& found) {
+    if (HWND box = find_message_box(game))
+        close_message_box(box, PATIENCE_MS);
+    program_command(game, CMD_NEW);
+    // Read as far down as "Paused..." leaves it: a paused game's notice touches its last row.
+    const bool started = poll_until(PATIENCE_MS, [&] {
+        return read_status_with_score(capture_field(game.window), 0, found) && found.lives == 3 &&
+               found.ammo == 20;
+    });
+    if (!started)
+        return false;
+    // A paused game draws "Paused..." in every frame, about once a second.
+    if (poll_until(2500, [&] { return pause_notice_shown(capture_field(game.window)); })) {
+        program_command(game, CMD_PAUSE);
+        if (!poll_until(PATIENCE_MS, [&] { return pause_notice_gone(capture_field(game.window)); }))
+            return false;
+    }
+    report_note("terrorists that ran out of time took the lives: a new game to try in");
+    return drain_ammunition(game, client, found);
+}
+
+// Terrorists on show (or a cell being drawn, which may be one): the most lives the next
+// frame can take by their running out of time.
+int terrorists_on_show(const RunningProgram& game, const CellReferences& refs) {
+    const FieldView field = read_field(capture_field(game.window), 1, refs);
+    int count = 0;
+    for (const auto& row : field.cells)
+        for (CellLook look : row)
+            count += look == LOOK_TERRORIST || look == LOOK_OTHER ? 1 : 0;
+    return count;
+}
+
+// Listens from the first click on: every sound heard must be a whole shot, and none may
+// begin after the click without ammunition.
+void check_no_ammo_click(const RunningProgram& game, const CellReferences& refs) {
+    const bool listening = sound_watch_start("no-ammo");
     Picture client;
     StatusLine found{};
-    bool drained = wait_paused(game.window, 3 * PATIENCE_MS, client) &&
-                   read_status_with_score(client, 0, found) && found.ammo == 0;
+    bool drained = drain_ammunition(game, client, found);
     uint32_t paused_at = now_ms();
     report("25 clicks beside the field spend the 20 shots and score nothing", drained,
            status_seen(game.window, StatusLine{1, 0, 3, 0}));
@@ -563,17 +604,25 @@ void check_no_ammo_click(const RunningProgram& game) {
     // it at once: their frame gives none back while it comes within that second. The click
     // without ammunition must then be handled before the next frame by pacing, a second
     // after the clicks. Each attempt measures both from the driver's side, and a machine too
-    // busy for them tries again.
-    constexpr int ATTEMPTS = 12;
+    // busy for them tries again. Figures keep coming meanwhile, and a terrorist whose time
+    // runs out takes a life in any frame: when the lives run low, a new game takes over.
+    constexpr int ATTEMPTS = 16;
     constexpr uint32_t SECOND = 1000, MARGIN = 100;
     bool marker_shows = true, redrawn = false, unchanged = false, in_time = false;
     uint32_t took = 0, spent_after = 0, clicked_after = 0;
     double clicked_in_recording = 0.0;
+    int lives = found.lives, could_expire = 0;
+    StatusLine spent{}, after{};
+    bool read = false;
     for (int attempt = 0; attempt < ATTEMPTS && !in_time; attempt++) {
         if (attempt > 0) {
             program_command(game, CMD_PAUSE);
-            if (!wait_paused(game.window, PATIENCE_MS, client))
-                break;
+            const bool paused = wait_paused(game.window, PATIENCE_MS, client);
+            if (!paused || lives <= 1) {
+                if (!restart_without_ammunition(game, client, found))
+                    break;
+                lives = found.lives;
+            }
             paused_at = now_ms();
         }
         while (now_ms() - paused_at <= SECOND + MARGIN)
@@ -604,7 +653,6 @@ void check_no_ammo_click(const RunningProgram& game) {
         uint32_t spend_at = now_ms();
         for (int i = 0; i <= running.ammo; i++)
             program_click(game, 3, 30);
-        StatusLine spent{};
         if (!marker_shows)
             ::Sleep(600);
         if (!poll_until(
@@ -617,9 +665,11 @@ void check_no_ammo_click(const RunningProgram& game) {
                 10))
             break;
         spent_after = now_ms() - resumed_by;
+        lives = spent.lives;
         // The last shot's sound (played to its end before its frame) reaches the recording
         // before the click without ammunition.
         ::Sleep(150);
+        could_expire = terrorists_on_show(game, refs);
         // Cover the status line on the screen: the next frame repaints it from the game's
         // picture, which tells when that frame ran.
         const Picture& line = render_text(status_text(spent));
@@ -641,11 +691,15 @@ void check_no_ammo_click(const RunningProgram& game) {
         uint32_t redrawn_at = now_ms();
         took = redrawn_at - clicked;
         clicked_after = redrawn_at - spend_at;
-        unchanged =
+        // Nothing of the click shows: still level 1, no score, no shot. Lives may have gone
+        // only to terrorists on show before it whose time ran out in that frame.
+        read =
             redrawn && poll_until(SECOND, [&] {
-                return count_differences(capture_client(game.window, 1, 1, line.width, line.height),
-                                         line) == 0;
+                return read_status_with_score(capture_client(game.window, 0, 0, 300, 20), 0, after);
             });
+        lives = read ? after.lives : lives;
+        unchanged = read && after.ammo == 0 && after.lives <= spent.lives &&
+                    after.lives >= spent.lives - could_expire;
         // Within those seconds no frame gave a shot back, and none came by its pacing: the
         // click was handled without ammunition, and the frame came because of it.
         in_time =
@@ -658,11 +712,15 @@ void check_no_ammo_click(const RunningProgram& game) {
     }
     if (listening)
         report_no_ammo_sounds(clicked_in_recording);
+    const std::string changed =
+        format("before the click \"%s\" with %d terrorists on show, after it %s",
+               status_text(spent).c_str(), could_expire,
+               read ? ("\"" + status_text(after) + "\"").c_str()
+                    : status_seen(game.window, StatusLine{1, 0, spent.lives, 0}).c_str());
     if (!marker_shows) {
         report_note("the screen cannot be drawn over from another process here: the hurry "
                     "of a click without ammunition is not measured");
-        report("a click without ammunition changes nothing", unchanged,
-               status_seen(game.window, StatusLine{1, 0, 3, 0}));
+        report("a click without ammunition changes nothing", unchanged, changed);
         return;
     }
     if (redrawn)
@@ -673,7 +731,7 @@ void check_no_ammo_click(const RunningProgram& game) {
     report("a click without ammunition changes nothing and hurries the frame",
            unchanged && redrawn && in_time,
            !redrawn     ? "no frame drew the status line in time"
-           : !unchanged ? status_seen(game.window, StatusLine{1, 0, 3, 0})
+           : !unchanged ? changed
                         : format("the next frame came %u ms after the click and %u ms after the "
                                  "shots that emptied the ammunition (pacing is 1000 ms; the "
                                  "shots came %u ms after leaving the pause) in each of %d tries",
@@ -1034,7 +1092,7 @@ void run_closing_checks(const CellReferences& refs) {
                 "second game: New",
                 wait_status(game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS, seen, "second-new"),
                 seen))
-            check_no_ammo_click(game);
+            check_no_ammo_click(game, refs);
         ::PostMessageA(game.window, WM_CLOSE, 0, 0);
         check_exit(game, "a close request (WM_CLOSE) ends the program with exit code 0");
     }

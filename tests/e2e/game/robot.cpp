@@ -193,7 +193,13 @@ void play() {
             return;
         }
         HWND box = find_message_box(robot.game);
-        if (box) {
+        // A busy machine held the robot back until terrorists ran out of time and the game
+        // was lost: a new one starts, as when the lives run low.
+        bool lost = box && window_text(::GetDlgItem(box, 0xFFFF)) ==
+                               "You have failed to complete your mission!";
+        if (lost)
+            close_message_box(box, PATIENCE_MS);
+        if (box && !lost) {
             ::Sleep(150);
             if (!handle_box(box, level, won))
                 break;
@@ -213,23 +219,27 @@ void play() {
             marked = false;
             last_frame = now;
         }
-        if (!marked && now - last_status > 300) {
+        if (lost || (!marked && now - last_status > 300)) {
             StatusLine found{};
             if (read_status(client, status, found)) {
                 status = found;
                 shots_since_status = 0;
             }
             last_status = now;
-            if (status.lives == 1) {
+            if (status.lives <= 1 || lost) {
                 // A busy machine can hold the robot back until terrorists run out of time:
                 // before the game is lost, a new one starts, and the robot plays on there.
                 report_note(
                     format("the robot starts a new game at \"%s\"", status_text(status).c_str()));
                 program_command(robot.game, CMD_NEW);
-                if (!report("robot: New when lives run low",
-                            wait_status(robot.game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS,
-                                        seen, "robot-new-again"),
-                            seen))
+                // The game may still be lost meanwhile (New is then handled inside its box,
+                // and the new game's frames wait for the box).
+                const bool started = poll_until(PATIENCE_MS, [&] {
+                    if (HWND late = find_message_box(robot.game))
+                        close_message_box(late, PATIENCE_MS);
+                    return wait_status(robot.game.window, StatusLine{1, 0, 3, 20}, 0, seen, "");
+                });
+                if (!report("robot: New when lives run low", started, seen))
                     return;
                 robot.started = now_ms();
                 level = 1;
@@ -244,11 +254,6 @@ void play() {
                 spawns = 1;
                 shots_since_status = 0;
                 continue;
-            }
-            if (status.lives <= 0) {
-                report("robot: shoots terrorists and spares hostages", false,
-                       "no lives left at \"" + status_text(status) + "\"");
-                return;
             }
         }
         int terrorists = 0;

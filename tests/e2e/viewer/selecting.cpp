@@ -84,22 +84,24 @@ void check_copied(const std::wstring& want, const std::string& check, bool press
         press('C', {VK_CONTROL});
     // A text read is read again only once the clipboard changed (an empty one at once):
     // reading a long text holds the clipboard open for a while, and the viewer must find it
-    // free to copy.
-    std::wstring seen;
+    // free to copy. A wrong text that stays is the answer: no waiting out the patience.
+    std::wstring text, seen;
     DWORD number = 0;
     bool read = false;
-    report(
-        check,
-        poll_until(patience,
-                   [&] {
-                       const DWORD now = ::GetClipboardSequenceNumber();
-                       if (read && !seen.empty() && now != 0 && now == number)
-                           return false;
-                       number = now;
-                       read = clipboard_read(seen);
-                       return read && seen == want;
-                   }),
-        format("the clipboard holds %d characters, %d wanted", int(seen.size()), int(want.size())));
+    const bool copied = wait_for_text(patience, want, seen, [&] {
+        const DWORD now = ::GetClipboardSequenceNumber();
+        if (!read || text.empty() || now == 0 || now != number) {
+            number = now;
+            read = clipboard_read(text);
+        }
+        return text;
+    });
+    size_t differs = 0;
+    while (differs < seen.size() && differs < want.size() && seen[differs] == want[differs])
+        differs++;
+    report(check, copied,
+           format("the clipboard holds %d characters, %d wanted, the first difference at %d",
+                  int(seen.size()), int(want.size()), int(differs)));
 }
 
 void check_selection(const RunningProgram& viewer, HWND client, const std::string& folder) {
@@ -280,8 +282,8 @@ void check_find_options(const RunningProgram& viewer, HWND client, const std::st
                                        : "Shift+F3");
         std::string status;
         report(name + ": the status says \"" + step.status + "\"",
-               poll_until(PATIENCE_MS,
-                          [&] { return (status = window_text(status_line)) == step.status; }),
+               wait_for_text(PATIENCE_MS, std::string(step.status), status,
+                             [&] { return window_text(status_line); }),
                status);
         view.from = step.from;
         view.to = step.to;

@@ -226,6 +226,7 @@ void run_soak_check() {
     check_greyed(folder);
     check_access_keys();
     check_drop(folder);
+    run_word_checks(folder);
     // The dialogs work on a text of their own, open for the whole soak.
     Document* text = viewer_open_file((folder + "line-ends.txt").c_str());
     // Every kind of document beside every dialog first: the platform keeps some things once

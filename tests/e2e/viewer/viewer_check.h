@@ -85,6 +85,9 @@ void run_name_checks();
 // Opens and closes documents with the viewer's own routines in this process and checks
 // that the resource census ends where it began.
 void run_soak_check();
+// Runs Find's whole words and the selection's pairs with the viewer's own routines, in a
+// frame already open in this process (words.cpp).
+void run_word_checks(const std::string& folder);
 
 // ============================================================================
 // Shared by the checks (views.cpp)
