@@ -2,7 +2,11 @@
 // "TarrowindViewer": the frame's place and size and whether it and its documents were
 // maximised, the colours, the font of texts, the folder of the last file opened and the 8
 // files opened last, which the File menu shows numbered. A missing, damaged or unusable
-// value gives its default; the file is written whole after every change.
+// value gives its default; the file is written whole after every change. Every save reads
+// the file again first, so that the values of a damaged file's good lines and names the
+// viewer does not know are kept, and the runtime keeps a damaged file beside the new one
+// (settings.ini.bad); a file that cannot be read (another program holds it) is left as it
+// is, and the change is written by the next save that can read it.
 // Relies on the runtime's settings, menus and strings; KERNEL32 for full paths and for the
 // code page conversions (the viewer's paths are in the ANSI code page, the file in UTF-8),
 // USER32 for the screen's size and for taking items off a menu, GDI32 for the installed faces.
@@ -297,7 +301,7 @@ void viewer_save_settings() {
     for (int32_t i = 0; i < RECENT_FILES; ++i) {
         set_path(&settings, RECENT_NAMES[i], viewer.recent[i]);
     }
-    settings_save(&settings);
+    settings_save(&settings); // refused when the file could not be read: it stays as it is
     settings_release(&settings);
 }
 

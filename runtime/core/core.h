@@ -260,7 +260,9 @@ struct SettingsEntry {
 // Named values of one program, read from and written to
 // <the user's application-data folder>\<program>\settings.ini as whole-file replacements.
 // Zeroed storage, or a record given to settings_release, may be loaded. Finding a name
-// takes the same short time however many values the record holds.
+// takes the same short time however many values the record holds. Names are ASCII; values
+// are kept byte for byte, so text of any script comes back as it was set (a program's
+// char* text is in its ANSI code page; the file holds the same bytes).
 struct Settings {
     char* program;          // heap copy of the program's name; null for none or a refused one
     SettingsEntry* entries; // heap block of capacity entries in the order first set, or null
@@ -271,19 +273,39 @@ struct Settings {
     int32_t* slots;         // heap index of slot_count slots: 1 + an entry's place, found from
                             // a hash of its name, or 0 for none; null with no entries
     int32_t slot_count;     // a power of two, more than twice count; 0 with no index
+    int32_t file_state;     // what the last settings_load found (a SETTINGS_ file state);
+                            // SETTINGS_READ once a save kept a damaged file beside
 };
 // A name: ASCII letters, digits, '.', '_' and '-', 1 to SETTINGS_NAME_MAX characters. A
-// program's name may also hold blanks inside, and neither starts nor ends with '.'; the
-// platform's device names (CON, NUL, COM0 to COM9, LPT0 to LPT9, ...) are refused.
+// program's name may also hold blanks inside, and neither starts nor ends with '.'. What
+// the platform takes for a device (CON, PRN, AUX, NUL, COM0 to COM9, LPT0 to LPT9, alone or
+// before a '.', blanks before the '.' included: "nul.txt", "Aux .log") is refused; a longer
+// name that starts with one ("Con Man", "COM1 Monitor") is a folder like any other.
 constexpr int32_t SETTINGS_NAME_MAX = 64;
-// The largest settings file written or read; a larger one is refused.
+// The largest settings file written or read; a larger one is read as damaged, with no values.
 constexpr int32_t SETTINGS_FILE_MAX = 16 * 1024 * 1024;
+// How long a load or a save waits for a file that another program holds (it may be
+// loading or saving the same settings at that moment), in milliseconds.
+constexpr uint32_t SETTINGS_WAIT_MS = 2000;
 
-// Read a program's settings: 1 when its file was read, 0 when there was none or it was
-// damaged. The record then holds no values and every get gives its fallback; a refused
-// program name also gives 0 and a record that saves nothing. A zeroed or released record
-// may be loaded; a loaded one is released first. Empty lines after the file's end line and
-// a last line without its line end, as editors leave them, do not make it damaged.
+// File states: what settings_load found, returned and kept in the record's file_state.
+constexpr int32_t SETTINGS_NO_FILE = 0; // no file, or a refused program name: no values
+constexpr int32_t SETTINGS_READ = 1;    // the file was read whole
+// The file has bad lines, is cut short or is too large: every good line is read, and the
+// first bad one is named on the debugger output. The next save keeps the old file beside
+// the new one, as settings.ini.bad (settings.ini.2.bad to settings.ini.99.bad when that
+// name is taken; the save is refused when all are).
+constexpr int32_t SETTINGS_DAMAGED = 2;
+// The file is there but could not be read (another program held it for SETTINGS_WAIT_MS,
+// access refused, no memory): no values, the error named on the debugger output, and a save
+// of this record is refused, so that the file stays as it is. Load again to save.
+constexpr int32_t SETTINGS_UNREADABLE = -1;
+
+// Read a program's settings: its file state (SETTINGS_READ, SETTINGS_NO_FILE,
+// SETTINGS_DAMAGED, SETTINGS_UNREADABLE). A value missing from the record gives its
+// fallback. A zeroed or released record may be loaded; a loaded one is released first.
+// Blank lines, lines starting with ';', a byte-order mark, LF line ends, empty lines after
+// the end line and a last line without its line end, as editors leave them, are read.
 int32_t settings_load(Settings* settings, const char* program);
 // A value as a fresh heap string, or a copy of fallback (null fallback: null) when there is
 // none.
@@ -297,10 +319,13 @@ int32_t settings_set_text(Settings* settings, const char* name, const char* valu
 // Set a value in the record as a decimal number; 1, or 0 for a bad name or without memory.
 int32_t settings_set_number(Settings* settings, const char* name, int32_t value);
 // Write every value to the file, whole: to a temporary file in the same folder, then
-// renamed over the old one; 1 when written. A crash while saving never loses the old
-// settings, and the temporary file it leaves is deleted by the next save once its process
-// has ended. 0 for a record with no program, a file that would pass SETTINGS_FILE_MAX, or a
-// failure of the platform: the old file then stays as it was.
-int32_t settings_save(const Settings* settings);
+// renamed over the old one (waiting up to SETTINGS_WAIT_MS while another program holds
+// it); 1 when written. A damaged file read by the last load is kept beside first (see
+// SETTINGS_DAMAGED), and the record's file_state becomes SETTINGS_READ. A crash while
+// saving never loses the old settings, and the temporary file it leaves is deleted by the
+// next save once its process has ended. 0 for a record with no program, one whose file was
+// unreadable, a file that would pass SETTINGS_FILE_MAX, or a failure of the platform: the
+// old file then stays as it was.
+int32_t settings_save(Settings* settings);
 // Free what the record holds and zero it; it may be loaded again.
 int32_t settings_release(Settings* settings);

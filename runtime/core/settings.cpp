@@ -1,8 +1,9 @@
 // Settings files: a program's named values (text and numbers) in
 // <application data>\<program>\settings.ini, read whole and written whole. A save writes a
 // temporary file beside the old one, flushes it and renames it over the old one, so that
-// the old file is replaced only by a complete new one; a file that is missing, damaged,
-// cut short or too large is read as no values at all.
+// the old file is replaced only by a complete new one. A damaged file gives its good
+// lines and is kept beside the new one when the record is saved; a file that could not be
+// read is never replaced from that record.
 // Relies on KERNEL32 (files), SHELL32 (the application-data folder) and the runtime heap.
 //
 // The file, UTF-8 with CR LF line ends:
@@ -13,8 +14,9 @@
 // Its first and last lines mark it whole; blank lines and lines starting with ';' between
 // them are passed over, and a name given twice keeps its last value. Empty lines after the
 // last line, LF line ends and a last line without a line end are read too, as editors
-// leave them. A record finds a name through an index of hashes, so that loading, getting
-// and setting take time in proportion to the values, not to their square.
+// leave them. Any other line is bad; a file with one is damaged, and its first bad line is
+// named on the debugger output. A record finds a name through an index of hashes, so that loading,
+// getting and setting take time in proportion to the values, not to their square.
 #include "runtime/core/core_internal.h"
 
 #include <shlobj.h>
@@ -45,6 +47,27 @@ struct SettingsPaths {
     wchar_t temporary[MAX_PATH];
 };
 
+// How reading a file's text ended.
+enum ReadOutcome : int32_t {
+    READ_DONE,      // the whole text was read
+    READ_NO_FILE,   // there is no file (nor folder)
+    READ_FAILED,    // there is one, but it could not be read
+    READ_TOO_LARGE, // it is larger than SETTINGS_FILE_MAX
+};
+
+// How reading a text's values ended.
+enum ParseOutcome : int32_t {
+    PARSE_WHOLE,     // every line was good
+    PARSE_DAMAGED,   // the good lines were read; fault names the first bad one
+    PARSE_NO_MEMORY, // memory ran out: the record is emptied
+};
+
+// The first bad line of a text: its number (1 for the first line) and why it is bad.
+struct LineFault {
+    int32_t line;       // 0 for a fault of the whole file
+    const char* reason; // null while no line is bad
+};
+
 // ============================================================================
 // Module state
 // ============================================================================
@@ -56,6 +79,8 @@ const char END_LINE[] = "[end]";
 const char LINE_END[] = "\r\n";
 constexpr int32_t MIN_CAPACITY = 8; // entries of the first block
 constexpr int32_t MIN_SLOTS = 16;   // slots of the first index
+constexpr DWORD RETRY_MS = 5;       // pause between tries while another program holds the file
+constexpr int32_t KEPT_NAMES = 99;  // settings.ini.bad, then settings.ini.2.bad to .99.bad
 
 // ============================================================================
 // Internal helpers
@@ -79,12 +104,16 @@ bool valid_name(const char* name, size_t length) {
     return true;
 }
 
-// The platform's device names, which no folder may take (also with an extension).
+// The platform's device names, which no folder may take: the part before the first '.',
+// without the blanks that end it, is one ("NUL", "nul.txt", "Aux .log"; not "Con Man").
 bool is_device_name(const char* name) {
     static const char* const DEVICES[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     size_t stem = 0;
-    while (name[stem] != '\0' && name[stem] != '.' && name[stem] != ' ') {
+    while (name[stem] != '\0' && name[stem] != '.') {
         ++stem;
+    }
+    while (stem > 0 && name[stem - 1] == ' ') {
+        --stem;
     }
     for (const char* device : DEVICES) {
         if (std::strlen(device) == stem && ::_strnicmp(name, device, stem) == 0) {
@@ -310,8 +339,9 @@ void drop_entries(Settings* settings) {
 }
 
 // Take one line of [*at, end) and move *at past it; false at the end. The line excludes
-// its LF and a CR before it; the last line may have no line end.
-bool next_line(const char* end, const char** at, const char** line, size_t* length) {
+// its LF and a CR before it; *complete says whether it had its LF (the last may not).
+bool next_line(const char* end, const char** at, const char** line, size_t* length,
+               bool* complete) {
     const char* start = *at;
     if (start == end) {
         return false;
@@ -324,6 +354,7 @@ bool next_line(const char* end, const char** at, const char** line, size_t* leng
         *length -= 1;
     }
     *at = feed != nullptr ? feed + 1 : end;
+    *complete = feed != nullptr;
     return true;
 }
 
@@ -331,76 +362,102 @@ bool line_is(const char* line, size_t length, const char* text) {
     return std::strlen(text) == length && std::memcmp(line, text, length) == 0;
 }
 
-// Undo a value's escapes into a fresh heap string; *damaged when an escape is unknown or a
-// carriage return stands in it.
-char* unescape(const char* text, size_t length, bool* damaged) {
+// Undo a value's escapes into a fresh heap string; null without memory, or with *fault
+// set when an escape is unknown or a carriage return stands in it.
+char* unescape(const char* text, size_t length, const char** fault) {
     char* value = static_cast<char*>(heap_alloc(length + 1));
     if (value == nullptr) {
         return nullptr;
     }
     size_t out = 0;
-    for (size_t i = 0; i < length; ++i) {
+    for (size_t i = 0; i < length && *fault == nullptr; ++i) {
         char c = text[i];
         if (c == '\r') {
-            *damaged = true;
+            *fault = "a carriage return in the value";
         } else if (c == '\\') {
             const char next = i + 1 < length ? text[++i] : '\0';
             c = next == 'n' ? '\n' : next == 'r' ? '\r' : next == '\\' ? '\\' : '\0';
-            *damaged = *damaged || c == '\0';
+            *fault = c == '\0' ? "an unknown escape" : nullptr;
         }
         value[out++] = c;
     }
     value[out] = '\0';
-    if (*damaged) {
+    if (*fault != nullptr) {
         heap_free(value);
         return nullptr;
     }
     return value;
 }
 
-// Read the values of a file's text into an empty record; false when the text is damaged
-// (or memory ran out), with the record emptied again.
-bool parse_settings(Settings* settings, const char* text, size_t size) {
+// Read a "name=value" line into the record: why it is bad, or null when its value was
+// taken (or memory ran out: *no_memory).
+const char* read_value_line(Settings* settings, const char* line, size_t length, bool* no_memory) {
+    if (std::memchr(line, '\0', length) != nullptr) {
+        return "a NUL byte";
+    }
+    const char* equals = static_cast<const char*>(std::memchr(line, '=', length));
+    const size_t name_length = equals != nullptr ? static_cast<size_t>(equals - line) : 0;
+    if (!valid_name(line, name_length)) {
+        return "not a name=value line";
+    }
+    const char* fault = nullptr;
+    char* value = unescape(equals + 1, length - name_length - 1, &fault);
+    if (fault == nullptr && (value == nullptr || !put_value(settings, line, name_length, value))) {
+        *no_memory = true;
+    }
+    return fault;
+}
+
+void note_fault(LineFault* fault, int32_t line, const char* reason) {
+    if (fault->reason == nullptr) {
+        *fault = LineFault{line, reason};
+    }
+}
+
+// Read the values of a file's text into an empty record: every good line, whatever else
+// the text holds; *fault names the first bad line.
+ParseOutcome parse_settings(Settings* settings, const char* text, size_t size, LineFault* fault) {
     const char* end = text + size;
     const char* at = text;
     if (size >= 3 && std::memcmp(at, "\xEF\xBB\xBF", 3) == 0) {
         at += 3; // a byte-order mark some editors add
     }
-    if (std::memchr(at, '\0', end - at) != nullptr) {
-        return false; // binary
-    }
     const char* line = nullptr;
     size_t length = 0;
-    if (!next_line(end, &at, &line, &length) || !line_is(line, length, HEADER_LINE)) {
-        return false;
-    }
-    bool damaged = false, ended = false;
-    while (!damaged && !ended && next_line(end, &at, &line, &length)) {
-        if (line_is(line, length, END_LINE)) {
+    int32_t number = 0;
+    bool complete = false, ended = false, no_memory = false;
+    while (!no_memory && next_line(end, &at, &line, &length, &complete)) {
+        if (++number == 1 && line_is(line, length, HEADER_LINE)) {
+            continue;
+        }
+        if (number == 1) {
+            note_fault(fault, 1, "the first line is not [settings]");
+        }
+        if (!ended && line_is(line, length, END_LINE)) {
             ended = true;
+        } else if (length > 0 && ended) {
+            note_fault(fault, number, "text after the [end] line");
+        }
+        if (length == 0 || line[0] == ';' || line_is(line, length, END_LINE)) {
             continue;
         }
-        if (length == 0 || line[0] == ';') {
-            continue;
+        if (!complete && !ended) {
+            note_fault(fault, number, "the file ends inside this line");
+            continue; // its value may be cut
         }
-        const char* equals = static_cast<const char*>(std::memchr(line, '=', length));
-        const size_t name_length = equals != nullptr ? static_cast<size_t>(equals - line) : 0;
-        if (!valid_name(line, name_length)) {
-            damaged = true;
-            continue;
+        const char* reason = read_value_line(settings, line, length, &no_memory);
+        if (reason != nullptr) {
+            note_fault(fault, number, reason);
         }
-        char* value = unescape(equals + 1, length - name_length - 1, &damaged);
-        damaged = damaged || value == nullptr || !put_value(settings, line, name_length, value);
     }
-    // Whole only when nothing but empty lines follows the end line.
-    while (!damaged && ended && next_line(end, &at, &line, &length)) {
-        damaged = length != 0;
-    }
-    if (damaged || !ended) {
+    if (no_memory) {
         drop_entries(settings);
-        return false;
+        return PARSE_NO_MEMORY;
     }
-    return true;
+    if (!ended) {
+        note_fault(fault, number + 1, "no [end] line: the file is cut short");
+    }
+    return fault->reason == nullptr ? PARSE_WHOLE : PARSE_DAMAGED;
 }
 
 // Append bytes to a buffer, growing it; sets failed when refused.
@@ -553,29 +610,146 @@ bool write_whole_file(const wchar_t* path, const char* bytes, size_t length) {
     return ::CloseHandle(file) && written;
 }
 
-// Read a whole file of at most SETTINGS_FILE_MAX bytes into a fresh heap block; null when
-// it is missing, unreadable or too large.
-char* read_whole_file(const wchar_t* path, size_t* size) {
-    HANDLE file =
-        ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+// Whether a failure may pass once another program lets go of the file (it is loading or
+// saving the same settings, or holds the file open without sharing).
+bool is_contention(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+           error == ERROR_LOCK_VIOLATION;
+}
+
+// Pause before another try; false once SETTINGS_WAIT_MS have passed since started.
+bool wait_to_retry(DWORD started) {
+    if (::GetTickCount() - started >= SETTINGS_WAIT_MS) {
+        return false;
+    }
+    ::Sleep(RETRY_MS);
+    return true;
+}
+
+// Read a whole file of at most SETTINGS_FILE_MAX bytes into a fresh heap block (*bytes,
+// *size), waiting while another program holds it; *error says why it could not be read.
+ReadOutcome read_whole_file(const wchar_t* path, char** bytes, size_t* size, DWORD* error) {
+    const DWORD started = ::GetTickCount();
+    HANDLE file = INVALID_HANDLE_VALUE;
+    do {
+        file = ::CreateFileW(path, GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        *error = file == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+    } while (file == INVALID_HANDLE_VALUE && is_contention(*error) && wait_to_retry(started));
     if (file == INVALID_HANDLE_VALUE) {
-        return nullptr;
+        return *error == ERROR_FILE_NOT_FOUND || *error == ERROR_PATH_NOT_FOUND ? READ_NO_FILE
+                                                                                : READ_FAILED;
     }
     LARGE_INTEGER file_size = {};
-    char* bytes = nullptr;
-    if (::GetFileSizeEx(file, &file_size) && file_size.QuadPart <= SETTINGS_FILE_MAX) {
+    ReadOutcome outcome = READ_FAILED;
+    if (!::GetFileSizeEx(file, &file_size)) {
+        *error = ::GetLastError();
+    } else if (file_size.QuadPart > SETTINGS_FILE_MAX) {
+        outcome = READ_TOO_LARGE;
+    } else {
         const DWORD want = static_cast<DWORD>(file_size.QuadPart);
-        bytes = static_cast<char*>(heap_alloc(want));
         DWORD got = 0;
-        if (bytes != nullptr && (!::ReadFile(file, bytes, want, &got, nullptr) || got != want)) {
-            heap_free(bytes);
-            bytes = nullptr;
+        *bytes = static_cast<char*>(heap_alloc(want));
+        if (*bytes == nullptr) {
+            *error = ERROR_NOT_ENOUGH_MEMORY;
+        } else if (!::ReadFile(file, *bytes, want, &got, nullptr) || got != want) {
+            *error = got != want ? ERROR_HANDLE_EOF : ::GetLastError();
+            heap_free(*bytes);
+            *bytes = nullptr;
+        } else {
+            *size = want;
+            outcome = READ_DONE;
         }
-        *size = want;
     }
     ::CloseHandle(file);
-    return bytes;
+    return outcome;
+}
+
+// Copy the damaged settings file to the first free name of settings.ini.bad and
+// settings.ini.2.bad to settings.ini.99.bad; true when copied, or when it is gone.
+bool keep_damaged(const SettingsPaths* paths) {
+    for (int32_t n = 1; n <= KEPT_NAMES; ++n) {
+        wchar_t path[MAX_PATH], leaf[32];
+        std::wmemcpy(path, paths->folder, std::wcslen(paths->folder) + 1);
+        if (n == 1) {
+            std::swprintf(leaf, 32, L"\\settings.ini.bad");
+        } else {
+            std::swprintf(leaf, 32, L"\\settings.ini.%d.bad", static_cast<int>(n));
+        }
+        if (!path_append(path, leaf)) {
+            return false;
+        }
+        if (::CopyFileW(paths->file, path, TRUE)) {
+            return true;
+        }
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) {
+            return true; // replaced or removed since the load: nothing of it to keep
+        }
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            return false;
+        }
+    }
+    return false;
+}
+
+// Rename the temporary file over the settings file, trying again while another program
+// holds it; true when renamed.
+bool replace_settings_file(const SettingsPaths* paths) {
+    if (fail_step == SETTINGS_FAIL_RENAME) {
+        return false;
+    }
+    const DWORD started = ::GetTickCount();
+    while (!::MoveFileExW(paths->temporary, paths->file,
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (!is_contention(::GetLastError()) || !wait_to_retry(started)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Say on the debugger output why a program's file was damaged or unreadable.
+void report_load(const char* program, int32_t state, const LineFault& fault, DWORD error) {
+    char text[256];
+    if (state == SETTINGS_DAMAGED && fault.line > 0) {
+        std::snprintf(text, sizeof text, "settings_load: settings of \"%s\" damaged at line %d: %s",
+                      program, static_cast<int>(fault.line), fault.reason);
+    } else if (state == SETTINGS_DAMAGED) {
+        std::snprintf(text, sizeof text, "settings_load: settings of \"%s\" damaged: %s", program,
+                      fault.reason);
+    } else if (state == SETTINGS_UNREADABLE) {
+        std::snprintf(text, sizeof text,
+                      "settings_load: settings of \"%s\" could not be read (error %lu)", program,
+                      static_cast<unsigned long>(error));
+    } else {
+        return;
+    }
+    debug_message(text);
+}
+
+// The file state of a program's settings file, its good values read into the record.
+int32_t read_settings(Settings* settings, const SettingsPaths* paths) {
+    char* text = nullptr;
+    size_t size = 0;
+    DWORD error = 0;
+    const ReadOutcome outcome = read_whole_file(paths->file, &text, &size, &error);
+    LineFault fault = {0, nullptr};
+    int32_t state = outcome == READ_NO_FILE ? SETTINGS_NO_FILE : SETTINGS_UNREADABLE;
+    if (outcome == READ_TOO_LARGE) {
+        state = SETTINGS_DAMAGED;
+        fault.reason = "larger than the largest settings file";
+    } else if (outcome == READ_DONE) {
+        const ParseOutcome parsed = parse_settings(settings, text, size, &fault);
+        state = parsed == PARSE_WHOLE     ? SETTINGS_READ
+                : parsed == PARSE_DAMAGED ? SETTINGS_DAMAGED
+                                          : SETTINGS_UNREADABLE;
+        error = parsed == PARSE_NO_MEMORY ? ERROR_NOT_ENOUGH_MEMORY : 0;
+    }
+    heap_free(text);
+    report_load(settings->program, state, fault, error);
+    return state;
 }
 
 } // namespace
@@ -584,10 +758,10 @@ char* read_whole_file(const wchar_t* path, size_t* size) {
 // Public routines
 // ============================================================================
 
-// Read a program's settings file into the record (released first).
+// Read a program's settings file into the record (released first); its file state.
 int32_t settings_load(Settings* settings, const char* program) {
     if (settings == nullptr) {
-        return 0;
+        return SETTINGS_NO_FILE;
     }
     // The name is copied before the release: it may be the record's own.
     char* name = valid_program(program) ? heap_copy(program, std::strlen(program)) : nullptr;
@@ -595,16 +769,10 @@ int32_t settings_load(Settings* settings, const char* program) {
     settings->program = name;
     SettingsPaths paths = {};
     if (name == nullptr || !settings_paths(name, &paths)) {
-        return 0;
+        return SETTINGS_NO_FILE;
     }
-    size_t size = 0;
-    char* text = read_whole_file(paths.file, &size);
-    if (text == nullptr) {
-        return 0;
-    }
-    const bool read = parse_settings(settings, text, size);
-    heap_free(text);
-    return read ? 1 : 0;
+    settings->file_state = read_settings(settings, &paths);
+    return settings->file_state;
 }
 
 // A value as a fresh heap string, or a copy of fallback (null for a null fallback).
@@ -668,11 +836,11 @@ int32_t settings_set_number(Settings* settings, const char* name, int32_t value)
 }
 
 // Write every value to a temporary file beside the settings file, then rename it over the
-// old one.
-int32_t settings_save(const Settings* settings) {
+// old one, keeping a damaged old one beside first.
+int32_t settings_save(Settings* settings) {
     SettingsPaths paths = {};
-    if (settings == nullptr || !valid_program(settings->program) ||
-        !settings_paths(settings->program, &paths)) {
+    if (settings == nullptr || settings->file_state == SETTINGS_UNREADABLE ||
+        !valid_program(settings->program) || !settings_paths(settings->program, &paths)) {
         return 0;
     }
     TextBuffer text = settings_text(settings);
@@ -681,10 +849,12 @@ int32_t settings_save(const Settings* settings) {
         // The application-data folder itself may be missing in a fresh profile.
         ::SHCreateDirectoryExW(nullptr, paths.folder, nullptr);
         remove_stale_temporaries(&paths);
-        saved = write_whole_file(paths.temporary, text.bytes, text.length) &&
-                fail_step != SETTINGS_FAIL_RENAME &&
-                ::MoveFileExW(paths.temporary, paths.file,
-                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        saved = write_whole_file(paths.temporary, text.bytes, text.length);
+        if (saved && settings->file_state == SETTINGS_DAMAGED) {
+            saved = keep_damaged(&paths);
+            settings->file_state = saved ? SETTINGS_READ : SETTINGS_DAMAGED;
+        }
+        saved = saved && replace_settings_file(&paths);
         if (!saved) {
             ::DeleteFileW(paths.temporary);
         }

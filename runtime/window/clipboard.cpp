@@ -4,9 +4,11 @@
 // Short texts are converted and handed to the platform at once. A long one is only copied
 // and announced (delayed rendering): the platform hands every byte placed to its server,
 // which took about half a second of processor time for 10 MB under Wine, so a long text
-// is converted and handed over only when a program asks for it, and at shut-down. A
-// message-only window of the runtime's own owns such text and answers the platform's
-// requests for it while the program handles events.
+// is converted and handed over only when a program asks for it, and when the program ends
+// in any orderly way: at shut-down (program_end), and when the process ends otherwise (a
+// return from the main routine, exit, ExitProcess), through a fiber-local slot's callback
+// that the system calls then. A message-only window of the runtime's own owns such text and answers
+// the platform's requests for it while the program handles events.
 #include "runtime/core/core_internal.h"
 #include "runtime/window/window_internal.h"
 
@@ -21,19 +23,23 @@ namespace {
 
 // Long text placed and not yet handed to the platform.
 struct ClipboardState {
-    HWND window;  // the message-only window that owns what the runtime placed, or null
-    char* text;   // heap copy of the UTF-8 text announced and not yet rendered, or null
-    size_t bytes; // its length
-    bool hooked;  // the exit hook that renders it at shut-down is registered
+    HWND window;    // the message-only window that owns what the runtime placed, or null
+    char* text;     // heap copy of the UTF-8 text announced and not yet rendered, or null
+    size_t bytes;   // its length
+    bool hooked;    // the exit hook that renders it at shut-down is registered (until it ran)
+    DWORD end_slot; // the fiber-local slot whose callback renders it as the thread or the
+                    // process ends, or FLS_OUT_OF_INDEXES before the first long text
 };
 
 // ============================================================================
 // Module state
 // ============================================================================
 
-ClipboardState clipboard = {nullptr, nullptr, 0, false};
+ClipboardState clipboard = {nullptr, nullptr, 0, false, FLS_OUT_OF_INDEXES};
 
-constexpr DWORD OPEN_WAIT_MS = 500; // how long another program may hold the clipboard open
+constexpr DWORD OPEN_WAIT_MS = 500;    // how long another program may hold the clipboard open
+constexpr DWORD END_WAIT_MS = 5000;    // the same as the program ends with text still to hand over
+constexpr DWORD ANSWER_WAIT_MS = 2000; // how long the clipboard's owner may take to answer
 constexpr DWORD OPEN_RETRY_MS = 10;
 constexpr size_t DELAY_BYTES = 64 * 1024; // longer texts are rendered when asked for
 constexpr wchar_t OWNER_CLASS[] = L"TarrowindClipboardOwner";
@@ -42,17 +48,35 @@ constexpr wchar_t OWNER_CLASS[] = L"TarrowindClipboardOwner";
 // Internal helpers
 // ============================================================================
 
-// Open the clipboard for a window (or none), waiting a little while another program holds
-// it open; true when opened.
-bool open_clipboard(HWND window) {
+// Open the clipboard for a window (or none), waiting up to wait_ms while another program
+// holds it open; true when opened.
+bool open_clipboard(HWND window, DWORD wait_ms) {
     const DWORD started = ::GetTickCount();
     while (!::OpenClipboard(window)) {
-        if (::GetTickCount() - started >= OPEN_WAIT_MS) {
+        if (::GetTickCount() - started >= wait_ms) {
             return false;
         }
-        ::Sleep(OPEN_RETRY_MS);
+        // Messages sent meanwhile are answered: a program pasting our text holds the
+        // clipboard open until our window has rendered it.
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, OPEN_RETRY_MS, QS_SENDMESSAGE);
+        MSG message;
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
     return true;
+}
+
+// Whether the clipboard's owner, when another thread's window, answers within
+// ANSWER_WAIT_MS; one that does not would hold a paste of announced text without limit.
+bool owner_answers() {
+    HWND owner = ::GetClipboardOwner();
+    if (owner == nullptr || ::GetWindowThreadProcessId(owner, nullptr) == ::GetCurrentThreadId()) {
+        return true;
+    }
+    DWORD_PTR result = 0;
+    const bool answered =
+        ::SendMessageTimeoutW(owner, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, ANSWER_WAIT_MS,
+                              &result) != 0;
+    return answered || !::IsWindow(owner); // an owner gone meanwhile holds nothing up
 }
 
 // A movable global block of the UTF-16 of bytes of UTF-8, NUL-terminated, or null.
@@ -91,8 +115,8 @@ void render_text() {
 }
 
 // Render what the runtime still owns into the clipboard, so that it outlives the owner.
-void render_all() {
-    if (clipboard.text != nullptr && open_clipboard(clipboard.window)) {
+void render_all(DWORD wait_ms) {
+    if (clipboard.text != nullptr && open_clipboard(clipboard.window, wait_ms)) {
         if (::GetClipboardOwner() == clipboard.window) {
             render_text();
         }
@@ -110,7 +134,7 @@ LRESULT CALLBACK owner_procedure(HWND window, UINT message, WPARAM wparam, LPARA
         }
         return 0;
     case WM_RENDERALLFORMATS: // the window ends while it owns the clipboard
-        render_all();
+        render_all(END_WAIT_MS);
         return 0;
     case WM_DESTROYCLIPBOARD: // emptied, by us for new text or by another program
         forget_text();
@@ -120,10 +144,21 @@ LRESULT CALLBACK owner_procedure(HWND window, UINT message, WPARAM wparam, LPARA
     }
 }
 
-// At shut-down the process ends without destroying its windows: render announced text
-// first.
+// At shut-down the process ends without destroying its windows, and the text lives in the
+// runtime heap, which goes next: render announced text first.
 void render_at_shutdown(intptr_t) {
-    render_all();
+    clipboard.hooked = false; // the hook list is released after this run
+    render_all(END_WAIT_MS);
+}
+
+// The system's call as the thread that placed the text ends, also when the process ends
+// in order without program_end (a return from the main routine, exit, ExitProcess):
+// render announced text.
+// NOTE: a static library has no DllMain, and the loader does not call a program's own TLS
+// callbacks at the end of the process under Wine 8; a fiber-local slot's callback is called
+// both there and on Windows.
+void NTAPI at_thread_end(void*) {
+    render_all(END_WAIT_MS);
 }
 
 // The message-only owner window, made at the first long text; null when it cannot be made.
@@ -139,6 +174,11 @@ HWND owner_window() {
     }
     if (clipboard.window != nullptr && !clipboard.hooked) {
         clipboard.hooked = exit_hook_add(render_at_shutdown, 0) == 0;
+    }
+    if (clipboard.window != nullptr && clipboard.end_slot == FLS_OUT_OF_INDEXES) {
+        clipboard.end_slot = ::FlsAlloc(at_thread_end);
+        // The callback is called only for a slot that holds a value.
+        ::FlsSetValue(clipboard.end_slot, &clipboard);
     }
     return clipboard.window;
 }
@@ -172,7 +212,7 @@ int32_t clipboard_set_text(WindowRecord* owner, const char* text, int32_t length
     } else if ((block = unicode_block(text, static_cast<size_t>(bytes))) == nullptr) {
         return 0;
     }
-    if (!open_clipboard(opener)) {
+    if (!open_clipboard(opener, OPEN_WAIT_MS)) {
         heap_free(copy);
         if (block != nullptr) {
             ::GlobalFree(block);
@@ -204,13 +244,20 @@ int32_t clipboard_set_text(WindowRecord* owner, const char* text, int32_t length
     return placed ? 1 : 0;
 }
 
+// The text of a clipboard block as a fresh heap string in UTF-8, up to its first NUL and
+// never past its bytes.
+char* clipboard_block_text(const wchar_t* units, size_t bytes) {
+    return utf16_to_heap_utf8(units, ::wcsnlen(units, bytes / sizeof(wchar_t)));
+}
+
 // The clipboard's text as a fresh heap string in UTF-8, or null when it holds none. The
 // text is read up to its first NUL and never past its block.
 char* clipboard_get_text(WindowRecord* owner) {
     if (!::IsClipboardFormatAvailable(CF_UNICODETEXT)) {
         return nullptr;
     }
-    if (!open_clipboard(owner != nullptr ? owner->hwnd : nullptr)) {
+    if (!owner_answers() ||
+        !open_clipboard(owner != nullptr ? owner->hwnd : nullptr, OPEN_WAIT_MS)) {
         return nullptr;
     }
     char* text = nullptr;
@@ -218,8 +265,7 @@ char* clipboard_get_text(WindowRecord* owner) {
     const wchar_t* wide =
         block != nullptr ? static_cast<const wchar_t*>(::GlobalLock(block)) : nullptr;
     if (wide != nullptr) {
-        const size_t units = ::wcsnlen(wide, ::GlobalSize(block) / sizeof(wchar_t));
-        text = utf16_to_heap_utf8(wide, units);
+        text = clipboard_block_text(wide, ::GlobalSize(block));
         ::GlobalUnlock(block);
     }
     ::CloseClipboard();

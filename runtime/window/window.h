@@ -251,12 +251,19 @@ int32_t mdi_next(WindowRecord* frame);
 // otherwise, and the clipboard then keeps what it had (unless the platform refused the
 // text after emptying it). length: bytes, or -1 for all up to the NUL (another negative
 // length places nothing). The owner must be an open window; each maximal ill-formed part
-// of the bytes is placed as one U+FFFD, as text_print_utf8 draws it. Text of more than
-// 64 KB is converted and handed to the platform only when a program asks for it (in a
-// paste, or clipboard_get_text): the program must go on handling events for another
-// program to paste it, and ending through program_end hands it over first.
+// of the bytes is placed as one U+FFFD, as text_print_utf8 draws it. Another program may
+// hold the clipboard open for up to 0.5 s; after that, 0. Text of more than 64 KB is
+// converted and handed to the platform only when a program asks for it (in a paste, or
+// clipboard_get_text): the program must go on handling events for another program to
+// paste it meanwhile. It is handed over when the program ends in any orderly way
+// (program_end, a return from its main routine, exit or ExitProcess with any exit code,
+// its windows closed or not), waiting up to 5 s while another program holds the
+// clipboard open; after that it is lost. A process killed (TerminateProcess) loses it.
 int32_t clipboard_set_text(WindowRecord* owner, const char* text, int32_t length);
 // The clipboard's text as a fresh heap string in UTF-8, or null when it holds no text.
-// Also null when the clipboard could not be opened or without memory; any owner, null or
-// closed included, may read it.
+// Also null when the clipboard could not be opened within 0.5 s, without memory, or when
+// the program that owns the clipboard does not answer within 2 s (it stopped handling
+// events, and a paste of text it announced would wait for it without limit): the
+// clipboard is not held open meanwhile. Any owner, null or closed included, may read it.
+// The text ends at its first NUL and never runs past the platform's block.
 char* clipboard_get_text(WindowRecord* owner);

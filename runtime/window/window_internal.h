@@ -169,3 +169,12 @@ LRESULT paint_window(HWND hwnd, WPARAM wparam, LPARAM lparam);
 RECT scaled_bounds_to_client(const RECT& bounds, int32_t cw, int32_t ch, int32_t bw, int32_t bh);
 // Fill a rectangle of a context with one colour; the context's background colour stays set.
 int32_t fill_rect_dc(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, COLORREF color);
+
+// ============================================================================
+// The clipboard (clipboard.cpp)
+// ============================================================================
+
+// The text of a clipboard block of bytes (UTF-16, from the platform or another program)
+// as a fresh heap string in UTF-8: up to its first NUL, and never past bytes when it has
+// none (a half unit at the end is left out); null without memory.
+char* clipboard_block_text(const wchar_t* units, size_t bytes);

@@ -8,6 +8,8 @@
 #include "tests/support/launch.h"
 #include "tests/support/test_support.h"
 
+#include <sstream>
+
 namespace {
 
 const std::string PROGRAM = "Tarrowind test " + std::to_string(::GetCurrentProcessId());
@@ -67,6 +69,7 @@ const struct {
     const char* value;
 } TEXTS[] = {
     {"folder", "C:\\Users\\Zoë\\文档\\"},
+    {"scripts", "Привет Καλημέρα مرحبا नमस्ते שלום 😀"},
     {"lines", "first\nsecond\r\nthird \\n \\\\ end\r"},
     {"empty", ""},
     {"equals", "a=b=[end]"},
@@ -113,45 +116,162 @@ TEST_F(SettingsFile, ValuesSurviveAFreshLoad) {
     }
 }
 
-TEST_F(SettingsFile, MissingOrDamagedFilesGiveNoValues) {
+// The record's values in the order first set: "name=value|...".
+std::string values_of(const Settings& s) {
+    std::string text;
+    for (int32_t i = 0; i < s.count; ++i) {
+        if (s.entries[i].value != nullptr) {
+            text += (text.empty() ? "" : "|") + std::string(s.entries[i].name) + "=" +
+                    s.entries[i].value;
+        }
+    }
+    return text;
+}
+
+std::string first_report; // the first debugger output text since it was emptied
+
+// Each kind of file: what a load reads and reports, and that a save keeps a damaged file
+// beside the new one, whole, with the good values carried over.
+TEST_F(SettingsFile, EveryGoodLineIsReadAndADamagedFileIsKept) {
+    std::string nul = "[settings]\r\nname=va";
+    nul += '\0';
+    nul += "lue\r\nother=2\r\n[end]\r\n";
+    const struct {
+        const char* what;
+        std::string bytes;
+        int32_t state;
+        const char* values;
+        int32_t bad_line; // named on the debugger output; 0: none
+    } files[] = {
+        {"whole", "[settings]\r\nname=value\r\nother=line\\nend\r\n[end]\r\n", SETTINGS_READ,
+         "name=value|other=line\nend", 0},
+        {"as editors leave it", "\xEF\xBB\xBF[settings]\n; note\n\nname=1\nname=2\n[end]\n\r\n\n",
+         SETTINGS_READ, "name=2", 0},
+        {"no line end at the end", "[settings]\nname=last\n[end]", SETTINGS_READ, "name=last", 0},
+        {"an unknown escape", "[settings]\r\na=1\r\nname=\\t\r\nb=2\r\n[end]\r\n", SETTINGS_DAMAGED,
+         "a=1|b=2", 3},
+        {"a bad name", "[settings]\r\nbad name=1\r\nb=2\r\n[end]\r\n", SETTINGS_DAMAGED, "b=2", 2},
+        {"no '='", "[settings]\r\na=1\r\nno value\r\n[end]\r\n", SETTINGS_DAMAGED, "a=1", 3},
+        {"a bare CR", "[settings]\r\nname=a\rb\r\nc=3\r\n[end]\r\n", SETTINGS_DAMAGED, "c=3", 2},
+        {"a NUL byte", nul, SETTINGS_DAMAGED, "other=2", 2},
+        {"text after the end line", "[settings]\r\na=1\r\n[end]\r\nb=2\r\n", SETTINGS_DAMAGED,
+         "a=1|b=2", 4},
+        {"cut inside a line", "[settings]\r\na=1\r\nb=val", SETTINGS_DAMAGED, "a=1", 3},
+        {"no first line", "a=1\r\n[end]\r\n", SETTINGS_DAMAGED, "a=1", 1},
+        {"rubbish", "garbage: no settings at all", SETTINGS_DAMAGED, "", 1},
+        {"empty", "", SETTINGS_DAMAGED, "", 1},
+    };
+    debug_message_set_listener(
+        [](const char* text) { first_report = first_report.empty() ? text : first_report; });
+    ::CreateDirectoryW(FOLDER.c_str(), nullptr);
+    const std::wstring kept = settings_path(L"\\settings.ini.bad");
+    for (const auto& f : files) {
+        write_bytes(FILE_PATH, f.bytes);
+        first_report.clear();
+        EXPECT_EQ(settings_load(&s, PROGRAM.c_str()), f.state) << f.what;
+        EXPECT_EQ(s.file_state, f.state) << f.what;
+        EXPECT_EQ(values_of(s), f.values) << f.what;
+        const std::string line = " line " + std::to_string(f.bad_line) + ": ";
+        EXPECT_TRUE(f.bad_line == 0 ? first_report.empty()
+                                    : first_report.find(line) != std::string::npos)
+            << f.what << ": " << first_report;
+        ASSERT_EQ(settings_save(&s), 1) << f.what;
+        EXPECT_EQ(read_bytes(kept), f.state == SETTINGS_DAMAGED ? f.bytes : "(missing)") << f.what;
+        EXPECT_EQ(settings_load(&s, PROGRAM.c_str()), SETTINGS_READ) << f.what;
+        EXPECT_EQ(values_of(s), f.values) << f.what;
+        ::DeleteFileW(kept.c_str());
+    }
+    debug_message_set_listener(nullptr);
+
+    // Cut short anywhere before its end line: never a value cut with it.
+    const std::string whole = files[0].bytes;
+    for (size_t cut = 0; cut + 2 < whole.size(); ++cut) {
+        write_bytes(FILE_PATH, whole.substr(0, cut));
+        EXPECT_EQ(settings_load(&s, PROGRAM.c_str()), SETTINGS_DAMAGED) << cut;
+        for (const char* name : {"name", "other"}) {
+            const std::string value = text_of(s, name);
+            EXPECT_TRUE(value == "(fallback)" || value == (*name == 'n' ? "value" : "line\nend"))
+                << cut << " " << name << "=" << value;
+        }
+    }
+    // A file too large is kept whole beside the new one; a second damaged file takes the
+    // next name.
+    const std::string large = "[settings]\r\nname=" + std::string(SETTINGS_FILE_MAX, 'x');
+    for (const std::string& bytes : {large, std::string("rubbish")}) {
+        write_bytes(FILE_PATH, bytes);
+        EXPECT_EQ(settings_load(&s, PROGRAM.c_str()), SETTINGS_DAMAGED);
+        EXPECT_EQ(s.count, 0);
+        EXPECT_EQ(settings_save(&s), 1);
+    }
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ASSERT_TRUE(::GetFileAttributesExW(kept.c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(data.nFileSizeLow, large.size());
+    const std::wstring second = settings_path(L"\\settings.ini.2.bad");
+    EXPECT_EQ(read_bytes(second), "rubbish");
+    ::DeleteFileW(kept.c_str());
+    ::DeleteFileW(second.c_str());
+}
+
+DWORD WINAPI close_after(void* file) {
+    ::Sleep(300);
+    ::CloseHandle(file);
+    return 0;
+}
+
+// A file another program holds without sharing: a short hold is waited out; a long one
+// gives SETTINGS_UNREADABLE, and a save from that record leaves the file as it was.
+TEST_F(SettingsFile, AFileHeldByAnotherProgramIsNeverReplaced) {
+    settings_load(&s, PROGRAM.c_str());
+    settings_set_text(&s, "name", "theirs");
+    ASSERT_EQ(settings_save(&s), 1);
+    const std::string old = read_bytes(FILE_PATH);
+    const auto hold = [] {
+        return ::CreateFileW(FILE_PATH.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    };
+    HANDLE briefly = hold();
+    HANDLE releaser = ::CreateThread(nullptr, 0, close_after, briefly, 0, nullptr);
+    EXPECT_EQ(settings_load(&s, PROGRAM.c_str()), SETTINGS_READ);
+    ::WaitForSingleObject(releaser, INFINITE);
+    ::CloseHandle(releaser);
+
+    HANDLE held = hold();
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    first_report.clear();
+    debug_message_set_listener([](const char* text) { first_report = text; });
+    EXPECT_EQ(settings_load(&s, PROGRAM.c_str()), SETTINGS_UNREADABLE);
+    debug_message_set_listener(nullptr);
+    EXPECT_NE(first_report.find("could not be read (error 32)"), std::string::npos) << first_report;
+    EXPECT_EQ(s.count, 0);
+    settings_set_text(&s, "name", "ours");
+    ::CloseHandle(held);
+    EXPECT_EQ(settings_save(&s), 0); // even once the file is free again
+    EXPECT_EQ(read_bytes(FILE_PATH), old);
+    EXPECT_EQ(read_bytes(TEMPORARY), "(missing)");
+    EXPECT_EQ(settings_load(&s, PROGRAM.c_str()), SETTINGS_READ);
+    EXPECT_EQ(text_of(s, "name"), "theirs");
+}
+
+// Saves and loads of other processes at the same moment: every save and load succeeds,
+// each waiting its turn (a save tried once failed 7 to 19 times in 200).
+TEST_F(SettingsFile, SavesAndLoadsOfOtherProcessesWaitTheirTurn) {
     settings_load(&s, PROGRAM.c_str());
     settings_set_text(&s, "name", "value");
-    settings_set_text(&s, "other", "line\nend");
     ASSERT_EQ(settings_save(&s), 1);
-    const std::string good = read_bytes(FILE_PATH);
-    ASSERT_EQ(good, "[settings]\r\nname=value\r\nother=line\\nend\r\n[end]\r\n");
-
-    std::string binary = "[settings]\r\nname=va";
-    binary += '\0';
-    binary += "lue\r\n[end]\r\n";
-    std::vector<std::string> damaged = {
-        "garbage: no settings at all",
-        binary,
-        "[settings]\r\nname=\\t\r\n[end]\r\n",  // an unknown escape
-        "[settings]\r\nname=a\rb\r\n[end]\r\n", // a bare CR
-        "[settings]\r\nbad name=1\r\n[end]\r\n",
-        "[settings]\r\nno value\r\n[end]\r\n",
-        good + "more",
-        "[settings]\r\nname=" + std::string(SETTINGS_FILE_MAX, 'x') + "\r\n[end]\r\n", // too large
-    };
-    for (size_t cut = 0; cut < good.size() - 2; ++cut) {
-        damaged.push_back(good.substr(0, cut)); // cut short anywhere before its end line
-    }
-    for (const std::string& bytes : damaged) {
-        write_bytes(FILE_PATH, bytes);
-        EXPECT_EQ(settings_load(&s, PROGRAM.c_str()), 0) << bytes.substr(0, 60);
-        EXPECT_EQ(s.count, 0) << bytes.substr(0, 60);
-        EXPECT_EQ(text_of(s, "name"), "(fallback)");
-    }
-    // What editors do to a file is read: a byte-order mark, LF line ends, blank and
-    // comment lines, a name given twice (the last holds), empty lines after the end line,
-    // a last line without its line end.
-    for (const char* bytes :
-         {"\xEF\xBB\xBF[settings]\n; note\n\nname=first\nname=last\n[end]\n",
-          "[settings]\r\nname=last\r\n[end]\r\n\r\n\n", "[settings]\nname=last\n[end]"}) {
-        write_bytes(FILE_PATH, bytes);
-        EXPECT_EQ(settings_load(&s, PROGRAM.c_str()), 1) << bytes;
-        EXPECT_EQ(text_of(s, "name"), "last") << bytes;
+    for (const char* mode : {"load", "save"}) {
+        ChildProcess child;
+        ASSERT_TRUE(launch_start(launch_own_folder(), "settings_child.exe",
+                                 "\"" + PROGRAM + "\" " + mode + " 200", 0, &child));
+        int32_t saves = 0, failed = 0;
+        const DWORD start = ::GetTickCount();
+        while (::WaitForSingleObject(child.info.hProcess, 0) == WAIT_TIMEOUT &&
+               ::GetTickCount() - start < 120000) {
+            settings_set_number(&s, "saves", saves++);
+            failed += settings_save(&s) == 1 ? 0 : 1;
+        }
+        EXPECT_EQ(launch_end(child, 0), 0) << mode << ": the child's failures";
+        EXPECT_EQ(failed, 0) << mode << ": of " << saves << " saves here";
+        EXPECT_GT(saves, 0) << mode;
     }
 }
 
@@ -197,7 +317,8 @@ TEST_F(SettingsFile, NamesAreRefused) {
          {std::string(), std::string(".."), std::string(".hidden"), std::string("end."),
           std::string(" lead"), std::string("a/b"), std::string("a\\b"), std::string("a:b"),
           std::string("CON"), std::string("nul.txt"), std::string("com1"), std::string("LPT9"),
-          std::string("Zoë"), std::string(SETTINGS_NAME_MAX + 1, 'p')}) {
+          std::string("Aux .log"), std::string("prn.Con Man"), std::string("Zoë"),
+          std::string(SETTINGS_NAME_MAX + 1, 'p')}) {
         EXPECT_EQ(settings_load(&s, program.c_str()), 0) << program;
         EXPECT_EQ(s.program, nullptr) << program;
         settings_set_text(&s, "name", "v");
@@ -207,6 +328,63 @@ TEST_F(SettingsFile, NamesAreRefused) {
     EXPECT_EQ(settings_load(nullptr, PROGRAM.c_str()), 0);
     EXPECT_EQ(settings_save(nullptr), 0);
     EXPECT_EQ(::GetFileAttributesW(FOLDER.c_str()), INVALID_FILE_ATTRIBUTES); // none made
+
+    // Longer names that start with a device's name are folders like any other.
+    for (const char* program :
+         {"Con Man", "Aux Mixer", "Nul Points", "COM1 Monitor", "LPT1 Spooler"}) {
+        EXPECT_EQ(settings_load(&s, program), SETTINGS_NO_FILE) << program;
+        settings_set_text(&s, "name", program);
+        EXPECT_EQ(settings_save(&s), 1) << program;
+        EXPECT_EQ(settings_load(&s, program), SETTINGS_READ) << program;
+        EXPECT_EQ(text_of(s, "name"), program);
+        wchar_t folder[MAX_PATH] = {};
+        ::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
+        const std::wstring path =
+            std::wstring(folder) + L"\\" + std::wstring(program, program + std::strlen(program));
+        EXPECT_TRUE(::DeleteFileW((path + L"\\settings.ini").c_str())) << program;
+        EXPECT_TRUE(::RemoveDirectoryW(path.c_str())) << program;
+    }
+}
+
+// Removed names and their entries compacted away: what is left is found, changed and
+// saved as itself ("-name" removes; the file's value lines in order).
+TEST_F(SettingsFile, RemovalsKeepTheRestInPlace) {
+    const struct {
+        const char* steps;
+        const char* lines;
+    } sequences[] = {
+        {"a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 -b -c -d -e -f g=new i=9 -h", "a=1 g=new i=9 "},
+        {"a=1 b=2 c=3 -a -b -c b=4 c=5", "b=4 c=5 "},
+        {"a=1 b=2 -a a=3 -b -a b=6 a=7", "b=6 a=7 "},
+    };
+    for (const auto& q : sequences) {
+        ::DeleteFileW(FILE_PATH.c_str());
+        settings_load(&s, PROGRAM.c_str());
+        std::istringstream steps(q.steps);
+        for (std::string step; steps >> step;) {
+            const size_t equals = step.find('=');
+            if (step[0] == '-') {
+                settings_set_text(&s, step.c_str() + 1, nullptr);
+            } else {
+                settings_set_text(&s, step.substr(0, equals).c_str(), step.c_str() + equals + 1);
+            }
+        }
+        ASSERT_EQ(settings_save(&s), 1) << q.steps;
+        std::string lines, file = read_bytes(FILE_PATH);
+        for (size_t at = file.find("\r\n") + 2; file.compare(at, 5, "[end]") != 0;
+             at = file.find("\r\n", at) + 2) {
+            lines += file.substr(at, file.find("\r\n", at) - at) + " ";
+        }
+        EXPECT_EQ(lines, q.lines) << q.steps;
+        const std::string listed = std::string(" ") + q.lines;
+        for (const std::string name : {"a", "b", "c", "g", "i"}) {
+            const size_t at = listed.find(" " + name + "=");
+            const std::string expected =
+                at == std::string::npos ? "(fallback)"
+                                        : listed.substr(at + 3, listed.find(' ', at + 1) - at - 3);
+            EXPECT_EQ(text_of(s, name.c_str()), expected) << q.steps << " " << name;
+        }
+    }
 }
 
 // A file of a hundred thousand values: they load, are read, changed and removed, and saved
@@ -243,35 +421,46 @@ TEST_F(SettingsFile, ManyValuesLoadAndChangeQuickly) {
     EXPECT_LT(elapsed, 15000u); // about 1 s on a loaded machine
 }
 
-// A save deletes the temporary files of saves whose process ended before they were renamed,
-// and keeps those of running processes and other files of the folder.
+// A save deletes the temporary files of saves whose process ended before they were renamed
+// (whether or not anything still holds the ended process), and keeps those of running
+// processes and other files of the folder.
 TEST_F(SettingsFile, ASaveDeletesTheTemporaryFilesOfEndedSaves) {
-    ChildProcess ended, running;
-    ASSERT_TRUE(launch_start(launch_own_folder(), "core_child.exe", "", 0, &ended));
-    ASSERT_EQ(::WaitForSingleObject(ended.info.hProcess, 30000), WAIT_OBJECT_0);
+    ChildProcess gone, ended, running;
+    for (ChildProcess* child : {&gone, &ended}) {
+        ASSERT_TRUE(launch_start(launch_own_folder(), "core_child.exe", "", 0, child));
+        ASSERT_EQ(::WaitForSingleObject(child->info.hProcess, 30000), WAIT_OBJECT_0);
+    }
+    const std::wstring gone_id = std::to_wstring(gone.info.dwProcessId);
+    launch_end(gone, 0); // no handle of it is left
     ASSERT_TRUE(
         launch_start(launch_own_folder(), "core_child.exe", "", LAUNCH_SUSPENDED, &running));
-    const auto temporary_of = [](DWORD process) {
-        return settings_path((L"\\settings.ini." + std::to_wstring(process) + L".tmp").c_str());
+    const struct {
+        std::wstring middle; // settings.ini.<middle>.tmp
+        bool deleted;
+    } temporaries[] = {
+        {gone_id, true},
+        {std::to_wstring(ended.info.dwProcessId), true},
+        {L"4294967292", true}, // no process has that number
+        {std::to_wstring(running.info.dwProcessId), false},
+        {L"old", false},
+        {L"99999999999", false},
     };
-    const std::wstring stale = temporary_of(ended.info.dwProcessId),
-                       saving = temporary_of(running.info.dwProcessId),
-                       other = settings_path(L"\\settings.ini.old.tmp");
     ::CreateDirectoryW(FOLDER.c_str(), nullptr);
-    for (const std::wstring& path : {stale, saving, other}) {
-        write_bytes(path, "[settings]\r\nname=cut sh");
+    for (const auto& t : temporaries) {
+        write_bytes(settings_path((L"\\settings.ini." + t.middle + L".tmp").c_str()),
+                    "[settings]\r\nname=cut sh");
     }
     settings_load(&s, PROGRAM.c_str());
     settings_set_text(&s, "name", "value");
     EXPECT_EQ(settings_save(&s), 1);
-    EXPECT_EQ(read_bytes(stale), "(missing)");
-    EXPECT_EQ(read_bytes(saving), "[settings]\r\nname=cut sh");
-    EXPECT_EQ(read_bytes(other), "[settings]\r\nname=cut sh");
-    launch_end(running, 0);
-    launch_end(ended, 0);
-    for (const std::wstring& path : {stale, saving, other}) {
+    for (const auto& t : temporaries) {
+        const std::wstring path = settings_path((L"\\settings.ini." + t.middle + L".tmp").c_str());
+        EXPECT_EQ(read_bytes(path), t.deleted ? "(missing)" : "[settings]\r\nname=cut sh")
+            << std::string(t.middle.begin(), t.middle.end());
         ::DeleteFileW(path.c_str());
     }
+    launch_end(running, 0);
+    launch_end(ended, 0);
 }
 
 } // namespace
