@@ -88,6 +88,15 @@ int32_t show_command(int32_t state) {
     }
 }
 
+// Settle a window shown normal. A minimised window that was maximised before may come back
+// maximised when asked for normal: it is then restored once more.
+// NOTE: Wine restores such a window to maximised for SW_SHOWNORMAL (Windows does not).
+void settle_state(HWND hwnd, int32_t state) {
+    if (state == WINDOW_NORMAL && ::IsZoomed(hwnd)) {
+        ::ShowWindow(hwnd, SW_SHOWNORMAL);
+    }
+}
+
 // The settings name of one value of a place: prefix and suffix; false when too long.
 bool place_name(char* name, size_t size, const char* prefix, const char* suffix) {
     const size_t length = ::strlen(prefix);
@@ -176,7 +185,11 @@ int32_t set_window_place(WindowRecord* record, const WindowPlace* place) {
     placement.rcNormalPosition = rect;
     placement.flags = 0;
     placement.showCmd = static_cast<UINT>(show_command(place->state));
-    return ::SetWindowPlacement(record->hwnd, &placement) ? 1 : 0;
+    if (!::SetWindowPlacement(record->hwnd, &placement)) {
+        return 0;
+    }
+    settle_state(record->hwnd, place->state);
+    return 1;
 }
 
 // The window's state, or -1 for a closed record.
@@ -197,6 +210,7 @@ int32_t set_window_state(WindowRecord* record, int32_t state) {
         return 0;
     }
     ::ShowWindow(record->hwnd, command);
+    settle_state(record->hwnd, state);
     return 1;
 }
 
