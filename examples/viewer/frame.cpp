@@ -173,7 +173,7 @@ void remember_place() {
     }
     WindowRecord* active = mdi_active(&viewer.frame);
     if (active != nullptr) {
-        viewer.place.documents_maximized = ::IsZoomed(active->hwnd) ? 1 : 0;
+        viewer.place.documents_maximized = get_window_state(active) == WINDOW_MAXIMISED ? 1 : 0;
     }
 }
 
