@@ -234,7 +234,11 @@ int32_t play_wave(const void* sound, TypeTag tag, uint32_t mode);
 // Files
 // ============================================================================
 
-// Open by mode "R", "W", "A", "R+" (or lower case); 0 when opened, 1 otherwise.
+// File names are text in the process's ANSI code page (UTF-8 for programs built from the
+// package), so names in any script open; a name that is not valid text there is refused.
+// Open by mode "R", "W", "A", "R+" (or lower case); 0 when opened, 1 otherwise. "R" reads
+// only; "R+" (binary only) reads and writes an existing file; "W" makes the file new and
+// empty; "A" opens or makes it and starts at its end.
 int32_t file_open(HANDLE* file, TypeTag tag, const char* name, const char* mode);
 // Close a file variable's file and set it to null.
 int32_t file_close(HANDLE* file, TypeTag tag);
@@ -242,10 +246,27 @@ int32_t file_close(HANDLE* file, TypeTag tag);
 int64_t file_size(HANDLE* file, TypeTag tag);
 // Read bytes (binary), a line (text into a string) or a number (text into a numeric
 // destination). count: bytes for binary reads; for line reads, the destination's
-// capacity in bytes, terminator included (0: a string variable of 256). Integers round
-// ties to even and stop at their type's limits. 0 when something was read, -1 otherwise.
+// capacity in bytes, terminator included (0: a string variable of 256). A line longer
+// than the capacity is cut: the next read gives its rest as if it were a line of its own
+// (file_read_line reads a line of any length whole). A UTF-8 byte-order mark at the start
+// of the file is skipped by line reads. Integers round ties to even and stop at their
+// type's limits. 0 when something was read, -1 otherwise.
 int32_t file_read(HANDLE* file, TypeTag tag, void* destination, TypeTag destination_tag,
                   uint32_t count);
+// Write length bytes at the file's position (after what was read or written last; "A"
+// starts at the end); the count written, which is
+// length unless the disk is full, or -1 when nothing could be written (no open file, a
+// negative length, a file opened "R", a failure of the platform). Text or binary alike.
+int32_t file_write(HANDLE* file, TypeTag tag, const void* bytes, int32_t length);
+// Write a line: text (bytes up to its NUL, as they are) and a CR LF line end, in one write;
+// the bytes written, line end included, or -1 as file_write.
+int32_t file_write_line(HANDLE* file, TypeTag tag, const char* text);
+// The next line of any length as a fresh heap string without its line end (CR, LF or
+// CR LF); the caller frees it with heap_free. A last line without a line end is a line;
+// an empty line gives "". Null at the end of the file, on failure or without memory. A
+// UTF-8 byte-order mark at the start of the file is skipped. Reads may be mixed with
+// file_read, file_write and file_write_line on the same file.
+char* file_read_line(HANDLE* file, TypeTag tag);
 
 // ============================================================================
 // Settings files

@@ -195,3 +195,26 @@ int32_t control_set_hot(WindowRecord* record, int32_t id, COLORREF hot_color);
 // only: without one (a dialog not shown included) they are deleted and the result is 0.
 int32_t control_set_bitmaps(WindowRecord* record, int32_t id, HBITMAP normal, HBITMAP hot,
                             HBITMAP pressed, int32_t border_width);
+
+// ============================================================================
+// File dialogs
+// ============================================================================
+
+// The platform's Open and Save As dialogs, modal to owner (null, or a closed record: no
+// owner). Names are text in the process's ANSI code page, as every char* here.
+// filters: pairs of a description and its patterns, joined by '|', as
+// "Text files|*.txt|All files|*.*" (patterns of one pair joined by ';'); null or empty
+// for none; an unpaired last description is left out. folder: the folder shown first, or
+// null for the platform's choice. Result 1 when chosen, and *chosen receives a fresh heap
+// string (the caller frees it with heap_free); 0 when the user cancelled; -1 when the
+// dialog failed or a chosen name cannot be written in the code page. *chosen is null
+// unless the result is 1.
+// Ask for one existing file (several 0) or several (several 1) to open: *chosen is the
+// full path, or with several the full paths joined by '\n'.
+int32_t choose_file_to_open(WindowRecord* owner, const char* filters, const char* folder,
+                            int32_t several, char** chosen);
+// Ask for a file name to save as, starting from name (null: empty); the user confirms
+// replacing a file that exists. A name typed without an extension gets the first filter's
+// extension when that is a plain "*.ext". *chosen is the full path.
+int32_t choose_file_to_save(WindowRecord* owner, const char* filters, const char* folder,
+                            const char* name, char** chosen);

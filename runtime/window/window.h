@@ -110,7 +110,9 @@ constexpr UINT_PTR MENU_MDI_TILE = 32774;
 constexpr UINT_PTR MENU_MDI_ARRANGE = 32775;
 
 // Open the platform window for a closed record; 1 when the window exists, 0 when it could
-// not be made or the record still holds an open window.
+// not be made or the record still holds an open window. x, y, width and height are the
+// outer rectangle (borders, caption and menu bar included), as get_window_rect reads it;
+// get_client_size gives the smaller client area inside.
 int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, int32_t height,
                     uint32_t flags, WindowRecord* parent, const char* caption,
                     WindowHandler handler);
@@ -244,3 +246,59 @@ int32_t clipboard_set_text(WindowRecord* owner, const char* text, int32_t length
 // Also null when the clipboard could not be opened or without memory; any owner, null or
 // closed included, may read it.
 char* clipboard_get_text(WindowRecord* owner);
+
+// ============================================================================
+// Window place and state, menu items
+// ============================================================================
+
+struct Settings; // defined in runtime/core/core.h
+
+// A window's states.
+constexpr int32_t WINDOW_NORMAL = 0;
+constexpr int32_t WINDOW_MINIMISED = 1;
+constexpr int32_t WINDOW_MAXIMISED = 2;
+
+// Where a window goes back to and how it is shown: the outer rectangle it has when normal
+// (its restore rectangle, also while minimised or maximised) and its state. Coordinates
+// are the screen's for a top-level window and the parent's client area's for a child, as
+// open_window and set_window_rect take them.
+struct WindowPlace {
+    int32_t x, y;          // outer left and top
+    int32_t width, height; // outer size, borders, caption and menu bar included
+    int32_t state;         // WINDOW_NORMAL, WINDOW_MINIMISED or WINDOW_MAXIMISED
+};
+
+// Read the window's outer rectangle as it is now (maximised or not), in the coordinates
+// of WindowPlace; 1, or 0 and all four 0 for a closed record.
+int32_t get_window_rect(WindowRecord* record, int32_t* x, int32_t* y, int32_t* width,
+                        int32_t* height);
+// Read the window's restore rectangle and state; 1, or 0 and a zeroed place for a closed
+// record.
+int32_t get_window_place(WindowRecord* record, WindowPlace* place);
+// Give the window a restore rectangle and show it in a state; 1, or 0 for a closed record,
+// a width or height under 1 or an unknown state (the window then stays as it was). A
+// top-level rectangle that lies off every screen is moved onto the nearest screen's work
+// area (and shrunk to fit it), so that the window can always be reached.
+int32_t set_window_place(WindowRecord* record, const WindowPlace* place);
+// The window's state (WINDOW_NORMAL, WINDOW_MINIMISED or WINDOW_MAXIMISED), or -1 for a
+// closed record.
+int32_t get_window_state(WindowRecord* record);
+// Show the window normal (restored), minimised or maximised; 1, or 0 for a closed record
+// or an unknown state.
+int32_t set_window_state(WindowRecord* record, int32_t state);
+// Put the window's place into a Settings record (written by settings_save, not here) as the
+// numbers <prefix>.x, .y, .width, .height and .state; a minimised window is kept as the
+// state it will come back in (normal or maximised). prefix: a settings name ("window" when
+// null or empty). 1, or 0 for a closed record or when a value could not be set.
+int32_t save_window_place(WindowRecord* record, Settings* settings, const char* prefix);
+// Put back a place kept by save_window_place, as set_window_place does (never off every
+// screen); 1, or 0 when the record is closed or a value is missing or wrong, and the
+// window then stays as it was.
+int32_t restore_window_place(WindowRecord* record, const Settings* settings, const char* prefix);
+
+// Grey (enabled 0) or enable an item of the window's menu bar or its submenus, found by
+// its identifier; 1, or 0 for a closed record, no menu bar or no such item.
+int32_t enable_menu_item(WindowRecord* record, int32_t id, int32_t enabled);
+// Tick (checked 1) or untick an item of the window's menu bar or its submenus, found by
+// its identifier; 1, or 0 as enable_menu_item.
+int32_t check_menu_item(WindowRecord* record, int32_t id, int32_t checked);
