@@ -115,11 +115,14 @@ intptr_t on_event() {
     const EventState& e = event_state;
     switch (e.event_class) {
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: // the second click of a quick pair counts too
     case WM_RBUTTONDOWN:
-        if (counter_change_at(int32_t(e.mouse_y),
-                              e.event_class == WM_LBUTTONDOWN ? tally.step : -tally.step))
+    case WM_RBUTTONDBLCLK: {
+        const bool left = e.event_class == WM_LBUTTONDOWN || e.event_class == WM_LBUTTONDBLCLK;
+        if (counter_change_at(int32_t(e.mouse_y), left ? tally.step : -tally.step))
             counters_changed();
         return 0;
+    }
     case WM_TIMER:
         status_update();
         return 0;
