@@ -120,6 +120,17 @@ char* utf16_to_heap_utf8(const wchar_t* text, size_t units);
 wchar_t* utf8_to_heap_utf16(const char* text, size_t bytes, size_t* units);
 
 // ============================================================================
+// Text in the ANSI code page (ansi_text.cpp)
+// ============================================================================
+
+// A fresh heap block of text (in the process's ANSI code page) in UTF-16, NUL-terminated;
+// null for null text, text that is not valid in the code page, or without memory.
+wchar_t* ansi_to_heap_wide(const char* text);
+// A fresh heap string of units of UTF-16 (-1: up to its NUL) in the ANSI code page; null
+// when a character has no form there (it would come back as another) or without memory.
+char* wide_to_heap_ansi(const wchar_t* text, int32_t units);
+
+// ============================================================================
 // Test seams
 // ============================================================================
 // Replaceable platform calls and failure switches for the tests; programs leave them

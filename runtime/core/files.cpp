@@ -1,11 +1,14 @@
 // Files: file variables (a platform file handle, null when closed) opened by a mode
-// string, read as lines, numbers or raw bytes, and closed.
-// Relies on KERNEL32 files, text_to_number for numbers and message_box for reports
-// of wrong file variables. Leaves writing and seeking to callers' own platform calls.
+// string, read as lines (cut to a buffer, or whole as heap strings), numbers or raw
+// bytes, written as bytes or lines, and closed.
+// Relies on KERNEL32 files (wide calls: names are converted from the ANSI code page),
+// text_to_number for numbers and message_box for reports of wrong file variables.
+// Leaves seeking to callers' own platform calls.
 #include "runtime/core/core_internal.h"
 
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 
 // ============================================================================
 // Types
@@ -17,10 +20,20 @@ namespace {
 struct OpenMode {
     const char* text;  // compared exactly
     bool binary_only;  // refused for TEXT_FILE variables
-    DWORD access;      // CreateFileA access
-    DWORD sharing;     // CreateFileA sharing
-    DWORD disposition; // CreateFileA disposition
+    DWORD access;      // CreateFileW access
+    DWORD sharing;     // CreateFileW sharing
+    DWORD disposition; // CreateFileW disposition
     bool to_end;       // position at the end after opening
+};
+
+// Where the bytes of a line go: a caller's buffer that stops the line when full, or a
+// heap string that grows.
+struct LineTarget {
+    char* bytes;     // the buffer or heap string; null before a heap string's first byte
+    size_t length;   // bytes of the line so far
+    size_t capacity; // bytes that bytes holds, the NUL's place included
+    bool grows;      // a heap string: made larger when full
+    bool failed;     // a heap string that could not grow
 };
 
 } // namespace
@@ -43,9 +56,12 @@ constexpr OpenMode OPEN_MODES[] = {
     {"a", false, READ_WRITE, FILE_SHARE_READ, OPEN_ALWAYS, true},
 };
 
-constexpr DWORD LINE_CHUNK = 128;         // bytes read at a time for line reads
-constexpr int32_t NUMBER_LIMIT = 40;      // characters of a number's text
-constexpr uint32_t STRING_CAPACITY = 256; // a string variable: 255 characters and the NUL
+constexpr DWORD LINE_CHUNK = 128;                  // bytes read at a time by file_read's line reads
+constexpr DWORD WHOLE_LINE_CHUNK = 4096;           // bytes read at a time by file_read_line
+constexpr size_t FIRST_LINE_SIZE = 256;            // first heap string of file_read_line
+constexpr char BYTE_ORDER_MARK[] = "\xEF\xBB\xBF"; // UTF-8's, 3 bytes
+constexpr int32_t NUMBER_LIMIT = 40;               // characters of a number's text
+constexpr uint32_t STRING_CAPACITY = 256;          // a string variable: 255 characters and the NUL
 constexpr double TWO_TO_63 = 9223372036854775808.0;
 constexpr double TWO_TO_64 = 18446744073709551616.0;
 
@@ -73,58 +89,114 @@ const OpenMode* find_mode(const char* mode) {
     return nullptr;
 }
 
+// Whether a mode may open the named file: one that writes never opens a read-only file.
+// NOTE: Windows refuses write access to a read-only file itself; Wine relies on the Unix
+// permissions, which a process of the superuser passes, and then even empties it ("W").
+bool may_open(const wchar_t* name, const OpenMode* mode) {
+    if ((mode->access & GENERIC_WRITE) == 0) {
+        return true;
+    }
+    const DWORD attributes = ::GetFileAttributesW(name);
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
 bool read_byte(HANDLE file, char* byte) {
     DWORD got = 0;
     return ::ReadFile(file, byte, 1, &got, nullptr) && got == 1;
 }
 
-// Read one line into a buffer of capacity bytes (at least 2). Whatever does not fit is
-// given back to the file for the next read. 0 when any byte was consumed, -1 at the end.
-int32_t read_line(HANDLE file, char* line, uint32_t capacity) {
-    uint32_t length = 0;
+// Skip a UTF-8 byte-order mark when the file is at its start; anything else is left.
+void skip_byte_order_mark(HANDLE file) {
+    LARGE_INTEGER zero = {};
+    LARGE_INTEGER position = {};
+    if (!::SetFilePointerEx(file, zero, &position, FILE_CURRENT) || position.QuadPart != 0) {
+        return;
+    }
+    char start[3] = {};
+    DWORD got = 0;
+    if (::ReadFile(file, start, 3, &got, nullptr) && got == 3 &&
+        ::memcmp(start, BYTE_ORDER_MARK, 3) == 0) {
+        return;
+    }
+    ::SetFilePointerEx(file, zero, nullptr, FILE_BEGIN);
+}
+
+// Take up to count bytes into the line; how many were taken (fewer when a buffer is full or
+// a heap string cannot grow).
+size_t line_take(LineTarget* target, const char* from, size_t count) {
+    if (target->grows && target->length + count >= target->capacity) {
+        size_t size = target->capacity < FIRST_LINE_SIZE ? FIRST_LINE_SIZE : target->capacity;
+        while (size <= target->length + count && size <= SIZE_MAX / 2) {
+            size *= 2;
+        }
+        char* larger =
+            size > target->length + count ? static_cast<char*>(heap_alloc(size)) : nullptr;
+        if (larger == nullptr) {
+            target->failed = true;
+            return 0;
+        }
+        if (target->bytes != nullptr) {
+            ::memcpy(larger, target->bytes, target->length);
+            heap_free(target->bytes);
+        }
+        target->bytes = larger;
+        target->capacity = size;
+    }
+    const size_t room = target->capacity - 1 - target->length;
+    const size_t taken = count < room ? count : room;
+    ::memcpy(target->bytes + target->length, from, taken);
+    target->length += taken;
+    return taken;
+}
+
+// Consume the line end at chunk[used] (CR, LF or CR LF); the bytes of the chunk used after.
+DWORD consume_line_end(HANDLE file, const char* chunk, DWORD used, DWORD got) {
+    if (chunk[used++] != '\r') {
+        return used;
+    }
+    if (used < got) {
+        return chunk[used] == '\n' ? used + 1 : used;
+    }
+    // The CR ended the chunk: look one byte further for its LF.
+    char next = 0;
+    if (read_byte(file, &next) && next != '\n') {
+        ::SetFilePointer(file, -1, nullptr, FILE_CURRENT);
+    }
+    return used;
+}
+
+// Read one line into target in chunks of chunk_size bytes; the line end is consumed, and
+// whatever the line does not take is given back to the file for the next read. 0 when any
+// byte was consumed, -1 at the end.
+int32_t read_line(HANDLE file, LineTarget* target, DWORD chunk_size) {
     bool consumed = false;
     bool done = false;
-    char chunk[LINE_CHUNK];
-    while (!done) {
+    char chunk[WHOLE_LINE_CHUNK];
+    while (!done && !target->failed) {
         DWORD got = 0;
-        if (!::ReadFile(file, chunk, LINE_CHUNK, &got, nullptr) || got == 0) {
+        if (!::ReadFile(file, chunk, chunk_size, &got, nullptr) || got == 0) {
             break;
         }
         DWORD used = 0;
-        while (used < got && !done) {
-            char byte = chunk[used];
-            if (byte == '\n') {
-                used++;
-                done = true;
-            } else if (byte == '\r') {
-                used++;
-                done = true;
-                if (used < got) {
-                    if (chunk[used] == '\n') {
-                        used++;
-                    }
-                } else {
-                    // The CR ended the chunk: look one byte further for its LF.
-                    char next = 0;
-                    if (read_byte(file, &next) && next != '\n') {
-                        ::SetFilePointer(file, -1, nullptr, FILE_CURRENT);
-                    }
-                }
-            } else if (length + 1 < capacity) {
-                line[length++] = byte;
-                used++;
-            } else {
-                done = true; // full: the rest of the line stays for the next read
-            }
+        DWORD run = 0;
+        while (run < got && chunk[run] != '\n' && chunk[run] != '\r') {
+            run++;
         }
-        if (used > 0) {
-            consumed = true;
+        used = static_cast<DWORD>(line_take(target, chunk, run));
+        if (used < run) {
+            done = true; // full: the rest of the line stays for the next read
+        } else if (used < got) {
+            used = consume_line_end(file, chunk, used, got);
+            done = true;
         }
+        consumed = consumed || used > 0;
         if (used < got) {
             ::SetFilePointer(file, -static_cast<LONG>(got - used), nullptr, FILE_CURRENT);
         }
     }
-    line[length] = '\0';
+    if (target->bytes != nullptr) {
+        target->bytes[target->length] = '\0';
+    }
     return consumed ? 0 : -1;
 }
 
@@ -252,9 +324,15 @@ int32_t file_open(HANDLE* file, TypeTag tag, const char* name, const char* mode)
         (open_mode->binary_only && code != BINARY_FILE)) {
         return 1;
     }
-    HANDLE handle =
-        ::CreateFileA(name, open_mode->access, open_mode->sharing, nullptr, open_mode->disposition,
-                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    wchar_t* wide_name = ansi_to_heap_wide(name);
+    if (wide_name == nullptr || !may_open(wide_name, open_mode)) {
+        heap_free(wide_name);
+        return 1;
+    }
+    HANDLE handle = ::CreateFileW(wide_name, open_mode->access, open_mode->sharing, nullptr,
+                                  open_mode->disposition,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    heap_free(wide_name);
     if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
         return 1;
     }
@@ -308,7 +386,9 @@ int32_t file_read(HANDLE* file, TypeTag tag, void* destination, TypeTag destinat
             if (count < 2) {
                 return -1;
             }
-            return read_line(*file, static_cast<char*>(destination), count);
+            LineTarget target = {static_cast<char*>(destination), 0, count, false, false};
+            skip_byte_order_mark(*file);
+            return read_line(*file, &target, LINE_CHUNK);
         } else {
             char text[NUMBER_LIMIT + 1];
             if (!read_number_text(*file, text)) {
@@ -320,4 +400,57 @@ int32_t file_read(HANDLE* file, TypeTag tag, void* destination, TypeTag destinat
     default:
         return -1;
     }
+}
+
+// Write bytes at the file's position; the count written, or -1.
+int32_t file_write(HANDLE* file, TypeTag tag, const void* bytes, int32_t length) {
+    if (!is_file_code(tag_code(tag)) || file == nullptr || *file == nullptr || length < 0 ||
+        (bytes == nullptr && length > 0)) {
+        return -1;
+    }
+    if (length == 0) {
+        return 0;
+    }
+    // NOTE: a write that fills the disk may have written part of the bytes when it fails;
+    // that part is the result, so that the caller sees what the file holds.
+    DWORD written = 0;
+    if (!::WriteFile(*file, bytes, static_cast<DWORD>(length), &written, nullptr) && written == 0) {
+        return -1;
+    }
+    return static_cast<int32_t>(written);
+}
+
+// Write text and a CR LF line end; the bytes written, or -1.
+int32_t file_write_line(HANDLE* file, TypeTag tag, const char* text) {
+    if (text == nullptr) {
+        return -1;
+    }
+    const size_t length = ::strlen(text);
+    if (length > static_cast<size_t>(INT32_MAX) - 2) {
+        return -1;
+    }
+    char* line = static_cast<char*>(heap_alloc(length + 2));
+    if (line == nullptr) {
+        return -1;
+    }
+    ::memcpy(line, text, length);
+    line[length] = '\r';
+    line[length + 1] = '\n';
+    const int32_t result = file_write(file, tag, line, static_cast<int32_t>(length + 2));
+    heap_free(line);
+    return result;
+}
+
+// The next line of any length as a fresh heap string, or null at the end.
+char* file_read_line(HANDLE* file, TypeTag tag) {
+    if (!is_file_code(tag_code(tag)) || file == nullptr || *file == nullptr) {
+        return nullptr;
+    }
+    LineTarget target = {nullptr, 0, 0, true, false};
+    skip_byte_order_mark(*file);
+    if (read_line(*file, &target, WHOLE_LINE_CHUNK) != 0 || target.failed) {
+        heap_free(target.bytes);
+        return nullptr;
+    }
+    return target.bytes;
 }

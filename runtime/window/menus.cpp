@@ -101,3 +101,28 @@ int32_t attach_menu(WindowRecord* record, HMENU menu) {
     ::DrawMenuBar(record->hwnd);
     return 0;
 }
+
+// Grey or enable an item of the window's menu bar, found by its identifier; 1, or 0.
+int32_t enable_menu_item(WindowRecord* record, int32_t id, int32_t enabled) {
+    HMENU bar = window_menu(record);
+    // NOTE: EnableMenuItem gives the item's previous state, or -1 when there is no such item.
+    const UINT state = enabled != 0 ? MF_ENABLED : MF_GRAYED;
+    if (bar == nullptr || ::EnableMenuItem(bar, static_cast<UINT>(id), MF_BYCOMMAND | state) ==
+                              static_cast<BOOL>(-1)) {
+        return 0;
+    }
+    // An item of the bar itself shows its new state only once the bar is drawn again.
+    ::DrawMenuBar(record->hwnd);
+    return 1;
+}
+
+// Tick or untick an item of the window's menu bar, found by its identifier; 1, or 0.
+int32_t check_menu_item(WindowRecord* record, int32_t id, int32_t checked) {
+    HMENU bar = window_menu(record);
+    const UINT state = checked != 0 ? MF_CHECKED : MF_UNCHECKED;
+    if (bar == nullptr || ::CheckMenuItem(bar, static_cast<UINT>(id), MF_BYCOMMAND | state) ==
+                              static_cast<DWORD>(-1)) {
+        return 0;
+    }
+    return 1;
+}

@@ -258,3 +258,174 @@ TEST(Files, BinaryReads) {
     EXPECT_EQ(file_size(&file, TAG_STRING), -1);
     ::DeleteFileA(path.c_str());
 }
+
+namespace {
+
+// The whole of a file's bytes.
+std::string whole_file(const std::string& path) {
+    std::string bytes;
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return "<missing>";
+    }
+    char buffer[65536];
+    DWORD got = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        bytes.append(buffer, got);
+    }
+    ::CloseHandle(file);
+    return bytes;
+}
+
+// Every line of a file read whole with file_read_line, until it gives null.
+std::vector<std::string> whole_lines(const std::string& path, TypeTag tag) {
+    std::vector<std::string> lines;
+    HANDLE file = nullptr;
+    EXPECT_EQ(file_open(&file, tag, path.c_str(), "R"), 0);
+    while (char* line = file_read_line(&file, tag)) {
+        lines.emplace_back(line);
+        heap_free(line);
+    }
+    file_close(&file, tag);
+    return lines;
+}
+
+} // namespace
+
+TEST(FileWriting, LinesOfEveryLengthAndEndReadBackWhole) {
+    // Lengths on both sides of file_read's 128-byte chunk, and one far beyond any buffer.
+    std::vector<std::string> lines;
+    for (size_t length : {0, 1, 127, 128, 129, 100000}) {
+        std::string line(length, 'a');
+        for (size_t i = 0; i < length; i++) {
+            line[i] = static_cast<char>('a' + i % 26);
+        }
+        lines.push_back(line);
+    }
+    std::string path = temp_file("written.txt");
+    for (const char* end : {"\r", "\n", "\r\n"}) {
+        HANDLE file = nullptr;
+        ASSERT_EQ(file_open(&file, TAG_TEXT_FILE, path.c_str(), "W"), 0);
+        std::string expected;
+        for (const std::string& line : lines) {
+            const int32_t length = static_cast<int32_t>(line.size());
+            EXPECT_EQ(file_write(&file, TAG_TEXT_FILE, line.data(), length), length);
+            EXPECT_EQ(file_write(&file, TAG_TEXT_FILE, end, static_cast<int32_t>(strlen(end))),
+                      static_cast<int32_t>(strlen(end)));
+            expected += line + end;
+        }
+        file_close(&file, TAG_TEXT_FILE);
+        EXPECT_EQ(whole_file(path), expected) << "ends " << static_cast<int>(end[0]);
+        EXPECT_EQ(whole_lines(path, TAG_TEXT_FILE), lines) << "ends " << static_cast<int>(end[0]);
+    }
+    // file_write_line ends each line with CR LF; a last line without its end is a line too.
+    HANDLE file = nullptr;
+    ASSERT_EQ(file_open(&file, TAG_BINARY_FILE, path.c_str(), "W"), 0);
+    for (const std::string& line : lines) {
+        EXPECT_EQ(file_write_line(&file, TAG_BINARY_FILE, line.c_str()),
+                  static_cast<int32_t>(line.size() + 2));
+    }
+    EXPECT_EQ(file_write(&file, TAG_BINARY_FILE, "tail", 4), 4);
+    file_close(&file, TAG_BINARY_FILE);
+    std::vector<std::string> with_tail = lines;
+    with_tail.push_back("tail");
+    EXPECT_EQ(whole_lines(path, TAG_BINARY_FILE), with_tail);
+    ::DeleteFileA(path.c_str());
+}
+
+TEST(FileWriting, EachModeWritesWhereItShouldOrIsRefused) {
+    struct Case {
+        const char* mode;
+        TypeTag tag;
+        int32_t written; // file_write_line's result for "new"
+        const char* after;
+    } cases[] = {
+        {"W", TAG_TEXT_FILE, 5, "new\r\n"},
+        {"A", TAG_TEXT_FILE, 5, "old1\r\nold2\r\nnew\r\n"},
+        {"a", TAG_BINARY_FILE, 5, "old1\r\nold2\r\nnew\r\n"},
+        {"R+", TAG_BINARY_FILE, 5, "new\r\n\nold2\r\n"}, // over the start, the rest kept
+        {"R", TAG_TEXT_FILE, -1, "old1\r\nold2\r\n"},    // read only: refused, file unchanged
+    };
+    std::string path = temp_file("modes_written.txt");
+    for (const Case& c : cases) {
+        write_file(path, "old1\r\nold2\r\n");
+        HANDLE file = nullptr;
+        ASSERT_EQ(file_open(&file, c.tag, path.c_str(), c.mode), 0) << c.mode;
+        EXPECT_EQ(file_write_line(&file, c.tag, "new"), c.written) << c.mode;
+        file_close(&file, c.tag);
+        EXPECT_EQ(whole_file(path), c.after) << c.mode;
+    }
+    // A read-only file is refused by every mode that writes, and keeps its bytes.
+    write_file(path, "kept\n");
+    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    for (const char* mode : {"W", "A", "R+"}) {
+        HANDLE file = nullptr;
+        EXPECT_EQ(file_open(&file, TAG_BINARY_FILE, path.c_str(), mode), 1) << mode;
+        EXPECT_EQ(file, nullptr) << mode;
+    }
+    EXPECT_EQ(whole_file(path), "kept\n");
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    // Refusals write nothing: a closed variable, a wrong tag, a negative length, no text.
+    HANDLE file = nullptr;
+    EXPECT_EQ(file_write(&file, TAG_TEXT_FILE, "x", 1), -1);
+    ASSERT_EQ(file_open(&file, TAG_TEXT_FILE, path.c_str(), "W"), 0);
+    EXPECT_EQ(file_write(&file, TAG_STRING, "x", 1), -1);
+    EXPECT_EQ(file_write(&file, TAG_TEXT_FILE, "x", -1), -1);
+    EXPECT_EQ(file_write_line(&file, TAG_TEXT_FILE, nullptr), -1);
+    EXPECT_EQ(file_write(&file, TAG_TEXT_FILE, nullptr, 0), 0);
+    file_close(&file, TAG_TEXT_FILE);
+    EXPECT_EQ(whole_file(path), "");
+    ::DeleteFileA(path.c_str());
+}
+
+TEST(FileWriting, ByteOrderMarkIsSkippedAtTheStartOnly) {
+    const std::string mark = "\xEF\xBB\xBF";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"mark", mark + "first\nsecond\n", {"first", "second"}},
+        {"mark alone", mark, {}},
+        {"mark then empty line", mark + "\r\nx", {"", "x"}},
+        {"mark inside", "a\n" + mark + "b", {"a", mark + "b"}},
+        {"part of a mark", "\xEF\xBBz\n", {"\xEF\xBBz"}},
+    };
+    std::string path = temp_file("mark.txt");
+    for (const Case& c : cases) {
+        write_file(path, c.bytes);
+        EXPECT_EQ(whole_lines(path, TAG_TEXT_FILE), c.lines) << c.name;
+        EXPECT_EQ(read_lines(path, 300), c.lines) << c.name << " through file_read";
+    }
+    ::DeleteFileA(path.c_str());
+}
+
+TEST(FileWriting, NamesInTheCodePageReachThePlatformAsTheyAre) {
+    // Whichever of these the process's code page can write: the file on disk has the name.
+    const wchar_t* names[] = {L"caf\u00e9 \u00fc", L"\u03b1\u03b2\u03b3 \u0436", L"\u4e2d\u6587"};
+    wchar_t folder[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, folder);
+    int tried = 0;
+    for (const wchar_t* name : names) {
+        std::wstring wide = std::wstring(folder) + L"tarrowind_" + name + L".txt";
+        char* ansi = wide_to_heap_ansi(wide.c_str(), -1);
+        if (ansi == nullptr) {
+            continue; // not in this code page
+        }
+        tried++;
+        HANDLE file = nullptr;
+        EXPECT_EQ(file_open(&file, TAG_TEXT_FILE, ansi, "W"), 0);
+        EXPECT_EQ(file_write_line(&file, TAG_TEXT_FILE, "x"), 3);
+        file_close(&file, TAG_TEXT_FILE);
+        EXPECT_NE(::GetFileAttributesW(wide.c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_TRUE(::DeleteFileW(wide.c_str()));
+        heap_free(ansi);
+    }
+    EXPECT_GT(tried, 0);
+    if (::GetACP() == CP_UTF8) {
+        HANDLE file = nullptr; // bytes that are no UTF-8 name no file
+        EXPECT_EQ(file_open(&file, TAG_TEXT_FILE, temp_file("bad\xFF.txt").c_str(), "W"), 1);
+    }
+}
