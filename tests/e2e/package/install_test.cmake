@@ -65,6 +65,16 @@ foreach(program hello tally)
          -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH=${work}/prefix ${installed_toolchain})
     step("examples/${program} builds" ${CMAKE_COMMAND} --build ${work}/${program})
 endforeach()
+# Tally stands on the runtime alone: its own objects import no platform routine (every
+# platform call goes through the library's).
+file(STRINGS ${work}/tally/CMakeCache.txt nm REGEX "^CMAKE_NM:")
+string(REGEX REPLACE "^[^=]*=" "" nm "${nm}")
+file(GLOB_RECURSE objects ${work}/tally/*.obj ${work}/tally/*.o)
+list(FILTER objects EXCLUDE REGEX "/CMakeFiles/[0-9.]+/") # the compiler checks' own
+execute_process(COMMAND ${nm} -u ${objects} OUTPUT_VARIABLE undefined RESULT_VARIABLE status)
+string(REGEX MATCHALL "__imp_[A-Za-z0-9_]+" imports "${undefined}")
+expect("Tally's own code calls no platform routine" "status;EQUAL;0;AND;objects;AND;NOT;imports"
+       "${imports}")
 # Under Wine the Unix folder is reached through drive Z:, which maps the root.
 set(folder ${work}/hello)
 if(EMULATOR)
