@@ -1,15 +1,14 @@
 // The viewer's frame and program body: the `viewer` record, the MDI frame with its "&File"
 // (with the recent files), "&Edit", "&Search", "&View", "&Window" and "&Help" menus, their
 // commands greyed while there is nothing for them, and keyboard shortcuts, the clock in its
-// caption, opening files through the platform's open dialog or by dropping them on the
-// frame, its commands, the program's loop (which reads large texts between events), and
-// the end, where the frame's place is remembered.
+// caption, opening files through the open dialog or by dropping them on the frame, its
+// commands, the program's loop (which reads large texts between events), and the end,
+// where the frame's place is remembered.
 // Relies on the runtime's windows, menus, accelerators, timers, message boxes and event
 // pump; on documents.cpp, text_view.cpp, text_find.cpp, dialogs.cpp and settings.cpp for
 // what the commands do.
 #include "examples/viewer/viewer.h"
 
-#include <commdlg.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -27,8 +26,7 @@ constexpr UINT_PTR CLOCK_TIMER = 1;
 constexpr uint32_t CLOCK_INTERVAL_MS = 1000;
 constexpr int32_t FRAME_WIDTH = 900;
 constexpr int32_t FRAME_HEIGHT = 680;
-constexpr uint32_t READ_SLICE_MS = 40;   // reading between two looks at the events
-constexpr DWORD OPEN_BUFFER = 32 * 1024; // characters the open dialog may return
+constexpr uint32_t READ_SLICE_MS = 40; // reading between two looks at the events
 
 // A keyboard shortcut of the viewer.
 struct Shortcut {
@@ -147,45 +145,35 @@ void build_menus() {
 // Grey the commands that have nothing to work on, and tick Fit to window while it is on.
 void update_menus() {
     Document* active = viewer_document_of(mdi_active(&viewer.frame));
-    HMENU bar = window_menu(&viewer.frame);
-    // NOTE: the runtime makes menus but does not grey or tick their items; USER32 does.
     for (const NeedsDocument& entry : NEEDS_DOCUMENT) {
         bool usable = active != nullptr && (entry.kind == DOC_FREE || entry.kind == active->kind);
         if (entry.command == MENU_COPY && usable) {
             usable = active->anchor.line != active->caret.line ||
                      active->anchor.index != active->caret.index;
         }
-        ::EnableMenuItem(bar, static_cast<UINT>(entry.command),
-                         MF_BYCOMMAND | (usable ? MF_ENABLED : MF_GRAYED));
+        enable_menu_item(&viewer.frame, entry.command, usable ? 1 : 0);
     }
     const bool fitted = active != nullptr && active->kind == DOC_PICTURE && active->fit != 0;
-    ::CheckMenuItem(bar, static_cast<UINT>(MENU_FIT),
-                    MF_BYCOMMAND | (fitted ? MF_CHECKED : MF_UNCHECKED));
+    check_menu_item(&viewer.frame, MENU_FIT, fitted ? 1 : 0);
 }
 
 // Remember where the frame is, and whether it and its documents are maximised.
 void remember_place() {
-    // NOTE: the runtime does not say where a window is when it is not maximised; USER32's
-    // placement does (in the coordinates open_window takes, with no task bar at the top
-    // or left).
-    WINDOWPLACEMENT placement = {};
-    placement.length = sizeof(placement);
-    if (viewer.frame.hwnd == nullptr || !::GetWindowPlacement(viewer.frame.hwnd, &placement)) {
+    WindowPlace now = {};
+    if (!get_window_place(&viewer.frame, &now)) {
         return;
     }
-    const RECT& r = placement.rcNormalPosition;
-    viewer.place.x = r.left;
-    viewer.place.y = r.top;
-    viewer.place.width = r.right - r.left;
-    viewer.place.height = r.bottom - r.top;
-    viewer.place.maximized =
-        placement.showCmd == SW_SHOWMAXIMIZED || (placement.showCmd == SW_SHOWMINIMIZED &&
-                                                  (placement.flags & WPF_RESTORETOMAXIMIZED) != 0)
-            ? 1
-            : 0;
+    viewer.place.x = now.x;
+    viewer.place.y = now.y;
+    viewer.place.width = now.width;
+    viewer.place.height = now.height;
+    // A minimised frame comes back as it was before: maximised as last remembered.
+    if (now.state != WINDOW_MINIMISED) {
+        viewer.place.maximized = now.state == WINDOW_MAXIMISED ? 1 : 0;
+    }
     WindowRecord* active = mdi_active(&viewer.frame);
     if (active != nullptr) {
-        viewer.place.documents_maximized = ::IsZoomed(active->hwnd) ? 1 : 0;
+        viewer.place.documents_maximized = get_window_state(active) == WINDOW_MAXIMISED ? 1 : 0;
     }
 }
 
@@ -206,35 +194,25 @@ void open_recent(int32_t index) {
     }
 }
 
-// Ask for files with the platform's open dialog and open each.
+// Ask for files with the open dialog and open each.
 void open_with_dialog() {
-    char* names = static_cast<char*>(heap_alloc(OPEN_BUFFER));
-    if (names == nullptr) {
+    char* names = nullptr;
+    if (choose_file_to_open(&viewer.frame,
+                            "All files|*.*|Texts|*.txt|Pictures|*.bmp;*.ico;*.emf;*.gif;*.jpg;"
+                            "*.jpeg;*.png",
+                            viewer.last_folder, 1, &names) != 1) {
         return;
     }
-    // NOTE: the open dialog is COMDLG32's, which the runtime does not stand on: the viewer
-    // calls it directly. Several files come back as the folder, then each name, then "".
-    OPENFILENAMEA request = {};
-    request.lStructSize = sizeof(request);
-    request.hwndOwner = viewer.frame.hwnd;
-    request.lpstrFilter = "All files\0*.*\0Texts\0*.txt\0Pictures\0*.bmp;*.ico;*.emf;*.gif;"
-                          "*.jpg;*.jpeg;*.png\0";
-    request.lpstrFile = names;
-    request.nMaxFile = OPEN_BUFFER;
-    request.lpstrTitle = "Open";
-    request.lpstrInitialDir = viewer.last_folder;
-    request.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (::GetOpenFileNameA(&request)) {
-        const char* folder = names;
-        const char* file = folder + string_length(folder) + 1;
-        if (*file == '\0') {
-            viewer_open_file(folder); // one file: its whole path
+    // Full paths, one a line; opening one may change last_folder, not these names.
+    for (char* path = names; path != nullptr && *path != '\0';) {
+        char* end = path;
+        while (*end != '\0' && *end != '\n') {
+            end++;
         }
-        for (; *file != '\0'; file += string_length(file) + 1) {
-            char* path = string_concat({folder, "\\", file});
-            viewer_open_file(path);
-            heap_free(path);
-        }
+        const bool last = *end == '\0';
+        *end = '\0';
+        viewer_open_file(path);
+        path = last ? nullptr : end + 1;
     }
     heap_free(names);
 }

@@ -177,12 +177,11 @@ int32_t read_line(HANDLE file, LineTarget* target, DWORD chunk_size) {
         if (!::ReadFile(file, chunk, chunk_size, &got, nullptr) || got == 0) {
             break;
         }
-        DWORD used = 0;
         DWORD run = 0;
         while (run < got && chunk[run] != '\n' && chunk[run] != '\r') {
             run++;
         }
-        used = static_cast<DWORD>(line_take(target, chunk, run));
+        DWORD used = static_cast<DWORD>(line_take(target, chunk, run));
         if (used < run) {
             done = true; // full: the rest of the line stays for the next read
         } else if (used < got) {

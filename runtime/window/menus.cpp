@@ -111,8 +111,15 @@ int32_t enable_menu_item(WindowRecord* record, int32_t id, int32_t enabled) {
                               static_cast<BOOL>(-1)) {
         return 0;
     }
-    // An item of the bar itself shows its new state only once the bar is drawn again.
-    ::DrawMenuBar(record->hwnd);
+    // An item of the bar itself shows its new state only once the bar is drawn again; items
+    // of submenus are drawn as they open.
+    const int count = ::GetMenuItemCount(bar);
+    for (int i = 0; i < count; i++) {
+        if (::GetMenuItemID(bar, i) == static_cast<UINT>(id)) {
+            ::DrawMenuBar(record->hwnd);
+            break;
+        }
+    }
     return 1;
 }
 

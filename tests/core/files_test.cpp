@@ -19,11 +19,14 @@ std::string file_bytes(const std::string& path) {
     if (file == INVALID_HANDLE_VALUE) {
         return "<missing>";
     }
-    char buffer[4096];
+    std::string bytes;
+    char buffer[65536];
     DWORD got = 0;
-    ::ReadFile(file, buffer, sizeof buffer, &got, nullptr);
+    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        bytes.append(buffer, got);
+    }
     ::CloseHandle(file);
-    return std::string(buffer, got);
+    return bytes;
 }
 
 // Read every line of a text file with a given capacity.
@@ -261,23 +264,6 @@ TEST(Files, BinaryReads) {
 
 namespace {
 
-// The whole of a file's bytes.
-std::string whole_file(const std::string& path) {
-    std::string bytes;
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return "<missing>";
-    }
-    char buffer[65536];
-    DWORD got = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        bytes.append(buffer, got);
-    }
-    ::CloseHandle(file);
-    return bytes;
-}
-
 // Every line of a file read whole with file_read_line, until it gives null.
 std::vector<std::string> whole_lines(const std::string& path, TypeTag tag) {
     std::vector<std::string> lines;
@@ -316,7 +302,7 @@ TEST(FileWriting, LinesOfEveryLengthAndEndReadBackWhole) {
             expected += line + end;
         }
         file_close(&file, TAG_TEXT_FILE);
-        EXPECT_EQ(whole_file(path), expected) << "ends " << static_cast<int>(end[0]);
+        EXPECT_EQ(file_bytes(path), expected) << "ends " << static_cast<int>(end[0]);
         EXPECT_EQ(whole_lines(path, TAG_TEXT_FILE), lines) << "ends " << static_cast<int>(end[0]);
     }
     // file_write_line ends each line with CR LF; a last line without its end is a line too.
@@ -354,7 +340,7 @@ TEST(FileWriting, EachModeWritesWhereItShouldOrIsRefused) {
         ASSERT_EQ(file_open(&file, c.tag, path.c_str(), c.mode), 0) << c.mode;
         EXPECT_EQ(file_write_line(&file, c.tag, "new"), c.written) << c.mode;
         file_close(&file, c.tag);
-        EXPECT_EQ(whole_file(path), c.after) << c.mode;
+        EXPECT_EQ(file_bytes(path), c.after) << c.mode;
     }
     // A read-only file is refused by every mode that writes, and keeps its bytes.
     write_file(path, "kept\n");
@@ -364,7 +350,7 @@ TEST(FileWriting, EachModeWritesWhereItShouldOrIsRefused) {
         EXPECT_EQ(file_open(&file, TAG_BINARY_FILE, path.c_str(), mode), 1) << mode;
         EXPECT_EQ(file, nullptr) << mode;
     }
-    EXPECT_EQ(whole_file(path), "kept\n");
+    EXPECT_EQ(file_bytes(path), "kept\n");
     ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 
     // Refusals write nothing: a closed variable, a wrong tag, a negative length, no text.
@@ -376,7 +362,7 @@ TEST(FileWriting, EachModeWritesWhereItShouldOrIsRefused) {
     EXPECT_EQ(file_write_line(&file, TAG_TEXT_FILE, nullptr), -1);
     EXPECT_EQ(file_write(&file, TAG_TEXT_FILE, nullptr, 0), 0);
     file_close(&file, TAG_TEXT_FILE);
-    EXPECT_EQ(whole_file(path), "");
+    EXPECT_EQ(file_bytes(path), "");
     ::DeleteFileA(path.c_str());
 }
 

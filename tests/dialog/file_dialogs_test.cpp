@@ -19,17 +19,12 @@ struct DialogDriver {
     bool found;        // a dialog was found within the bound
 };
 
-struct FindDialog {
-    DWORD thread_id;
-    HWND dialog;
-};
-
-BOOL CALLBACK find_dialog(HWND hwnd, LPARAM data) {
-    auto* find = reinterpret_cast<FindDialog*>(data);
+// Enumerates a thread's windows for its visible dialog.
+BOOL CALLBACK find_dialog(HWND hwnd, LPARAM found) {
     char name[16] = {};
     ::GetClassNameA(hwnd, name, sizeof(name));
     if (::IsWindowVisible(hwnd) && std::string(name) == "#32770") {
-        find->dialog = hwnd;
+        *reinterpret_cast<HWND*>(found) = hwnd;
         return FALSE;
     }
     return TRUE;
@@ -44,28 +39,27 @@ HWND file_name_box(HWND dialog) {
 
 unsigned __stdcall drive_dialog(void* data) {
     auto* driver = static_cast<DialogDriver*>(data);
-    FindDialog find = {driver->thread_id, nullptr};
+    HWND dialog = nullptr;
     const DWORD start = ::GetTickCount();
     while (::GetTickCount() - start < 30000) {
-        ::EnumThreadWindows(driver->thread_id, find_dialog, reinterpret_cast<LPARAM>(&find));
-        if (find.dialog != nullptr && (driver->typed == nullptr || file_name_box(find.dialog))) {
+        ::EnumThreadWindows(driver->thread_id, find_dialog, reinterpret_cast<LPARAM>(&dialog));
+        if (dialog != nullptr && (driver->typed == nullptr || file_name_box(dialog))) {
             break;
         }
-        find.dialog = nullptr;
+        dialog = nullptr;
         ::Sleep(50);
     }
-    if (find.dialog == nullptr) {
+    if (dialog == nullptr) {
         return 0;
     }
     driver->found = true;
-    driver->owner_seen = ::GetWindow(find.dialog, GW_OWNER);
+    driver->owner_seen = ::GetWindow(dialog, GW_OWNER);
     if (driver->typed == nullptr) {
-        ::PostMessageW(find.dialog, WM_COMMAND, IDCANCEL, 0);
+        ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
         return 0;
     }
-    ::SendMessageA(file_name_box(find.dialog), WM_SETTEXT, 0,
-                   reinterpret_cast<LPARAM>(driver->typed));
-    ::PostMessageW(find.dialog, WM_COMMAND, IDOK, 0);
+    ::SendMessageA(file_name_box(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(driver->typed));
+    ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     return 0;
 }
 
