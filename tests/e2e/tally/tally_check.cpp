@@ -163,8 +163,11 @@ struct Tally {
 bool start(Tally& t, const std::string& folder) {
     std::string why;
     bool started = program_start(t.program, folder, "tally.exe", "", "KalvorineWndClass", why);
-    if (started)
+    // The window shows before the program has made its status bar: wait for that too.
+    poll_until(PATIENCE_MS, [&] {
         t.status = ::FindWindowExA(t.program.window, nullptr, "msctls_statusbar32", nullptr);
+        return !started || t.status != nullptr;
+    });
     return report("tally.exe starts and shows its window and status bar",
                   started && t.status != nullptr, why);
 }
@@ -340,9 +343,12 @@ int main(int argc, char** argv) {
 
     Tally second;
     if (start(second, folder)) {
-        RECT r = window_rect(second.program.window);
-        report("a restart puts the window back where it was",
-               r.left == 50 && r.top == 60 && r.right == 450 && r.bottom == 380,
+        RECT r{};
+        bool placed = poll_until(PATIENCE_MS, [&] {
+            r = window_rect(second.program.window);
+            return r.left == 50 && r.top == 60 && r.right == 450 && r.bottom == 380;
+        });
+        report("a restart puts the window back where it was", placed,
                format("(%ld, %ld) to (%ld, %ld)", r.left, r.top, r.right, r.bottom));
         expect("and reads the last file", "Tally - counts.tally",
                [&] { return window_text(second.program.window); });
