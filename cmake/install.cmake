@@ -15,3 +15,9 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/generated/TarrowindRuntimeC
 install(FILES ${CMAKE_SOURCE_DIR}/cmake/TarrowindRuntimeConfig.cmake
               ${CMAKE_BINARY_DIR}/generated/TarrowindRuntimeConfigVersion.cmake
         DESTINATION ${RUNTIME_PACKAGE_DIR})
+# The cross toolchains beside the package, so that a program's own build names them from the
+# prefix (-DCMAKE_TOOLCHAIN_FILE=<prefix>/lib/cmake/TarrowindRuntime/mingw-w64-x86_64.cmake)
+# rather than from the runtime's source tree.
+install(FILES ${CMAKE_SOURCE_DIR}/cmake/mingw-w64.cmake ${CMAKE_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
+              ${CMAKE_SOURCE_DIR}/cmake/mingw-w64-i686.cmake
+        DESTINATION ${RUNTIME_PACKAGE_DIR})

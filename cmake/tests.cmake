@@ -105,18 +105,27 @@ add_dependencies(viewer_check tarrowind-viewer viewer_samples viewer_test_files)
 add_test(NAME viewer COMMAND viewer_check WORKING_DIRECTORY ${BIN_DIR})
 set_tests_properties(viewer PROPERTIES TIMEOUT 600)
 
-# The runtime installed as a package: examples/hello built against it as a project of its
-# own, run and read back from the screen by hello_check.
+# The runtime installed as a package, built alone from the sources: examples/hello and
+# examples/tally built against it as projects of their own; Hello run and read back from the
+# screen by hello_check, Tally driven with real input by tally_check (the test tally).
 add_executable(hello_check ${CMAKE_SOURCE_DIR}/tests/e2e/package/hello_check.cpp)
 target_link_libraries(hello_check PRIVATE e2e_common)
+add_executable(tally_check ${CMAKE_SOURCE_DIR}/tests/e2e/tally/tally_check.cpp)
+target_link_libraries(tally_check PRIVATE e2e_common)
 add_test(NAME package
          COMMAND ${CMAKE_COMMAND} -D BUILD=${CMAKE_BINARY_DIR} -D SOURCE=${CMAKE_SOURCE_DIR}
                  -D TOOLCHAIN=${CMAKE_TOOLCHAIN_FILE} -D GENERATOR=${CMAKE_GENERATOR}
                  -D EMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR} -D CHECK=$<TARGET_FILE:hello_check>
                  -P ${CMAKE_SOURCE_DIR}/tests/e2e/package/install_test.cmake)
-set_tests_properties(package PROPERTIES TIMEOUT 600)
+set_tests_properties(package PROPERTIES TIMEOUT 600 FIXTURES_SETUP installed_programs)
+set(TALLY_FOLDER ${CMAKE_BINARY_DIR}/package-test/tally)
+if(CMAKE_CROSSCOMPILING)
+    set(TALLY_FOLDER Z:${TALLY_FOLDER}) # Wine reaches the Unix folder through drive Z:
+endif()
+add_test(NAME tally COMMAND tally_check ${TALLY_FOLDER} WORKING_DIRECTORY ${BIN_DIR})
+set_tests_properties(tally PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED installed_programs)
 
-# The README's list of the runtime's routines agrees with the headers (Python only).
+# The list of the runtime's routines in docs/runtime.md agrees with the headers (Python only).
 add_test(NAME docs COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/runtime_routines.py)
 
 # ./play's set-up gives Wine a UTF-8 locale whatever the desktop's (a shell check, no Wine).

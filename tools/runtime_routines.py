@@ -1,14 +1,14 @@
 #!/usr/bin/env python3
-"""The README's list of the runtime's routines, made from its public headers.
+"""The list of the runtime's routines in docs/runtime.md, made from its public headers.
 
 Each routine of the public headers runtime/core/core.h, runtime/window/window.h,
 runtime/draw/draw.h and runtime/dialog/dialog.h is listed under its header's section
 banner, with the first sentence of the comment that stands right above it. A routine without such a comment is an error.
 
   python3 tools/runtime_routines.py           check: exit 1 and show the difference when
-                                              README.md and the headers disagree, or a
+                                              docs/runtime.md and the headers disagree, or a
                                               routine has no comment
-  python3 tools/runtime_routines.py --write   rewrite the section of README.md
+  python3 tools/runtime_routines.py --write   rewrite the section of docs/runtime.md
 """
 import difflib
 import re
@@ -22,6 +22,7 @@ HEADERS = [
     ("Drawing and images", "runtime/draw/draw.h"),
     ("Dialogs and controls", "runtime/dialog/dialog.h"),
 ]
+LISTING = "docs/runtime.md"  # the file that holds the list, between the markers below
 BEGIN = "<!-- runtime-routines: begin (tools/runtime_routines.py --write) -->"
 END = "<!-- runtime-routines: end -->"
 
@@ -31,7 +32,7 @@ ROUTINE = re.compile(r"^(?:\[\[\w+\]\]\s+)?(?:constexpr\s+|inline\s+)?[\w:<>*&\s
 
 
 def first_sentence(comment):
-    """The comment up to its first full stop followed by a blank: the README's one line."""
+    """The comment up to its first full stop followed by a blank: the list's one line."""
     return re.split(r"(?<=\.)\s+", comment, maxsplit=1)[0]
 
 
@@ -108,8 +109,8 @@ def section_text():
 
 def main():
     write = "--write" in sys.argv[1:]
-    readme = TOP / "README.md"
-    text = readme.read_text()
+    listing = TOP / LISTING
+    text = listing.read_text()
     try:
         made = section_text()
     except ValueError as error:
@@ -117,22 +118,22 @@ def main():
         return 1
     start, end = text.find(BEGIN), text.find(END)
     if start < 0 or end < start:
-        print(f"runtime_routines: README.md lacks the markers {BEGIN} and {END}")
+        print(f"runtime_routines: {LISTING} lacks the markers {BEGIN} and {END}")
         return 1
     current = text[start + len(BEGIN) + 1 : end]
     if current == made:
-        print("runtime_routines: README.md lists the headers' routines")
+        print(f"runtime_routines: {LISTING} lists the headers' routines")
         return 0
     if write:
-        readme.write_text(text[: start + len(BEGIN) + 1] + made + text[end:])
-        print("runtime_routines: README.md rewritten")
+        listing.write_text(text[: start + len(BEGIN) + 1] + made + text[end:])
+        print(f"runtime_routines: {LISTING} rewritten")
         return 0
     sys.stdout.writelines(
         difflib.unified_diff(
-            current.splitlines(True), made.splitlines(True), "README.md", "the headers"
+            current.splitlines(True), made.splitlines(True), LISTING, "the headers"
         )
     )
-    print("runtime_routines: README.md and the headers disagree; "
+    print(f"runtime_routines: {LISTING} and the headers disagree; "
           "run python3 tools/runtime_routines.py --write")
     return 1
 
