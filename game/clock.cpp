@@ -35,6 +35,7 @@ void skip_time(uint32_t length) {
 // the frames. The clock stops when the first of them begins and runs again when the last
 // ends; only then is the time it stood given back.
 void set_clock_stops(int32_t paused, int32_t held) {
+    held = held < 0 ? 0 : held; // more ends than beginnings leave nothing open
     const bool was_running = game.paused == 0 && game.held == 0;
     const bool runs = paused == 0 && held == 0;
     if (was_running && !runs) {

@@ -133,6 +133,11 @@ intptr_t on_window_event() {
     case WM_EXITSIZEMOVE:
         end_hold();
         break;
+    // A press on the title bar's buttons is tracked in a loop of the platform's own that
+    // announces neither its start nor its end: the pump's return (pace_frame) ends it.
+    case WM_NCLBUTTONDOWN:
+        begin_hold();
+        break;
     default:
         break;
     }

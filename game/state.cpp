@@ -149,6 +149,11 @@ void pace_frame() {
     // bounds that wait to a second.
     for (;;) {
         process_events(0);
+        // Every modal loop entered while events were handled has ended by the time the pump
+        // returns, so none holds the frames now: one whose end never came is over.
+        if (game.held != 0) {
+            set_clock_stops(game.paused, 0);
+        }
         if (game.wait_for_tick == 0) {
             break;
         }
@@ -156,10 +161,6 @@ void pace_frame() {
                             static_cast<uint32_t>(game.tick_interval_ms))) {
             break;
         }
-    }
-    // The frames run again, so no modal loop holds them: one whose end never came is over.
-    if (game.held != 0) {
-        set_clock_stops(game.paused, 0);
     }
     game.last_frame_ms = tick_count();
     game.wait_for_tick = 0;
