@@ -120,6 +120,25 @@ char* utf16_to_heap_utf8(const wchar_t* text, size_t units);
 wchar_t* utf8_to_heap_utf16(const char* text, size_t bytes, size_t* units);
 
 // ============================================================================
+// Text in the ANSI code page and UTF-16 (ansi_text.cpp)
+// ============================================================================
+// For routines that take or give a char* of the program's (in the process's ANSI code
+// page) and call the platform's wide side. With UTF-8 as the code page, ill-formed bytes
+// convert as in utf8.cpp.
+
+// Convert bytes of text in the ANSI code page into out, which holds bytes units; the units
+// written (no terminator).
+size_t ansi_to_wide(const char* text, size_t bytes, wchar_t* out);
+// A fresh heap block of text (null counts as "") in UTF-16, NUL-terminated, or null without
+// memory.
+wchar_t* ansi_to_heap_wide(const char* text);
+// A fresh heap string of units of UTF-16 in the ANSI code page, or null without memory;
+// *lossless (when given) says whether the code page holds every character.
+char* wide_to_heap_ansi(const wchar_t* text, size_t units, bool* lossless);
+// Set a window's text from text in the ANSI code page; nonzero when set.
+BOOL window_set_text(HWND window, const char* text);
+
+// ============================================================================
 // Test seams
 // ============================================================================
 // Replaceable platform calls and failure switches for the tests; programs leave them

@@ -120,7 +120,17 @@ int32_t message_box(WindowRecord* owner, const char* text, const char* caption, 
     CentringState outer = centring;
     centring = CentringState{};
     centring.hook = ::SetWindowsHookExA(WH_CBT, centring_hook, nullptr, ::GetCurrentThreadId());
-    int32_t pressed = ::MessageBoxA(owner_window, text, caption, style);
+    // The texts go to the platform in UTF-16 (each converted from the ANSI code page).
+    wchar_t* wide_text = ansi_to_heap_wide(text);
+    wchar_t* wide_caption = caption != nullptr ? ansi_to_heap_wide(caption) : nullptr;
+    int32_t pressed = 0;
+    if (wide_text == nullptr || (caption != nullptr && wide_caption == nullptr)) {
+        pressed = ::MessageBoxA(owner_window, text, caption, style); // without memory
+    } else {
+        pressed = ::MessageBoxW(owner_window, wide_text, wide_caption, style);
+    }
+    heap_free(wide_caption);
+    heap_free(wide_text);
     if (centring.hook != nullptr) {
         ::UnhookWindowsHookEx(centring.hook);
     }
