@@ -63,6 +63,11 @@ foreach(dir ${TEST_AREAS})
     add_test(NAME ${area} COMMAND test_${area} WORKING_DIRECTORY ${BIN_DIR})
     set_tests_properties(${area} PROPERTIES TIMEOUT 600)
 endforeach()
+# The text area's folder child once more, keeping the system's code page.
+add_executable(folder_child_system ${CMAKE_SOURCE_DIR}/tests/text/programs/folder_child.cpp)
+target_link_libraries(folder_child_system PRIVATE game)
+set_target_properties(folder_child_system PROPERTIES TARROWIND_SYSTEM_CODE_PAGE ON)
+add_dependencies(test_text folder_child_system)
 # The faults area also runs the viewer's routines, with the viewer's resources and files.
 target_sources(test_faults PRIVATE ${VIEWER_RC})
 target_link_libraries(test_faults PRIVATE viewer_lib)

@@ -225,4 +225,38 @@ TEST_F(ScriptsTest, FilesNamedInEveryScriptAreFound) {
     }
 }
 
+// A program copied with its data files into a folder named in Cyrillic and Chinese finds
+// them from its own folder, in UTF-8 and keeping the system's code page alike.
+TEST_F(ScriptsTest, ProgramsFindTheirFilesFromAFolderNamedInTwoScripts) {
+    wchar_t own[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, own, MAX_PATH);
+    std::wstring bin(own);
+    bin.erase(bin.rfind(L'\\') + 1);
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"Игра 游戏\\";
+    for (const wchar_t* sub : {L"", L"graphics", L"sound"}) {
+        ::CreateDirectoryW((folder + sub).c_str(), nullptr);
+    }
+    for (const wchar_t* file : {L"graphics\\goodguy.bmp", L"sound\\shoot.wav"}) {
+        ASSERT_TRUE(::CopyFileW((bin + file).c_str(), (folder + file).c_str(), FALSE));
+    }
+    for (const wchar_t* program : {L"folder_child.exe", L"folder_child_system.exe"}) {
+        SCOPED_TRACE(utf8_of(program));
+        ASSERT_TRUE(::CopyFileW((bin + program).c_str(), (folder + program).c_str(), FALSE));
+        std::wstring command = L"\"" + folder + program + L"\"";
+        STARTUPINFOW start = {};
+        start.cb = sizeof start;
+        PROCESS_INFORMATION child = {};
+        ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                     temp, &start, &child));
+        EXPECT_EQ(::WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
+        DWORD code = 99;
+        ::GetExitCodeProcess(child.hProcess, &code);
+        EXPECT_EQ(code, 0u) << "1: the picture was not found, 2: the sound was not";
+        ::CloseHandle(child.hThread);
+        ::CloseHandle(child.hProcess);
+    }
+}
+
 } // namespace

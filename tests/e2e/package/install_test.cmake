@@ -18,7 +18,7 @@ step("the runtime installs into a fresh prefix"
      ${CMAKE_COMMAND} --install ${BUILD} --prefix ${work}/prefix)
 foreach(file include/runtime/core/core.h include/runtime/window/window.h
              include/runtime/draw/draw.h include/runtime/dialog/dialog.h lib/libruntime.a
-             lib/cmake/TarrowindRuntime/TarrowindRuntimeConfig.cmake)
+             lib/cmake/TarrowindRuntime/TarrowindRuntimeConfig.cmake bin/tarrowind-wine-setup)
     if(NOT EXISTS ${work}/prefix/${file})
         message(FATAL_ERROR "FAIL the prefix holds ${file}")
     endif()
@@ -37,6 +37,12 @@ step("examples/hello configures against the installed package"
      ${CMAKE_COMMAND} -S ${SOURCE}/examples/hello -B ${work}/hello -G ${GENERATOR}
      -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH=${work}/prefix ${toolchain})
 step("examples/hello builds" ${CMAKE_COMMAND} --build ${work}/hello)
+# The package linked its manifest in: the program's ANSI code page is UTF-8.
+file(STRINGS ${work}/hello/hello.exe manifest REGEX "activeCodePage.*UTF-8")
+if(NOT manifest)
+    message(FATAL_ERROR "FAIL hello.exe holds the package's UTF-8 manifest")
+endif()
+message("PASS hello.exe holds the package's UTF-8 manifest")
 # Under Wine the Unix folder is reached through drive Z:, which maps the root.
 set(folder ${work}/hello)
 if(EMULATOR)
