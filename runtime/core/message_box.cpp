@@ -78,7 +78,7 @@ POINT centring_position(const RECT& reference, int32_t cx, int32_t cy, const REC
 LRESULT CALLBACK centring_hook(int code, WPARAM first, LPARAM second) {
     if (code == HCBT_ACTIVATE && centring.placed_window != nullptr &&
         reinterpret_cast<HWND>(first) == centring.placed_window) {
-        // NOTE: MessageBoxA under Wine sizes and re-centres the box on the screen after
+        // NOTE: a message box under Wine is sized and re-centred on the screen after
         // HCBT_CREATEWND, so the position is set again once the box is first activated.
         HWND window = centring.placed_window;
         centring.placed_window = nullptr;
