@@ -8,6 +8,11 @@ set(RUNTIME_PACKAGE_DIR lib/cmake/TarrowindRuntime)
 foreach(area core window draw dialog)
     install(FILES ${CMAKE_SOURCE_DIR}/runtime/${area}/${area}.h DESTINATION include/runtime/${area})
 endforeach()
+# The compiled manifest resource that executables linking the runtime take (CMakeLists.txt).
+install(FILES $<TARGET_OBJECTS:runtime_manifest> DESTINATION ${RUNTIME_PACKAGE_DIR}
+        RENAME ${RUNTIME_MANIFEST_OBJECT})
+# The script that prepares a Wine prefix for programs on the runtime (docs/text.md).
+install(PROGRAMS ${CMAKE_SOURCE_DIR}/tools/tarrowind-wine-setup DESTINATION bin)
 install(TARGETS runtime EXPORT TarrowindRuntimeTargets ARCHIVE DESTINATION lib)
 install(EXPORT TarrowindRuntimeTargets NAMESPACE Tarrowind:: DESTINATION ${RUNTIME_PACKAGE_DIR})
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/generated/TarrowindRuntimeConfigVersion.cmake

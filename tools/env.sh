@@ -5,6 +5,9 @@
 # build folder read it from $BUILD.
 
 TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# The fonts, font links and locale every prefix gets: the set-up script that the runtime's
+# package installs for programs of one's own (prefix_fonts, ensure_utf8_locale).
+. "$TOP/tools/tarrowind-wine-setup"
 # The width to build and run: x86_64 (64-bit, the default) or i686 (32-bit). Each width
 # has its own build folder, toolchain and Wine prefix.
 WIDTH="${TARROWIND_WIDTH:-x86_64}"
@@ -125,68 +128,6 @@ make_prefix() {
     fi
 }
 
-# prefix_fonts DIR: gives the prefix Wine's own Marlett font and the font links.
-# Wine draws the buttons of the captions it draws itself (unmanaged windows) as Marlett
-# letters: "0", "1" and "r" are the minimise, maximise and close symbols. Debian's Wine
-# does not load the fonts it ships in /usr/share/wine/fonts (package fonts-wine), so
-# without this another font shows the letters themselves. Only Marlett: other fonts would
-# change the text metrics.
-prefix_fonts() {
-    local font=/usr/share/wine/fonts/marlett.ttf
-    local link="$1/drive_c/windows/Fonts/marlett.ttf"
-    [ -f "$font" ] && [ ! -e "$link" ] && ln -s "$font" "$link"
-    prefix_font_links "$1"
-    return 0
-}
-
-# Font links, "family|file,fallback face|...": where Wine looks, in order, for a character
-# a face lacks. Wine reads them from the registry (FontLink\SystemLink), keyed by the full
-# name of the face it chose ("Liberation Sans Bold" for a bold "System"; every name Wine
-# gives Liberation Sans, "System" and "Tahoma" among them, follows its entries), so each
-# family's entry is written under the full name of each of its installed faces. Wine does
-# not fall back through fontconfig: a face without an entry shows its missing-glyph box
-# for every character it lacks. Links change no metrics: each face keeps its own glyphs
-# and sizes. Raise FONT_LINKS_VERSION when the list changes.
-FONT_LINKS_VERSION=3
-FONT_LINKS=(
-    "Liberation Sans|wqy-microhei.ttc,WenQuanYi Micro Hei|DejaVuSans.ttf,DejaVu Sans"
-    "Liberation Sans Narrow|wqy-microhei.ttc,WenQuanYi Micro Hei|DejaVuSans.ttf,DejaVu Sans"
-    "Liberation Serif|wqy-microhei.ttc,WenQuanYi Micro Hei|DejaVuSans.ttf,DejaVu Sans"
-    "Liberation Mono|wqy-microhei.ttc,WenQuanYi Micro Hei Mono|DejaVuSansMono.ttf,DejaVu Sans Mono"
-    "DejaVu Sans|wqy-microhei.ttc,WenQuanYi Micro Hei"
-    "DejaVu Serif|wqy-microhei.ttc,WenQuanYi Micro Hei|DejaVuSans.ttf,DejaVu Sans"
-    "DejaVu Sans Mono|wqy-microhei.ttc,WenQuanYi Micro Hei Mono"
-    "WenQuanYi Micro Hei|DejaVuSans.ttf,DejaVu Sans"
-    "WenQuanYi Micro Hei Mono|DejaVuSansMono.ttf,DejaVu Sans Mono"
-)
-
-# prefix_font_links DIR: writes FONT_LINKS into a prefix's registry, once per version.
-prefix_font_links() {
-    local mark="$1/.tarrowind-font-links-$FONT_LINKS_VERSION" reg="$1/font-links.reg"
-    [ -f "$mark" ] && return 0
-    python3 - "$reg" "${FONT_LINKS[@]}" <<'PYTHON' || return 1
-import subprocess, sys
-key = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink"
-links = {}  # full name of a face: its fallbacks; the first family to name a face keeps it
-for link in sys.argv[2:]:
-    family, *fallbacks = link.split("|")
-    faces = subprocess.run(["fc-list", "--format", "%{family[0]}|%{fullname[0]}\n",
-                            ":family=" + family], capture_output=True, text=True).stdout
-    names = [family] + [f.split("|")[1] for f in faces.splitlines() if f.split("|")[0] == family]
-    for name in names:
-        links.setdefault(name, fallbacks)
-lines = ["Windows Registry Editor Version 5.00", "", "[" + key + "]"]
-for name, fallbacks in sorted(links.items()):
-    data = "".join(f + "\0" for f in fallbacks) + "\0"
-    lines.append('"%s"=hex(7):%s' % (name, ",".join("%02x" % b for b in data.encode("utf-16-le"))))
-# A file of this version is UTF-16 with a byte-order mark, as the platform writes it.
-open(sys.argv[1], "w", encoding="utf-16").write("\r\n".join(lines) + "\r\n")
-PYTHON
-    WINEPREFIX="$1" wine regedit /S "$reg" >/dev/null 2>&1 && WINEPREFIX="$1" wineserver -w &&
-        touch "$mark"
-    rm -f "$reg"
-}
-
 # ensure_prefix: the tests' prefix ($WINEPREFIX, in the build folder), unmanaged.
 ensure_prefix() {
     make_prefix "$WINEPREFIX" N
@@ -197,31 +138,6 @@ ensure_prefix() {
 ensure_play_prefix() {
     export WINEPREFIX="$BUILD/wineprefix-play"
     make_prefix "$WINEPREFIX" Y
-}
-
-# ---- Locale ----
-# Wine takes the code page of Unix file names from the locale (LC_CTYPE): with one that is
-# not UTF-8, names with letters outside ASCII ("notes é.txt") are shown wrongly and cannot
-# be opened or made. The ANSI code page stays the locale language's (1252 for C.UTF-8).
-
-# utf8_locale_named LANGUAGE: this machine's UTF-8 locale of a language ("de_DE"), or
-# C.UTF-8 when it has none.
-utf8_locale_named() {
-    locale -a 2>/dev/null | grep -i -m1 -x "$1\.utf-\{0,1\}8" ||
-        locale -a 2>/dev/null | grep -i -m1 -x 'C\.utf-\{0,1\}8' || echo C.UTF-8
-}
-
-# ensure_utf8_locale: for ./play, keeps a UTF-8 locale and otherwise switches the character
-# type (or LC_ALL, when set) to the same language in UTF-8.
-ensure_utf8_locale() {
-    [ "$(locale charmap 2>/dev/null)" = UTF-8 ] && return 0
-    local language
-    language=$(locale 2>/dev/null | sed -n 's/^LC_CTYPE="\{0,1\}\([^".@]*\).*/\1/p')
-    if [ -n "${LC_ALL:-}" ]; then
-        export LC_ALL="$(utf8_locale_named "$language")"
-    else
-        export LC_CTYPE="$(utf8_locale_named "$language")"
-    fi
 }
 
 # use_test_locale: the suite runs in C.UTF-8 whatever the developer's locale, so that file

@@ -1,5 +1,6 @@
-// Hello: the smallest program on the runtime, the one the README shows. A window with a
-// line of text that stays until the window is closed.
+// Hello: the smallest program on the runtime, the one the README shows. A window with two
+// lines of text that stay until the window is closed, the second in several scripts. Its
+// strings are UTF-8, the program's code page (the runtime's package makes it so).
 #include "runtime/core/core.h"
 #include "runtime/draw/draw.h"
 #include "runtime/window/window.h"
@@ -20,6 +21,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     center_window(&main_window);
     move_to(&main_window, 10, 10);
     text_print(2, PRINT_WINDOW, &main_window, PRINT_TEXT, "Hello from the runtime");
+    move_to(&main_window, 10, 40);
+    text_print_utf8(&main_window, "Γειά σου · Привет · 你好 · مرحبا", -1);
     for (;;)
         process_events(0);
 }

@@ -6,6 +6,14 @@
 // WindowRecord is only named here (a message box's owner), so this header does not
 // include window.h. What the runtime's own files share (shut-down steps, the heap's
 // internals, dialog definitions, the tests' seams) is in core_internal.h.
+//
+// Text: every char* the runtime takes or gives, in every area, holds text in the process's
+// ANSI code page, unless the routine's own comment says otherwise (the routines named
+// _utf8 and the clipboard's take UTF-8 whatever the code page). A program built with the
+// runtime's CMake package runs with UTF-8 as that code page (an application manifest the
+// package links in; Windows 10 1903 and later, and Wine), so a char* holds any script;
+// one that sets the target property TARROWIND_SYSTEM_CODE_PAGE keeps the system's code
+// page, where characters outside it become "?". docs/text.md tells the whole of it.
 #pragma once
 
 #include <windows.h>

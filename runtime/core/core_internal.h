@@ -120,8 +120,7 @@ char* utf16_to_heap_utf8(const wchar_t* text, size_t units);
 wchar_t* utf8_to_heap_utf16(const char* text, size_t bytes, size_t* units);
 
 // ============================================================================
-// Text in the ANSI code page (ansi_text.cpp)
-// ============================================================================
+====================================================================
 
 // A fresh heap block of text (in the process's ANSI code page) in UTF-16, NUL-terminated;
 // null for null text, text that is not valid in the code page, or without memory.
@@ -129,6 +128,33 @@ wchar_t* ansi_to_heap_wide(const char* text);
 // A fresh heap string of units of UTF-16 (-1: up to its NUL) in the ANSI code page; null
 // when a character has no form there (it would come back as another) or without memory.
 char* wide_to_heap_ansi(const wchar_t* text, int32_t units);
+=======
+// Text in the ANSI code page and UTF-16 (ansi_text.cpp)
+// ============================================================================
+// For routines that take or give a char* of the program's (in the process's ANSI code
+// page) and call the platform's wide side. With UTF-8 as the code page, ill-formed bytes
+// convert as in utf8.cpp.
+
+// Convert bytes of text in the ANSI code page into out, which holds bytes units; the units
+// written (no terminator).
+size_t ansi_to_wide(const char* text, size_t bytes, wchar_t* out);
+// A fresh heap block of text (null counts as "") in UTF-16, NUL-terminated, or null without
+// memory.
+wchar_t* ansi_to_heap_wide(const char* text);
+// A fresh heap string of units of UTF-16 in the ANSI code page, or null without memory;
+// *lossless (when given) says whether the code page holds every character.
+char* wide_to_heap_ansi(const wchar_t* text, size_t units, bool* lossless);
+// Set a window's text from text in the ANSI code page; nonzero when set.
+BOOL window_set_text(HWND window, const char* text);
+// File names go to the platform exactly as the program wrote them, or not at all: a name
+// converted with a substitute character would name another file.
+// A fresh heap block of a name in the ANSI code page in UTF-16, NUL-terminated; null for a
+// null name, one that is not valid text in the code page, or without memory.
+wchar_t* ansi_name_to_heap_wide(const char* name);
+// A fresh heap string of a name of units of UTF-16 (-1: up to its NUL) in the ANSI code
+// page; null when a character has no form there (it would come back as another) or without
+// memory.
+char* wide_name_to_heap_ansi(const wchar_t* name, int32_t units);
 
 // ============================================================================
 // Test seams

@@ -323,7 +323,7 @@ int32_t file_open(HANDLE* file, TypeTag tag, const char* name, const char* mode)
         (open_mode->binary_only && code != BINARY_FILE)) {
         return 1;
     }
-    wchar_t* wide_name = ansi_to_heap_wide(name);
+    wchar_t* wide_name = ansi_name_to_heap_wide(name);
     if (wide_name == nullptr || !may_open(wide_name, open_mode)) {
         heap_free(wide_name);
         return 1;

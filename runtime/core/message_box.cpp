@@ -78,7 +78,7 @@ POINT centring_position(const RECT& reference, int32_t cx, int32_t cy, const REC
 LRESULT CALLBACK centring_hook(int code, WPARAM first, LPARAM second) {
     if (code == HCBT_ACTIVATE && centring.placed_window != nullptr &&
         reinterpret_cast<HWND>(first) == centring.placed_window) {
-        // NOTE: MessageBoxA under Wine sizes and re-centres the box on the screen after
+        // NOTE: a message box under Wine is sized and re-centred on the screen after
         // HCBT_CREATEWND, so the position is set again once the box is first activated.
         HWND window = centring.placed_window;
         centring.placed_window = nullptr;
@@ -120,7 +120,17 @@ int32_t message_box(WindowRecord* owner, const char* text, const char* caption, 
     CentringState outer = centring;
     centring = CentringState{};
     centring.hook = ::SetWindowsHookExA(WH_CBT, centring_hook, nullptr, ::GetCurrentThreadId());
-    int32_t pressed = ::MessageBoxA(owner_window, text, caption, style);
+    // The texts go to the platform in UTF-16 (each converted from the ANSI code page).
+    wchar_t* wide_text = ansi_to_heap_wide(text);
+    wchar_t* wide_caption = caption != nullptr ? ansi_to_heap_wide(caption) : nullptr;
+    int32_t pressed = 0;
+    if (wide_text == nullptr || (caption != nullptr && wide_caption == nullptr)) {
+        pressed = ::MessageBoxA(owner_window, text, caption, style); // without memory
+    } else {
+        pressed = ::MessageBoxW(owner_window, wide_text, wide_caption, style);
+    }
+    heap_free(wide_caption);
+    heap_free(wide_text);
     if (centring.hook != nullptr) {
         ::UnhookWindowsHookEx(centring.hook);
     }

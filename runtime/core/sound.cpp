@@ -41,8 +41,18 @@ WavePlayer wave_player = nullptr; // a test's player; null: PlaySoundA
 
 namespace {
 
+// The platform's player; a file's name (in the ANSI code page) is given to it in UTF-16.
 BOOL platform_player(const char* sound, HMODULE module, DWORD flags) {
-    return ::PlaySoundA(sound, module, flags);
+    if ((flags & SND_FILENAME) == 0 || sound == nullptr) {
+        return ::PlaySoundA(sound, module, flags);
+    }
+    wchar_t* name = ansi_to_heap_wide(sound);
+    if (name == nullptr) { // without memory, the platform converts
+        return ::PlaySoundA(sound, module, flags);
+    }
+    const BOOL played = ::PlaySoundW(name, module, flags);
+    heap_free(name);
+    return played;
 }
 
 // Read count bytes of the wave at offset; false past its end.

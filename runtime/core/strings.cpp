@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 // ============================================================================
 // Module state
@@ -17,8 +18,8 @@ int32_t decimal_places = 2;
 
 namespace {
 
-constexpr DWORD PATH_BUFFER_SIZE = MAX_PATH + 1;
-char path_buffer[PATH_BUFFER_SIZE]; // the executable's path, reused by start_path
+constexpr DWORD PATH_UNITS = 32768; // the longest path the platform has, terminator included
+wchar_t path_buffer[PATH_UNITS];    // the executable's path, reused by start_path
 
 constexpr size_t NUMBER_TEXT_SIZE = 512;
 
@@ -89,13 +90,25 @@ char* string_concat(std::initializer_list<const char*> parts) {
 
 // Return the running executable's folder with its trailing backslash.
 char* start_path() {
-    DWORD length = ::GetModuleFileNameA(runtime_module(), path_buffer, PATH_BUFFER_SIZE - 1);
-    path_buffer[length < PATH_BUFFER_SIZE ? length : PATH_BUFFER_SIZE - 1] = '\0';
-    char* last_backslash = std::strrchr(path_buffer, '\\');
+    // Read in UTF-16, so that a folder named in any script comes whole; a folder whose name
+    // the ANSI code page cannot hold (a program that keeps the system's) is given by its
+    // short name, which opens the same files.
+    const DWORD length = ::GetModuleFileNameW(runtime_module(), path_buffer, PATH_UNITS - 1);
+    path_buffer[length < PATH_UNITS ? length : PATH_UNITS - 1] = L'\0';
+    wchar_t* last_backslash = std::wcsrchr(path_buffer, L'\\');
     if (last_backslash != nullptr) {
-        last_backslash[1] = '\0';
+        last_backslash[1] = L'\0';
     }
-    return string_duplicate(path_buffer);
+    bool lossless = true;
+    char* folder = wide_to_heap_ansi(path_buffer, std::wcslen(path_buffer), &lossless);
+    if (folder != nullptr && !lossless) {
+        const DWORD units = ::GetShortPathNameW(path_buffer, path_buffer, PATH_UNITS);
+        if (units > 0 && units < PATH_UNITS) {
+            heap_free(folder);
+            folder = wide_to_heap_ansi(path_buffer, units, nullptr);
+        }
+    }
+    return folder != nullptr ? folder : string_duplicate("");
 }
 
 // Return the number's text with a leading blank: " 5", " -5", " 2.50".

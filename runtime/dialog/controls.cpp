@@ -16,17 +16,6 @@
 
 namespace {
 
-// A text of the ANSI code page as a fresh wide heap string, or null (for null too).
-wchar_t* wide_copy(const char* text) {
-    const int units = text != nullptr ? ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0) : 0;
-    auto* wide =
-        units > 0 ? static_cast<wchar_t*>(heap_alloc(sizeof(wchar_t) * size_t(units))) : nullptr;
-    if (wide != nullptr) {
-        ::MultiByteToWideChar(CP_ACP, 0, text, -1, wide, units);
-    }
-    return wide;
-}
-
 // The control's window while its dialog is shown or its window open, else null.
 HWND control_window(const WindowRecord* record, int32_t id) {
     if (!record_is_open(record) || !control_id_valid(id)) {
@@ -138,10 +127,10 @@ int32_t control_create(WindowRecord* record, int32_t kind, int32_t id, int32_t x
     // Unicode window from its creation: on Windows an edit made by the ANSI call keeps its
     // text in the ANSI code page, where a character typed in another script is lost.
     const char* shown = type->is_list ? "" : text;
-    wchar_t* wide_name = wide_copy(type->name);
-    wchar_t* wide_text = wide_copy(shown);
+    wchar_t* wide_name = ansi_to_heap_wide(type->name);
+    wchar_t* wide_text = ansi_to_heap_wide(shown);
     HWND control =
-        wide_name == nullptr || (shown != nullptr && wide_text == nullptr)
+        wide_name == nullptr || wide_text == nullptr
             ? nullptr
             : ::CreateWindowExW(type->ex_style, wide_name, wide_text, control_style(kind, style), x,
                                 y, width, height, record->hwnd,
@@ -179,20 +168,23 @@ void lay_out_status_bars(HWND window) {
     }
 }
 
-// A fresh heap copy of a window's text.
+// A fresh heap copy of a window's text, in the ANSI code page.
 char* control_window_text(HWND window) {
     // NOTE: a status bar answers WM_GETTEXTLENGTH in 16 bits though it holds more (4,464
     // for 70,000 characters): the text is read into a buffer with room for one character
     // more than it was said to have, and again into one twice as large until it fits.
-    int room = ::GetWindowTextLengthA(window) + 2;
+    int room = ::GetWindowTextLengthW(window) + 2;
     for (;;) {
-        char* text = static_cast<char*>(heap_alloc_or_stop(static_cast<size_t>(room)));
-        text[0] = '\0';
-        const int copied = ::GetWindowTextA(window, text, room);
-        if (copied < room - 1 || room > INT32_MAX / 2) {
-            return text;
+        auto* wide =
+            static_cast<wchar_t*>(heap_alloc_or_stop(static_cast<size_t>(room) * sizeof(wchar_t)));
+        const int copied = ::GetWindowTextW(window, wide, room);
+        if (copied < room - 1 || room > INT32_MAX / 4) {
+            const size_t units = static_cast<size_t>(copied > 0 ? copied : 0);
+            char* text = wide_to_heap_ansi(wide, units, nullptr);
+            heap_free(wide);
+            return text != nullptr ? text : static_cast<char*>(heap_alloc_or_stop(units * 4 + 1));
         }
-        heap_free(text);
+        heap_free(wide);
         room *= 2;
     }
 }
@@ -223,7 +215,7 @@ int32_t control_set_text(WindowRecord* record, int32_t id, const char* text) {
         return 1;
     }
     if (control != nullptr) {
-        return ::SetWindowTextA(control, text != nullptr ? text : "") ? 1 : 0;
+        return window_set_text(control, text) ? 1 : 0;
     }
     if (is_list_kind(definition)) {
         const bool kept = definition_set_items(definition, text);
@@ -304,8 +296,7 @@ int32_t control_focus(WindowRecord* record, int32_t id) {
 int32_t control_list_add(WindowRecord* record, int32_t id, const char* text) {
     const ListTarget list = list_target(record, id);
     if (list.window != nullptr) {
-        LRESULT index = list_send(list.window, LB_ADDSTRING, 0,
-                                  reinterpret_cast<LPARAM>(text != nullptr ? text : ""));
+        const LRESULT index = list_add_item(list.window, text);
         return index >= 0 ? static_cast<int32_t>(index) : -1;
     }
     return list.definition != nullptr ? definition_add_item(list.definition, text) : -1;
@@ -369,16 +360,8 @@ int32_t control_list_select(WindowRecord* record, int32_t id, int32_t index) {
 char* control_list_text(WindowRecord* record, int32_t id, int32_t index) {
     const ListTarget list = list_target(record, id);
     if (list.window != nullptr) {
-        LRESULT length = list_send(list.window, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-        if (length < 0) {
-            return string_duplicate("");
-        }
-        // Room for a pointer: a list without strings gives its items' data.
-        char* text =
-            static_cast<char*>(heap_alloc_or_stop(static_cast<size_t>(length) + 1 + sizeof(void*)));
-        list_send(list.window, LB_GETTEXT, static_cast<WPARAM>(index),
-                  reinterpret_cast<LPARAM>(text));
-        return text;
+        char* text = list_item_text(list.window, index);
+        return text != nullptr ? text : string_duplicate("");
     }
     const char* item = definition_item(list.definition, index);
     return string_duplicate(item != nullptr ? item : "");

@@ -370,32 +370,71 @@ const char* definition_item(const ControlDefinition* control, int32_t index) {
     return item;
 }
 
+// Add an item (text in the ANSI code page) to a list box or combo box; its index, or a
+// negative error.
+LRESULT list_add_item(HWND list, const char* item) {
+    const UINT add = is_combo_box(list) ? CB_ADDSTRING : LB_ADDSTRING;
+    wchar_t* wide = ansi_to_heap_wide(item);
+    if (wide == nullptr) { // without memory, the platform converts
+        return ::SendMessageA(list, add, 0, reinterpret_cast<LPARAM>(item != nullptr ? item : ""));
+    }
+    const LRESULT place = ::SendMessageW(list, add, 0, reinterpret_cast<LPARAM>(wide));
+    heap_free(wide);
+    return place;
+}
+
+// A list box's or combo box's item as a fresh heap string in the ANSI code page; null when
+// there is no such item or without memory.
+char* list_item_text(HWND list, int32_t index) {
+    const bool combo = is_combo_box(list);
+    const LRESULT length = ::SendMessageW(list, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN,
+                                          static_cast<WPARAM>(index), 0);
+    if (length < 0 || length > INT32_MAX / 8) {
+        return nullptr;
+    }
+    // Room for a pointer: a list without strings gives its items' data.
+    auto* wide = static_cast<wchar_t*>(
+        heap_alloc((static_cast<size_t>(length) + 1) * sizeof(wchar_t) + sizeof(void*)));
+    if (wide == nullptr) {
+        return nullptr;
+    }
+    const LRESULT copied =
+        ::SendMessageW(list, combo ? CB_GETLBTEXT : LB_GETTEXT, static_cast<WPARAM>(index),
+                       reinterpret_cast<LPARAM>(wide));
+    const size_t units = copied > 0 && copied <= length ? static_cast<size_t>(copied) : 0;
+    char* text = wide_to_heap_ansi(wide, units, nullptr);
+    heap_free(wide);
+    return text;
+}
+
 // Replace the items by those of a list box or combo box.
 bool definition_read_items(ControlDefinition* control, HWND list) {
-    const bool combo = is_combo_box(list);
-    const UINT get_length = combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN;
-    const LRESULT items = ::SendMessageA(list, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
+    const LRESULT items =
+        ::SendMessageW(list, is_combo_box(list) ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
     const int32_t count = items > 0 ? static_cast<int32_t>(items) : 0;
-    int32_t total = 0;
+    // Each item is converted twice: once to size the block, once into it.
+    int64_t total = 0;
     for (int32_t i = 0; i < count; ++i) {
-        const LRESULT length = ::SendMessageA(list, get_length, static_cast<WPARAM>(i), 0);
-        total += (length > 0 ? static_cast<int32_t>(length) : 0) + 1;
+        char* item = list_item_text(list, i);
+        total += (item != nullptr ? string_length(item) : 0) + 1;
+        heap_free(item);
     }
-    // Room for a pointer past the end: a list without strings gives its items' data.
-    char* block =
-        static_cast<char*>(typed_alloc(TYPE_RAW, total + static_cast<int32_t>(sizeof(void*))));
+    if (total > INT32_MAX / 2) {
+        return false;
+    }
+    char* block = static_cast<char*>(typed_alloc(TYPE_RAW, static_cast<int32_t>(total) + 1));
     if (block == nullptr) {
         return false;
     }
-    int32_t used = 0;
+    int64_t used = 0;
     for (int32_t i = 0; i < count; ++i) {
-        const LRESULT length = ::SendMessageA(list, get_length, static_cast<WPARAM>(i), 0);
-        if (length > 0) {
-            // The length may be more than the text (double-byte code pages): its NUL ends it.
-            ::SendMessageA(list, combo ? CB_GETLBTEXT : LB_GETTEXT, static_cast<WPARAM>(i),
-                           reinterpret_cast<LPARAM>(block + used));
-            used += string_length(block + used);
+        char* item = list_item_text(list, i);
+        const int64_t length = item != nullptr ? string_length(item) : 0;
+        if (used + length < total) { // an item grown since it was sized is cut
+            std::memcpy(block + used, item, static_cast<size_t>(length));
+            used += length;
         }
+        heap_free(item);
         block[used++] = '\0';
     }
     return take_items(control, block, count);
@@ -403,11 +442,10 @@ bool definition_read_items(ControlDefinition* control, HWND list) {
 
 // Fill a list box or combo box with a definition's items; where item follow went.
 int32_t list_fill_items(HWND list, const ControlDefinition* control, int32_t follow) {
-    const UINT add = is_combo_box(list) ? CB_ADDSTRING : LB_ADDSTRING;
     const char* item = definition_text(control);
     int32_t followed = -1;
     for (int32_t i = 0; i < control->item_count; ++i) {
-        const LRESULT place = ::SendMessageA(list, add, 0, reinterpret_cast<LPARAM>(item));
+        const LRESULT place = list_add_item(list, item);
         // An item put at or before the followed one moves it down by one.
         if (i == follow) {
             followed = place >= 0 ? static_cast<int32_t>(place) : -1;

@@ -135,9 +135,15 @@ bool definition_read_items(ControlDefinition* control, HWND list);
 int32_t list_fill_items(HWND list, const ControlDefinition* control, int32_t follow);
 // Fill a list box or combo box with the items of a "|"-separated text.
 void list_fill(HWND list, const char* items);
+// Add an item (text in the ANSI code page) to a list box or combo box; its index, or a
+// negative error.
+LRESULT list_add_item(HWND list, const char* item);
+// A list box's or combo box's item as a fresh heap string in the ANSI code page; null when
+// there is no such item or without memory.
+char* list_item_text(HWND list, int32_t index);
 // True for a combo box, false for a list box (and any other class).
 bool is_combo_box(HWND control);
-// A fresh heap copy of a window's text.
+// A fresh heap copy of a window's text, in the ANSI code page.
 char* control_window_text(HWND window);
 // Move every status bar directly on a window to the window's bottom edge, full width (one
 // made with CCS_NOPARENTALIGN or CCS_NORESIZE stays where it is).

@@ -51,7 +51,7 @@ bool prepare_classes(const DialogDefinition* definition) {
 void apply_values(WindowRecord* record) {
     DialogDefinition* definition = dialog_definition(record);
     if (!text_fits_template(definition->caption)) {
-        ::SetWindowTextA(record->hwnd, definition->caption);
+        window_set_text(record->hwnd, definition->caption);
     }
     HWND child = ::GetWindow(record->hwnd, GW_CHILD);
     for (ControlDefinition* c = definition->first_control; c != nullptr; c = c->next) {
@@ -68,7 +68,7 @@ void apply_values(WindowRecord* record) {
             ::SendMessageA(child, is_combo_box(child) ? CB_SETCURSEL : LB_SETCURSEL,
                            static_cast<WPARAM>(selected), 0);
         } else if (!text_fits_template(definition_text(c))) {
-            ::SetWindowTextA(child, definition_text(c));
+            window_set_text(child, definition_text(c));
         }
         if (definition_check_max(c) > 0) {
             ::SendMessageA(child, BM_SETCHECK, static_cast<WPARAM>(c->state), 0);

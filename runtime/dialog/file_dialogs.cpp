@@ -119,10 +119,10 @@ bool prepare_call(FileDialogCall* call, const char* filters, const char* folder,
     bool bad = false;
     call->filter = make_filter(filters, &bad);
     first_extension(call->filter, call->default_extension, std::size(call->default_extension));
-    call->folder = folder != nullptr ? ansi_to_heap_wide(folder) : nullptr;
+    call->folder = folder != nullptr ? ansi_name_to_heap_wide(folder) : nullptr;
     call->names = static_cast<wchar_t*>(heap_alloc(units * sizeof(wchar_t)));
     call->units = units;
-    wchar_t* start_name = name != nullptr ? ansi_to_heap_wide(name) : nullptr;
+    wchar_t* start_name = name != nullptr ? ansi_name_to_heap_wide(name) : nullptr;
     bool ready = !bad && call->names != nullptr && (folder == nullptr || call->folder != nullptr) &&
                  (name == nullptr || start_name != nullptr);
     if (ready && start_name != nullptr) {
@@ -195,10 +195,10 @@ char* chosen_names(const OPENFILENAMEW& description) {
     const bool several = (description.Flags & OFN_ALLOWMULTISELECT) != 0 &&
                          description.nFileOffset > 0 && names[description.nFileOffset - 1] == L'\0';
     if (!several) {
-        return wide_to_heap_ansi(names, -1);
+        return wide_name_to_heap_ansi(names, -1);
     }
     wchar_t* joined = join_several(names);
-    char* chosen = joined != nullptr ? wide_to_heap_ansi(joined, -1) : nullptr;
+    char* chosen = joined != nullptr ? wide_name_to_heap_ansi(joined, -1) : nullptr;
     heap_free(joined);
     return chosen;
 }

@@ -2,8 +2,8 @@
 // kind, the dialog window class "KalvorineDlgClass", and the in-memory dialog template
 // (DLGTEMPLATE with DS_SETFONT, wide characters) built from a dialog's definition; texts
 // too long for a template are left out of it and given to the windows once they exist.
-// Relies on USER32, COMCTL32 (InitCommonControls) and KERNEL32 (the rich edit library, the
-// code page conversion). Showing the template is dialogs.cpp's.
+// Relies on USER32, COMCTL32 (InitCommonControls), KERNEL32 (the rich edit library) and the
+// core's conversion of texts in the ANSI code page. Showing the template is dialogs.cpp's.
 #include "runtime/dialog/dialog_internal.h"
 
 #include <commctrl.h>
@@ -73,13 +73,13 @@ void put_word(TemplateWriter* w, WORD value) {
     put_bytes(w, &value, sizeof(value));
 }
 
-// An 8-bit text in the ANSI code page as a NUL-terminated wide string.
+// A text in the ANSI code page as a NUL-terminated wide string.
 void put_text(TemplateWriter* w, const char* text) {
     const int32_t length = text != nullptr ? string_length(text) : 0;
     auto* out = reinterpret_cast<wchar_t*>(w->start + w->used);
-    int written = length > 0 ? ::MultiByteToWideChar(CP_ACP, 0, text, length, out, length) : 0;
+    const size_t written = ansi_to_wide(text, static_cast<size_t>(length), out);
     out[written] = L'\0';
-    w->used += (static_cast<size_t>(written) + 1) * sizeof(wchar_t);
+    w->used += (written + 1) * sizeof(wchar_t);
 }
 
 void put_wide(TemplateWriter* w, const wchar_t* text) {

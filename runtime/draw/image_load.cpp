@@ -99,7 +99,9 @@ IPicture* picture_with_size(IPicture* picture, const GUID& picture_iid) {
 // bounds GDI gives a metafile in which nothing was drawn, one pixel turned round on both
 // axes, load as a metafile of no size.
 ImageHandle metafile_with_size(const char* name) {
-    HENHMETAFILE metafile = ::GetEnhMetaFileA(name);
+    wchar_t* wide = ansi_to_heap_wide(name);
+    HENHMETAFILE metafile = wide != nullptr ? ::GetEnhMetaFileW(wide) : ::GetEnhMetaFileA(name);
+    heap_free(wide);
     ENHMETAHEADER header = {};
     const RECTL& bounds = header.rclBounds;
     if (metafile != nullptr && ::GetEnhMetaFileHeader(metafile, sizeof header, &header) != 0 &&
@@ -110,6 +112,20 @@ ImageHandle metafile_with_size(const char* name) {
         return 0;
     }
     return reinterpret_cast<ImageHandle>(metafile);
+}
+
+// LoadImageW of a resource number, or of a file or resource name in the ANSI code page.
+HANDLE load_image(HMODULE module, LPCSTR source, UINT type, UINT flags) {
+    if (IS_INTRESOURCE(source)) {
+        return ::LoadImageW(module, reinterpret_cast<LPCWSTR>(source), type, 0, 0, flags);
+    }
+    wchar_t* name = ansi_to_heap_wide(source);
+    if (name == nullptr) { // without memory, the platform converts
+        return ::LoadImageA(module, source, type, 0, 0, flags);
+    }
+    HANDLE image = ::LoadImageW(module, name, type, 0, 0, flags);
+    heap_free(name);
+    return image;
 }
 
 // Decode a picture from size bytes of a block, which is freed here on every path; name is
@@ -224,7 +240,7 @@ ImageHandle image_load(const void* name, TypeTag tag, int32_t kind) {
             return 0;
         }
         return reinterpret_cast<ImageHandle>(
-            ::LoadImageA(module, source, IMAGE_BITMAP, 0, 0, flags | LR_CREATEDIBSECTION));
+            load_image(module, source, IMAGE_BITMAP, flags | LR_CREATEDIBSECTION));
     case IMAGE_ICON_KIND:
     case IMAGE_CURSOR_KIND:
         if (is_number && module == nullptr) {
@@ -234,7 +250,7 @@ ImageHandle image_load(const void* name, TypeTag tag, int32_t kind) {
             return 0;
         }
         return reinterpret_cast<ImageHandle>(
-            ::LoadImageA(module, source, static_cast<UINT>(kind), 0, 0, flags));
+            load_image(module, source, static_cast<UINT>(kind), flags));
     case IMAGE_METAFILE:
         // Metafiles come only from files: a resource number names nothing here.
         if (is_number || file_refused(source, metafile_fault)) {

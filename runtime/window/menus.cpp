@@ -5,7 +5,7 @@
 // made with its MDI client (mdi.cpp).
 #include "runtime/window/window_internal.h"
 
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 // ============================================================================
 // Internal helpers
@@ -18,6 +18,16 @@ void destroy_orphan(uint32_t flags, UINT_PTR id) {
     if ((flags & MF_POPUP) != 0 && id != 0) {
         ::DestroyMenu(reinterpret_cast<HMENU>(id));
     }
+}
+
+// An item's text in UTF-16 as a fresh heap block, converted from the ANSI code page; null
+// for an item that holds no text (a separator, a bitmap or owner-drawn item, whose "text"
+// is its handle or data), and without memory: the platform's ANSI call then takes it.
+wchar_t* menu_item_text(uint32_t flags, const char* text) {
+    if ((flags & (MF_BITMAP | MF_OWNERDRAW | MF_SEPARATOR)) != 0 || text == nullptr) {
+        return nullptr;
+    }
+    return ansi_to_heap_wide(text);
 }
 
 } // namespace
@@ -33,7 +43,11 @@ HMENU create_menu(int32_t popup) {
 
 // Append an item, a submenu (MF_POPUP, id = the submenu) or a separator to a menu.
 int32_t append_menu_item(HMENU menu, const char* text, uint32_t flags, UINT_PTR id) {
-    if (menu == nullptr || !::AppendMenuA(menu, flags, id, text)) {
+    wchar_t* wide = menu != nullptr ? menu_item_text(flags, text) : nullptr;
+    const BOOL added = menu != nullptr && (wide != nullptr ? ::AppendMenuW(menu, flags, id, wide)
+                                                           : ::AppendMenuA(menu, flags, id, text));
+    heap_free(wide);
+    if (!added) {
         destroy_orphan(flags, id);
     }
     return 0;
@@ -42,9 +56,14 @@ int32_t append_menu_item(HMENU menu, const char* text, uint32_t flags, UINT_PTR 
 // Insert an item, submenu or separator before the item at position.
 int32_t insert_menu_item(HMENU menu, int32_t position, const char* text, uint32_t flags,
                          UINT_PTR id) {
-    // NOTE: InsertMenuA appends for a position past the last item.
-    if (menu == nullptr ||
-        !::InsertMenuA(menu, static_cast<UINT>(position), flags | MF_BYPOSITION, id, text)) {
+    wchar_t* wide = menu != nullptr ? menu_item_text(flags, text) : nullptr;
+    const UINT at = static_cast<UINT>(position);
+    // NOTE: InsertMenuW and InsertMenuA append for a position past the last item.
+    const BOOL added = menu != nullptr &&
+                       (wide != nullptr ? ::InsertMenuW(menu, at, flags | MF_BYPOSITION, id, wide)
+                                        : ::InsertMenuA(menu, at, flags | MF_BYPOSITION, id, text));
+    heap_free(wide);
+    if (!added) {
         destroy_orphan(flags, id);
     }
     return 0;

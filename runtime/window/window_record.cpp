@@ -5,7 +5,7 @@
 // window procedure lives in events.cpp, MDI frames in mdi.cpp.
 #include "runtime/window/window_internal.h"
 
-#include "runtime/core/core.h"
+#include "runtime/core/core_internal.h"
 
 // ============================================================================
 // Module state
@@ -50,6 +50,23 @@ void destroy_accelerators(HWND hwnd) {
         ::DestroyAcceleratorTable(table);
         ::RemovePropA(hwnd, ACCEL_TABLE_PROPERTY);
     }
+}
+
+// CreateWindowExW of a runtime window; the caption (in the ANSI code page) goes to the
+// platform in UTF-16.
+HWND create_window(DWORD ex_style, bool frame, const char* caption, DWORD style, int32_t x,
+                   int32_t y, int32_t width, int32_t height, HWND parent) {
+    wchar_t* wide_caption = ansi_to_heap_wide(caption);
+    if (wide_caption == nullptr) { // without memory, the platform converts
+        return ::CreateWindowExA(ex_style, frame ? "KalvorineFrameClass" : "KalvorineWndClass",
+                                 caption, style, x, y, width, height, parent, nullptr,
+                                 runtime_module(), nullptr);
+    }
+    HWND hwnd = ::CreateWindowExW(ex_style, frame ? L"KalvorineFrameClass" : L"KalvorineWndClass",
+                                  wide_caption, style, x, y, width, height, parent, nullptr,
+                                  runtime_module(), nullptr);
+    heap_free(wide_caption);
+    return hwnd;
 }
 
 } // namespace
@@ -126,14 +143,13 @@ int32_t open_window(WindowRecord* record, int32_t x, int32_t y, int32_t width, i
     record->reserved_c = nullptr;
     record->reserved_d = nullptr;
 
-    // NOTE: CreateWindowExA delivers WM_GETMINMAXINFO, WM_NCCREATE, WM_CREATE and more
+    // NOTE: CreateWindowExW delivers WM_GETMINMAXINFO, WM_NCCREATE, WM_CREATE and more
     // before it returns; window_procedure routes them to creating_record. A handler that
     // opens a window of its own gets the outer record back afterwards.
     WindowRecord* outer_creating = creating_record;
     creating_record = record;
-    const char* class_name = (flags & WF_MDI_FRAME) ? "KalvorineFrameClass" : "KalvorineWndClass";
-    HWND hwnd = ::CreateWindowExA(ex_style, class_name, caption, style, x, y, width, height,
-                                  parent_hwnd, nullptr, runtime_module(), nullptr);
+    HWND hwnd = create_window(ex_style, (flags & WF_MDI_FRAME) != 0, caption, style, x, y, width,
+                              height, parent_hwnd);
     record->hwnd = hwnd;
     creating_record = outer_creating;
     record->handler = nullptr;
@@ -204,7 +220,7 @@ void window_destroyed(WindowRecord* record, HWND hwnd) {
 // Set the window's caption.
 int32_t set_window_caption(WindowRecord* record, const char* caption) {
     if (record_is_open(record)) {
-        ::SetWindowTextA(record->hwnd, caption != nullptr ? caption : "");
+        window_set_text(record->hwnd, caption);
     }
     return 0;
 }

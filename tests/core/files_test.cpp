@@ -396,7 +396,7 @@ TEST(FileWriting, NamesInTheCodePageReachThePlatformAsTheyAre) {
     int tried = 0;
     for (const wchar_t* name : names) {
         std::wstring wide = std::wstring(folder) + L"tarrowind_" + name + L".txt";
-        char* ansi = wide_to_heap_ansi(wide.c_str(), -1);
+        char* ansi = wide_name_to_heap_ansi(wide.c_str(), -1);
         if (ansi == nullptr) {
             continue; // not in this code page
         }

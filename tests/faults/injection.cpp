@@ -55,7 +55,9 @@ constexpr DWORD MEMORY = ERROR_NOT_ENOUGH_MEMORY;
     X(CreateMenu, 0, MEMORY, -1)                                                                   \
     X(CreatePopupMenu, 0, MEMORY, -1)                                                              \
     X(AppendMenuA, 0, MEMORY, -1)                                                                  \
+    X(AppendMenuW, 0, MEMORY, -1)                                                                  \
     X(InsertMenuA, 0, MEMORY, -1)                                                                  \
+    X(InsertMenuW, 0, MEMORY, -1)                                                                  \
     X(CreateAcceleratorTableA, 0, MEMORY, -1)                                                      \
     X(SetTimer, 0, MEMORY, -1)                                                                     \
     X(SetPropA, 0, MEMORY, -1)                                                                     \
@@ -70,7 +72,9 @@ constexpr DWORD MEMORY = ERROR_NOT_ENOUGH_MEMORY;
     X(CreateStreamOnHGlobal, E_OUTOFMEMORY, MEMORY, 2)                                             \
     X(OleLoadPicture, E_OUTOFMEMORY, MEMORY, 4)                                                    \
     X(LoadImageA, 0, MEMORY, -1)                                                                   \
+    X(LoadImageW, 0, MEMORY, -1)                                                                   \
     X(GetEnhMetaFileA, 0, MEMORY, -1)                                                              \
+    X(GetEnhMetaFileW, 0, MEMORY, -1)                                                              \
     X(LoadIconA, 0, ERROR_RESOURCE_NAME_NOT_FOUND, -1)                                             \
     X(LoadCursorA, 0, ERROR_RESOURCE_NAME_NOT_FOUND, -1)                                           \
     X(FindResourceA, 0, ERROR_RESOURCE_NAME_NOT_FOUND, -1)                                         \
@@ -79,9 +83,10 @@ constexpr DWORD MEMORY = ERROR_NOT_ENOUGH_MEMORY;
     X(LockResource, 0, ERROR_INVALID_HANDLE, -1)                                                   \
     X(LoadLibraryExA, 0, ERROR_MOD_NOT_FOUND, -1)                                                  \
     X(PlaySoundA, 0, MEMORY, -1)                                                                   \
+    X(PlaySoundW, 0, MEMORY, -1)                                                                   \
     X(CreateDialogIndirectParamW, 0, MEMORY, -1)                                                   \
-    X(MessageBoxA, 0, MEMORY, -1)
-
+    X(MessageBoxA, 0, MEMORY, -1)                                                                  \
+    X(MessageBoxW, 0, MEMORY, -1)
 enum RoutineIndex : int32_t {
 #define FAULT_INDEX(name, failure, error, clear) INDEX_##name,
     FAULT_ROUTINES(FAULT_INDEX)

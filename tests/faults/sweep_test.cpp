@@ -58,8 +58,8 @@ constexpr int32_t FORM_ENDED = 7, ID_EDIT = 10, ID_CHECK = 11, ID_LIST = 12, ID_
 constexpr int32_t TEXT_LINES = 5;       // lines of text.txt
 constexpr int32_t QUICK_CALLS = 3;      // calls failed in turn in the quick sweep, and the last
 constexpr DWORD CASE_LIMIT_MS = 120000; // a case takes well under a second: far longer hangs
-constexpr Regression REGRESSIONS[] = {{"viewer frame", "AppendMenuA", 4},
-                                      {"viewer frame", "AppendMenuA", 17},
+constexpr Regression REGRESSIONS[] = {{"viewer frame", "AppendMenuW", 4},
+                                      {"viewer frame", "AppendMenuW", 17},
                                       {"viewer text", "CreateCompatibleDC", 49},
                                       {"viewer samples", "CreateCompatibleDC", 47},
                                       {"dialogs", "SetPropA", 53}};
@@ -335,10 +335,31 @@ BOOL WINAPI quiet_player(LPCSTR, HMODULE, DWORD) {
     return TRUE;
 }
 
+BOOL WINAPI quiet_player_wide(LPCWSTR, HMODULE, DWORD) {
+    return TRUE;
+}
+
 // A child's MessageBoxA: say what the box said and press OK.
 int WINAPI print_box(HWND, LPCSTR text, LPCSTR caption, UINT) {
     std::printf("box: %s|%s\n", text, caption);
     return IDOK;
+}
+
+// The same for MessageBoxW, saying the texts in UTF-8.
+int WINAPI print_box_wide(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
+    char said[2][512] = {};
+    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, said[0], sizeof said[0], nullptr, nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, caption, -1, said[1], sizeof said[1], nullptr, nullptr);
+    std::printf("box: %s|%s\n", said[0], said[1]);
+    return IDOK;
+}
+
+// Send the platform's players to ones that play nothing (quiet) or back (not quiet).
+void players_quiet(bool quiet) {
+    injection_replace(injection_find("PlaySoundA"),
+                      quiet ? reinterpret_cast<void*>(quiet_player) : nullptr);
+    injection_replace(injection_find("PlaySoundW"),
+                      quiet ? reinterpret_cast<void*>(quiet_player_wide) : nullptr);
 }
 
 void print_exit(UINT code) {
@@ -426,7 +447,7 @@ bool chosen(const Scenario& scenario, int32_t routine, int32_t call, int32_t cal
 TEST(Sweep, EveryFailingCallIsSurvivedAndLeavesNothing) {
     set_up();
     ASSERT_STREQ(injection_install(), "") << "routines the program does not import";
-    injection_replace(injection_find("PlaySoundA"), reinterpret_cast<void*>(quiet_player));
+    players_quiet(true);
     ::SetUnhandledExceptionFilter(report_crash);
     int32_t cases = 0, faults = 0, kept_once = 0;
     for (const Scenario& scenario : SCENARIOS) {
@@ -435,7 +456,8 @@ TEST(Sweep, EveryFailingCallIsSurvivedAndLeavesNothing) {
         int32_t scenario_cases = 0;
         for (int32_t routine = 0; routine < injection_count(); ++routine) {
             const std::string name = injection_name(routine);
-            if (name == "HeapAlloc" || name == "HeapCreate" || name == "MessageBoxA") {
+            if (name == "HeapAlloc" || name == "HeapCreate" || name == "MessageBoxA" ||
+                name == "MessageBoxW") {
                 continue; // the heap's failures end processes: in children
             }
             for (int32_t call = 1; call <= calls[routine]; ++call) {
@@ -468,7 +490,7 @@ TEST(Sweep, EveryFailingCallIsSurvivedAndLeavesNothing) {
         std::printf("sweep: %-15s %4d cases\n", scenario.name, scenario_cases);
         cases += scenario_cases;
     }
-    injection_replace(injection_find("PlaySoundA"), nullptr);
+    players_quiet(false);
     close_game();
     close_viewer();
     std::printf(
@@ -531,7 +553,8 @@ TEST(Sweep, Child) {
     faults_child_crashes_end_it();
     set_up();
     injection_replace(injection_find("MessageBoxA"), reinterpret_cast<void*>(print_box));
-    injection_replace(injection_find("PlaySoundA"), reinterpret_cast<void*>(quiet_player));
+    injection_replace(injection_find("MessageBoxW"), reinterpret_cast<void*>(print_box_wide));
+    players_quiet(true);
     runtime_set_exit_routine(print_exit);
     const Scenario& scenario = SCENARIOS[index];
     const bool warm = std::strcmp(warmth, "warm") == 0;
@@ -558,7 +581,7 @@ TEST(Sweep, FaultsFoundStayMended) {
     close_game();
     std::snprintf(case_label, sizeof case_label, "the game without its window");
     case_started = ::GetTickCount();
-    injection_arm(injection_find("CreateWindowExA"), 1, 1);
+    injection_arm(injection_find("CreateWindowExW"), 1, 1);
     game_main(); // returns: without the failure it would wait for "New"
     injection_disarm();
     case_started = 0;

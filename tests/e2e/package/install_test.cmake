@@ -44,7 +44,8 @@ set(missing)
 foreach(file include/runtime/core/core.h include/runtime/window/window.h
              include/runtime/draw/draw.h include/runtime/dialog/dialog.h lib/libruntime.a
              ${package}/TarrowindRuntimeConfig.cmake ${package}/mingw-w64.cmake
-             ${package}/mingw-w64-x86_64.cmake ${package}/mingw-w64-i686.cmake)
+             ${package}/mingw-w64-x86_64.cmake ${package}/mingw-w64-i686.cmake
+             bin/tarrowind-wine-setup)
     if(NOT EXISTS ${work}/prefix/${file})
         list(APPEND missing ${file})
     endif()
@@ -75,6 +76,11 @@ execute_process(COMMAND ${nm} -u ${objects} OUTPUT_VARIABLE undefined RESULT_VAR
 string(REGEX MATCHALL "__imp_[A-Za-z0-9_]+" imports "${undefined}")
 expect("Tally's own code calls no platform routine" "status;EQUAL;0;AND;objects;AND;NOT;imports"
        "${imports}")
+# The package linked its manifest in: each program's ANSI code page is UTF-8.
+foreach(program hello tally)
+    file(STRINGS ${work}/${program}/${program}.exe manifest REGEX "activeCodePage.*UTF-8")
+    expect("${program}.exe holds the package's UTF-8 manifest" "manifest")
+endforeach()
 # Under Wine the Unix folder is reached through drive Z:, which maps the root.
 set(folder ${work}/hello)
 if(EMULATOR)
