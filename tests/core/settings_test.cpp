@@ -121,8 +121,8 @@ std::string values_of(const Settings& s) {
     std::string text;
     for (int32_t i = 0; i < s.count; ++i) {
         if (s.entries[i].value != nullptr) {
-            text += (text.empty() ? "" : "|") + std::string(s.entries[i].name) + "=" +
-                    s.entries[i].value;
+            text.append(text.empty() ? "" : "|").append(s.entries[i].name).append("=");
+            text.append(s.entries[i].value);
         }
     }
     return text;
