@@ -15,8 +15,8 @@
 // them are passed over, and a name given twice keeps its last value. Empty lines after the
 // last line, LF line ends and a last line without a line end are read too, as editors
 // leave them. Any other line is bad; a file with one is damaged, and its first bad line is
-// named on the debugger output. A record finds a name through an index of hashes, so that loading,
-// getting and setting take time in proportion to the values, not to their square.
+// named on the debugger output. A record finds a name through an index of hashes, so that
+// loading, getting and setting take time in proportion to the values, not to their square.
 #include "runtime/core/core_internal.h"
 
 #include <shlobj.h>

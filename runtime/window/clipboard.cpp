@@ -7,8 +7,8 @@
 // is converted and handed over only when a program asks for it, and when the program ends
 // in any orderly way: at shut-down (program_end), and when the process ends otherwise (a
 // return from the main routine, exit, ExitProcess), through a fiber-local slot's callback
-// that the system calls then. A message-only window of the runtime's own owns such text and answers
-// the platform's requests for it while the program handles events.
+// that the system calls then. A message-only window of the runtime's own owns such text
+// and answers the platform's requests for it while the program handles events.
 #include "runtime/core/core_internal.h"
 #include "runtime/window/window_internal.h"
 

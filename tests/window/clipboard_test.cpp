@@ -167,24 +167,19 @@ TEST_F(Clipboard, LongTextReachesOtherPrograms) {
     EXPECT_EQ(run_child("read " + std::to_string(text.size())), 0u);
 }
 
-// The process whose window owns the clipboard, or 0.
-DWORD clipboard_owner_process() {
-    DWORD process = 0;
-    HWND owner = ::GetClipboardOwner();
-    if (owner != nullptr) {
-        ::GetWindowThreadProcessId(owner, &process);
-    }
-    return process;
-}
-
-// Wait (at most 60 s) until a child owns the clipboard; false if it ended first.
+// Wait (at most 60 s) until a child's window owns the clipboard; false if it ended first.
 bool owned_by(const ChildProcess& child) {
-    for (int32_t i = 0; i < 3000 && clipboard_owner_process() != child.info.dwProcessId; ++i) {
+    for (int32_t i = 0; i < 3000; ++i) {
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(::GetClipboardOwner(), &process);
+        if (process == child.info.dwProcessId) {
+            return true;
+        }
         if (::WaitForSingleObject(child.info.hProcess, 20) == WAIT_OBJECT_0) {
             return false;
         }
     }
-    return clipboard_owner_process() == child.info.dwProcessId;
+    return false;
 }
 
 // Long text outlives the program that placed it however the program ends in order, with
