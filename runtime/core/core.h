@@ -262,9 +262,9 @@ int64_t file_size(HANDLE* file, TypeTag tag);
 int32_t file_read(HANDLE* file, TypeTag tag, void* destination, TypeTag destination_tag,
                   uint32_t count);
 // Write length bytes at the file's position (after what was read or written last; "A"
-// starts at the end); the count written, which is
-// length unless the disk is full, or -1 when nothing could be written (no open file, a
-// negative length, a file opened "R", a failure of the platform). Text or binary alike.
+// starts at the end); length when every byte was written, else -1 (no open file, a
+// negative length, a file opened "R", a full disk, a failure of the platform): what a
+// failed write added past the file's old end is cut off again. Text or binary alike.
 int32_t file_write(HANDLE* file, TypeTag tag, const void* bytes, int32_t length);
 // Write a line: text (bytes up to its NUL, as they are) and a CR LF line end, in one write;
 // the bytes written, line end included, or -1 as file_write.

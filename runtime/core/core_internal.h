@@ -120,15 +120,6 @@ char* utf16_to_heap_utf8(const wchar_t* text, size_t units);
 wchar_t* utf8_to_heap_utf16(const char* text, size_t bytes, size_t* units);
 
 // ============================================================================
-====================================================================
-
-// A fresh heap block of text (in the process's ANSI code page) in UTF-16, NUL-terminated;
-// null for null text, text that is not valid in the code page, or without memory.
-wchar_t* ansi_to_heap_wide(const char* text);
-// A fresh heap string of units of UTF-16 (-1: up to its NUL) in the ANSI code page; null
-// when a character has no form there (it would come back as another) or without memory.
-char* wide_to_heap_ansi(const wchar_t* text, int32_t units);
-=======
 // Text in the ANSI code page and UTF-16 (ansi_text.cpp)
 // ============================================================================
 // For routines that take or give a char* of the program's (in the process's ANSI code
@@ -146,6 +137,7 @@ wchar_t* ansi_to_heap_wide(const char* text);
 char* wide_to_heap_ansi(const wchar_t* text, size_t units, bool* lossless);
 // Set a window's text from text in the ANSI code page; nonzero when set.
 BOOL window_set_text(HWND window, const char* text);
+
 // File names go to the platform exactly as the program wrote them, or not at all: a name
 // converted with a substitute character would name another file.
 // A fresh heap block of a name in the ANSI code page in UTF-16, NUL-terminated; null for a

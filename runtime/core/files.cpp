@@ -410,13 +410,25 @@ int32_t file_write(HANDLE* file, TypeTag tag, const void* bytes, int32_t length)
     if (length == 0) {
         return 0;
     }
-    // NOTE: a write that fills the disk may have written part of the bytes when it fails;
-    // that part is the result, so that the caller sees what the file holds.
+    LARGE_INTEGER start = {};
+    LARGE_INTEGER size = {};
+    const bool known = ::SetFilePointerEx(*file, LARGE_INTEGER{}, &start, FILE_CURRENT) &&
+                       ::GetFileSizeEx(*file, &size);
     DWORD written = 0;
-    if (!::WriteFile(*file, bytes, static_cast<DWORD>(length), &written, nullptr) && written == 0) {
-        return -1;
+    if (::WriteFile(*file, bytes, static_cast<DWORD>(length), &written, nullptr) &&
+        written == static_cast<DWORD>(length)) {
+        return length;
     }
-    return static_cast<int32_t>(written);
+    // NOTE: a write that fills the disk may have written part of the bytes when it fails.
+    // What it added past the file's old end is cut off again, so that no torn line or record
+    // is left to be read as whole later.
+    if (known && written > 0) {
+        const LARGE_INTEGER end = start.QuadPart > size.QuadPart ? start : size;
+        ::SetFilePointerEx(*file, end, nullptr, FILE_BEGIN);
+        ::SetEndOfFile(*file);
+        ::SetFilePointerEx(*file, start, nullptr, FILE_BEGIN);
+    }
+    return -1;
 }
 
 // Write text and a CR LF line end; the bytes written, or -1.

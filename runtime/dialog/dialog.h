@@ -218,6 +218,7 @@ int32_t choose_file_to_open(WindowRecord* owner, const char* filters, const char
                             int32_t several, char** chosen);
 // Ask for a file name to save as, starting from name (null: empty); the user confirms
 // replacing a file that exists. A name typed without an extension gets the first filter's
-// extension when that is a plain "*.ext". *chosen is the full path.
+// extension when its first pattern is a plain "*.ext" ("*.txt;*.log" gives ".txt", "*.*"
+// nothing). *chosen is the full path.
 int32_t choose_file_to_save(WindowRecord* owner, const char* filters, const char* folder,
                             const char* name, char** chosen);
