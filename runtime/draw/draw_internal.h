@@ -22,7 +22,8 @@ extern WindowRecord* print_target;           // receives printed text; null: sta
 
 constexpr int32_t LAYOUT_FONTS = 8; // fonts one line may draw with: its own and fallbacks
 
-// A line of UTF-16 text laid out with USP10 in the font of a context: its runs (items of
+// A line of UTF-16 text laid out with USP10 in the font of a context (or, when nothing in
+// it needs that, as GDI's own call draws it: see text_layout.cpp): its runs (items of
 // one script and direction) in reading order, the order they show in from the left, and
 // each run's glyphs, their places and its font: the context's own, or, for a run whose
 // characters that font lacks, the first face that has them all among those the font links
@@ -34,6 +35,7 @@ struct TextLayout {
     int32_t count;             // its units
     int32_t runs;              // runs of the line
     int32_t glyph_count;       // glyphs of all runs
+    int32_t simple;            // 1: one run drawn by GDI's own call (nothing needs layout)
     int32_t width;             // pixels the whole line advances
     int32_t ascent;            // the context font's ascent and height, for baseline and cells
     int32_t height;            //

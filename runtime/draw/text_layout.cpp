@@ -233,9 +233,11 @@ bool itemize(TextLayout* l) {
     // control and state make ScriptItemize run the bidirectional algorithm.
     SCRIPT_CONTROL control = {};
     SCRIPT_STATE state = {};
-    int runs = 0;
-    if (::ScriptItemize(l->units, l->count, l->count + 1, &control, &state, l->items, &runs) !=
-        S_OK) {
+    int runs = 1;
+    l->items[0] = SCRIPT_ITEM{};
+    l->items[1].iCharPos = l->count;
+    if (l->simple == 0 && ::ScriptItemize(l->units, l->count, l->count + 1, &control, &state,
+                                          l->items, &runs) != S_OK) {
         return false;
     }
     l->runs = runs;
@@ -251,6 +253,67 @@ bool itemize(TextLayout* l) {
     l->glyphs = reinterpret_cast<WORD*>(l->offsets + glyphs);
     l->clusters = l->glyphs + glyphs;
     l->attrs = reinterpret_cast<SCRIPT_VISATTR*>(l->clusters + l->count);
+    return true;
+}
+
+// True for a unit GDI's own text call may not draw as the platform's layout would: a
+// right-to-left letter, mark or direction control, half of a pair beyond the first plane,
+// or a character of a script that needs shaping. Combining accents (U+0300-U+036F) are
+// left to GDI, which draws them as it always has.
+bool needs_layout_unit(const wchar_t* unit) {
+    const wchar_t c = *unit;
+    if ((c >= 0xD800 && c <= 0xDFFF) || (c >= 0x0590 && c <= 0x08FF) ||
+        (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF) || c == 0x200F ||
+        (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0x061C) {
+        return true;
+    }
+    return c >= 0x0900 && ::ScriptIsComplex(unit, 1, SIC_COMPLEX) == S_OK;
+}
+
+// True when the text needs the platform's layout: a unit above, or a character the font
+// itself lacks (another face must give it).
+bool needs_layout(HDC dc, const wchar_t* units, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        if (units[i] >= 0x0590 && needs_layout_unit(units + i)) {
+            return true;
+        }
+    }
+    WORD glyphs[256];
+    for (int32_t at = 0; at < count; at += 256) {
+        const int32_t n = count - at < 256 ? count - at : 256;
+        if (::GetGlyphIndicesW(dc, units + at, n, glyphs, GGI_MARK_NONEXISTING_GLYPHS) ==
+            GDI_ERROR) {
+            return true;
+        }
+        for (int32_t k = 0; k < n; ++k) {
+            if (glyphs[k] == 0xFFFF && units[at + k] >= 0x20) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Lay the text out as GDI's own call draws it: one run, left to right, a glyph a unit at
+// the advances GetTextExtentExPointW gives.
+bool place_simple(TextLayout* l) {
+    SIZE size = {};
+    if (!::GetTextExtentExPointW(l->dc, l->units, l->count, 0, nullptr, l->advances, &size)) {
+        return false;
+    }
+    for (int32_t i = l->count - 1; i > 0; --i) {
+        l->advances[i] -= l->advances[i - 1];
+    }
+    for (int32_t i = 0; i < l->count; ++i) {
+        l->clusters[i] = static_cast<WORD>(i);
+        l->attrs[i] = SCRIPT_VISATTR{};
+        l->attrs[i].fClusterStart = 1;
+        l->offsets[i] = GOFFSET{};
+    }
+    l->first_glyph[0] = 0;
+    l->first_glyph[1] = l->count;
+    l->font_of[0] = 0;
+    l->run_width[0] = size.cx;
     return true;
 }
 
@@ -388,8 +451,9 @@ bool layout_open(HDC dc, const wchar_t* units, int32_t count, TextLayout* layout
     ::GetTextMetricsW(dc, &metrics);
     l.ascent = metrics.tmAscent;
     l.height = metrics.tmHeight;
-    bool done = itemize(&l);
-    for (int32_t r = 0; done && r < l.runs; ++r) {
+    l.simple = needs_layout(dc, units, count) ? 0 : 1;
+    bool done = itemize(&l) && (l.simple == 0 || place_simple(&l));
+    for (int32_t r = 0; done && l.simple == 0 && r < l.runs; ++r) {
         l.first_glyph[r] = r == 0 ? 0 : l.first_glyph[r];
         done = shape_with_fallback(&l, r);
         l.run_width[r] = done ? place_run(&l, r) : 0;
@@ -432,7 +496,11 @@ void layout_draw(TextLayout* l, int32_t x, int32_t y) {
         ::SetBkMode(dc, TRANSPARENT);
     }
     HGDIOBJ previous = ::GetCurrentObject(dc, OBJ_FONT);
-    for (int32_t v = 0; v < l->runs; ++v) {
+    if (l->simple != 0) {
+        ::ExtTextOutW(dc, x, y + l->ascent, 0, nullptr, l->units, static_cast<UINT>(l->count),
+                      nullptr);
+    }
+    for (int32_t v = 0; l->simple == 0 && v < l->runs; ++v) {
         const int32_t r = l->order[v], first = l->first_glyph[r];
         ::SelectObject(dc, l->fonts[l->font_of[r]]);
         ::ScriptTextOut(dc, &l->caches[l->font_of[r]], x + l->left[r], y + l->ascent, 0, nullptr,
