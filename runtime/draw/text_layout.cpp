@@ -1,7 +1,8 @@
 // Text laid out by the platform: a line of UTF-16 text itemized, ordered, shaped and placed
 // with USP10 (Uniscribe), each run in the window's font or in a face that has its
 // characters, then drawn, measured and hit-tested for selecting; and the UTF-8 routines
-// that let a program select text in a line it printed.
+// that let a program select text in a line it printed. The face found for a script a face
+// lacks is remembered (a few of them), so that the next line tries it first.
 // Relies on USP10, GDI32, ADVAPI32's registry for the font links, the runtime heap and the
 // core's UTF-8 conversion. Printing is text_output.cpp's and text_utf8.cpp's.
 #include "runtime/core/core_internal.h"
@@ -25,12 +26,27 @@ struct FaceList {
     const wchar_t* own; // the context font's face, never a fallback
 };
 
+// A face found to have the characters of a script another face lacks.
+struct FoundFace {
+    WORD script;               // the run's script (SCRIPT_ANALYSIS::eScript)
+    wchar_t own[LF_FACESIZE];  // the face that lacks them
+    wchar_t face[LF_FACESIZE]; // the face that has them
+};
+
 // UTF-8 text converted for a selection routine, with where each unit's bytes start.
 struct SelectText {
     wchar_t* units;  // heap: the text in UTF-16, or null
     int32_t* starts; // heap: units + 1 byte offsets
     int32_t count;   // units
 };
+
+// ============================================================================
+// Module state
+// ============================================================================
+
+constexpr int32_t FOUND_FACES = 16;
+FoundFace found_faces[FOUND_FACES]; // tried first by the next line with such a run
+int32_t found_next = 0;             // the entry replaced next
 
 // ============================================================================
 // Internal helpers: the fallback faces
@@ -152,6 +168,21 @@ void drop_font(TextLayout* l, int32_t f) {
     l->fonts[f] = nullptr;
 }
 
+// Shape run r in a face, kept as a font of the line when it has all the run's characters.
+bool try_face(TextLayout* l, int32_t r, const wchar_t* face) {
+    if (l->font_count >= LAYOUT_FONTS) {
+        return false;
+    }
+    if (make_font(l, face) && shape_run(l, r, l->font_count) == 0) {
+        l->font_of[r] = l->font_count++;
+        return true;
+    }
+    if (l->fonts[l->font_count] != nullptr) {
+        drop_font(l, l->font_count);
+    }
+    return false;
+}
+
 // Shape run r in the first font that has all its characters; when none has, in the
 // context's font (the characters show as its missing-glyph box). False when shaping fails.
 bool shape_with_fallback(TextLayout* l, int32_t r) {
@@ -162,14 +193,24 @@ bool shape_with_fallback(TextLayout* l, int32_t r) {
             return true;
         }
     }
-    if (missing != 0 && l->font_count < LAYOUT_FONTS && gather_faces(l)) {
+    wchar_t own[LF_FACESIZE] = {};
+    ::GetTextFaceW(l->dc, LF_FACESIZE, own);
+    const WORD script = l->items[r].a.eScript;
+    for (const FoundFace& found : found_faces) {
+        if (missing != 0 && found.script == script && found.face[0] != L'\0' &&
+            ::lstrcmpiW(found.own, own) == 0 && try_face(l, r, found.face)) {
+            return true;
+        }
+    }
+    if (missing != 0 && gather_faces(l)) {
         for (int32_t i = 0; i < l->face_count; ++i) {
-            if (make_font(l, l->faces[i]) && shape_run(l, r, l->font_count) == 0) {
-                l->font_of[r] = l->font_count++;
+            if (try_face(l, r, l->faces[i])) {
+                FoundFace& found = found_faces[found_next];
+                found_next = (found_next + 1) % FOUND_FACES;
+                found.script = script;
+                std::wcscpy(found.own, own);
+                std::wcscpy(found.face, l->faces[i]);
                 return true;
-            }
-            if (l->fonts[l->font_count] != nullptr) {
-                drop_font(l, l->font_count);
             }
         }
     }
