@@ -335,6 +335,19 @@ bool needs_layout(HDC dc, const wchar_t* units, int32_t count) {
     return false;
 }
 
+// True when units need no layout: ASCII only, or the context's font is a symbol font.
+bool drawn_as_they_stand(HDC dc, const wchar_t* units, int32_t count) {
+    if (::GetTextCharset(dc) == SYMBOL_CHARSET) {
+        return true;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        if (units[i] >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Lay the text out as GDI's own call draws it: one run, left to right, a glyph a unit at
 // the advances GetTextExtentExPointW gives.
 bool place_simple(TextLayout* l) {
@@ -622,19 +635,6 @@ int32_t layout_spans(const TextLayout* l, int32_t from, int32_t to, int32_t* spa
         last_right = right > last_right ? right : last_right;
     }
     return found;
-}
-
-// True when units need no layout: ASCII only, or the context's font is a symbol font.
-bool drawn_as_they_stand(HDC dc, const wchar_t* units, int32_t count) {
-    if (::GetTextCharset(dc) == SYMBOL_CHARSET) {
-        return true;
-    }
-    for (int32_t i = 0; i < count; ++i) {
-        if (units[i] >= 0x80) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Draw count units at dc's current position, moving it past them.
