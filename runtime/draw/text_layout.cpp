@@ -16,14 +16,18 @@
 
 namespace {
 
-constexpr int32_t MOST_FACES = 256; // fallback faces tried for one line at most
+constexpr int32_t MOST_FACES = 256;   // fallback faces tried for one line at most
+constexpr int32_t LINKS_TRIED = 8;    // linked faces looked at for GDI's own drawing
+constexpr int32_t MOST_MISSING = 256; // characters a font may lack for GDI's own drawing
 constexpr wchar_t LINK_KEY[] =
     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink";
 
-// The faces gathered so far for the fallback list.
+// Faces gathered for trying in turn.
 struct FaceList {
-    TextLayout* layout;
-    const wchar_t* own; // the context font's face, never a fallback
+    wchar_t (*faces)[LF_FACESIZE]; // room faces
+    int32_t count;                 // faces gathered
+    int32_t room;                  //
+    const wchar_t* own;            // the context font's face, never one of them
 };
 
 // A face found to have the characters of a script another face lacks.
@@ -53,17 +57,16 @@ int32_t found_next = 0;             // the entry replaced next
 // ============================================================================
 
 void add_face(FaceList* list, const wchar_t* face) {
-    TextLayout* l = list->layout;
-    if (face[0] == L'\0' || face[0] == L'@' || l->face_count >= MOST_FACES ||
+    if (face[0] == L'\0' || face[0] == L'@' || list->count >= list->room ||
         std::wcslen(face) >= LF_FACESIZE || ::lstrcmpiW(face, list->own) == 0) {
         return;
     }
-    for (int32_t i = 0; i < l->face_count; ++i) {
-        if (::lstrcmpiW(l->faces[i], face) == 0) {
+    for (int32_t i = 0; i < list->count; ++i) {
+        if (::lstrcmpiW(list->faces[i], face) == 0) {
             return;
         }
     }
-    std::wcscpy(l->faces[l->face_count++], face);
+    std::wcscpy(list->faces[list->count++], face);
 }
 
 // The faces the platform links the font's face to: REG_MULTI_SZ "file,face[,...]" entries.
@@ -114,11 +117,12 @@ bool gather_faces(TextLayout* l) {
     }
     wchar_t own[LF_FACESIZE] = {};
     ::GetTextFaceW(l->dc, LF_FACESIZE, own);
-    FaceList list = {l, own};
+    FaceList list = {l->faces, 0, MOST_FACES, own};
     add_linked_faces(&list);
     LOGFONTW all = {};
     all.lfCharSet = DEFAULT_CHARSET;
     ::EnumFontFamiliesExW(l->dc, &all, add_family, reinterpret_cast<LPARAM>(&list), 0);
+    l->face_count = list.count;
     return true;
 }
 
@@ -297,6 +301,45 @@ bool itemize(TextLayout* l) {
     return true;
 }
 
+// True when the faces dc's font links to have every one of the characters it lacks: GDI's
+// own calls then draw and measure them from those faces, as the platform links them.
+bool links_supply(HDC dc, const wchar_t* missing, int32_t count) {
+    wchar_t own[LF_FACESIZE] = {};
+    wchar_t faces[LINKS_TRIED][LF_FACESIZE] = {};
+    ::GetTextFaceW(dc, LF_FACESIZE, own);
+    FaceList list = {faces, 0, LINKS_TRIED, own};
+    add_linked_faces(&list);
+    LOGFONTW font = {};
+    if (list.count == 0 ||
+        ::GetObjectW(::GetCurrentObject(dc, OBJ_FONT), sizeof(font), &font) == 0) {
+        return false;
+    }
+    bool found[MOST_MISSING] = {};
+    int32_t left = count;
+    for (int32_t f = 0; f < list.count && left > 0; ++f) {
+        std::wcscpy(font.lfFaceName, faces[f]);
+        font.lfCharSet = DEFAULT_CHARSET;
+        HFONT linked = ::CreateFontIndirectW(&font);
+        if (linked == nullptr) {
+            continue;
+        }
+        HGDIOBJ previous = ::SelectObject(dc, linked);
+        WORD glyphs[MOST_MISSING];
+        if (::GetGlyphIndicesW(dc, missing, count, glyphs, GGI_MARK_NONEXISTING_GLYPHS) !=
+            GDI_ERROR) {
+            for (int32_t k = 0; k < count; ++k) {
+                if (!found[k] && glyphs[k] != 0xFFFF) {
+                    found[k] = true;
+                    --left;
+                }
+            }
+        }
+        ::SelectObject(dc, previous);
+        ::DeleteObject(linked);
+    }
+    return left == 0;
+}
+
 // True for a unit GDI's own text call may not draw as the platform's layout would: a
 // right-to-left letter, mark or direction control, half of a pair beyond the first plane,
 // or a character of a script that needs shaping. Combining accents (U+0300-U+036F) are
@@ -319,20 +362,25 @@ bool needs_layout(HDC dc, const wchar_t* units, int32_t count) {
             return true;
         }
     }
-    WORD glyphs[256];
-    for (int32_t at = 0; at < count; at += 256) {
-        const int32_t n = count - at < 256 ? count - at : 256;
+    WORD glyphs[MOST_MISSING];
+    wchar_t missing[MOST_MISSING];
+    int32_t lacked = 0;
+    for (int32_t at = 0; at < count; at += MOST_MISSING) {
+        const int32_t n = count - at < MOST_MISSING ? count - at : MOST_MISSING;
         if (::GetGlyphIndicesW(dc, units + at, n, glyphs, GGI_MARK_NONEXISTING_GLYPHS) ==
             GDI_ERROR) {
             return true;
         }
         for (int32_t k = 0; k < n; ++k) {
             if (glyphs[k] == 0xFFFF && units[at + k] >= 0x20) {
-                return true;
+                if (lacked == MOST_MISSING) {
+                    return true;
+                }
+                missing[lacked++] = units[at + k];
             }
         }
     }
-    return false;
+    return lacked > 0 && !links_supply(dc, missing, lacked);
 }
 
 // True when units need no layout: ASCII only, or the context's font is a symbol font.
