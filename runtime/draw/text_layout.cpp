@@ -351,7 +351,9 @@ bool needs_layout_unit(const wchar_t* unit) {
         (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0x061C) {
         return true;
     }
-    return c >= 0x0900 && ::ScriptIsComplex(unit, 1, SIC_COMPLEX) == S_OK;
+    // Precomposed Hangul syllables need no shaping, though their script is a complex one.
+    return c >= 0x0900 && !(c >= 0xAC00 && c <= 0xD7A3) &&
+           ::ScriptIsComplex(unit, 1, SIC_COMPLEX) == S_OK;
 }
 
 // True when the text needs the platform's layout: a unit above, or a character the font
