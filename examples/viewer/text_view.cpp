@@ -1,54 +1,17 @@
 // Text documents on the screen: the rows that fit, drawn from the top line and left pixel
-// column into the window's backing bitmap in the document's font (tabs expanded to every
-// 8th column), the selection in reverse, the status line, the scroll bars; scrolling by
-// bar, key and wheel; selecting with the mouse (drag, Shift+click, double-click) and with
-// Shift and the arrow and page keys; the reading of large files a slice at a time between
-// events, and what waits for it (Ctrl+End, Go to line, Find, Select all).
-// Relies on the runtime's drawing, UTF-8 text output and measuring, fonts and scroll bars;
-// GDI32 for where each character of a row ends. The lines are text.cpp's, searching is
+// column into the window's backing bitmap in the document's font, the selection in
+// reverse, the status line, the scroll bars; scrolling by bar, key and wheel; selecting
+// with the mouse (drag, Shift+click, double-click) and with Shift and the arrow and page
+// keys; the reading of large files a slice at a time between events, and what waits for
+// it (Ctrl+End, Go to line, Find, Select all).
+// Relies on the runtime's drawing, UTF-8 text output and measuring, fonts and scroll bars.
+// The rows (layout, places, drawing) are text_rows.cpp's, the lines text.cpp's, searching
 // text_find.cpp's, the documents documents.cpp's.
 #include "examples/viewer/viewer.h"
 
 #include <cstdio>
 
-// ============================================================================
-// Types
-// ============================================================================
-
 namespace {
-
-constexpr int32_t ROW_LIMIT = 16384; // columns of a line laid out and shown
-
-// One row as the screen shows it: the line's units with tabs expanded into blanks, and for
-// each the unit of the line it shows and where it ends. One row at a time.
-struct RowLayout {
-    const wchar_t* text;           // the line
-    int32_t length;                // its units
-    wchar_t units[ROW_LIMIT];      // what the row shows
-    int32_t source[ROW_LIMIT + 1]; // the line's unit each shows; source[count]: after the last
-    int32_t ends[ROW_LIMIT];       // pixels from the row's start to the end of each
-    int32_t count;                 // units laid out
-    // A row with right-to-left characters is shown in the order the platform draws it:
-    bool visual;                  // cells below hold (else the row reads left to right)
-    int32_t cell[ROW_LIMIT];      // the display position of each unit
-    bool backward[ROW_LIMIT];     // the unit reads right to left (its start is its right edge)
-    int32_t edges[ROW_LIMIT + 1]; // pixels from the row's start to each display position
-};
-
-// What GetCharacterPlacementW hands back for a row, and the room to mend its order.
-struct Placement {
-    UINT order[ROW_LIMIT];     // the display position of each unit, as the platform says
-    wchar_t shown[ROW_LIMIT];  // the units in display order
-    bool taken[ROW_LIMIT];     // display positions given to a unit while mending
-    int32_t widths[ROW_LIMIT]; // the width of what shows at each display position
-    int32_t low;               // no display position before it is free while mending
-};
-
-// A memory context holding a document's font, for laying out rows.
-struct Measure {
-    HDC dc;
-    HGDIOBJ old_font;
-};
 
 // ============================================================================
 // Module state
@@ -58,10 +21,6 @@ constexpr int32_t WHEEL_NOTCH = 120; // WM_MOUSEWHEEL's delta for one notch
 constexpr int32_t COLUMN_STEP = 16;  // pixels one step of the horizontal bar scrolls
 constexpr COLORREF STATUS_INK = RGB(0, 0, 0);
 constexpr COLORREF STATUS_PAPER = RGB(255, 255, 255);
-
-RowLayout row;                 // the row laid out last
-Placement placement;           // the platform's display order of the row laid out last
-char piece[ROW_LIMIT * 3 + 1]; // a piece of a row in UTF-8, for printing
 
 // The environment variable naming an event that holds reading until it is set.
 constexpr char HOLD_VARIABLE[] = "TARROWIND_VIEWER_HOLD_READING";
@@ -128,270 +87,10 @@ TextPoint inside(const Document* document, TextPoint at) {
     return at;
 }
 
-// NOTE: measure_text_utf8 gives the width of a whole text; where each character of a row
-// ends comes from GDI32's GetTextExtentExPointW in one call, on a memory context holding
-// the window's font (the record's own, not a copy).
-Measure measure_open(Document* document) {
-    Measure measure = {::CreateCompatibleDC(nullptr), nullptr};
-    if (measure.dc != nullptr && document->window.font != nullptr) {
-        measure.old_font = ::SelectObject(measure.dc, document->window.font);
-    }
-    return measure;
-}
-
-void measure_close(Measure* measure) {
-    if (measure->dc != nullptr) {
-        if (measure->old_font != nullptr) {
-            ::SelectObject(measure->dc, measure->old_font);
-        }
-        ::DeleteDC(measure->dc);
-        measure->dc = nullptr;
-    }
-}
-
-// True for a unit that may make the platform draw a row out of reading order: Hebrew,
-// Arabic, Syriac, Thaana, N'Ko and their presentation forms, the right-to-left mark,
-// embedding, override and isolate, and the first halves of pairs for the right-to-left
-// scripts beyond the first plane.
-bool right_to_left(wchar_t c) {
-    return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) ||
-           (c >= 0xFE70 && c <= 0xFEFF) || c == 0x200F || c == 0x202B || c == 0x202E ||
-           c == 0x2067 || (c >= 0xD802 && c <= 0xD803) || (c >= 0xD83A && c <= 0xD83B);
-}
-
-// A unit as it may show in the opposite direction (brackets are drawn mirrored).
-wchar_t mirrored(wchar_t c) {
-    const wchar_t pairs[] = L"()[]{}<>\u00ab\u00bb";
-    for (int32_t i = 0; pairs[i] != 0; ++i) {
-        if (pairs[i] == c) {
-            return pairs[i ^ 1];
-        }
-    }
-    return c;
-}
-
-bool shows_as(wchar_t shown, wchar_t unit) {
-    return shown == unit || shown == mirrored(unit);
-}
-
-// Give the units [start, start + length) of the row, read backward or forward, the first
-// display positions that show them and are not yet given; false when none do.
-bool place_run(int32_t start, int32_t length, bool backward) {
-    for (int32_t at = placement.low; at + length <= row.count; ++at) {
-        int32_t k = 0;
-        while (k < length && !placement.taken[at + k] &&
-               shows_as(placement.shown[at + k],
-                        row.units[backward ? start + length - 1 - k : start + k])) {
-            ++k;
-        }
-        if (k == length) {
-            for (k = 0; k < length; ++k) {
-                const int32_t unit = backward ? start + length - 1 - k : start + k;
-                row.cell[unit] = at + k;
-                row.backward[unit] = backward || (length == 1 && right_to_left(row.units[unit]));
-                placement.taken[at + k] = true;
-            }
-            while (placement.low < row.count && placement.taken[placement.low]) {
-                ++placement.low;
-            }
-            return true;
-        }
-    }
-    return false;
-}
-
-// NOTE: GetCharacterPlacementW with GCP_REORDER gives the units in display order and, for
-// each unit, its display position. Wine 8 gets the display order right but numbers the
-// units of each right-to-left run from the run's own end (a run of 3 gets 2, 1, 0) and
-// leaves the others where they were read. Such an order is mended: each run, read in the
-// direction its numbers say, takes the first display positions not yet taken that show
-// its units, runs taken in reading order (which is how the runs of a left-to-right line
-// show; a run repeated in a right-to-left stretch may take its twin's place, which shows
-// the same characters).
-bool mend_order() {
-    for (int32_t i = 0; i < row.count; ++i) {
-        placement.taken[i] = false;
-    }
-    placement.low = 0;
-    int32_t i = 0;
-    while (i < row.count) {
-        const int32_t value = static_cast<int32_t>(placement.order[i]);
-        int32_t length = value + 1;
-        bool backward = value >= 0 && value < row.count - i; // a whole run inside the row
-        for (int32_t k = 0; backward && k < length; ++k) {
-            backward = static_cast<int32_t>(placement.order[i + k]) == value - k;
-        }
-        if (!backward || (length == 1 && value == i)) {
-            if (value != i) {
-                return false;
-            }
-            length = 1;
-            while (i + length < row.count &&
-                   static_cast<int32_t>(placement.order[i + length]) == i + length &&
-                   !(length > 0 && placement.order[i + length] > 0 && i + length + 1 < row.count &&
-                     placement.order[i + length + 1] == placement.order[i + length] - 1)) {
-                ++length;
-            }
-        }
-        if (!place_run(i, length, backward && length > 1)) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-// The row's display order and the pixels of each display position, for a row with
-// right-to-left units; row.visual stays false when the platform gives none.
-void place_row(HDC dc) {
-    row.visual = false;
-    GCP_RESULTSW results = {};
-    results.lStructSize = sizeof(results);
-    results.lpOutString = placement.shown;
-    results.lpOrder = placement.order;
-    results.nGlyphs = static_cast<UINT>(row.count);
-    if (::GetCharacterPlacementW(dc, row.units, row.count, 0, &results, GCP_REORDER) == 0 ||
-        static_cast<int32_t>(results.nGlyphs) != row.count) {
-        return;
-    }
-    bool exact = true; // the platform's order is a true one (each position shows its unit)
-    for (int32_t k = 0; k < row.count; ++k) {
-        placement.taken[k] = false;
-    }
-    for (int32_t k = 0; k < row.count && exact; ++k) {
-        const UINT at = placement.order[k];
-        exact = at < static_cast<UINT>(row.count) && !placement.taken[at] &&
-                shows_as(placement.shown[at], row.units[k]);
-        if (exact) {
-            placement.taken[at] = true;
-            row.cell[k] = static_cast<int32_t>(at);
-        }
-    }
-    if (exact) {
-        for (int32_t k = 0; k < row.count; ++k) {
-            const bool before_next = k + 1 < row.count && row.cell[k + 1] == row.cell[k] - 1;
-            const bool after_previous = k > 0 && row.cell[k - 1] == row.cell[k] + 1;
-            row.backward[k] = before_next || after_previous ||
-                              (!(k + 1 < row.count && row.cell[k + 1] == row.cell[k] + 1) &&
-                               right_to_left(row.units[k]));
-        }
-    } else if (!mend_order()) {
-        return;
-    }
-    for (int32_t k = 0; k < row.count; ++k) {
-        placement.widths[row.cell[k]] = row.ends[k] - (k > 0 ? row.ends[k - 1] : 0);
-    }
-    row.edges[0] = 0;
-    for (int32_t at = 0; at < row.count; ++at) {
-        row.edges[at + 1] = row.edges[at] + placement.widths[at];
-    }
-    row.visual = true;
-}
-
-// Lay out a line of the text as its row shows it, into row.
-void layout_row(const Document* document, const Measure& measure, int32_t line) {
-    row.text = text_line(document, line, &row.length);
-    int32_t count = 0, column = 0, i = 0;
-    for (; i < row.length && count < ROW_LIMIT; ++i) {
-        const wchar_t c = row.text[i];
-        if (c == L'\t') {
-            const int32_t blanks = TAB_COLUMNS - column % TAB_COLUMNS;
-            for (int32_t b = 0; b < blanks && count < ROW_LIMIT; ++b) {
-                row.units[count] = L' ';
-                row.source[count++] = i;
-            }
-            column += blanks;
-        } else {
-            row.units[count] = c;
-            row.source[count++] = i;
-            column += c >= 0xDC00 && c <= 0xDFFF ? 0 : 1;
-        }
-    }
-    row.source[count] = i;
-    row.count = count;
-    SIZE size = {};
-    if (count == 0 || measure.dc == nullptr ||
-        !::GetTextExtentExPointW(measure.dc, row.units, count, 0, nullptr, row.ends, &size)) {
-        for (int32_t k = 0; k < count; ++k) {
-            row.ends[k] = 0;
-        }
-    }
-    row.visual = false;
-    for (int32_t k = 0; k < count && measure.dc != nullptr; ++k) {
-        if (right_to_left(row.units[k])) {
-            place_row(measure.dc);
-            break;
-        }
-    }
-}
-
-// Where laid-out unit i starts, in pixels from the row's start (i up to row.count).
-int32_t start_x(int32_t i) {
-    return i > 0 ? row.ends[i - 1] : 0;
-}
-
-// The first laid-out unit that shows the line's unit index or one after it.
-int32_t shown_at(int32_t index) {
-    int32_t low = 0, high = row.count;
-    while (low < high) {
-        const int32_t middle = (low + high) / 2;
-        if (row.source[middle] < index) {
-            low = middle + 1;
-        } else {
-            high = middle;
-        }
-    }
-    return low;
-}
-
-// The line's unit after the laid-out unit k.
-int32_t source_after(int32_t k) {
-    int32_t next = k + 1;
-    while (next < row.count && row.source[next] == row.source[k]) {
-        ++next;
-    }
-    return row.source[next];
-}
-
-// The line's unit nearest to pixel x of the laid-out row: a place between characters.
-int32_t index_at(int32_t x) {
-    if (row.visual && row.count > 0) {
-        // The unit whose cell is nearest, and its start or end, whichever x is nearer.
-        int32_t best = 0, distance = INT32_MAX;
-        for (int32_t k = 0; k < row.count; ++k) {
-            const int32_t left = row.edges[row.cell[k]], right = row.edges[row.cell[k] + 1];
-            const int32_t d = x < left ? left - x : x >= right ? x - right + 1 : 0;
-            if (d < distance) {
-                best = k;
-                distance = d;
-            }
-        }
-        const int32_t left = row.edges[row.cell[best]], right = row.edges[row.cell[best] + 1];
-        const bool left_half = 2 * x < left + right;
-        return left_half != row.backward[best] ? row.source[best] : source_after(best);
-    }
-    int32_t best = 0, distance = x < 0 ? -x : x;
-    for (int32_t i = 1; i <= row.count; ++i) {
-        const int32_t index = row.source[i];
-        if (index == row.source[i - 1] ||
-            (index < row.length && row.text[index] >= 0xDC00 && row.text[index] <= 0xDFFF)) {
-            continue;
-        }
-        const int32_t d = x - start_x(i) < 0 ? start_x(i) - x : x - start_x(i);
-        if (d < distance) {
-            best = index;
-            distance = d;
-        }
-    }
-    return best;
-}
-
 // Pixels the longest line takes in the document's font.
 int32_t longest_width(Document* document) {
-    Measure measure = measure_open(document);
-    layout_row(document, measure, document->lines.longest_line);
-    measure_close(&measure);
-    return start_x(row.count);
+    row_layout(document, document->lines.longest_line);
+    return row_width(document);
 }
 
 // Rows of text that fit in the document's window above its status line.
@@ -408,123 +107,22 @@ void update_scroll_bars(Document* document) {
                    client_width(window));
 }
 
-// Print units [from, to) of the laid-out row at the current position, in reverse when selected.
-void print_units(WindowRecord* window, int32_t from, int32_t to, bool selected) {
-    if (to <= from) {
-        return;
-    }
-    const COLORREF ink = selected ? viewer.back_color : viewer.text_color;
-    const COLORREF paper = selected ? viewer.text_color : viewer.back_color;
-    set_text_color(window, ink, paper);
-    const int32_t bytes = ::WideCharToMultiByte(CP_UTF8, 0, row.units + from, to - from, piece,
-                                                sizeof(piece) - 1, nullptr, nullptr);
-    text_print_utf8(window, piece, bytes);
-}
-
-// Draw a row shown out of reading order at (x, y), units [a, b) in reverse: the whole row as
-// the platform lays it out, then again in reverse clipped to the cells of the selected
-// units, so that selecting never moves what shows.
-void draw_visual_row(WindowRecord* window, int32_t x, int32_t y, int32_t height, int32_t a,
-                     int32_t b) {
-    move_to(window, x, y);
-    print_units(window, 0, row.count, false);
-    if (a >= b) {
-        return;
-    }
-    // The colours are the context's once drawing is open: set them on it as well.
-    set_text_color(window, viewer.back_color, viewer.text_color);
-    HDC dc = begin_draw(window);
-    if (dc == nullptr) {
-        return;
-    }
-    ::SetTextColor(dc, viewer.back_color);
-    ::SetBkColor(dc, viewer.text_color);
-    HRGN kept = ::CreateRectRgn(0, 0, 0, 0);
-    HRGN cells = ::CreateRectRgn(0, 0, 0, 0);
-    const int32_t had = kept != nullptr ? ::GetClipRgn(dc, kept) : -1;
-    if (cells != nullptr && had >= 0) {
-        for (int32_t k = 0; k < row.count; ++k) {
-            placement.taken[k] = false;
-        }
-        for (int32_t k = a; k < b; ++k) {
-            placement.taken[row.cell[k]] = true;
-        }
-        for (int32_t at = 0; at < row.count;) { // one rectangle per stretch of selected cells
-            int32_t end = at;
-            while (end < row.count && placement.taken[end]) {
-                ++end;
-            }
-            if (end > at) {
-                HRGN stretch =
-                    ::CreateRectRgn(x + row.edges[at], y, x + row.edges[end], y + height);
-                if (stretch != nullptr) {
-                    ::CombineRgn(cells, cells, stretch, RGN_OR);
-                    ::DeleteObject(stretch);
-                }
-            }
-            at = end > at ? end : at + 1;
-        }
-        // Within the context's own clipping, if it has any (RGN_AND alone fails without one).
-        if (::ExtSelectClipRgn(dc, cells, had == 1 ? RGN_AND : RGN_COPY) != ERROR) {
-            move_to(window, x, y);
-            print_units(window, 0, row.count, true);
-        }
-        ::SelectClipRgn(dc, had == 1 ? kept : nullptr);
-    }
-    if (cells != nullptr) {
-        ::DeleteObject(cells);
-    }
-    if (kept != nullptr) {
-        ::DeleteObject(kept);
-    }
-    end_draw(window, dc, 1);
-}
-
 // Draw one line at a row, the selected part in reverse; a selected line end shows as a
 // selected blank after the text.
-void draw_row(Document* document, const Measure& measure, int32_t at, int32_t line) {
-    WindowRecord* window = &document->window;
-    layout_row(document, measure, line);
-    const int32_t view = client_width(window);
-    int32_t first = 0;
-    while (first < row.count && row.ends[first] <= document->left) {
-        ++first;
-    }
-    int32_t last = first;
-    while (last < row.count && start_x(last) < document->left + view) {
-        ++last;
-    }
+void draw_row(Document* document, int32_t at, int32_t line) {
     TextPoint from = document->anchor, to = document->caret;
     if (before(to, from)) {
         from = document->caret;
         to = document->anchor;
     }
-    int32_t a = last, b = last; // the selected units shown
+    int32_t a = 0, b = 0; // the line's selected units
     if (!same(from, to) && from.line <= line && line <= to.line) {
-        a = from.line < line ? 0 : shown_at(from.index);
-        b = to.line > line ? row.count : shown_at(to.index);
+        a = from.line < line ? 0 : from.index;
+        b = to.line > line ? INT32_MAX : to.index;
     }
-    const int32_t y = TEXT_MARGIN + at * row_height(document);
-    if (row.visual) {
-        draw_visual_row(window, TEXT_MARGIN - document->left, y, row_height(document), a, b);
-        if (!same(from, to) && from.line <= line && line < to.line) {
-            set_text_color(window, viewer.back_color, viewer.text_color);
-            text_print_utf8(window, " ", 1);
-        }
-        return;
-    }
-    if (a < b) {
-        a = a < first ? first : a > last ? last : a;
-        b = b < first ? first : b > last ? last : b;
-    }
-    move_to(window, TEXT_MARGIN - document->left + start_x(first), y);
-    print_units(window, first, a, false);
-    print_units(window, a, b, true);
-    print_units(window, b, last, false);
-    if (!same(from, to) && from.line <= line && line < to.line && last == row.count) {
-        set_text_color(window, viewer.back_color, viewer.text_color);
-        text_print_utf8(window, " ", 1);
-    }
+    row_layout(document, line);
+    row_draw(document, TEXT_MARGIN - document->left, TEXT_MARGIN + at * row_height(document), a, b,
+             !same(from, to) && from.line <= line && line < to.line);
 }
 
 // The status line at the bottom: the number of lines and the longest line's length, or
@@ -566,18 +164,15 @@ TextPoint point_at(Document* document, int32_t x, int32_t y) {
     if (line >= document->lines.count) {
         return text_end(document);
     }
-    Measure measure = measure_open(document);
-    layout_row(document, measure, line);
-    measure_close(&measure);
-    return inside(document, TextPoint{line, index_at(x - TEXT_MARGIN + document->left)});
+    row_layout(document, line);
+    return inside(document,
+                  TextPoint{line, row_index_at(document, x - TEXT_MARGIN + document->left)});
 }
 
 // Pixels from a line's start to a place in it.
 int32_t x_of(Document* document, TextPoint at) {
-    Measure measure = measure_open(document);
-    layout_row(document, measure, at.line);
-    measure_close(&measure);
-    return start_x(shown_at(at.index));
+    row_layout(document, at.line);
+    return row_x_of(document, at.index);
 }
 
 // The place of a line nearest to pixel x.
@@ -585,10 +180,8 @@ TextPoint place_at_x(Document* document, int32_t line, int32_t x) {
     if (line < 0 || line >= document->lines.count) {
         return line < 0 ? TextPoint{0, 0} : text_end(document);
     }
-    Measure measure = measure_open(document);
-    layout_row(document, measure, line);
-    measure_close(&measure);
-    return inside(document, TextPoint{line, index_at(x)});
+    row_layout(document, line);
+    return inside(document, TextPoint{line, row_index_at(document, x)});
 }
 
 // The first line and left column kept inside the text.
@@ -777,11 +370,9 @@ void text_draw(Document* document) {
         return;
     }
     const int32_t rows = rows_in(document);
-    Measure measure = measure_open(document);
     for (int32_t at = 0; at < rows && document->top + at < document->lines.count; ++at) {
-        draw_row(document, measure, at, document->top + at);
+        draw_row(document, at, document->top + at);
     }
-    measure_close(&measure);
     draw_status(document);
 }
 

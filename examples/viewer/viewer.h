@@ -261,7 +261,8 @@ void viewer_zoom(Document* document, int32_t steps);
 void viewer_fit(Document* document);
 
 // ============================================================================
-// Text (text.cpp), its view (text_view.cpp) and searching it (text_find.cpp)
+// Text (text.cpp), its view (text_view.cpp), its rows (text_rows.cpp) and searching it
+// (text_find.cpp)
 // ============================================================================
 
 // Start reading a text file into a document: the first chunk at once; 1 when it is text.
@@ -312,6 +313,21 @@ void text_find_continue(Document* document);
 int32_t text_copy(Document* document);
 // Select the word at a place (double-click).
 void text_select_word(Document* document, TextPoint at);
+
+// Lay out a line of a text as its row shows it (tabs expanded to every TAB_COLUMNS); the
+// routines below work on the row laid out last.
+void row_layout(const Document* document, int32_t line);
+// Pixels the row takes in the document's font.
+int32_t row_width(Document* document);
+// The unit of the row's line at the place nearest pixel x from the row's start, as the
+// platform shows the row.
+int32_t row_index_at(Document* document, int32_t x);
+// Pixels from the row's start to where a caret before a unit of its line stands.
+int32_t row_x_of(Document* document, int32_t index);
+// Draw the row with its left edge at (x, y) in the document's colours, units [from, to) of
+// its line selected in reverse, and a selected blank after it when end_selected.
+void row_draw(Document* document, int32_t x, int32_t y, int32_t from, int32_t to,
+              bool end_selected);
 
 // ============================================================================
 // Dialogs (dialogs.cpp)

@@ -118,6 +118,10 @@ char* utf16_to_heap_utf8(const wchar_t* text, size_t units);
 // A fresh heap block of the UTF-16 of bytes of UTF-8, NUL-terminated, or null without
 // memory; *units (when given) receives its length.
 wchar_t* utf8_to_heap_utf16(const char* text, size_t bytes, size_t* units);
+// Record where each UTF-16 unit of bytes of UTF-8 comes from: starts[u] is the byte offset
+// of the piece unit u converts (both units of a pair name the same byte), and
+// starts[units] is bytes; starts holds utf16_units of them plus one.
+void utf8_unit_starts(const char* text, size_t bytes, int32_t* starts);
 
 // ============================================================================
 // Text in the ANSI code page and UTF-16 (ansi_text.cpp)

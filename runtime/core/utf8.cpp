@@ -211,3 +211,22 @@ wchar_t* utf8_to_heap_utf16(const char* text, size_t bytes, size_t* units) {
     }
     return out;
 }
+
+// Record where each UTF-16 unit of bytes of UTF-8 comes from: starts[u] is the byte offset
+// of the piece unit u converts (both units of a pair name the same byte), and
+// starts[units] is bytes; starts holds utf16_units of them plus one.
+void utf8_unit_starts(const char* text, size_t bytes, int32_t* starts) {
+    const uint8_t* in = reinterpret_cast<const uint8_t*>(text);
+    bool clean = true;
+    size_t units = 0;
+    size_t at = 0;
+    while (at < bytes) {
+        const size_t start = at;
+        const uint32_t code = in[at] < 0x80 ? in[at++] : decode_one(in, bytes, &at, &clean);
+        starts[units++] = static_cast<int32_t>(start);
+        if (code >= 0x10000) {
+            starts[units++] = static_cast<int32_t>(start);
+        }
+    }
+    starts[units] = static_cast<int32_t>(bytes);
+}

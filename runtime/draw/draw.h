@@ -48,9 +48,13 @@ constexpr int32_t PRINT_UINT64 = 18; // uint64_t
 constexpr int32_t PRINT_UINT = 19;   // uint32_t
 
 // Print a counted list of typed items: text_print(count, code, value, code, value, ...).
+// Strings and characters are text in the process's ANSI code page. Text outside ASCII is
+// converted from that code page and laid out by the platform's script layout service, as
+// text_print_utf8 draws it; ASCII, and any text in a symbol font, is drawn byte for byte.
 void text_print(int32_t count, ...);
 // Measure the first length characters of a text in the window's font: width and height in
-// pixels (both 0 for a closed record).
+// pixels (both 0 for a closed record). Like text_print, text in the ANSI code page: ASCII
+// measured as the font has it, other text as the platform lays it out.
 int32_t measure_text(WindowRecord* record, const char* text, int32_t length, int32_t* width,
                      int32_t* height);
 
@@ -59,19 +63,46 @@ int32_t measure_text(WindowRecord* record, const char* text, int32_t length, int
 // ============================================================================
 
 // Print UTF-8 text at the window's current position in its font and colours, moving the
-// position past it. length: bytes of text to print, or -1 for all of it up to the NUL
-// (another negative length prints nothing). Each maximal ill-formed part of the bytes (the
-// longest start of a sequence that cannot be completed, else one byte) draws as one U+FFFD:
-// a cut sequence gives one, an overlong form, an encoded surrogate or a value above
-// U+10FFFF one per byte. Line ends and other control characters are drawn as characters,
-// never interpreted. Returns the number of UTF-16 units drawn (0 for a closed record, null
-// text or nothing to draw).
+// position past it. Text outside ASCII is laid out by the platform's script layout service
+// (USP10): complex scripts shaped, right-to-left runs ordered, and a run whose characters
+// the font lacks drawn in a face that has them (one the font links to, else any installed
+// family), on the font's baseline; a symbol font draws its own glyphs. length: bytes of text to
+// print, or -1 for all of it up to the NUL (another negative length prints nothing). Each maximal
+// ill-formed part of the bytes (the longest start of a sequence that cannot be completed, else one
+// byte) draws as one U+FFFD: a cut sequence gives one, an overlong form, an encoded surrogate or a
+// value above U+10FFFF one per byte. Line ends and other control characters are drawn as
+// characters, never interpreted. Returns the number of UTF-16 units drawn (0 for a closed record,
+// null text or nothing to draw).
 int32_t text_print_utf8(WindowRecord* record, const char* text, int32_t length);
 // Measure UTF-8 text in the window's font: width and height in pixels (both 0 for a closed
 // record). length as for text_print_utf8; the width is how far text_print_utf8 moves the
 // position, the height the font's.
 int32_t measure_text_utf8(WindowRecord* record, const char* text, int32_t length, int32_t* width,
                           int32_t* height);
+
+// Selecting text in a line printed with text_print_utf8: the line is laid out as that
+// routine draws it, in the window's font, its left edge at pixel 0. Characters and places
+// are byte offsets into the UTF-8 text (length as for text_print_utf8); a place is the
+// offset of the character it stands before, from 0 to the text's bytes, and an offset
+// inside a character counts as that character's start. Right-to-left runs show in the
+// order the platform lays them out, so that a range of characters may cover several
+// stretches of the line. A closed record or an empty, null or refused text has no
+// characters: -1, place 0, x 0, no stretches.
+
+// Find the character under pixel x of a line: its byte offset, or -1 left of the line or
+// at and past its right end. *place (when given) gets the place nearest x: before the
+// character when x is in the half where reading enters it, else after it; beyond the
+// line's ends, the place at that end.
+int32_t text_char_at_utf8(WindowRecord* record, const char* text, int32_t length, int32_t x,
+                          int32_t* place);
+// Find where a caret at a place of a line stands: the pixel where reading enters the
+// character at that place, or leaves the last character for the place at the end.
+int32_t text_caret_x_utf8(WindowRecord* record, const char* text, int32_t length, int32_t place);
+// Find the stretches of a line that the characters in bytes [from, to) cover, left to
+// right: up to room pairs (left, right) in spans, in pixels, right exclusive, stretches
+// that touch joined. Returns how many there are (more than room when they did not fit).
+int32_t text_spans_utf8(WindowRecord* record, const char* text, int32_t length, int32_t from,
+                        int32_t to, int32_t* spans, int32_t room);
 
 // A font as the font routines take and give it.
 struct FontChoice {

@@ -1,7 +1,10 @@
 // Typed text output: text_print formats a counted list of typed items into print_buffer
 // and prints it to print_target's window at its current position, or to standard output.
-// Relies on GDI32, on begin_draw/end_draw of runtime/window and on the core's 64-bit decimal
-// conversions and decimal_places.
+// The text is in the process's ANSI code page: ASCII (and any text in a symbol font) is
+// drawn byte for byte with TextOutA; other text is converted with CP_ACP and laid out by
+// the platform (text_layout.cpp), since GDI's ANSI calls convert by the font's character
+// set, not by the process's code page. Relies on GDI32, on begin_draw/end_draw of
+// runtime/window and on the core's 64-bit decimal conversions and decimal_places.
 #include <cfloat>
 #include <cstdarg>
 #include <cstdio>
@@ -25,8 +28,9 @@ struct PrintText {
 // Module state
 // ============================================================================
 
-char print_buffer[PRINT_BUFFER_SIZE] = {}; // the formatted text of the last list
-WindowRecord* print_target = nullptr;      // receives printed text; null: standard output
+char print_buffer[PRINT_BUFFER_SIZE] = {};         // the formatted text of the last list
+WindowRecord* print_target = nullptr;              // receives printed text; null: standard output
+static wchar_t print_wide[PRINT_BUFFER_SIZE] = {}; // print_buffer in UTF-16, to lay out
 
 // ============================================================================
 // Internal helpers
@@ -47,6 +51,20 @@ void print_append(PrintText* text, const char* format, ...) {
     if (written > 0) {
         text->length += written < room ? written : room - 1;
     }
+}
+
+// Convert length bytes of ANSI text to print_wide when the platform must lay them out: some
+// byte outside ASCII and a font that is not a symbol font. The units, or 0 to draw the
+// bytes as they stand.
+int32_t ansi_to_lay_out(HDC dc, const char* text, int32_t length) {
+    int32_t i = 0;
+    while (i < length && static_cast<unsigned char>(text[i]) < 0x80) {
+        ++i;
+    }
+    if (i == length || ::GetTextCharset(dc) == SYMBOL_CHARSET) {
+        return 0;
+    }
+    return ::MultiByteToWideChar(CP_ACP, 0, text, length, print_wide, PRINT_BUFFER_SIZE);
 }
 
 } // namespace
@@ -138,7 +156,12 @@ void text_print(int32_t count, ...) {
         return;
     }
     HDC dc = begin_draw(print_target);
-    ::TextOutA(dc, 0, 0, print_buffer, text.length);
+    const int32_t units = ansi_to_lay_out(dc, print_buffer, text.length);
+    if (units > 0) {
+        draw_wide_text(dc, print_wide, units);
+    } else {
+        ::TextOutA(dc, 0, 0, print_buffer, text.length);
+    }
     end_draw(print_target, dc, 1);
 }
 
@@ -150,7 +173,10 @@ int32_t measure_text(WindowRecord* record, const char* text, int32_t length, int
     if (dc != nullptr) {
         TEXTMETRICA metrics = {};
         ::GetTextMetricsA(dc, &metrics);
-        if (text != nullptr && length > 0) {
+        const int32_t units = text != nullptr && length > 0 ? ansi_to_lay_out(dc, text, length) : 0;
+        if (units > 0) {
+            size.cx = wide_text_width(dc, print_wide, units);
+        } else if (text != nullptr && length > 0) {
             ::GetTextExtentPoint32A(dc, text, length, &size);
         }
         size.cy = metrics.tmHeight;

@@ -1,8 +1,8 @@
-// Text in every script: UTF-8 text converted once to UTF-16 and drawn or measured with the
-// platform's wide calls, in the window's font and colours, so that characters outside the
-// ANSI code page show as themselves (or as the font's missing-glyph box), never as "?".
-// Relies on GDI32, on begin_draw/end_draw of the surface and on the core's UTF-8
-// conversion. The typed ANSI output is text_output.cpp's; fonts are fonts.cpp's.
+// Text in every script: UTF-8 text converted once to UTF-16 and drawn or measured as the
+// platform lays it out, in the window's font (or a face that has the characters it lacks)
+// and colours, so that characters outside the ANSI code page show as themselves, never as
+// "?". Relies on text_layout.cpp, on begin_draw/end_draw of the surface and on the core's
+// UTF-8 conversion. The typed output is text_output.cpp's; fonts are fonts.cpp's.
 #include "runtime/core/core_internal.h"
 #include "runtime/draw/draw_internal.h"
 
@@ -50,44 +50,6 @@ bool widen(const char* text, int32_t length, WideText* wide) {
     return true;
 }
 
-// True when the platform lays every unit of the text out as one glyph of its own width, in
-// its own order, so that the font's extent of the text is how far drawing it moves: Latin,
-// Greek, Cyrillic and Armenian with their marks (below U+0590), and punctuation and
-// currency signs that neither change direction nor join (U+2010-U+2027, U+2030-U+205E,
-// U+20A0-U+20CF). Any other character may pass through the platform's bidirectional and
-// shaping path as it draws: a right-to-left letter or mark (U+200F, U+061C), a direction
-// embedding, override or isolate (U+202A-U+202E, U+2066-U+2069), joined or reordered
-// letters, pairs of surrogates.
-bool lays_out_alone(const wchar_t* units, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
-        const uint16_t u = static_cast<uint16_t>(units[i]);
-        if (u >= 0x0590 && !(u >= 0x2010 && u <= 0x2027) && !(u >= 0x2030 && u <= 0x205E) &&
-            !(u >= 0x20A0 && u <= 0x20CF)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// How far drawing the text moves the position in dc's font: drawn, clipped to nothing, on
-// a scratch context of its own, so that shaping counts and nothing is touched.
-int32_t drawn_advance(HDC dc, const wchar_t* units, int32_t count) {
-    HDC scratch = ::CreateCompatibleDC(dc);
-    if (scratch == nullptr) {
-        return 0;
-    }
-    HGDIOBJ previous = ::SelectObject(scratch, ::GetCurrentObject(dc, OBJ_FONT));
-    ::SetTextAlign(scratch, TA_UPDATECP);
-    ::MoveToEx(scratch, 0, 0, nullptr);
-    const RECT nothing = {0, 0, 0, 0};
-    ::ExtTextOutW(scratch, 0, 0, ETO_CLIPPED, &nothing, units, static_cast<UINT>(count), nullptr);
-    POINT end = {};
-    ::GetCurrentPositionEx(scratch, &end);
-    ::SelectObject(scratch, previous);
-    ::DeleteDC(scratch);
-    return end.x;
-}
-
 void release(WideText* wide) {
     if (wide->heap != nullptr) {
         heap_free(wide->heap);
@@ -101,8 +63,8 @@ void release(WideText* wide) {
 // Public routines
 // ============================================================================
 
-// Print UTF-8 text at the window's current position with TextOutW, which the context's
-// TA_UPDATECP starts at and advances past the current position, as text_print does.
+// Print UTF-8 text at the window's current position, moving it past the text, as
+// text_print does; text outside ASCII is laid out by the platform (text_layout.cpp).
 int32_t text_print_utf8(WindowRecord* record, const char* text, int32_t length) {
     if (record == nullptr || record->hwnd == nullptr) {
         return 0;
@@ -115,7 +77,8 @@ int32_t text_print_utf8(WindowRecord* record, const char* text, int32_t length) 
     if (wide.count > 0) {
         HDC dc = begin_draw(record);
         if (dc != nullptr) {
-            drawn = ::TextOutW(dc, 0, 0, wide.units, wide.count) ? wide.count : 0;
+            draw_wide_text(dc, wide.units, wide.count);
+            drawn = wide.count;
             end_draw(record, dc, 1);
         }
     }
@@ -133,11 +96,7 @@ int32_t measure_text_utf8(WindowRecord* record, const char* text, int32_t length
         ::GetTextMetricsW(dc, &metrics);
         WideText wide;
         if (widen(text, length, &wide) && wide.count > 0) {
-            if (lays_out_alone(wide.units, wide.count)) {
-                ::GetTextExtentPoint32W(dc, wide.units, wide.count, &size);
-            } else {
-                size.cx = drawn_advance(dc, wide.units, wide.count);
-            }
+            size.cx = wide_text_width(dc, wide.units, wide.count);
         }
         release(&wide);
         size.cy = metrics.tmHeight;

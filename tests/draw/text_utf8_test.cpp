@@ -115,6 +115,11 @@ TEST_F(Utf8Text, EveryScriptDrawsAsTheWideCallInTheWindowsFontAndColours) {
         Reference ref = reference_for(r);
         int32_t y = 4;
         for (const ScriptCase& c : SCRIPTS) {
+            // Arabic is shaped and ordered, and the emoji taken from a face that has it, as
+            // GDI's own call does not under Wine: layout_test.cpp compares them with USP10's.
+            if (std::strcmp(c.what, "Arabic") == 0 || std::strcmp(c.what, "astral") == 0) {
+                continue;
+            }
             move_to(&r, 8, y);
             EXPECT_EQ(text_print_utf8(&r, c.utf8, -1), static_cast<int32_t>(std::wcslen(c.wide)))
                 << c.what;

@@ -349,6 +349,13 @@ void check_find_options(const RunningProgram& viewer, HWND client, const std::st
             save_failure_pictures(format("viewer-right-to-left-%d", word.column), unselected,
                                   arabic_row());
     }
+    // A drag in that line from the left edge of column 13 to that of column 7: reading
+    // enters each letter at its right edge, so it takes the letters from after the third
+    // (shown at column 13) to after the ninth (column 7), the blank between them included.
+    clipboard_clear();
+    drag(point_of(doc, 0, 6, 13), point_of(doc, 0, 6, 7));
+    check_copied(L"\u0628\u0627 \u0628\u0627\u0644",
+                 "a drag in a line shown right to left copies the letters under the mouse");
     press(VK_ESCAPE);
 }
 
