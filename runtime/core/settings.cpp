@@ -11,8 +11,8 @@
 //     name=value        one line per value; "\\", "\n" and "\r" stand for a backslash,
 //     ...               a line feed and a carriage return in the value
 //     [end]
-// Its first and last lines mark it whole; blank lines and lines starting with ';' between
-// them are passed over, and a name given twice keeps its last value. Empty lines after the
+// Its header and end lines mark it whole; blank lines and lines starting with ';' are
+// passed over wherever they stand before the end line, and a name given twice keeps its last value. Empty lines after the
 // last line, LF line ends and a last line without a line end are read too, as editors
 // leave them. Any other line is bad; a file with one is damaged, and its first bad line is
 // named on the debugger output. A record finds a name through an index of hashes, so that
@@ -425,13 +425,19 @@ ParseOutcome parse_settings(Settings* settings, const char* text, size_t size, L
     const char* line = nullptr;
     size_t length = 0;
     int32_t number = 0;
-    bool complete = false, ended = false, no_memory = false;
+    bool complete = false, headed = false, ended = false, no_memory = false;
     while (!no_memory && next_line(end, &at, &line, &length, &complete)) {
-        if (++number == 1 && line_is(line, length, HEADER_LINE)) {
+        ++number;
+        // Blank lines and comments an editor put above the header line are read as such.
+        if (!headed && (length == 0 || line[0] == ';')) {
             continue;
         }
-        if (number == 1) {
-            note_fault(fault, 1, "the first line is not [settings]");
+        if (!headed) {
+            headed = true;
+            if (line_is(line, length, HEADER_LINE)) {
+                continue;
+            }
+            note_fault(fault, number, "the first line is not [settings]");
         }
         if (!ended && line_is(line, length, END_LINE)) {
             ended = true;

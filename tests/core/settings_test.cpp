@@ -147,6 +147,8 @@ TEST_F(SettingsFile, EveryGoodLineIsReadAndADamagedFileIsKept) {
          "name=value|other=line\nend", 0},
         {"as editors leave it", "\xEF\xBB\xBF[settings]\n; note\n\nname=1\nname=2\n[end]\n\r\n\n",
          SETTINGS_READ, "name=2", 0},
+        {"a comment above the header", "; mine\r\n\r\n[settings]\r\na=1\r\n[end]\r\n",
+         SETTINGS_READ, "a=1", 0},
         {"an unknown escape", "[settings]\r\na=1\r\nname=\\t\r\nb=2\r\n[end]\r\n", SETTINGS_DAMAGED,
          "a=1|b=2", 3},
         {"a bad name", "[settings]\r\nbad name=1\r\nb=2\r\n[end]\r\n", SETTINGS_DAMAGED, "b=2", 2},
