@@ -127,8 +127,9 @@ int32_t dialog_release(WindowRecord* record);
 // Put a control on an open runtime window, at a place and size in client pixels, and
 // subclass it; 1, or 0 when it could not be made or the identifier is out of range. A
 // status bar takes the window's bottom edge, whatever place it is given, and keeps it as the
-// window is resized (before the handler sees EV_SIZE); one with CCS_NOPARENTALIGN or
-// CCS_NORESIZE in style stays where it is put.
+// window is resized (before the handler sees EV_SIZE); one with CCS_NORESIZE in style stays
+// at the place and size given. CCS_NOPARENTALIGN alone does not keep a bar in place: the
+// platform's bar moves itself to the bottom when it is made or sized.
 int32_t control_create(WindowRecord* record, int32_t kind, int32_t id, int32_t x, int32_t y,
                        int32_t width, int32_t height, const char* text, uint32_t style);
 // The control's text as a fresh heap string, whole whatever its length (a list's selected

@@ -346,10 +346,14 @@ INT_PTR CALLBACK dialog_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     }
     case WM_DRAWITEM:
         // A control that draws itself (a bitmap button, a runtime window, one the program
-        // subclassed) does; any other owner-drawn control is the handler's.
+        // subclassed) does; any other owner-drawn control, or one that answers FALSE, is the
+        // handler's.
         if (HWND control = drawn_control(hwnd, lparam);
             control != nullptr && draws_own_items(control)) {
-            return ::SendMessageA(control, WM_DRAWITEM, wparam, lparam);
+            if (const LRESULT drawn = ::SendMessageA(control, WM_DRAWITEM, wparam, lparam);
+                drawn != 0) {
+                return drawn;
+            }
         }
         return answer(hwnd, dispatch_event(record, message, wparam, lparam));
     case WM_SIZE:

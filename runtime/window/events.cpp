@@ -159,12 +159,15 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         return handler_answer(hwnd, record, message, wparam, lparam);
     case WM_DRAWITEM:
         // Owner drawing goes to the control named in the message when it draws itself; any
-        // other control is drawn by the handler, as any message, and so is this window when
-        // its parent sends the message on to it. A menu item is left to the default
-        // procedure.
+        // other control is drawn by the handler, as any message, and so is one that answers
+        // FALSE (a program's procedure that passes everything on), and this window when its
+        // parent sends the message on to it. A menu item is left to the default procedure.
         if (HWND control = drawn_control(hwnd, lparam); control != nullptr) {
             if (draws_own_items(control)) {
-                return ::SendMessageA(control, WM_DRAWITEM, wparam, lparam);
+                if (const LRESULT drawn = ::SendMessageA(control, WM_DRAWITEM, wparam, lparam);
+                    drawn != 0) {
+                    return drawn;
+                }
             }
             return handled_or_default(hwnd, record, message, wparam, lparam);
         }

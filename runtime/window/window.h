@@ -180,7 +180,8 @@ constexpr int32_t EV_ERASE = 32783;         // background erase, erase_dc availa
 // a control, a control whose procedure the program replaced, one of a class it registered)
 // are sent on to that control as message 0x19 (wparam the context, lparam the control; its
 // brush answers, 0 or an answer left to the default procedure keeps the platform's
-// colours), and its WM_DRAWITEM is sent on to it, never to this window's handler. A runtime
+// colours), and its WM_DRAWITEM is sent on to it, reaching this window's handler only when
+// the control answers FALSE (a procedure that passes everything on). A runtime
 // window gets both as events. The platform's untouched controls keep the platform's
 // colours and their WM_DRAWITEM reaches this window's handler; dialog.h tells the
 // facility's own.

@@ -96,8 +96,8 @@ LRESULT control_colors(HWND control, HDC dc, LRESULT platform_brush);
 // The control a WM_DRAWITEM is for: the DRAWITEMSTRUCT's control when it is a child of
 // window, else null (menu items, which stay with the window).
 HWND drawn_control(HWND window, LPARAM draw_item);
-// True when a control draws its own items under WM_DRAWITEM sent on to it; false when its
-// window's handler draws them.
+// True when WM_DRAWITEM is first sent on to the control, which answers TRUE when it drew
+// (FALSE leaves the item to its window's handler); false when the handler draws them.
 bool draws_own_items(HWND control);
 
 // ============================================================================

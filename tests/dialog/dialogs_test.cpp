@@ -8,6 +8,8 @@
 #include "tests/dialog/dialog_test_support.h"
 #include "tests/support/launch.h"
 
+#include <commctrl.h>
+
 namespace {
 
 constexpr int32_t FIRST = 11, SECOND = 12, SCROLL = 13, STATUS = 14, OK = 1;
@@ -295,20 +297,37 @@ TEST_F(DialogTest, AFormRoundTripsItsValuesWhole) {
 }
 
 // A status bar put on a window takes its bottom edge, and keeps it as the window is resized
-// larger and smaller.
+// larger and smaller; one with CCS_NORESIZE stays at the place and size it was given. The
+// platform's bar puts itself at the bottom with CCS_NOPARENTALIGN alone when made or sized.
 TEST_F(DialogTest, AStatusBarOnAWindowFollowsItsBottomEdge) {
-    WindowRecord& window = open(0, 0, 300, 200, WS_THICKFRAME | WF_NO_BACKING);
-    ASSERT_EQ(control_create(&window, CONTROL_STATUS_BAR, STATUS, 5, 5, 50, 50, "Ready", 0), 1);
-    for (SIZE size : {SIZE{300, 200}, SIZE{420, 320}, SIZE{250, 150}}) {
-        ::SetWindowPos(window.hwnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
-        RECT client = {}, bar = {};
-        ::GetClientRect(window.hwnd, &client);
-        ::GetWindowRect(item(window, STATUS), &bar);
-        ::MapWindowPoints(nullptr, window.hwnd, reinterpret_cast<POINT*>(&bar), 2);
-        EXPECT_EQ(bar.left, 0) << size.cx;
-        EXPECT_EQ(bar.right, client.right) << size.cx;
-        EXPECT_EQ(bar.bottom, client.bottom) << size.cx;
-        EXPECT_GT(bar.bottom - bar.top, 10) << size.cx;
+    const RECT put = {5, 5, 55, 55};
+    const auto text = [](const RECT& r) {
+        return std::to_string(r.left) + "," + std::to_string(r.top) + " " +
+               std::to_string(r.right) + "," + std::to_string(r.bottom);
+    };
+    const struct {
+        uint32_t style;
+        bool stays; // at the place it was given, else at the bottom
+    } cases[] = {{0, false}, {CCS_NOPARENTALIGN, false}, {CCS_NORESIZE, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.style);
+        WindowRecord& window = open(0, 0, 300, 200, WS_THICKFRAME | WF_NO_BACKING);
+        ASSERT_EQ(control_create(&window, CONTROL_STATUS_BAR, STATUS, put.left, put.top,
+                                 put.right - put.left, put.bottom - put.top, "Ready", c.style),
+                  1);
+        for (SIZE size : {SIZE{300, 200}, SIZE{420, 320}, SIZE{250, 150}}) {
+            if (size.cx != 300) { // the first looks at the bar as it was made
+                ::SetWindowPos(window.hwnd, nullptr, 0, 0, size.cx, size.cy,
+                               SWP_NOMOVE | SWP_NOZORDER);
+            }
+            RECT client = {}, bar = {};
+            ::GetClientRect(window.hwnd, &client);
+            ::GetWindowRect(item(window, STATUS), &bar);
+            ::MapWindowPoints(nullptr, window.hwnd, reinterpret_cast<POINT*>(&bar), 2);
+            const RECT want = c.stays ? put : RECT{0, bar.top, client.right, client.bottom};
+            EXPECT_EQ(text(bar), text(want)) << size.cx;
+            EXPECT_GT(bar.bottom - bar.top, 10) << size.cx;
+        }
     }
 }
 

@@ -246,7 +246,7 @@ TEST_F(Events, UntouchedControlsAreThePlatformsWhicheverCallMadeThem) {
 // a platform control the program subclassed. The platform's untouched control keeps the
 // platform's colours and is drawn by the handler; so are the colours of a subclassed one that
 // leaves 0x19 to the default procedure, which answers with the face colour (an edit's is
-// white), and its drawing goes to it alone.
+// white), and its drawing, which it passes on to the control's FALSE, reaches the handler.
 TEST_F(Events, ControlColoursAndOwnerDrawingReachTheControlsThatAnswerThem) {
     own_brush = ::CreateSolidBrush(OWN_BACK);
     WindowRecord& parent = open(0, 0, 300, 100, 0);
@@ -259,7 +259,7 @@ TEST_F(Events, ControlColoursAndOwnerDrawingReachTheControlsThatAnswerThem) {
     } cases[] = {
         {child("STATIC", parent.hwnd, 60, false, false), WM_CTLCOLORSTATIC, false, true},
         {child("STATIC", parent.hwnd, 110, true, true), WM_CTLCOLORSTATIC, true, false},
-        {child("EDIT", parent.hwnd, 160, true, false), WM_CTLCOLOREDIT, false, false},
+        {child("EDIT", parent.hwnd, 160, true, false), WM_CTLCOLOREDIT, false, true},
         {window.hwnd, WM_CTLCOLORSTATIC, true, false},
     };
     HDC dc = ::CreateCompatibleDC(nullptr), platform_dc = ::CreateCompatibleDC(nullptr);
