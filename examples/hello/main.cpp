@@ -22,7 +22,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     move_to(&main_window, 10, 10);
     text_print(2, PRINT_WINDOW, &main_window, PRINT_TEXT, "Hello from the runtime");
     move_to(&main_window, 10, 40);
-    text_print_utf8(&main_window, "Γειά σου · Привет · 你好 · مرحبا", -1);
+    text_print(2, PRINT_WINDOW, &main_window, PRINT_TEXT, "Γειά σου · Привет · 你好");
     for (;;)
         process_events(0);
 }

@@ -13,7 +13,7 @@
 namespace {
 
 constexpr const char* HELLO_TEXT = "Hello from the runtime";
-constexpr const wchar_t* SCRIPTS_TEXT = L"Γειά σου · Привет · 你好 · مرحبا";
+constexpr const wchar_t* SCRIPTS_TEXT = L"Γειά σου · Привет · 你好";
 constexpr DWORD TEXT_TIMEOUT_MS = 10000;
 constexpr DWORD EXIT_TIMEOUT_MS = 10000;
 
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
         report("it shows \"Hello from the runtime\" at (10, 10)", differences == 0,
                format("%d pixels differ", differences));
         differences = wait_for_text(hello.window, 10, 40, render_wide(SCRIPTS_TEXT));
-        report("it shows the line in Greek, Cyrillic, Chinese and Arabic at (10, 40)",
+        report("it shows the line in Greek, Cyrillic and Chinese at (10, 40)",
                differences == 0, format("%d pixels differ", differences));
         ::PostMessageA(hello.window, WM_CLOSE, 0, 0);
         DWORD code = 1;
