@@ -4,6 +4,7 @@
 
 #include <cfloat>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -363,6 +364,27 @@ TEST(FileWriting, EachModeWritesWhereItShouldOrIsRefused) {
     EXPECT_EQ(file_write(&file, TAG_TEXT_FILE, nullptr, 0), 0);
     file_close(&file, TAG_TEXT_FILE);
     EXPECT_EQ(file_bytes(path), "");
+    ::DeleteFileA(path.c_str());
+}
+
+// A write that fills the disk gives -1 and leaves the file as it was, ready for the next
+// write. The disk is a 16 KB volume that ./test makes where it may (as root); without one
+// the test is skipped.
+TEST(FileWriting, AWriteThatFillsTheDiskLeavesTheFileAsItWas) {
+    const char* folder = std::getenv("TARROWIND_FULL_DISK");
+    if (folder == nullptr || folder[0] == '\0') {
+        GTEST_SKIP() << "no small volume to fill (TARROWIND_FULL_DISK)";
+    }
+    const std::string path = std::string("Z:") + folder + "/full.txt";
+    write_file(path, "keep\r\n");
+    const std::string big(64 * 1024, 'x');
+    HANDLE file = nullptr;
+    ASSERT_EQ(file_open(&file, TAG_TEXT_FILE, path.c_str(), "A"), 0);
+    EXPECT_EQ(file_write_line(&file, TAG_TEXT_FILE, big.c_str()), -1);
+    EXPECT_EQ(file_write(&file, TAG_TEXT_FILE, big.data(), static_cast<int32_t>(big.size())), -1);
+    EXPECT_EQ(file_write_line(&file, TAG_TEXT_FILE, "next"), 6);
+    file_close(&file, TAG_TEXT_FILE);
+    EXPECT_EQ(file_bytes(path), "keep\r\nnext\r\n");
     ::DeleteFileA(path.c_str());
 }
 
