@@ -12,11 +12,12 @@
 //     ...               a line feed and a carriage return in the value
 //     [end]
 // Its header and end lines mark it whole; blank lines and lines starting with ';' are
-// passed over wherever they stand before the end line, and a name given twice keeps its last value. Empty lines after the
-// last line, LF line ends and a last line without a line end are read too, as editors
-// leave them. Any other line is bad; a file with one is damaged, and its first bad line is
-// named on the debugger output. A record finds a name through an index of hashes, so that
-// loading, getting and setting take time in proportion to the values, not to their square.
+// passed over wherever they stand before the end line, and a name given twice keeps its
+// last value. Empty lines after the last line, LF line ends and a last line without a
+// line end are read too, as editors leave them. Any other line is bad; a file with one is
+// damaged, and its first bad line is named on the debugger output. A record finds a name
+// through an index of hashes, so that loading, getting and setting take time in
+// proportion to the values, not to their square.
 #include "runtime/core/core_internal.h"
 
 #include <shlobj.h>

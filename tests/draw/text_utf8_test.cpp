@@ -199,7 +199,8 @@ TEST_F(Utf8Text, LongTextsDrawWholeAndLeaveTheHeapSound) {
         {"x", L"x", 513, true},
         {"ж", L"ж", 513, true},
         {"中", L"中", 700, true},
-        {"😀", L"😀", 300, false}, // two units each: 600 units from 1200 bytes
+        // Two units each: 600 units from 1200 bytes.
+        {"😀", L"😀", 300, false},
         {"aж中😀", L"aж中😀", 1000, false},
     };
     for (const auto& c : cases) {

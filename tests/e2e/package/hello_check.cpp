@@ -66,8 +66,8 @@ int main(int argc, char** argv) {
         report("it shows \"Hello from the runtime\" at (10, 10)", differences == 0,
                format("%d pixels differ", differences));
         differences = wait_for_text(hello.window, 10, 40, render_wide(SCRIPTS_TEXT));
-        report("it shows the line in Greek, Cyrillic and Chinese at (10, 40)",
-               differences == 0, format("%d pixels differ", differences));
+        report("it shows the line in Greek, Cyrillic and Chinese at (10, 40)", differences == 0,
+               format("%d pixels differ", differences));
         ::PostMessageA(hello.window, WM_CLOSE, 0, 0);
         DWORD code = 1;
         bool ended = program_wait_exit(hello, EXIT_TIMEOUT_MS, code);
