@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "runtime/core/core_internal.h"
 #include "runtime/draw/draw_internal.h"
 
 // ============================================================================
@@ -53,10 +54,11 @@ void print_append(PrintText* text, const char* format, ...) {
     }
 }
 
-// Convert length bytes of ANSI text to print_wide when the platform must lay them out: some
-// byte outside ASCII and a font that is not a symbol font. The units, or 0 to draw the
-// bytes as they stand.
-int32_t ansi_to_lay_out(HDC dc, const char* text, int32_t length) {
+// Convert length bytes of ANSI text into out (room for length units) when the platform must
+// lay them out: some byte outside ASCII and a font that is not a symbol font. The units, or
+// 0 to draw the bytes as they stand. The runtime's own conversion, so that ill-formed bytes
+// become the same U+FFFD as in every other routine.
+int32_t ansi_to_lay_out(HDC dc, const char* text, int32_t length, wchar_t* out) {
     int32_t i = 0;
     while (i < length && static_cast<unsigned char>(text[i]) < 0x80) {
         ++i;
@@ -64,7 +66,7 @@ int32_t ansi_to_lay_out(HDC dc, const char* text, int32_t length) {
     if (i == length || ::GetTextCharset(dc) == SYMBOL_CHARSET) {
         return 0;
     }
-    return ::MultiByteToWideChar(CP_ACP, 0, text, length, print_wide, PRINT_BUFFER_SIZE);
+    return static_cast<int32_t>(ansi_to_wide(text, static_cast<size_t>(length), out));
 }
 
 } // namespace
@@ -156,7 +158,7 @@ void text_print(int32_t count, ...) {
         return;
     }
     HDC dc = begin_draw(print_target);
-    const int32_t units = ansi_to_lay_out(dc, print_buffer, text.length);
+    const int32_t units = ansi_to_lay_out(dc, print_buffer, text.length, print_wide);
     if (units > 0) {
         draw_wide_text(dc, print_wide, units);
     } else {
@@ -173,11 +175,21 @@ int32_t measure_text(WindowRecord* record, const char* text, int32_t length, int
     if (dc != nullptr) {
         TEXTMETRICA metrics = {};
         ::GetTextMetricsA(dc, &metrics);
-        const int32_t units = text != nullptr && length > 0 ? ansi_to_lay_out(dc, text, length) : 0;
+        // A text longer than the print buffer is converted into a heap block of its own.
+        wchar_t* wide =
+            length <= PRINT_BUFFER_SIZE
+                ? print_wide
+                : static_cast<wchar_t*>(heap_alloc(sizeof(wchar_t) * static_cast<size_t>(length)));
+        const int32_t units = text != nullptr && length > 0 && wide != nullptr
+                                  ? ansi_to_lay_out(dc, text, length, wide)
+                                  : 0;
         if (units > 0) {
-            size.cx = wide_text_width(dc, print_wide, units);
+            size.cx = wide_text_width(dc, wide, units);
         } else if (text != nullptr && length > 0) {
             ::GetTextExtentPoint32A(dc, text, length, &size);
+        }
+        if (wide != print_wide) {
+            heap_free(wide);
         }
         size.cy = metrics.tmHeight;
         end_draw(record, dc, 0);

@@ -260,3 +260,30 @@ TEST_F(ScriptsTest, ProgramsFindTheirFilesFromAFolderNamedInTwoScripts) {
 }
 
 } // namespace
+
+// Typed output measures and advances as the UTF-8 routines do: ill-formed bytes become the
+// same replacement characters, and a text longer than the print buffer is measured whole.
+TEST_F(ScriptsTest, TypedOutputMeasuresAsTheUtf8Routines) {
+    WindowRecord window = {};
+    ASSERT_EQ(open_window(&window, 0, 0, 300, 200, 0, nullptr, "measure", nullptr), 1);
+    std::string long_text;
+    for (int32_t i = 0; i < 40000; ++i) {
+        long_text += "Ж";
+    }
+    const std::string texts[] = {"\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", long_text};
+    for (const std::string& t : texts) {
+        int32_t typed = 0, utf8 = 0, height = 0;
+        measure_text(&window, t.c_str(), static_cast<int32_t>(t.size()), &typed, &height);
+        measure_text_utf8(&window, t.c_str(), -1, &utf8, &height);
+        EXPECT_EQ(typed, utf8) << t.size() << " bytes";
+        if (t.size() < 16) {
+            move_to(&window, 0, 0);
+            text_print(2, PRINT_WINDOW, &window, PRINT_TEXT, t.c_str());
+            const int32_t advance = window.current_pos.x;
+            move_to(&window, 0, 0);
+            text_print_utf8(&window, t.c_str(), -1);
+            EXPECT_EQ(advance, window.current_pos.x) << t.size() << " bytes";
+        }
+    }
+    close_window(&window);
+}
