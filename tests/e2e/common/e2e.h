@@ -73,6 +73,8 @@ std::string program_state_text(const RunningProgram& program);
 void program_command(const RunningProgram& program, int id);
 // Posts a left click at client coordinates (button down, then up).
 void program_click(const RunningProgram& program, int x, int y);
+// A key pressed and let go with modifiers held, through the real input queue (SendInput).
+void press(WORD key, const std::vector<WORD>& modifiers = {});
 // The visible message box the program shows now, or null.
 HWND find_message_box(const RunningProgram& program);
 // Waits up to timeout_ms for a message box of the program.

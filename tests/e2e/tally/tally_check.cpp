@@ -20,25 +20,6 @@ namespace {
 // Input and reading back
 // ============================================================================
 
-// A key pressed and let go with modifiers held, through the real input queue.
-void press(WORD key, std::initializer_list<WORD> modifiers = {}) {
-    std::vector<INPUT> keys;
-    auto add = [&](WORD vk, DWORD flags) {
-        INPUT in{};
-        in.type = INPUT_KEYBOARD;
-        in.ki.wVk = vk;
-        in.ki.dwFlags = flags;
-        keys.push_back(in);
-    };
-    for (WORD m : modifiers)
-        add(m, 0);
-    add(key, 0);
-    add(key, KEYEVENTF_KEYUP);
-    for (WORD m : modifiers)
-        add(m, KEYEVENTF_KEYUP);
-    ::SendInput(UINT(keys.size()), keys.data(), sizeof(INPUT));
-}
-
 // Types text character by character, as a keyboard of any layout would.
 void type(const std::string& text) {
     std::vector<INPUT> keys;

@@ -126,8 +126,6 @@ Picture expected_view(int width, int height, const TextView& view);
 // Reports whether a document's client area (or only its rows) comes to show the view;
 // saves both pictures when it does not.
 bool check_view(HWND doc, const TextView& view, const std::string& check, bool rows_only = false);
-// A key pressed and let go with modifiers held, through the real input queue.
-void press(WORD key, const std::vector<WORD>& modifiers = {});
 // Types ASCII text key by key.
 void type(const std::string& text);
 // A mouse event (MOUSEEVENTF_ flags) at a screen point, for SendInput.

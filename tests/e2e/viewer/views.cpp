@@ -252,25 +252,6 @@ bool check_view(HWND doc, const TextView& view, const std::string& check, bool r
     return differences == 0;
 }
 
-// A key pressed and let go with modifiers held, through the real input queue.
-void press(WORD key, const std::vector<WORD>& modifiers) {
-    std::vector<INPUT> keys;
-    auto add = [&](WORD vk, DWORD flags) {
-        INPUT in{};
-        in.type = INPUT_KEYBOARD;
-        in.ki.wVk = vk;
-        in.ki.dwFlags = flags;
-        keys.push_back(in);
-    };
-    for (WORD m : modifiers)
-        add(m, 0);
-    add(key, 0);
-    add(key, KEYEVENTF_KEYUP);
-    for (WORD m : modifiers)
-        add(m, KEYEVENTF_KEYUP);
-    ::SendInput(UINT(keys.size()), keys.data(), sizeof(INPUT));
-}
-
 // Types ASCII text key by key.
 void type(const std::string& text) {
     for (char c : text) {
