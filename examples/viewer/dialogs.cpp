@@ -204,6 +204,16 @@ intptr_t colors_event() {
     }
 }
 
+intptr_t about_event() {
+    const EventState& e = event_state;
+    // OK, Enter (its default button) and Escape (the dialog manager's Cancel) close it.
+    if ((e.event_class == EV_CONTROL && (e.control_id == ID_OK || e.control_id == ID_CANCEL)) ||
+        e.event_class == EV_CLOSE_REQUEST) {
+        dialog_end(&viewer.about_dialog, 0);
+    }
+    return 0;
+}
+
 } // namespace
 
 // ============================================================================
@@ -328,4 +338,24 @@ void viewer_choose_font() {
         viewer_redraw_texts();
         viewer_save_settings();
     }
+}
+
+// Say what the program is: its name, version and a line on what it does. Each label has
+// room for its text at least a third wider than the dialog's font draws it, the
+// description two lines, so that none is cut where the platform maps the font otherwise.
+void viewer_show_about() {
+    WindowRecord* dialog = &viewer.about_dialog;
+    char* title = string_concat({"About ", VIEWER_NAME});
+    char* name = string_concat({VIEWER_NAME, ", version ", VIEWER_VERSION});
+    dialog_begin(dialog, DIALOG_CENTRED, DIALOG_CENTRED, 250, 80, title, about_event);
+    dialog_add_control(dialog, CONTROL_LABEL, -1, 10, 8, 230, 10, name, 0);
+    dialog_add_control(dialog, CONTROL_LABEL, -1, 10, 22, 230, 20,
+                       "Shows text files and pictures, each in a window of its own.", 0);
+    dialog_add_control(dialog, CONTROL_LABEL, -1, 10, 42, 230, 10,
+                       "Written on the Tarrowind runtime alone.", 0);
+    dialog_add_control(dialog, CONTROL_DEFAULT_BUTTON, ID_OK, 190, 60, 50, 14, "OK", 0);
+    heap_free(name);
+    heap_free(title);
+    dialog_show_modal(dialog, &viewer.frame);
+    dialog_release(dialog);
 }

@@ -35,8 +35,9 @@ constexpr PictureExtension PICTURE_EXTENSIONS[] = {
     {".PNG", IMAGE_PICTURE, "PNG picture"},
 };
 
-// The scales Zoom in and Zoom out step through, in percent.
-constexpr int32_t ZOOM_STEPS[] = {50, 67, 75, 100, 125, 150, 200, 300, 400};
+// The scales Zoom in and Zoom out step through, in percent (texts from ZOOM_MIN, pictures
+// from PICTURE_ZOOM_MIN, both to ZOOM_MAX).
+constexpr int32_t ZOOM_STEPS[] = {10, 15, 20, 25, 33, 50, 67, 75, 100, 125, 150, 200, 300, 400};
 
 constexpr uint32_t SCROLLED = WS_VSCROLL | WS_HSCROLL;
 constexpr int32_t PIXEL_STEP = 16;    // pixels a picture moves for one line of a scroll bar or key
@@ -355,18 +356,23 @@ int32_t picture_event(Document* document) {
     }
 }
 
-// Open a picture document for an image loaded already (0 when it could not be).
-Document* open_picture(ImageHandle image, const PictureExtension& extension, const char* caption) {
+// Open a picture document for an image loaded already (0 when it could not be), or one
+// showing the line why (a heap string it takes, or null for "Cannot load").
+Document* open_picture(ImageHandle image, const PictureExtension& extension, const char* caption,
+                       char* why = nullptr) {
     Document* document = free_document(caption);
     if (document == nullptr) {
         image_release(image, extension.kind);
+        heap_free(why);
         return nullptr;
     }
     document->image = image;
     document->image_kind = extension.kind;
     document->image_format = extension.format;
     if (image == 0) {
-        document->message = string_concat({"Cannot load ", caption});
+        document->message = why != nullptr ? why : string_concat({"Cannot load ", caption});
+    } else {
+        heap_free(why);
     }
     image_size(image, extension.kind, &document->image_width, &document->image_height);
     if (!open_document_window(document, DOC_PICTURE, WF_NO_BACKING | SCROLLED)) {
@@ -403,6 +409,8 @@ intptr_t document_event() {
     case EV_MENU_PICK:
         // The shortcuts of a document window: the frame's commands, on this document.
         return viewer_command(event_state.menu_id, document);
+    case WM_CONTEXTMENU: // a right-click, the context-menu key or Shift+F10
+        return viewer_context_menu(document);
     case WM_PAINT:
         // Only windows without a backing bitmap see paint requests: the pictures.
         draw_picture_document(document);
@@ -422,17 +430,28 @@ intptr_t document_event() {
 // ============================================================================
 
 // Open a file in a new document window: a picture by its extension, else text. A file
-// that opens goes to the top of the recent files; one that cannot be opened leaves them.
+// that opens goes to the top of the recent files; one that cannot be opened leaves them,
+// and its window says why.
 Document* viewer_open_file(const char* path) {
     const char* name = base_name(path);
     const PictureExtension* extension = picture_extension(name);
     Document* document = nullptr;
+    char* why = viewer_open_refusal(path, name, extension != nullptr ? 1 : 0);
     if (extension != nullptr) {
-        document = open_picture(image_load(path, TAG_STRING, extension->kind), *extension, name);
+        const ImageHandle image =
+            why == nullptr ? image_load(path, TAG_STRING, extension->kind) : 0;
+        why = image == 0 && why == nullptr ? viewer_unshowable_picture(name) : why;
+        document = open_picture(image, *extension, name, why);
     } else {
         document = open_text(name);
-        if (document != nullptr) {
-            text_read_begin(document, path);
+        if (document == nullptr) {
+            heap_free(why);
+        } else {
+            if (why != nullptr) {
+                document->message = why; // shown instead of the text, as a text refused
+            } else {
+                text_read_begin(document, path);
+            }
             text_draw(document);
             text_scroll_to(document, 0, 0);
         }
@@ -515,27 +534,28 @@ void viewer_redraw_texts() {
     }
 }
 
-// Scale a document by steps of the zoom table (0: back to 100%).
+// Scale a document by a step of the zoom table (0: back to 100%): from the scale it has,
+// a fitted one included, to the next step above (steps > 0) or below it. At the end of
+// the table, or past it (a small picture fitted to a large window), it stays as it is.
 void viewer_zoom(Document* document, int32_t steps) {
     if (document == nullptr || document->kind == DOC_FREE) {
         return;
     }
-    int32_t zoom = 100;
-    if (steps > 0) {
-        zoom = document->zoom;
-        for (int32_t step : ZOOM_STEPS) {
-            if (step > document->zoom) {
-                zoom = step;
-                break;
-            }
+    const int32_t smallest = document->kind == DOC_PICTURE ? PICTURE_ZOOM_MIN : ZOOM_MIN;
+    int32_t zoom = steps == 0 ? 100 : document->zoom;
+    for (int32_t step : ZOOM_STEPS) {
+        if (step < smallest || step > ZOOM_MAX) {
+            continue;
         }
-    } else if (steps < 0) {
-        zoom = document->zoom;
-        for (int32_t step : ZOOM_STEPS) {
-            zoom = step < document->zoom ? step : zoom;
+        if (steps > 0 && step > document->zoom) {
+            zoom = step;
+            break;
         }
+        zoom = steps < 0 && step < document->zoom ? step : zoom;
     }
-    zoom = zoom < ZOOM_MIN ? ZOOM_MIN : zoom > ZOOM_MAX ? ZOOM_MAX : zoom;
+    if (steps != 0 && zoom == document->zoom) {
+        return;
+    }
     document->zoom = zoom;
     document->fit = 0;
     if (document->kind == DOC_TEXT) {

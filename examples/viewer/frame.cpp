@@ -49,6 +49,7 @@ const Shortcut SHORTCUTS[] = {
     {VK_INSERT, ACCEL_CONTROL, MENU_COPY, false},
     {'A', ACCEL_CONTROL, MENU_SELECT_ALL, false},
     {VK_OEM_PLUS, ACCEL_CONTROL, MENU_ZOOM_IN, false},
+    {VK_OEM_PLUS, ACCEL_CONTROL | ACCEL_SHIFT, MENU_ZOOM_IN, false}, // "+" typed with Shift
     {VK_ADD, ACCEL_CONTROL, MENU_ZOOM_IN, false},
     {VK_OEM_MINUS, ACCEL_CONTROL, MENU_ZOOM_OUT, false},
     {VK_SUBTRACT, ACCEL_CONTROL, MENU_ZOOM_OUT, false},
@@ -325,10 +326,7 @@ int32_t viewer_command(int32_t command, Document* active) {
         mdi_next(&viewer.frame);
         return 1;
     case MENU_ABOUT:
-        message_box(&viewer.frame,
-                    "Tarrowind Viewer 1.0\n\nShows text files and pictures, each in its own "
-                    "window.\nWritten on the Tarrowind runtime.",
-                    "About", MB_OK);
+        viewer_show_about();
         return 1;
     default:
         if (command >= static_cast<int32_t>(MENU_RECENT) &&

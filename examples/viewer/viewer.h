@@ -97,7 +97,7 @@ struct Document {
     TextPoint anchor;         // the selection runs from anchor to caret (none when equal)
     TextPoint caret;          //
     int32_t dragging;         // 1 while the left button held in the text extends the selection
-    int32_t zoom;             // scale in percent, 50 to 400
+    int32_t zoom;             // scale in percent: texts 50 to 400, pictures 10 to 400 or fitted
     int32_t fit;              // pictures: 1 while scaled to fit the window
     int32_t row_height;       // pixels of one row in the document's font, 0 until measured
     PendingAction pending;    // what waits for more of the text
@@ -138,6 +138,7 @@ struct ViewerState {
     WindowRecord find_dialog;          // the modeless Find dialog
     WindowRecord go_to_dialog;         // the modal Go to line dialog
     WindowRecord colors_dialog;        // the modal Colours dialog
+    WindowRecord about_dialog;         // the modal About dialog
 };
 
 // ============================================================================
@@ -145,6 +146,7 @@ struct ViewerState {
 // ============================================================================
 
 constexpr const char* VIEWER_NAME = "Tarrowind Viewer";
+constexpr const char* VIEWER_VERSION = "1.0";
 // The settings file's program name: %APPDATA%\TarrowindViewer\settings.ini.
 constexpr const char* VIEWER_SETTINGS = "TarrowindViewer";
 
@@ -174,11 +176,12 @@ constexpr int32_t RECENT_MENU_POSITION = 4; // where the File menu shows them, a
 // the status line's top is one row height plus TEXT_MARGIN above the bottom edge. Pictures
 // have the same status line.
 constexpr int32_t TEXT_MARGIN = 2;
-constexpr int32_t TAB_COLUMNS = 8;   // tabs stop at every 8th column
-constexpr int32_t WHEEL_LINES = 3;   // lines one notch of the wheel scrolls
-constexpr int32_t ZOOM_MIN = 50;     // percent
-constexpr int32_t ZOOM_MAX = 400;    //
-constexpr int32_t CASCADE_STEP = 24; // pixels between the corners of documents opened in turn
+constexpr int32_t TAB_COLUMNS = 8;       // tabs stop at every 8th column
+constexpr int32_t WHEEL_LINES = 3;       // lines one notch of the wheel scrolls
+constexpr int32_t ZOOM_MIN = 50;         // percent, of texts
+constexpr int32_t PICTURE_ZOOM_MIN = 10; // percent, of pictures (a fitted one may be less)
+constexpr int32_t ZOOM_MAX = 400;        // percent, of both (a fitted picture may be more)
+constexpr int32_t CASCADE_STEP = 24;     // pixels between the corners of documents opened in turn
 
 // The font of texts when none is remembered, or the remembered one is refused or not
 // installed: the first of these fixed-pitch faces that is installed ("DejaVu Sans Mono" under
@@ -346,3 +349,23 @@ void viewer_find_next(Document* document, int32_t reverse);
 void viewer_choose_colors();
 // Choose the font of text documents with the platform's font dialog.
 void viewer_choose_font();
+// Say what the program is: its name, version and a line on what it does (modal).
+void viewer_show_about();
+
+// ============================================================================
+// Context menus (context_menu.cpp) and why files do not open (reasons.cpp)
+// ============================================================================
+
+// The context menu of a document: the commands that apply there, greyed when they cannot
+// act now, Fit to window ticked while on. The caller destroys it (destroy_menu).
+HMENU viewer_context_items(Document* document);
+// Show a document's context menu where the event being handled asks for it (the mouse, or
+// from the keyboard the caret or the view's corner) and carry out the command picked; 1
+// when shown, 0 for a right-click outside its client area (its caption, say).
+int32_t viewer_context_menu(Document* document);
+// Why a file cannot be opened as a text (picture 0) or a picture (1): a fresh heap string
+// "Cannot open NAME: REASON" (no such file, a folder, access denied, in use by another
+// program, too large), or null when it opens.
+char* viewer_open_refusal(const char* path, const char* name, int32_t picture);
+// The line of a picture file that opens but that the platform's loaders cannot show.
+char* viewer_unshowable_picture(const char* name);

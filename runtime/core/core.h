@@ -246,7 +246,12 @@ int32_t play_wave(const void* sound, TypeTag tag, uint32_t mode);
 // package), so names in any script open; a name that is not valid text there is refused.
 // Open by mode "R", "W", "A", "R+" (or lower case); 0 when opened, 1 otherwise. "R" reads
 // only; "R+" (binary only) reads and writes an existing file; "W" makes the file new and
-// empty; "A" opens or makes it and starts at its end.
+// empty; "A" opens or makes it and starts at its end. When it gives 1, GetLastError says
+// why in the platform's codes: ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND (no such file
+// or folder), ERROR_ACCESS_DENIED (no access, a folder, or a read-only file opened to
+// write), ERROR_SHARING_VIOLATION (another program holds it without sharing),
+// ERROR_INVALID_NAME (a name that is not text in the code page), ERROR_INVALID_PARAMETER
+// (a wrong mode or no name).
 int32_t file_open(HANDLE* file, TypeTag tag, const char* name, const char* mode);
 // Close a file variable's file and set it to null.
 int32_t file_close(HANDLE* file, TypeTag tag);

@@ -321,18 +321,23 @@ int32_t file_open(HANDLE* file, TypeTag tag, const char* name, const char* mode)
     const OpenMode* open_mode = find_mode(mode);
     if (file == nullptr || name == nullptr || open_mode == nullptr ||
         (open_mode->binary_only && code != BINARY_FILE)) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
         return 1;
     }
     wchar_t* wide_name = ansi_name_to_heap_wide(name);
     if (wide_name == nullptr || !may_open(wide_name, open_mode)) {
+        const DWORD error = wide_name == nullptr ? ERROR_INVALID_NAME : ERROR_ACCESS_DENIED;
         heap_free(wide_name);
+        ::SetLastError(error);
         return 1;
     }
     HANDLE handle = ::CreateFileW(wide_name, open_mode->access, open_mode->sharing, nullptr,
                                   open_mode->disposition,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    const DWORD error = ::GetLastError(); // the platform's reason, kept past the name's release
     heap_free(wide_name);
     if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
+        ::SetLastError(error);
         return 1;
     }
     *file = handle;

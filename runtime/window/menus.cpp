@@ -1,4 +1,5 @@
-// Menus and shortcuts: building menus, attaching a menu bar to a window, and the keyboard
+// Menus and shortcuts: building menus, attaching a menu bar to a window, popup (context)
+// menus shown at a point and where a context menu belongs, and the keyboard
 // shortcuts of a window's accelerator table (translated by the pump, destroyed with the
 // window). Relies on USER32 and on the core's heap for a table's entries. The routines on
 // a window do nothing on a closed record (null hwnd); the frame window's "&Window" menu is
@@ -119,6 +120,40 @@ int32_t attach_menu(WindowRecord* record, HMENU menu) {
     }
     ::DrawMenuBar(record->hwnd);
     return 0;
+}
+
+// Destroy a menu that no window holds, with its submenus; 1, or 0 for no menu.
+int32_t destroy_menu(HMENU menu) {
+    return menu != nullptr && ::DestroyMenu(menu) ? 1 : 0;
+}
+
+// Show a popup menu at a client point and wait for a pick: its identifier, or 0.
+int32_t popup_menu(WindowRecord* record, HMENU menu, int32_t x, int32_t y) {
+    if (!record_is_open(record) || menu == nullptr) {
+        return 0;
+    }
+    POINT at = {x, y};
+    ::ClientToScreen(record->hwnd, &at);
+    const BOOL picked = ::TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN,
+                                           at.x, at.y, record->hwnd, nullptr);
+    return static_cast<int32_t>(picked);
+}
+
+// Where the context menu of the event being handled belongs: 1 at the mouse, 0 keyboard.
+int32_t context_menu_point(WindowRecord* record, int32_t* x, int32_t* y) {
+    *x = -1;
+    *y = -1;
+    // NOTE: the platform gives -1 for both halves of the point when a key asked for the menu.
+    const LPARAM point = event_state.event_lparam;
+    if (event_state.event_class != WM_CONTEXTMENU || point == static_cast<LPARAM>(-1) ||
+        (LOWORD(point) == 0xFFFF && HIWORD(point) == 0xFFFF) || !record_is_open(record)) {
+        return 0;
+    }
+    POINT at = {static_cast<int16_t>(LOWORD(point)), static_cast<int16_t>(HIWORD(point))};
+    ::ScreenToClient(record->hwnd, &at);
+    *x = at.x;
+    *y = at.y;
+    return 1;
 }
 
 // Grey or enable an item of the window's menu bar, found by its identifier; 1, or 0.

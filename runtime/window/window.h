@@ -221,6 +221,22 @@ constexpr int32_t ACCEL_CONTROL = FCONTROL; // 0x08
 constexpr int32_t ACCEL_ALT = FALT;         // 0x10
 // Attach a menu bar to the window, destroying the bar it had.
 int32_t attach_menu(WindowRecord* record, HMENU menu);
+// Destroy a menu of create_menu that no window holds, with its submenus; 1, or 0 for no menu.
+int32_t destroy_menu(HMENU menu);
+// Show a popup menu with its top-left corner at a point of the window's client area (pixels;
+// the platform moves it to keep it on the screen) and wait until an item is picked or the
+// menu is left by a click elsewhere or Escape: the picked item's identifier, or 0 (also
+// for a closed record or no menu). No EV_MENU_PICK is raised: the caller carries the
+// command out. The menu stays the caller's (destroy_menu); greyed items cannot be picked.
+int32_t popup_menu(WindowRecord* record, HMENU menu, int32_t x, int32_t y);
+// Where the context menu of the event being handled (WM_CONTEXTMENU) belongs, in the
+// client pixels of record: 1 when a right-click asked for it, at the mouse (a point off the
+// client area, on a caption or border, is still given); 0 when the keyboard asked (the
+// context-menu key or Shift+F10), with x and y -1: the program picks the place, its caret
+// or a corner of its view. The platform raises WM_CONTEXTMENU on a window whose handler
+// left the button's release or the key to the default procedure, and hands it on to the
+// parent when the handler leaves it too.
+int32_t context_menu_point(WindowRecord* record, int32_t* x, int32_t* y);
 // Read the client area as left 0, top 0, width and height; all 0 for a closed record.
 int32_t get_client_size(WindowRecord* record, int32_t* left, int32_t* top, int32_t* width,
                         int32_t* height);

@@ -362,7 +362,11 @@ void check_shortcuts(RunningProgram& viewer, HWND client, TextView view) {
     view.points = (VIEWER_FONT_POINTS * 125 + 50) / 100;
     view.zoom = L" Zoom: 125%";
     check_view(doc, view, "Ctrl++ draws the text 25% larger, and says so");
-    for (int times = 0; times < 5; times++) // 100%, 75%, 67%, 50%, and no smaller
+    press(VK_OEM_PLUS, {VK_CONTROL, VK_SHIFT}); // "+" typed with Shift
+    view.points = (VIEWER_FONT_POINTS * 150 + 50) / 100;
+    view.zoom = L" Zoom: 150%";
+    check_view(doc, view, "Ctrl and \"+\" typed with Shift zoom in as Ctrl+= does");
+    for (int times = 0; times < 6; times++) // 125%, 100%, 75%, 67%, 50%, and no smaller
         press(VK_OEM_MINUS, {VK_CONTROL});
     view.points = (VIEWER_FONT_POINTS * 50 + 50) / 100;
     view.zoom = L" Zoom: 50%";

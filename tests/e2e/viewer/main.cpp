@@ -76,7 +76,7 @@ std::string read_whole_file(const std::string& path) {
 }
 
 // Usage: viewer_check.exe [PART...]: with no part, all of them; the parts are outside,
-// features, selecting, remembering and soak (a developer's shortcut to one of them).
+// features, selecting, remembering, names, frame and soak (a developer's shortcut to one of them).
 int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     process_guard_install();
@@ -94,11 +94,9 @@ int main(int argc, char** argv) {
     const struct {
         const char* name;
         void (*run)();
-    } parts[] = {{"outside", run_outside_checks},
-                 {"features", run_feature_checks},
-                 {"selecting", run_selecting_checks},
-                 {"remembering", run_remembering_checks},
-                 {"names", run_name_checks}};
+    } parts[] = {{"outside", run_outside_checks},     {"features", run_feature_checks},
+                 {"selecting", run_selecting_checks}, {"remembering", run_remembering_checks},
+                 {"names", run_name_checks},          {"frame", run_frame_checks}};
     for (const auto& part : parts)
         if (wanted(part.name))
             part.run();

@@ -227,6 +227,7 @@ void run_soak_check() {
     check_access_keys();
     check_drop(folder);
     run_word_checks(folder);
+    run_frame_tables(folder);
     // The dialogs work on a text of their own, open for the whole soak.
     Document* text = viewer_open_file((folder + "line-ends.txt").c_str());
     // Every kind of document beside every dialog first: the platform keeps some things once

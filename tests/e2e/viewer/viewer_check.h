@@ -5,7 +5,8 @@
 // pixels, linked in rather than copied. Owns the files it records itself (the metafile)
 // and the knowledge of what the viewer should show; outside.cpp holds the checks from
 // outside, features.cpp those of the commands, selecting.cpp selection, copy and Find,
-// remembering.cpp the settings file, names.cpp file names in every script, soak.cpp the
+// remembering.cpp the settings file, names.cpp file names in every script, context_menu.cpp
+// and frame_tables.cpp the context menus, About, reasons and zoom steps, soak.cpp the
 // soak, views.cpp what they share.
 #pragma once
 
@@ -88,6 +89,11 @@ void run_soak_check();
 // Runs Find's whole words and the selection's pairs with the viewer's own routines, in a
 // frame already open in this process (words.cpp).
 void run_word_checks(const std::string& folder);
+// Runs the context menus and Help > About from outside, on a run of their own.
+void run_frame_checks();
+// Runs the tables of why files do not open, context menu items and zoom steps with the
+// viewer's own routines, in a frame already open in this process (frame_tables.cpp).
+void run_frame_tables(const std::string& folder);
 
 // ============================================================================
 // Shared by the checks (views.cpp)
