@@ -111,6 +111,36 @@ TEST(Files, OpenModes) {
     ::DeleteFileA(path.c_str());
 }
 
+TEST(Files, ARefusedOpenLeavesThePlatformsReason) {
+    const std::string held = temp_file("held.txt"), read_only = temp_file("read-only.txt");
+    write_file(held, "x");
+    write_file(read_only, "y");
+    ::SetFileAttributesA(read_only.c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE holder =
+        ::CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const struct {
+        std::string name;
+        const char* mode;
+        DWORD error;
+    } rows[] = {
+        {temp_file("missing.txt"), "R", ERROR_FILE_NOT_FOUND},
+        {temp_file("no folder\\missing.txt"), "R", ERROR_PATH_NOT_FOUND},
+        {held, "R", ERROR_SHARING_VIOLATION},
+        {read_only, "W", ERROR_ACCESS_DENIED}, // refused by the runtime itself
+        {held, "RW", ERROR_INVALID_PARAMETER},
+    };
+    for (const auto& row : rows) {
+        HANDLE file = nullptr;
+        ::SetLastError(0);
+        EXPECT_EQ(file_open(&file, TAG_BINARY_FILE, row.name.c_str(), row.mode), 1) << row.name;
+        EXPECT_EQ(::GetLastError(), row.error) << row.name << " " << row.mode;
+    }
+    ::CloseHandle(holder);
+    ::SetFileAttributesA(read_only.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileA(read_only.c_str());
+    ::DeleteFileA(held.c_str());
+}
+
 TEST(Files, WrongFileVariablesAreReported) {
     std::string path = temp_file("wrong.txt");
     write_file(path, "x");
