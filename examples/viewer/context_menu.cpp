@@ -100,7 +100,7 @@ int32_t viewer_context_menu(Document* document) {
         int32_t left = 0, top = 0, width = 0, height = 0;
         get_client_size(&document->window, &left, &top, &width, &height);
         if (x < 0 || y < 0 || x >= width || y >= height) {
-            return 0; // its caption or border: the platform's window menu
+            return 0; // its caption or border: left to the platform
         }
     } else {
         keyboard_point(document, &x, &y);

@@ -2,8 +2,8 @@
 // number that submits on Enter), Find (modeless: a text, "Match case", "Whole word", the
 // direction, a bitmap button "Find next" and a status line, while the documents keep
 // working) and Colours (modal: named colours in two list boxes, each previewed in a label
-// of that colour, never one colour for both); and the platform's font dialog through the
-// runtime.
+// of that colour, never one colour for both), About (modal: name, version, what it is);
+// and the platform's font dialog through the runtime.
 // Relies on the runtime's dialogs and controls, font choice and message boxes; USER32 for
 // the Find box's text in UTF-16; finding and scrolling are text_find.cpp's and text_view.cpp's.
 #include "examples/viewer/viewer.h"
