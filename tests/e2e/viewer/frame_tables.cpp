@@ -4,15 +4,9 @@
 // Relies on the viewer's library (as the soak does).
 #include "viewer_check.h"
 
-#include <cstring>
-
 #include "examples/viewer/viewer.h"
 
 namespace {
-
-// ============================================================================
-// Why files do not open
-// ============================================================================
 
 // A file of its size, its bytes never written (the file system keeps it sparse).
 bool write_sized(const std::string& path, int64_t size) {
@@ -58,16 +52,11 @@ void check_reasons(const std::string& folder) {
         report("reasons: " + row.line, seen == row.line, "the document says \"" + seen + "\"");
         viewer_close_document(document);
     }
-    if (holder != INVALID_HANDLE_VALUE)
-        ::CloseHandle(holder);
+    ::CloseHandle(holder);
     for (const std::string& path : {held, huge, huge_picture})
         ::DeleteFileA(path.c_str());
     ::RemoveDirectoryA(dir.c_str());
 }
-
-// ============================================================================
-// Context menus
-// ============================================================================
 
 // The context menu's items as "command:state" with state g (greyed), c (ticked) or -.
 std::string context_items(Document* document) {
@@ -114,10 +103,6 @@ void check_context_items(const std::string& folder) {
     }
 }
 
-// ============================================================================
-// Zoom steps
-// ============================================================================
-
 void check_zoom_steps(const std::string& folder) {
     // big.bmp (600 x 400) fitted to about 190 pixels across is drawn at about 31%;
     // picture.ico (32 x 32) fitted to about 500 at about 1500%.
@@ -149,10 +134,6 @@ void check_zoom_steps(const std::string& folder) {
 }
 
 } // namespace
-
-// ============================================================================
-// Public routines
-// ============================================================================
 
 // Runs the tables of reasons, context menu items and zoom steps in the check's process.
 void run_frame_tables(const std::string& folder) {
