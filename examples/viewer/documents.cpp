@@ -1,9 +1,9 @@
 // The viewer's documents: one MDI child per file or sample, showing text (text.cpp and
 // text_view.cpp) on a backing bitmap, or a picture on a window without one that redraws
-// it on each paint request, both scrolled by bar, key and wheel and scaled from 50% to 400%
-// (pictures also fitted to their window); each with a status line, or the line saying why
-// its file does not open (reasons.cpp); their place when they open, and their release.
-// Relies on the runtime's windows, images, fonts, scroll bars and resources; GDI32 for
+// it on each paint request, both scrolled by bar, key and wheel and scaled up to 400%
+// (texts from 50%, pictures from 10%, and fitted to their window); each with a status line, or the
+// line saying why its file does not open (reasons.cpp); their place when they open, and their
+// release. Relies on the runtime's windows, images, fonts, scroll bars and resources; GDI32 for
 // bitmaps and icons drawn at another size than their own. The frame, its menus and the
 // program body live in frame.cpp.
 #include "examples/viewer/viewer.h"

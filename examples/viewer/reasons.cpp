@@ -48,6 +48,7 @@ char* refusal(const char* name, const char* words) {
 // The platform's own words for an error code that the table does not know.
 char* platform_words(const char* name, DWORD error) {
     char words[256] = {};
+    // NOTE: the runtime has no words for the platform's error codes; KERNEL32 has.
     const DWORD length =
         ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
                          0, words, sizeof(words), nullptr);
