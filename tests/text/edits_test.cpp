@@ -61,11 +61,17 @@ class EditsTest : public DialogTest {
         edit = ::GetDlgItem(dialog.hwnd, control_id_key(EDIT));
     }
 
-    // Empties the edit, types text into it and waits until all of it arrived.
+    // Empties the edit, types text into it and waits until all of it arrived (at most 30 s:
+    // the first program of a fresh Wine session can be slow to take its first messages).
     bool type_anew(const std::wstring& text) {
         control_set_text(&dialog, EDIT, "");
         type_into(edit, text);
-        return pump_until([&] { return text_of(edit) == text; });
+        const DWORD start = ::GetTickCount();
+        while (text_of(edit) != text && ::GetTickCount() - start < 30000) {
+            process_events(1);
+            ::Sleep(5);
+        }
+        return text_of(edit) == text;
     }
 
     // The edit's pixels once drawn without focus (no caret, no selection).
