@@ -51,6 +51,9 @@ constexpr int32_t PRINT_UINT = 19;   // uint32_t
 // Strings and characters are text in the process's ANSI code page. Text outside ASCII is
 // converted from that code page and laid out by the platform's script layout service, as
 // text_print_utf8 draws it; ASCII, and any text in a symbol font, is drawn byte for byte.
+// The formatted text is cut at 32,766 bytes (the print buffer's size less its NUL) and
+// items after the cut are dropped; with UTF-8 as the code page a character the cut would
+// split is dropped whole.
 void text_print(int32_t count, ...);
 // Measure the first length characters of a text in the window's font: width and height in
 // pixels (both 0 for a closed record). Like text_print, text in the ANSI code page: ASCII

@@ -21,6 +21,7 @@ namespace {
 // The text formatted so far into print_buffer.
 struct PrintText {
     int32_t length; // characters in print_buffer, NUL excluded
+    bool cut;       // the buffer is full: later items are dropped
 };
 
 } // namespace
@@ -39,18 +40,42 @@ static wchar_t print_wide[PRINT_BUFFER_SIZE] = {}; // print_buffer in UTF-16, to
 
 namespace {
 
-// Append to print_buffer; text that does not fit is cut at the buffer's end.
+// The bytes of text before a UTF-8 sequence that its end cuts off: length when the last
+// sequence is whole (or no sequence at all: a stray byte stays as it was).
+int32_t before_cut_sequence(const char* text, int32_t length) {
+    int32_t lead = length;
+    while (lead > 0 && length - lead < 3 &&
+           (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80) {
+        --lead;
+    }
+    if (lead == 0) {
+        return length;
+    }
+    const unsigned char first = static_cast<unsigned char>(text[lead - 1]);
+    const int32_t needs = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+    return first >= 0xC0 && length - (lead - 1) < needs ? lead - 1 : length;
+}
+
+// Append to print_buffer; text that does not fit is cut at the buffer's end, before the
+// last whole character when the code page is UTF-8.
 void print_append(PrintText* text, const char* format, ...) {
     int32_t room = PRINT_BUFFER_SIZE - text->length;
-    if (room <= 1) {
+    if (room <= 1 || text->cut) {
         return;
     }
     va_list args;
     va_start(args, format);
     int written = std::vsnprintf(print_buffer + text->length, room, format, args);
     va_end(args);
-    if (written > 0) {
-        text->length += written < room ? written : room - 1;
+    if (written >= room) {
+        text->length = PRINT_BUFFER_SIZE - 1;
+        text->cut = true;
+        if (::GetACP() == CP_UTF8) {
+            text->length = before_cut_sequence(print_buffer, text->length);
+            print_buffer[text->length] = '\0';
+        }
+    } else if (written > 0) {
+        text->length += written;
     }
 }
 
@@ -80,7 +105,7 @@ int32_t ansi_to_lay_out(HDC dc, const char* text, int32_t length, wchar_t* out) 
 // position (one trailing line end dropped), or to standard output while there is none.
 void text_print(int32_t count, ...) {
     HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    PrintText text = {0};
+    PrintText text = {0, false};
     print_buffer[0] = '\0';
 
     va_list args;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "runtime/draw/draw.h"
+#include "runtime/draw/draw_internal.h"
 #include "tests/dialog/dialog_test_support.h"
 
 #include <mmsystem.h>
@@ -284,6 +285,33 @@ TEST_F(ScriptsTest, TypedOutputMeasuresAsTheUtf8Routines) {
             text_print_utf8(&window, t.c_str(), -1);
             EXPECT_EQ(advance, window.current_pos.x) << t.size() << " bytes";
         }
+    }
+    close_window(&window);
+}
+
+// Typed output cuts its formatted text at the print buffer's end, never inside a character,
+// and drops the items after the cut.
+TEST_F(ScriptsTest, TypedOutputCutsLongTextBetweenCharacters) {
+    WindowRecord window = {};
+    ASSERT_EQ(open_window(&window, 0, 0, 300, 200, 0, nullptr, "cut", nullptr), 1);
+    const int32_t full = PRINT_BUFFER_SIZE - 1;
+    struct Row {
+        int32_t ascii;   // bytes of "a" before the character
+        const char* end; // the character the buffer's end meets
+        int32_t kept;    // bytes print_buffer keeps
+    };
+    const Row rows[] = {
+        {full - 1, "Ж", full - 1},    // cut after its first byte
+        {full - 2, "Ж", full},        // fits exactly
+        {full - 2, "水", full - 2},   // two of its three bytes fit
+        {full - 3, "🙂", full - 3}, // three of its four bytes fit
+    };
+    for (const Row& r : rows) {
+        const std::string text = std::string(static_cast<size_t>(r.ascii), 'a') + r.end;
+        move_to(&window, 0, 0);
+        text_print(3, PRINT_WINDOW, &window, PRINT_TEXT, text.c_str(), PRINT_CHAR, 'b');
+        EXPECT_EQ(std::string(print_buffer), text.substr(0, static_cast<size_t>(r.kept)))
+            << r.ascii << " + " << r.end;
     }
     close_window(&window);
 }

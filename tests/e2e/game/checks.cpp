@@ -1089,7 +1089,8 @@ void run_main_checks(const CellReferences& refs) {
     program_kill(game);
 }
 
-// Runs the close-request checks and the run without data folders.
+// Runs the close-request checks, the run without data folders and the run from a folder
+// named in Cyrillic and Chinese.
 void run_closing_checks(const CellReferences& refs) {
     RunningProgram game;
     std::string why;
@@ -1116,4 +1117,5 @@ void run_closing_checks(const CellReferences& refs) {
     program_kill(game);
 
     check_without_data(refs);
+    check_from_named_folder(refs);
 }

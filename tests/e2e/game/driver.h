@@ -103,13 +103,16 @@ bool sound_sequence_ok(const std::vector<HeardSound>& heard, size_t& next,
                        const std::vector<std::string>& expected, std::string& why);
 
 // ============================================================================
-// Checks (checks.cpp, menu_check.cpp, robot.cpp)
+// Checks (checks.cpp, menu_check.cpp, folder_check.cpp, robot.cpp)
 // ============================================================================
 
 // Runs the checks on one game from start to "Quit".
 void run_main_checks(const CellReferences& refs);
-// Runs the close-request checks and the run without data folders.
+// Runs the close-request checks, the run without data folders and the run from a folder
+// named in Cyrillic and Chinese.
 void run_closing_checks(const CellReferences& refs);
+// Runs the game and the viewer from a folder named in Cyrillic and Chinese.
+void check_from_named_folder(const CellReferences& refs);
 // Checks the menu through the game's real menu, compared with a reference menu.
 void run_menu_checks(const RunningProgram& game);
 // Starts the robot's game, parked in the top left corner; false when it did not start.
