@@ -31,6 +31,16 @@ struct ClipboardState {
                     // process ends, or FLS_OUT_OF_INDEXES before the first long text
 };
 
+// A read of the clipboard's text by a thread of its own, which the caller waits for with a
+// bound and which may outlive that wait: whichever of the two lets go of it last frees it.
+// Only the process heap is used, so that a read finishing late touches nothing of the
+// runtime's.
+struct ClipboardRead {
+    LONG holders;   // 2 while both hold it, then 1
+    wchar_t* units; // the text's units as read from the platform's block, or null
+    size_t count;   // how many
+};
+
 // ============================================================================
 // Module state
 // ============================================================================
@@ -40,6 +50,7 @@ ClipboardState clipboard = {nullptr, nullptr, 0, false, FLS_OUT_OF_INDEXES};
 constexpr DWORD OPEN_WAIT_MS = 500;    // how long another program may hold the clipboard open
 constexpr DWORD END_WAIT_MS = 5000;    // the same as the program ends with text still to hand over
 constexpr DWORD ANSWER_WAIT_MS = 2000; // how long the clipboard's owner may take to answer
+constexpr DWORD READ_WAIT_MS = 5000;   // how long a read of another's text may take in all
 constexpr DWORD OPEN_RETRY_MS = 10;
 constexpr size_t DELAY_BYTES = 64 * 1024; // longer texts are rendered when asked for
 constexpr wchar_t OWNER_CLASS[] = L"TarrowindClipboardOwner";
@@ -183,6 +194,108 @@ HWND owner_window() {
     return clipboard.window;
 }
 
+// Let go of a read; the last holder frees it.
+void let_go(ClipboardRead* read) {
+    if (::InterlockedDecrement(&read->holders) == 0) {
+        if (read->units != nullptr) {
+            ::HeapFree(::GetProcessHeap(), 0, read->units);
+        }
+        ::HeapFree(::GetProcessHeap(), 0, read);
+    }
+}
+
+// The reading thread: opens the clipboard, copies its text's units, closes it. The platform
+// waits without limit for an owner that renders the text, so this may end long after its
+// caller stopped waiting.
+DWORD WINAPI read_clipboard(void* argument) {
+    auto* read = static_cast<ClipboardRead*>(argument);
+    if (open_clipboard(nullptr, OPEN_WAIT_MS)) {
+        HANDLE block = ::GetClipboardData(CF_UNICODETEXT);
+        const wchar_t* wide =
+            block != nullptr ? static_cast<const wchar_t*>(::GlobalLock(block)) : nullptr;
+        if (wide != nullptr) {
+            const size_t count = ::wcsnlen(wide, ::GlobalSize(block) / sizeof(wchar_t));
+            read->units = static_cast<wchar_t*>(
+                ::HeapAlloc(::GetProcessHeap(), 0, (count + 1) * sizeof(wchar_t)));
+            if (read->units != nullptr) {
+                std::memcpy(read->units, wide, count * sizeof(wchar_t));
+                read->count = count;
+            }
+            ::GlobalUnlock(block);
+        }
+        ::CloseClipboard();
+    }
+    let_go(read);
+    return 0;
+}
+
+// Wait up to wait_ms for a thread to end, answering messages sent to this thread meanwhile
+// (a window of this thread may be asked for its text); true when it ended.
+bool thread_ended(HANDLE thread, DWORD wait_ms) {
+    const DWORD started = ::GetTickCount();
+    for (;;) {
+        const DWORD waited = ::GetTickCount() - started;
+        const DWORD left = waited < wait_ms ? wait_ms - waited : 0;
+        const DWORD woken = ::MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
+        if (woken == WAIT_OBJECT_0) {
+            return true;
+        }
+        if (woken != WAIT_OBJECT_0 + 1) {
+            return false;
+        }
+        MSG message;
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+// The clipboard's text read by a thread of its own, waited for up to READ_WAIT_MS; null
+// when it holds none, or the read did not end in time (it then ends by itself).
+char* read_with_bound() {
+    auto* read = static_cast<ClipboardRead*>(
+        ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ClipboardRead)));
+    if (read == nullptr) {
+        return nullptr;
+    }
+    read->holders = 2;
+    HANDLE thread = ::CreateThread(nullptr, 0, read_clipboard, read, 0, nullptr);
+    if (thread == nullptr) {
+        read->holders = 1;
+        let_go(read);
+        return nullptr;
+    }
+    char* text = nullptr;
+    if (thread_ended(thread, READ_WAIT_MS) && read->units != nullptr) {
+        text = clipboard_block_text(read->units, read->count * sizeof(wchar_t));
+    }
+    ::CloseHandle(thread);
+    let_go(read);
+    return text;
+}
+
+// Read the clipboard's text here when a window of this thread owns it (it renders its
+// own text without waiting on anyone); false, with the clipboard left closed, otherwise.
+bool read_own_text(WindowRecord* owner, char** text) {
+    HWND owner_window = ::GetClipboardOwner();
+    if (owner_window == nullptr ||
+        ::GetWindowThreadProcessId(owner_window, nullptr) != ::GetCurrentThreadId() ||
+        !open_clipboard(owner != nullptr ? owner->hwnd : nullptr, OPEN_WAIT_MS)) {
+        return false;
+    }
+    // The owner cannot change while the clipboard is open: look again now.
+    owner_window = ::GetClipboardOwner();
+    const bool own = owner_window != nullptr &&
+                     ::GetWindowThreadProcessId(owner_window, nullptr) == ::GetCurrentThreadId();
+    HANDLE block = own ? ::GetClipboardData(CF_UNICODETEXT) : nullptr;
+    const wchar_t* wide =
+        block != nullptr ? static_cast<const wchar_t*>(::GlobalLock(block)) : nullptr;
+    if (wide != nullptr) {
+        *text = clipboard_block_text(wide, ::GlobalSize(block));
+        ::GlobalUnlock(block);
+    }
+    ::CloseClipboard();
+    return own;
+}
+
 } // namespace
 
 // ============================================================================
@@ -250,24 +363,16 @@ char* clipboard_block_text(const wchar_t* units, size_t bytes) {
     return utf16_to_heap_utf8(units, ::wcsnlen(units, bytes / sizeof(wchar_t)));
 }
 
-// The clipboard's text as a fresh heap string in UTF-8, or null when it holds none. The
-// text is read up to its first NUL and never past its block.
+// The clipboard's text as a fresh heap string in UTF-8, or null when it holds none or
+// could not be read within a bound. The text is read up to its first NUL and never past
+// its block.
 char* clipboard_get_text(WindowRecord* owner) {
     if (!::IsClipboardFormatAvailable(CF_UNICODETEXT)) {
         return nullptr;
     }
-    if (!owner_answers() ||
-        !open_clipboard(owner != nullptr ? owner->hwnd : nullptr, OPEN_WAIT_MS)) {
-        return nullptr;
-    }
     char* text = nullptr;
-    HANDLE block = ::GetClipboardData(CF_UNICODETEXT);
-    const wchar_t* wide =
-        block != nullptr ? static_cast<const wchar_t*>(::GlobalLock(block)) : nullptr;
-    if (wide != nullptr) {
-        text = clipboard_block_text(wide, ::GlobalSize(block));
-        ::GlobalUnlock(block);
+    if (read_own_text(owner, &text)) {
+        return text;
     }
-    ::CloseClipboard();
-    return text;
+    return owner_answers() ? read_with_bound() : nullptr;
 }
