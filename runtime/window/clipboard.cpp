@@ -6,9 +6,10 @@
 // which took about half a second of processor time for 10 MB under Wine, so a long text
 // is converted and handed over only when a program asks for it, and when the program ends
 // in any orderly way: at shut-down (program_end), and when the process ends otherwise (a
-// return from the main routine, exit, ExitProcess), through a fiber-local slot's callback
-// that the system calls then. A message-only window of the runtime's own owns such text
-// and answers the platform's requests for it while the program handles events.
+// return from the main routine, exit, ExitProcess, from any thread), through a fiber-local
+// slot's callback that the system calls then. A message-only window of the runtime's own
+// owns such text and answers the platform's requests for it while the program handles
+// events. Another program's text is read by a thread of its own, waited for with a bound.
 #include "runtime/core/core_internal.h"
 #include "runtime/window/window_internal.h"
 
@@ -27,8 +28,8 @@ struct ClipboardState {
     char* text;     // heap copy of the UTF-8 text announced and not yet rendered, or null
     size_t bytes;   // its length
     bool hooked;    // the exit hook that renders it at shut-down is registered (until it ran)
-    DWORD end_slot; // the fiber-local slot whose callback renders it as the thread or the
-                    // process ends, or FLS_OUT_OF_INDEXES before the first long text
+    DWORD end_slot; // the fiber-local slot whose callback renders it as the owner's thread
+                    // or the process ends, or FLS_OUT_OF_INDEXES while there is none
 };
 
 // A read of the clipboard's text by a thread of its own, which the caller waits for with a
@@ -162,14 +163,72 @@ void render_at_shutdown(intptr_t) {
     render_all(END_WAIT_MS);
 }
 
-// The system's call as the thread that placed the text ends, also when the process ends
-// in order without program_end (a return from the main routine, exit, ExitProcess):
-// render announced text.
+// Whether the process is ending (ExitProcess running in this thread, the others stopped).
+bool process_ending() {
+    using ShutdownQuery = BOOLEAN(NTAPI*)();
+    static const auto query = reinterpret_cast<ShutdownQuery>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlDllShutdownInProgress")));
+    return query != nullptr && query() != 0;
+}
+
+// Render what the runtime still owns from a window made for it in this thread, as the
+// process ends from a thread other than the owner's: that thread was stopped and gave up
+// the clipboard with nothing rendered. Left alone when another program took it meanwhile.
+void render_from_ending_thread() {
+    HWND taker = ::GetClipboardOwner();
+    HGLOBAL block = clipboard.text != nullptr && (taker == nullptr || taker == clipboard.window)
+                        ? unicode_block(clipboard.text, clipboard.bytes)
+                        : nullptr;
+    forget_text(); // the owner's window could be told the clipboard was emptied
+    HWND window = block != nullptr
+                      ? ::CreateWindowExW(0, OWNER_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                          ::GetModuleHandleW(nullptr), nullptr)
+                      : nullptr;
+    if (window != nullptr && open_clipboard(window, END_WAIT_MS)) {
+        taker = ::GetClipboardOwner();
+        // NOTE: the stopped owner's announcement may be gone already under Wine: only
+        // another program owning the clipboard says it took it.
+        if ((taker == nullptr || taker == clipboard.window) && ::EmptyClipboard() &&
+            ::SetClipboardData(CF_UNICODETEXT, block) != nullptr) {
+            block = nullptr; // the clipboard's from now on
+        }
+        ::CloseClipboard();
+    }
+    if (window != nullptr) {
+        ::DestroyWindow(window);
+    }
+    if (block != nullptr) {
+        ::GlobalFree(block);
+    }
+}
+
+// The system's call as a thread ends, also when the process ends in order without
+// program_end (a return from the main routine, exit, ExitProcess): render announced text
+// when the thread that owns it ends, or when the process ends from any other thread.
 // NOTE: a static library has no DllMain, and the loader does not call a program's own TLS
 // callbacks at the end of the process under Wine 8; a fiber-local slot's callback is called
-// both there and on Windows.
+// both there and on Windows, for the ending thread alone: every thread gets a value in the
+// slot as it starts (see clipboard_thread_start).
 void NTAPI at_thread_end(void*) {
-    render_all(END_WAIT_MS);
+    if (clipboard.window != nullptr &&
+        ::GetWindowThreadProcessId(clipboard.window, nullptr) == ::GetCurrentThreadId()) {
+        render_all(END_WAIT_MS);
+    } else if (clipboard.text != nullptr && process_ending()) {
+        render_from_ending_thread();
+    }
+}
+
+// The loader's call as the process and each new thread start (a TLS callback, which it
+// makes under Wine 8 and Windows): every thread gets a value in the fiber-local slot, so
+// that the slot's callback runs in whichever thread ends the process.
+void NTAPI clipboard_thread_start(void*, DWORD reason, void*) {
+    if (reason == DLL_PROCESS_ATTACH && clipboard.end_slot == FLS_OUT_OF_INDEXES) {
+        clipboard.end_slot = ::FlsAlloc(at_thread_end);
+    }
+    if ((reason == DLL_PROCESS_ATTACH || reason == DLL_THREAD_ATTACH) &&
+        clipboard.end_slot != FLS_OUT_OF_INDEXES) {
+        ::FlsSetValue(clipboard.end_slot, &clipboard);
+    }
 }
 
 // The message-only owner window, made at the first long text; null when it cannot be made.
@@ -187,7 +246,9 @@ HWND owner_window() {
         clipboard.hooked = exit_hook_add(render_at_shutdown, 0) == 0;
     }
     if (clipboard.window != nullptr && clipboard.end_slot == FLS_OUT_OF_INDEXES) {
-        clipboard.end_slot = ::FlsAlloc(at_thread_end);
+        clipboard.end_slot = ::FlsAlloc(at_thread_end); // the loader did not call us
+    }
+    if (clipboard.window != nullptr && clipboard.end_slot != FLS_OUT_OF_INDEXES) {
         // The callback is called only for a slot that holds a value.
         ::FlsSetValue(clipboard.end_slot, &clipboard);
     }
@@ -298,6 +359,24 @@ bool read_own_text(WindowRecord* owner, char** text) {
 
 } // namespace
 
+// The TLS callback's entry in the table the loader reads, kept by the linker whenever the
+// clipboard is used.
+#if defined(_MSC_VER)
+#ifdef _WIN64
+#pragma comment(linker, "/INCLUDE:_tls_used")
+#pragma comment(linker, "/INCLUDE:clipboard_thread_start_entry")
+#else
+#pragma comment(linker, "/INCLUDE:__tls_used")
+#pragma comment(linker, "/INCLUDE:_clipboard_thread_start_entry")
+#endif
+#pragma const_seg(".CRT$XLT")
+extern "C" const PIMAGE_TLS_CALLBACK clipboard_thread_start_entry = clipboard_thread_start;
+#pragma const_seg()
+#else
+extern "C" __attribute__((section(".CRT$XLT"), used))
+const PIMAGE_TLS_CALLBACK clipboard_thread_start_entry = clipboard_thread_start;
+#endif
+
 // ============================================================================
 // Public routines
 // ============================================================================
@@ -366,10 +445,9 @@ char* clipboard_block_text(const wchar_t* units, size_t bytes) {
 // The clipboard's text as a fresh heap string in UTF-8, or null when it holds none or
 // could not be read within a bound. The text is read up to its first NUL and never past
 // its block.
+// NOTE: IsClipboardFormatAvailable is not asked first: under Wine 8 it waits 5 s for an
+// owner that stopped answering.
 char* clipboard_get_text(WindowRecord* owner) {
-    if (!::IsClipboardFormatAvailable(CF_UNICODETEXT)) {
-        return nullptr;
-    }
     char* text = nullptr;
     if (read_own_text(owner, &text)) {
         return text;

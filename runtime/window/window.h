@@ -261,8 +261,9 @@ int32_t mdi_next(WindowRecord* frame);
 // paste it meanwhile. It is handed over when the program ends in any orderly way
 // (program_end, a return from its main routine, exit or ExitProcess with any exit code,
 // its windows closed or not), waiting up to 5 s while another program holds the
-// clipboard open; after that it is lost. A process killed (TerminateProcess), or ended by
-// a thread other than the one that placed the text, loses it.
+// clipboard open; after that it is lost. A process ended by another thread than the one
+// that placed the text (ExitProcess there) hands it over too, unless another program took
+// the clipboard meanwhile. A process killed (TerminateProcess) loses it.
 int32_t clipboard_set_text(WindowRecord* owner, const char* text, int32_t length);
 // The clipboard's text as a fresh heap string in UTF-8, or null when it holds no text.
 // Also null without memory, when the program that owns the clipboard does not answer

@@ -190,7 +190,7 @@ TEST_F(Clipboard, LongTextOutlivesEveryOrderlyEnd) {
     const struct {
         const char* way;
         int64_t exit_code;
-    } ends[] = {{"end", 0}, {"return", 3}, {"exit", 4}, {"closed", 5}, {"held", 0}};
+    } ends[] = {{"end", 0}, {"return", 3}, {"exit", 4}, {"closed", 5}, {"thread", 6}, {"held", 0}};
     HANDLE held = ::CreateEventA(nullptr, TRUE, FALSE, "TarrowindClipboardHeld");
     for (const auto& end : ends) {
         platform_place(r.hwnd, L"before");
@@ -237,6 +237,8 @@ TEST_F(Clipboard, AnOwnerThatStopsAnsweringHoldsAReadForABoundedTime) {
         const double start = now_ms();
         char* read = clipboard_get_text(&r);
         const double waited = now_ms() - start;
+        std::printf("clipboard: read with owner \"%s\" ended in %.0f ms\n", owner.arguments,
+                    waited);
         EXPECT_EQ(taken(read), owner.read != nullptr ? owner.read : "(null)");
         EXPECT_LT(waited, 15000.0);
         if (owner.recovers) {

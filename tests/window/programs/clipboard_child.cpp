@@ -2,10 +2,11 @@
 // asked, so that the test, a second process, reads what outlived it.
 //   clipboard_child WAY BYTES
 //   WAY: end (program_end), return (3 from main), exit (ExitProcess 4), closed (its window
-//   closed, then 5 from main), held (program_end once the test, holding the clipboard open,
-//   sets the event "TarrowindClipboardHeld"), hang (announces text it never renders and
-//   stops answering), render MS (announces text and renders "rendered" when asked, once the
-//   event "TarrowindClipboardRender" is set or after MS ms; "stop": only once it is set)
+//   closed, then 5 from main), thread (ExitProcess 6 from another thread), held (program_end once
+//   the test, holding the clipboard open, sets the event "TarrowindClipboardHeld"), hang (announces
+//   text it never renders and stops answering), render MS (announces text and renders "rendered"
+//   when asked, once the event "TarrowindClipboardRender" is set or after MS ms; "stop": only once
+//   it is set)
 #include "runtime/core/core.h"
 #include "runtime/window/window.h"
 
@@ -55,6 +56,11 @@ int render_when_asked(const std::string& wait) {
     return 0;
 }
 
+// End the process from a thread other than the one that placed the text.
+DWORD WINAPI end_process(void*) {
+    ::ExitProcess(6);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -89,6 +95,9 @@ int main(int argc, char** argv) {
     }
     if (way == "exit") {
         ::ExitProcess(4);
+    } else if (way == "thread") {
+        HANDLE ender = ::CreateThread(nullptr, 0, end_process, nullptr, 0, nullptr);
+        ::WaitForSingleObject(ender, INFINITE); // the process ends meanwhile
     } else if (way == "closed") {
         close_window(&record);
         return 5;
