@@ -213,7 +213,7 @@ void NTAPI at_thread_end(void*) {
     if (clipboard.window != nullptr &&
         ::GetWindowThreadProcessId(clipboard.window, nullptr) == ::GetCurrentThreadId()) {
         render_all(END_WAIT_MS);
-    } else if (clipboard.text != nullptr && process_ending()) {
+    } else if (process_ending() && clipboard.text != nullptr) { // the other threads stopped
         render_from_ending_thread();
     }
 }
