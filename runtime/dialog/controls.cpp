@@ -148,6 +148,9 @@ int32_t control_create(WindowRecord* record, int32_t kind, int32_t id, int32_t x
         // At the bottom from the start, and kept there as the window is resized.
         fit_status_bars = lay_out_status_bars;
         lay_out_status_bars(record->hwnd);
+        if (record->mdi_client != nullptr) { // an MDI frame's client leaves it its room
+            layout_frame_bars(record->hwnd, record->mdi_client);
+        }
     }
     if (type->is_list) {
         list_fill(control, text);

@@ -6,9 +6,10 @@
 // which took about half a second of processor time for 10 MB under Wine, so a long text
 // is converted and handed over only when a program asks for it, and when the program ends
 // in any orderly way: at shut-down (program_end), and when the process ends otherwise (a
-// return from the main routine, exit, ExitProcess), through a fiber-local slot's callback
-// that the system calls then. A message-only window of the runtime's own owns such text
-// and answers the platform's requests for it while the program handles events.
+// return from the main routine, exit, ExitProcess, from any thread), through a fiber-local
+// slot's callback that the system calls then. A message-only window of the runtime's own
+// owns such text and answers the platform's requests for it while the program handles
+// events. Another program's text is read by a thread of its own, waited for with a bound.
 #include "runtime/core/core_internal.h"
 #include "runtime/window/window_internal.h"
 
@@ -27,8 +28,18 @@ struct ClipboardState {
     char* text;     // heap copy of the UTF-8 text announced and not yet rendered, or null
     size_t bytes;   // its length
     bool hooked;    // the exit hook that renders it at shut-down is registered (until it ran)
-    DWORD end_slot; // the fiber-local slot whose callback renders it as the thread or the
-                    // process ends, or FLS_OUT_OF_INDEXES before the first long text
+    DWORD end_slot; // the fiber-local slot whose callback renders it as the owner's thread
+                    // or the process ends, or FLS_OUT_OF_INDEXES while there is none
+};
+
+// A read of the clipboard's text by a thread of its own, which the caller waits for with a
+// bound and which may outlive that wait: whichever of the two lets go of it last frees it.
+// Only the process heap is used, so that a read finishing late touches nothing of the
+// runtime's.
+struct ClipboardRead {
+    LONG holders;   // 2 while both hold it, then 1
+    wchar_t* units; // the text's units as read from the platform's block, or null
+    size_t count;   // how many
 };
 
 // ============================================================================
@@ -40,6 +51,7 @@ ClipboardState clipboard = {nullptr, nullptr, 0, false, FLS_OUT_OF_INDEXES};
 constexpr DWORD OPEN_WAIT_MS = 500;    // how long another program may hold the clipboard open
 constexpr DWORD END_WAIT_MS = 5000;    // the same as the program ends with text still to hand over
 constexpr DWORD ANSWER_WAIT_MS = 2000; // how long the clipboard's owner may take to answer
+constexpr DWORD READ_WAIT_MS = 5000;   // how long a read of another's text may take in all
 constexpr DWORD OPEN_RETRY_MS = 10;
 constexpr size_t DELAY_BYTES = 64 * 1024; // longer texts are rendered when asked for
 constexpr wchar_t OWNER_CLASS[] = L"TarrowindClipboardOwner";
@@ -151,14 +163,72 @@ void render_at_shutdown(intptr_t) {
     render_all(END_WAIT_MS);
 }
 
-// The system's call as the thread that placed the text ends, also when the process ends
-// in order without program_end (a return from the main routine, exit, ExitProcess):
-// render announced text.
+// Whether the process is ending (ExitProcess running in this thread, the others stopped).
+bool process_ending() {
+    using ShutdownQuery = BOOLEAN(NTAPI*)();
+    static const auto query = reinterpret_cast<ShutdownQuery>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlDllShutdownInProgress")));
+    return query != nullptr && query() != 0;
+}
+
+// Render what the runtime still owns from a window made for it in this thread, as the
+// process ends from a thread other than the owner's: that thread was stopped and gave up
+// the clipboard with nothing rendered. Left alone when another program took it meanwhile.
+void render_from_ending_thread() {
+    HWND taker = ::GetClipboardOwner();
+    HGLOBAL block = clipboard.text != nullptr && (taker == nullptr || taker == clipboard.window)
+                        ? unicode_block(clipboard.text, clipboard.bytes)
+                        : nullptr;
+    forget_text(); // the owner's window could be told the clipboard was emptied
+    HWND window = block != nullptr
+                      ? ::CreateWindowExW(0, OWNER_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                          ::GetModuleHandleW(nullptr), nullptr)
+                      : nullptr;
+    if (window != nullptr && open_clipboard(window, END_WAIT_MS)) {
+        taker = ::GetClipboardOwner();
+        // NOTE: the stopped owner's announcement may be gone already under Wine: only
+        // another program owning the clipboard says it took it.
+        if ((taker == nullptr || taker == clipboard.window) && ::EmptyClipboard() &&
+            ::SetClipboardData(CF_UNICODETEXT, block) != nullptr) {
+            block = nullptr; // the clipboard's from now on
+        }
+        ::CloseClipboard();
+    }
+    if (window != nullptr) {
+        ::DestroyWindow(window);
+    }
+    if (block != nullptr) {
+        ::GlobalFree(block);
+    }
+}
+
+// The system's call as a thread ends, also when the process ends in order without
+// program_end (a return from the main routine, exit, ExitProcess): render announced text
+// when the thread that owns it ends, or when the process ends from any other thread.
 // NOTE: a static library has no DllMain, and the loader does not call a program's own TLS
 // callbacks at the end of the process under Wine 8; a fiber-local slot's callback is called
-// both there and on Windows.
+// both there and on Windows, for the ending thread alone: every thread gets a value in the
+// slot as it starts (see clipboard_thread_start).
 void NTAPI at_thread_end(void*) {
-    render_all(END_WAIT_MS);
+    if (clipboard.window != nullptr &&
+        ::GetWindowThreadProcessId(clipboard.window, nullptr) == ::GetCurrentThreadId()) {
+        render_all(END_WAIT_MS);
+    } else if (process_ending() && clipboard.text != nullptr) { // the other threads stopped
+        render_from_ending_thread();
+    }
+}
+
+// The loader's call as the process and each new thread start (a TLS callback, which it
+// makes under Wine 8 and Windows): every thread gets a value in the fiber-local slot, so
+// that the slot's callback runs in whichever thread ends the process.
+void NTAPI clipboard_thread_start(void*, DWORD reason, void*) {
+    if (reason == DLL_PROCESS_ATTACH && clipboard.end_slot == FLS_OUT_OF_INDEXES) {
+        clipboard.end_slot = ::FlsAlloc(at_thread_end);
+    }
+    if ((reason == DLL_PROCESS_ATTACH || reason == DLL_THREAD_ATTACH) &&
+        clipboard.end_slot != FLS_OUT_OF_INDEXES) {
+        ::FlsSetValue(clipboard.end_slot, &clipboard);
+    }
 }
 
 // The message-only owner window, made at the first long text; null when it cannot be made.
@@ -176,14 +246,136 @@ HWND owner_window() {
         clipboard.hooked = exit_hook_add(render_at_shutdown, 0) == 0;
     }
     if (clipboard.window != nullptr && clipboard.end_slot == FLS_OUT_OF_INDEXES) {
-        clipboard.end_slot = ::FlsAlloc(at_thread_end);
+        clipboard.end_slot = ::FlsAlloc(at_thread_end); // the loader did not call us
+    }
+    if (clipboard.window != nullptr && clipboard.end_slot != FLS_OUT_OF_INDEXES) {
         // The callback is called only for a slot that holds a value.
         ::FlsSetValue(clipboard.end_slot, &clipboard);
     }
     return clipboard.window;
 }
 
+// Let go of a read; the last holder frees it.
+void let_go(ClipboardRead* read) {
+    if (::InterlockedDecrement(&read->holders) == 0) {
+        if (read->units != nullptr) {
+            ::HeapFree(::GetProcessHeap(), 0, read->units);
+        }
+        ::HeapFree(::GetProcessHeap(), 0, read);
+    }
+}
+
+// The reading thread: opens the clipboard, copies its text's units, closes it. The platform
+// waits without limit for an owner that renders the text, so this may end long after its
+// caller stopped waiting.
+DWORD WINAPI read_clipboard(void* argument) {
+    auto* read = static_cast<ClipboardRead*>(argument);
+    if (open_clipboard(nullptr, OPEN_WAIT_MS)) {
+        HANDLE block = ::GetClipboardData(CF_UNICODETEXT);
+        const wchar_t* wide =
+            block != nullptr ? static_cast<const wchar_t*>(::GlobalLock(block)) : nullptr;
+        if (wide != nullptr) {
+            const size_t count = ::wcsnlen(wide, ::GlobalSize(block) / sizeof(wchar_t));
+            read->units = static_cast<wchar_t*>(
+                ::HeapAlloc(::GetProcessHeap(), 0, (count + 1) * sizeof(wchar_t)));
+            if (read->units != nullptr) {
+                std::memcpy(read->units, wide, count * sizeof(wchar_t));
+                read->count = count;
+            }
+            ::GlobalUnlock(block);
+        }
+        ::CloseClipboard();
+    }
+    let_go(read);
+    return 0;
+}
+
+// Wait up to wait_ms for a thread to end, answering messages sent to this thread meanwhile
+// (a window of this thread may be asked for its text); true when it ended.
+bool thread_ended(HANDLE thread, DWORD wait_ms) {
+    const DWORD started = ::GetTickCount();
+    for (;;) {
+        const DWORD waited = ::GetTickCount() - started;
+        const DWORD left = waited < wait_ms ? wait_ms - waited : 0;
+        const DWORD woken = ::MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
+        if (woken == WAIT_OBJECT_0) {
+            return true;
+        }
+        if (woken != WAIT_OBJECT_0 + 1) {
+            return false;
+        }
+        MSG message;
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+// The clipboard's text read by a thread of its own, waited for up to READ_WAIT_MS; null
+// when it holds none, or the read did not end in time (it then ends by itself).
+char* read_with_bound() {
+    auto* read = static_cast<ClipboardRead*>(
+        ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ClipboardRead)));
+    if (read == nullptr) {
+        return nullptr;
+    }
+    read->holders = 2;
+    HANDLE thread = ::CreateThread(nullptr, 0, read_clipboard, read, 0, nullptr);
+    if (thread == nullptr) {
+        read->holders = 1;
+        let_go(read);
+        return nullptr;
+    }
+    char* text = nullptr;
+    if (thread_ended(thread, READ_WAIT_MS) && read->units != nullptr) {
+        text = clipboard_block_text(read->units, read->count * sizeof(wchar_t));
+    }
+    ::CloseHandle(thread);
+    let_go(read);
+    return text;
+}
+
+// Read the clipboard's text here when a window of this thread owns it (it renders its
+// own text without waiting on anyone); false, with the clipboard left closed, otherwise.
+bool read_own_text(WindowRecord* owner, char** text) {
+    HWND owner_window = ::GetClipboardOwner();
+    if (owner_window == nullptr ||
+        ::GetWindowThreadProcessId(owner_window, nullptr) != ::GetCurrentThreadId() ||
+        !open_clipboard(owner != nullptr ? owner->hwnd : nullptr, OPEN_WAIT_MS)) {
+        return false;
+    }
+    // The owner cannot change while the clipboard is open: look again now.
+    owner_window = ::GetClipboardOwner();
+    const bool own = owner_window != nullptr &&
+                     ::GetWindowThreadProcessId(owner_window, nullptr) == ::GetCurrentThreadId();
+    HANDLE block = own ? ::GetClipboardData(CF_UNICODETEXT) : nullptr;
+    const wchar_t* wide =
+        block != nullptr ? static_cast<const wchar_t*>(::GlobalLock(block)) : nullptr;
+    if (wide != nullptr) {
+        *text = clipboard_block_text(wide, ::GlobalSize(block));
+        ::GlobalUnlock(block);
+    }
+    ::CloseClipboard();
+    return own;
+}
+
 } // namespace
+
+// The TLS callback's entry in the table the loader reads, kept by the linker whenever the
+// clipboard is used.
+#if defined(_MSC_VER)
+#ifdef _WIN64
+#pragma comment(linker, "/INCLUDE:_tls_used")
+#pragma comment(linker, "/INCLUDE:clipboard_thread_start_entry")
+#else
+#pragma comment(linker, "/INCLUDE:__tls_used")
+#pragma comment(linker, "/INCLUDE:_clipboard_thread_start_entry")
+#endif
+#pragma const_seg(".CRT$XLT")
+extern "C" const PIMAGE_TLS_CALLBACK clipboard_thread_start_entry = clipboard_thread_start;
+#pragma const_seg()
+#else
+extern "C" __attribute__((section(".CRT$XLT"), used))
+const PIMAGE_TLS_CALLBACK clipboard_thread_start_entry = clipboard_thread_start;
+#endif
 
 // ============================================================================
 // Public routines
@@ -250,24 +442,15 @@ char* clipboard_block_text(const wchar_t* units, size_t bytes) {
     return utf16_to_heap_utf8(units, ::wcsnlen(units, bytes / sizeof(wchar_t)));
 }
 
-// The clipboard's text as a fresh heap string in UTF-8, or null when it holds none. The
-// text is read up to its first NUL and never past its block.
+// The clipboard's text as a fresh heap string in UTF-8, or null when it holds none or
+// could not be read within a bound. The text is read up to its first NUL and never past
+// its block.
+// NOTE: IsClipboardFormatAvailable is not asked first: under Wine 8 it waits 5 s for an
+// owner that stopped answering.
 char* clipboard_get_text(WindowRecord* owner) {
-    if (!::IsClipboardFormatAvailable(CF_UNICODETEXT)) {
-        return nullptr;
-    }
-    if (!owner_answers() ||
-        !open_clipboard(owner != nullptr ? owner->hwnd : nullptr, OPEN_WAIT_MS)) {
-        return nullptr;
-    }
     char* text = nullptr;
-    HANDLE block = ::GetClipboardData(CF_UNICODETEXT);
-    const wchar_t* wide =
-        block != nullptr ? static_cast<const wchar_t*>(::GlobalLock(block)) : nullptr;
-    if (wide != nullptr) {
-        text = clipboard_block_text(wide, ::GlobalSize(block));
-        ::GlobalUnlock(block);
+    if (read_own_text(owner, &text)) {
+        return text;
     }
-    ::CloseClipboard();
-    return text;
+    return owner_answers() ? read_with_bound() : nullptr;
 }

@@ -28,7 +28,9 @@ LRESULT default_procedure(HWND hwnd, WindowRecord* record, UINT message, WPARAM 
                           LPARAM lparam) {
     ATOM atom = hwnd != nullptr ? static_cast<ATOM>(::GetClassWord(hwnd, GCW_ATOM)) : 0;
     if (record != nullptr && atom != 0 && atom == frame_class_atom) {
-        if (message == WM_SIZE && wparam == SIZE_MINIMIZED &&
+        // The platform's frame procedure gives the MDI client the whole client area, over
+        // the frame's bars: with bars the client takes the room they leave instead.
+        if (message == WM_SIZE && wparam != SIZE_MINIMIZED &&
             layout_frame_bars(hwnd, record->mdi_client) != 0) {
             return 0;
         }

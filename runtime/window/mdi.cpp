@@ -106,6 +106,7 @@ int32_t mdi_next(WindowRecord* frame) {
 // Fit the MDI client into the space that toolbars and status bars leave; 1 when one was found.
 int32_t layout_frame_bars(HWND frame, HWND mdi_client) {
     FrameBarSpace space = {};
+    space.frame = frame;
     ::GetClientRect(frame, &space.free);
     ::EnumChildWindows(frame, measure_frame_bar, reinterpret_cast<LPARAM>(&space));
     if (space.found == 1) {
@@ -115,9 +116,14 @@ int32_t layout_frame_bars(HWND frame, HWND mdi_client) {
     return space.found;
 }
 
-// Take a toolbar's or status bar's room from the free rectangle; continue.
+// Take the room of a shown toolbar or status bar directly on the frame from the free
+// rectangle; continue. (The enumeration reaches the MDI children's own bars too.)
 BOOL CALLBACK measure_frame_bar(HWND child, LPARAM free) {
     FrameBarSpace* space = reinterpret_cast<FrameBarSpace*>(free);
+    if (::GetParent(child) != space->frame ||
+        (::GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE) == 0) {
+        return TRUE;
+    }
     char name[CLASS_NAME_LIMIT + 1] = {};
     ::GetClassNameA(child, name, sizeof(name));
     char* upper = string_upper(name);

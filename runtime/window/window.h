@@ -277,17 +277,21 @@ int32_t mdi_next(WindowRecord* frame);
 // paste it meanwhile. It is handed over when the program ends in any orderly way
 // (program_end, a return from its main routine, exit or ExitProcess with any exit code,
 // its windows closed or not), waiting up to 5 s while another program holds the
-// clipboard open; after that it is lost. A process killed (TerminateProcess), or ended by
-// a thread other than the one that placed the text, loses it.
+// clipboard open; after that it is lost. A process ended by another thread than the one
+// that placed the text (ExitProcess there) hands it over too, unless another program took
+// the clipboard meanwhile. A process killed (TerminateProcess) loses it.
 int32_t clipboard_set_text(WindowRecord* owner, const char* text, int32_t length);
 // The clipboard's text as a fresh heap string in UTF-8, or null when it holds no text.
-// Also null when the clipboard could not be opened within 0.5 s, without memory, or when
-// the program that owns the clipboard does not answer within 2 s (it stopped handling
-// events, and a paste of text it announced would wait for it without limit): the
-// clipboard is not held open meanwhile. An owner that answers and then stops while it
-// renders its text is waited for as long as it takes: the platform gives that wait no
-// bound. Any owner, null or closed included, may read it.
-// The text ends at its first NUL and never runs past the platform's block.
+// Also null without memory, when the program that owns the clipboard does not answer
+// within 2 s (it stopped handling events), or when reading another program's text takes
+// more than 5 s in all (its owner slow, or stopped while it renders text it announced), or
+// when another program holds the clipboard open for more than 0.5 s: the call returns after
+// at most about 7 s whatever the owner does. A read that ran out of time goes on in a thread of its
+// own, which holds the clipboard open until the owner answers or ends, then closes it and frees
+// what it made; meanwhile clipboard_set_text gives 0. Messages sent to the calling thread are
+// answered while it waits. Text the program placed itself is read at once. Any owner, null or
+// closed included, may read it. The text ends at its first NUL and never runs past the
+// platform's block.
 char* clipboard_get_text(WindowRecord* owner);
 
 // ============================================================================

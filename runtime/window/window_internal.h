@@ -123,10 +123,12 @@ void arrange_mdi_children(HWND mdi_client, int32_t menu_id);
 int32_t layout_frame_bars(HWND frame, HWND mdi_client);
 // Child enumeration step: free is a FrameBarSpace.
 struct FrameBarSpace {
+    HWND frame;    // the frame: only bars directly on it take room
     RECT free;     // client space left for the MDI client
     int32_t found; // 1 once a toolbar or status bar was seen
 };
-// Take a toolbar's or status bar's room from the free rectangle; continue.
+// Take the room of a shown toolbar or status bar directly on the frame from the free
+// rectangle; continue.
 BOOL CALLBACK measure_frame_bar(HWND child, LPARAM free);
 
 // ============================================================================

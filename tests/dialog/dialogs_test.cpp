@@ -331,6 +331,51 @@ TEST_F(DialogTest, AStatusBarOnAWindowFollowsItsBottomEdge) {
     }
 }
 
+// An MDI frame's client takes the room its status bar leaves, as made and at every size:
+// the bar's rectangle is not under the client's, and the bar shows on the screen. A status
+// bar of an MDI child takes none of it.
+TEST_F(DialogTest, AnMdiFramesClientLeavesItsStatusBarShowing) {
+    WindowRecord& frame = open(0, 0, 400, 300, WF_MDI_FRAME | WS_THICKFRAME);
+    ASSERT_NE(frame.mdi_client, nullptr);
+    ASSERT_EQ(control_create(&frame, CONTROL_STATUS_BAR, STATUS, 0, 0, 0, 0, "Ready", 0), 1);
+    const HWND bar = item(frame, STATUS);
+    // A child's own bar takes none of the frame's room.
+    WindowRecord& child = open(0, 0, 150, 100, 0, &frame);
+    ASSERT_EQ(control_create(&child, CONTROL_STATUS_BAR, STATUS, 0, 0, 0, 0, "Child", 0), 1);
+    const COLORREF face = ::GetSysColor(COLOR_3DFACE);
+    ASSERT_NE(face, ::GetSysColor(COLOR_APPWORKSPACE));
+    const struct {
+        const char* change;
+        int show;  // a ShowWindow command, or 0 for a new size
+        SIZE size; // with 0: the size given, or none for the frame as made
+    } changes[] = {{"as made", 0, {}},
+                   {"larger", 0, {520, 380}},
+                   {"maximized", SW_MAXIMIZE, {}},
+                   {"restored", SW_RESTORE, {}}};
+    for (const auto& c : changes) {
+        SCOPED_TRACE(c.change);
+        if (c.show != 0) {
+            ::ShowWindow(frame.hwnd, c.show);
+        } else if (c.size.cx != 0) {
+            ::SetWindowPos(frame.hwnd, nullptr, 0, 0, c.size.cx, c.size.cy,
+                           SWP_NOMOVE | SWP_NOZORDER);
+        }
+        RECT client = {}, bar_place = {}, frame_client = {}, overlap = {};
+        ::GetWindowRect(frame.mdi_client, &client);
+        ::GetWindowRect(bar, &bar_place);
+        ::GetClientRect(frame.hwnd, &frame_client);
+        EXPECT_FALSE(::IntersectRect(&overlap, &client, &bar_place));
+        EXPECT_EQ(client.bottom, bar_place.top);
+        EXPECT_EQ(client.right - client.left, frame_client.right);
+        EXPECT_GT(bar_place.bottom - bar_place.top, 10);
+        // The bar's empty middle shows its face, not the client's workspace.
+        const Picture middle = poll_screen(bar, (bar_place.right - bar_place.left) / 2,
+                                           (bar_place.bottom - bar_place.top) / 2, 1, 1,
+                                           [&](const Picture& p) { return p.at(0, 0) == face; });
+        EXPECT_EQ(color_text(middle.at(0, 0)), color_text(face));
+    }
+}
+
 // A sorted list box or combo box holds its items in its control's order while it is not
 // shown too: the index control_list_add gives is the item's place on the screen, and the
 // item the program selects is the one shown selected and kept.

@@ -2,16 +2,71 @@
 // asked, so that the test, a second process, reads what outlived it.
 //   clipboard_child WAY BYTES
 //   WAY: end (program_end), return (3 from main), exit (ExitProcess 4), closed (its window
-//   closed, then 5 from main), held (program_end once the test, holding the clipboard open,
-//   sets the event "TarrowindClipboardHeld"), hang (announces text it never renders and
-//   stops answering)
+//   closed, then 5 from main), thread (ExitProcess 6 from another thread), held (program_end once
+//   the test, holding the clipboard open, sets the event "TarrowindClipboardHeld"), hang (announces
+//   text it never renders and stops answering), render MS (announces text and renders "rendered"
+//   when asked, once the event "TarrowindClipboardRender" is set or after MS ms; "stop": only once
+//   it is set)
 #include "runtime/core/core.h"
 #include "runtime/window/window.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
+namespace {
+
+DWORD render_wait_ms = 0;
+
+// Render "rendered" when asked, after waiting as told; answers everything else at once.
+LRESULT CALLBACK slow_owner(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message != WM_RENDERFORMAT) {
+        return ::DefWindowProcW(window, message, wparam, lparam);
+    }
+    HANDLE go = ::OpenEventA(SYNCHRONIZE, FALSE, "TarrowindClipboardRender");
+    ::WaitForSingleObject(go, render_wait_ms);
+    ::CloseHandle(go);
+    const wchar_t text[] = L"rendered";
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, sizeof(text));
+    std::memcpy(::GlobalLock(block), text, sizeof(text));
+    ::GlobalUnlock(block);
+    ::SetClipboardData(CF_UNICODETEXT, block);
+    return 0;
+}
+
+// Announce text from a window of the platform's own and handle messages until killed.
+int render_when_asked(const std::string& wait) {
+    render_wait_ms = wait == "stop" ? INFINITE : std::strtoul(wait.c_str(), nullptr, 10);
+    WNDCLASSW window_class = {};
+    window_class.lpfnWndProc = slow_owner;
+    window_class.lpszClassName = L"SlowClipboardOwner";
+    ::RegisterClassW(&window_class);
+    HWND window = ::CreateWindowExW(0, window_class.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                    nullptr, nullptr, nullptr);
+    if (window == nullptr || !::OpenClipboard(window)) {
+        return 2;
+    }
+    ::EmptyClipboard();
+    ::SetClipboardData(CF_UNICODETEXT, nullptr);
+    ::CloseClipboard();
+    MSG message;
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        ::DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+// End the process from a thread other than the one that placed the text.
+DWORD WINAPI end_process(void*) {
+    ::ExitProcess(6);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::string(argv[1]) == "render") {
+        return render_when_asked(argv[2]);
+    }
     WindowRecord record = {};
     runtime_startup();
     if (argc < 3 || open_window(&record, 0, 0, 100, 50, 0, nullptr, "Child", nullptr) != 1) {
@@ -40,6 +95,9 @@ int main(int argc, char** argv) {
     }
     if (way == "exit") {
         ::ExitProcess(4);
+    } else if (way == "thread") {
+        HANDLE ender = ::CreateThread(nullptr, 0, end_process, nullptr, 0, nullptr);
+        ::WaitForSingleObject(ender, INFINITE); // the process ends meanwhile
     } else if (way == "closed") {
         close_window(&record);
         return 5;
