@@ -324,7 +324,7 @@ int32_t picture_event(Document* document) {
         return 1;
     case WM_MOUSEWHEEL:
         scroll_picture(document, document->left,
-                       document->top - static_cast<int16_t>(HIWORD(e.event_wparam)) / 120 *
+                       document->top - static_cast<int16_t>(HIWORD(e.event_wparam)) / WHEEL_DELTA *
                                            WHEEL_LINES * PIXEL_STEP);
         return 1;
     case WM_KEYDOWN: {
