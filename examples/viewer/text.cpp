@@ -6,7 +6,7 @@
 // Relies on the runtime's files and heap; KERNEL32's code page conversions directly (the
 // runtime converts only whole strings between UTF-8 and the screen). Drawing is
 // text_view.cpp's.
-#include "examples/viewer/viewer.h"
+#include "examples/viewer/text_view.h"
 
 #include <cstring>
 
@@ -369,6 +369,7 @@ void text_release(Document* document) {
         heap_free(document->lines.starts);
     }
     document->lines = TextLines{};
+    wrap_forget(document); // the rows kept for its lines are of another text now
 }
 
 // Line index of the text and its length in units; "" past the end.

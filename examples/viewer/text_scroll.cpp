@@ -180,9 +180,13 @@ int32_t view_rows(Document* document) {
 
 // Keep a first row and left pixel column inside the text.
 void view_clamp(Document* document, ViewTop* top, int32_t* left) {
-    const ViewTop last = wrap_last_top(document);
-    if (top->line > last.line || (top->line == last.line && top->row > last.row)) {
-        *top = last;
+    // A page of lines below the first row: it is not past the last page (each line takes a
+    // row at least), and the rows at the text's end need not be worked out.
+    if (top->line + view_rows(document) >= document->lines.count) {
+        const ViewTop last = wrap_last_top(document);
+        if (top->line > last.line || (top->line == last.line && top->row > last.row)) {
+            *top = last;
+        }
     }
     if (top->line < 0) {
         *top = ViewTop{0, 0};

@@ -3,10 +3,12 @@
 // and where a word longer than the row must break, never inside a surrogate pair or a
 // character with its marks. Only the lines asked for are wrapped (those on the page and
 // the rows scrolled through), never the whole text, so a large text wraps as fast as it
-// shows; the rows of the line wrapped last are kept.
+// shows; the rows of the lines wrapped lately are kept.
 // Relies on the runtime's measuring through text_rows.cpp's layout; KERNEL32's character
 // types to tell combining marks.
 #include "examples/viewer/text_view.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -25,7 +27,17 @@ struct LineRows {
     int32_t starts[WRAP_UNITS + 2]; // the first unit of each row; starts[count]: the end
 };
 
+// The rows of lines wrapped lately that take few rows, by line number.
+constexpr int32_t KEPT_LINES = 512, KEPT_ROWS = 15;
+struct KeptRows {
+    const Document* document;
+    int32_t line, length, width, row_height, generation;
+    int32_t count;
+    int32_t starts[KEPT_ROWS + 1];
+};
+
 LineRows wrapped;
+KeptRows kept[KEPT_LINES];
 int32_t generation = 1; // counts wrap_forget calls
 
 // ============================================================================
@@ -70,10 +82,11 @@ int32_t next_break(Document* document, int32_t line, int32_t from, int32_t end, 
     int32_t length = 0;
     const wchar_t* text = text_line(document, line, &length);
     // Lay out about twice the units a row of average letters holds, more while they fit.
-    int32_t span = 4 * width / view_row_height(document) + MIN_FIT;
+    int32_t span = 4 * width / view_row_height(document) + MIN_FIT, all = 0;
     for (;;) {
         row_layout_part(document, line, from, end - from > span ? from + span : end);
-        if (row_prefix_width(document, row_units()) > width) {
+        all = row_prefix_width(document, row_units());
+        if (all > width) {
             break;
         }
         if (row_source(row_units()) >= end) {
@@ -84,7 +97,19 @@ int32_t next_break(Document* document, int32_t line, int32_t from, int32_t end, 
         }
         span *= 2;
     }
-    int32_t low = 0, high = row_units();
+    // The longest start that fits, looked for first where the units' average width puts it
+    // (exactly there for a fixed-pitch font), then between what that told.
+    const int32_t n = row_units();
+    int32_t low = 0, high = n - 1;
+    const int32_t guess = all > 0 ? static_cast<int32_t>(static_cast<int64_t>(n) * width / all) : 0;
+    if (guess > 0 && guess < n) {
+        if (row_prefix_width(document, guess) <= width) {
+            low = guess;
+            high = row_prefix_width(document, guess + 1) > width ? guess : high;
+        } else {
+            high = guess - 1;
+        }
+    }
     while (low < high) {
         const int32_t middle = (low + high + 1) / 2;
         if (row_prefix_width(document, middle) <= width) {
@@ -132,6 +157,13 @@ const LineRows& rows_of(Document* document, int32_t line) {
         r.row_height == height && r.generation == generation) {
         return r;
     }
+    KeptRows& k = kept[line % KEPT_LINES];
+    if (k.document == document && k.line == line && k.length == length && k.width == width &&
+        k.row_height == height && k.generation == generation) {
+        r = LineRows{document, line, length, width, height, generation, k.count, {}};
+        std::copy(k.starts, k.starts + k.count + 1, r.starts);
+        return r;
+    }
     r = LineRows{document, line, length, width, height, generation, 0, {}};
     int32_t end = length < WRAP_UNITS ? length : WRAP_UNITS;
     end -= end < length && is_low_surrogate(text[end]) ? 1 : 0;
@@ -141,6 +173,10 @@ const LineRows& rows_of(Document* document, int32_t line) {
         from = from < end ? next_break(document, line, from, end, width) : end;
     } while (from < end && r.count <= WRAP_UNITS);
     r.starts[r.count] = end;
+    if (r.count <= KEPT_ROWS) {
+        k = KeptRows{document, line, length, width, height, generation, r.count, {}};
+        std::copy(r.starts, r.starts + r.count + 1, k.starts);
+    }
     return r;
 }
 
