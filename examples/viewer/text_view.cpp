@@ -135,8 +135,9 @@ void text_draw(Document* document) {
 }
 
 // Scroll to a first line and left pixel column, kept inside the text; redraw on a change.
+// The line shown first already keeps the row of it shown first.
 void text_scroll_to(Document* document, int32_t first, int32_t left) {
-    view_scroll(document, ViewTop{first, 0}, left);
+    view_scroll(document, ViewTop{first, first == document->top ? document->top_row : 0}, left);
 }
 
 // Go to the last line; while the text is read, follow its end until reading ends.
