@@ -149,6 +149,43 @@ double time_print(bool scripts, bool platform) {
     return times[25];
 }
 
+// Seconds Ctrl+End takes to show the last line of a document read whole.
+double time_end(Document* document) {
+    const double start = now_seconds();
+    text_go_to_end(document);
+    process_events(1);
+    return now_seconds() - start;
+}
+
+// Word wrap on a text of megabytes MB: Ctrl+End without it, turning it on, the first page of
+// the text opened with it on, and Ctrl+End with it on.
+void time_wrap(const std::string& path, int32_t megabytes) {
+    // A narrow frame, so that documents are narrower than most lines (20 to 120 characters).
+    ::SetWindowPos(viewer.frame.hwnd, nullptr, 0, 0, 560, 700, SWP_NOMOVE | SWP_NOZORDER);
+    process_events(1);
+    double first_page = 0, last_line = 0;
+    Document* document = open_whole(path, &first_page, &last_line);
+    const double plain_end = time_end(document);
+    text_go_to_line(document, 0);
+    double start = now_seconds();
+    text_set_word_wrap(1);
+    process_events(1);
+    const double turned = now_seconds() - start;
+    viewer_close_document(document);
+    document = open_whole(path, &first_page, &last_line);
+    const int32_t first_lines = text_last_line_shown(document) - document->top + 1;
+    const double wrapped_end = time_end(document);
+    const int32_t lines = text_last_line_shown(document) - document->top + 1;
+    std::printf("| Ctrl+End, word wrap off | %d MB | %.3f s |\n", megabytes, plain_end);
+    std::printf("| Word wrap turned on at the top | %d MB | %.3f s |\n", megabytes, turned);
+    std::printf("| First page, word wrap on (%d rows, %d lines) | %d MB | %.3f s |\n",
+                text_rows(document), first_lines, megabytes, first_page);
+    std::printf("| Ctrl+End, word wrap on (the last page: %d rows, %d lines) | %d MB | %.3f s |\n",
+                text_rows(document), lines, megabytes, wrapped_end);
+    text_set_word_wrap(0);
+    viewer_close_document(document);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -217,6 +254,7 @@ int main(int argc, char** argv) {
     const double missed = time_find(document, L"no such words");
     std::printf("| Find, \"Not found\" after the whole text | %d MB | %.3f s |\n", quick ? 1 : 50,
                 missed);
+    time_wrap(fifty, quick ? 1 : 50);
     viewer_close_document(document);
     const std::string scripts = make_text(quick ? 1 : 50, true);
     document = open_whole(scripts, &first_page, &last_line);

@@ -3,8 +3,8 @@
 // context-menu key, Shift+F10) at the caret or the view's corner, with the commands that
 // cannot act now greyed. A picked command is carried out as the menus' own.
 // Relies on the runtime's popup menus and the place of WM_CONTEXTMENU; the caret's place
-// comes from the text's rows (text_rows.cpp).
-#include "examples/viewer/viewer.h"
+// comes from the view's rows of the screen (text_view.h), wrapped or not.
+#include "examples/viewer/text_view.h"
 
 #include <iterator>
 
@@ -53,16 +53,24 @@ bool applies(const Document* document, UINT_PTR command) {
 void keyboard_point(Document* document, int32_t* x, int32_t* y) {
     *x = TEXT_MARGIN;
     *y = TEXT_MARGIN;
-    const int32_t row = document->caret.line - document->top;
-    if (document->kind != DOC_TEXT || document->message != nullptr || row < 0 ||
-        row >= text_rows(document) || document->row_height <= 0) {
+    if (document->kind != DOC_TEXT || document->message != nullptr || document->row_height <= 0) {
         return;
     }
-    int32_t left = 0, top = 0, width = 0, height = 0;
-    get_client_size(&document->window, &left, &top, &width, &height);
-    row_layout(document, document->caret.line);
-    const int32_t at = TEXT_MARGIN + row_x_of(document, document->caret.index) - document->left;
-    *x = at >= 0 && at < width ? at : TEXT_MARGIN;
+    const TextPoint caret = document->caret;
+    const ViewTop top = {document->top, document->top_row};
+    const ViewTop at = {caret.line, wrap_row_of(document, caret)};
+    const int32_t rows = view_rows(document);
+    if (at.line < top.line || (at.line == top.line && at.row < top.row)) {
+        return;
+    }
+    const int32_t row = view_distance(document, top, at, rows);
+    if (row >= rows) {
+        return;
+    }
+    const int32_t width = view_client_width(&document->window);
+    wrap_layout_row(document, at.line, at.row);
+    const int32_t place = TEXT_MARGIN + row_x_of(document, caret.index) - document->left;
+    *x = place >= 0 && place < width ? place : TEXT_MARGIN;
     *y = TEXT_MARGIN + (row + 1) * document->row_height;
 }
 

@@ -109,7 +109,7 @@ void read_find_dialog() {
     int32_t kept = static_cast<int32_t>(
         find_box_text(WM_GETTEXT, FIND_LENGTH + 1, reinterpret_cast<LPARAM>(text)));
     kept = kept < FIND_LENGTH - 1 ? kept : FIND_LENGTH - 1;
-    kept -= kept > 0 && text[kept - 1] >= 0xD800 && text[kept - 1] <= 0xDBFF ? 1 : 0;
+    kept -= kept > 0 && is_high_surrogate(text[kept - 1]) ? 1 : 0;
     std::memcpy(viewer.find.text, text, static_cast<size_t>(kept) * sizeof(wchar_t));
     viewer.find.text[kept] = L'\0';
     viewer.find.match_case = control_get_check(dialog, ID_MATCH_CASE) == 1 ? 1 : 0;

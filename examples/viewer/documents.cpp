@@ -140,6 +140,11 @@ bool open_document_window(Document* document, int32_t kind, uint32_t flags) {
         release_document(document);
         return false;
     }
+    if ((flags & WS_MAXIMIZE) != 0) {
+        // NOTE: the MDI client set its scroll bars for the document's place before it was
+        // maximised; a maximised document leaves it nothing to scroll. USER32 hides them.
+        ::ShowScrollBar(::GetParent(document->window.hwnd), SB_BOTH, FALSE);
+    }
     viewer.opened++;
     viewer_add_shortcuts(&document->window);
     return true;
@@ -325,7 +330,7 @@ int32_t picture_event(Document* document) {
         return 1;
     case WM_MOUSEWHEEL:
         scroll_picture(document, document->left,
-                       document->top - static_cast<int16_t>(HIWORD(e.event_wparam)) / 120 *
+                       document->top - static_cast<int16_t>(HIWORD(e.event_wparam)) / WHEEL_DELTA *
                                            WHEEL_LINES * PIXEL_STEP);
         return 1;
     case WM_KEYDOWN: {

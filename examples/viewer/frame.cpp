@@ -127,6 +127,7 @@ void build_menus() {
                             {"Zoom &out\tCtrl+-", MENU_ZOOM_OUT},
                             {"&Actual size\tCtrl+0", MENU_ACTUAL_SIZE},
                             {"&Fit to window", MENU_FIT},
+                            {"&Word wrap", MENU_WORD_WRAP},
                             {nullptr, 0},
                             {"Fo&nt...", MENU_FONT},
                             {"&Colours...", MENU_COLORS},
@@ -156,6 +157,7 @@ void update_menus() {
     }
     const bool fitted = active != nullptr && active->kind == DOC_PICTURE && active->fit != 0;
     check_menu_item(&viewer.frame, MENU_FIT, fitted ? 1 : 0);
+    check_menu_item(&viewer.frame, MENU_WORD_WRAP, viewer.word_wrap);
 }
 
 // Remember where the frame is, and whether it and its documents are maximised.
@@ -318,6 +320,10 @@ int32_t viewer_command(int32_t command, Document* active) {
     case MENU_ZOOM_OUT:
     case MENU_ACTUAL_SIZE:
         viewer_zoom(active, command == MENU_ZOOM_IN ? 1 : command == MENU_ZOOM_OUT ? -1 : 0);
+        return 1;
+    case MENU_WORD_WRAP:
+        text_set_word_wrap(viewer.word_wrap != 0 ? 0 : 1);
+        viewer_save_settings();
         return 1;
     case MENU_FIT:
         viewer_fit(active);

@@ -255,6 +255,7 @@ void viewer_load_settings() {
     viewer.text_color = colours ? static_cast<COLORREF>(text) : RGB(0, 0, 0);
     viewer.back_color = colours ? static_cast<COLORREF>(back) : RGB(255, 255, 255);
     viewer.font = load_font(&settings);
+    viewer.word_wrap = settings_get_number(&settings, "view.word_wrap", 0) == 1 ? 1 : 0;
 
     replace(&viewer.last_folder, get_path(&settings, "folder"));
     for (char*& recent : viewer.recent) {
@@ -292,6 +293,7 @@ void viewer_save_settings() {
         {"font.points", viewer.font.points},
         {"font.weight", viewer.font.weight},
         {"font.italic", viewer.font.italic},
+        {"view.word_wrap", viewer.word_wrap},
     };
     for (const auto& number : numbers) {
         settings_set_number(&settings, number.name, number.value);

@@ -6,7 +6,7 @@
 // Relies on the runtime's files and heap; KERNEL32's code page conversions directly (the
 // runtime converts only whole strings between UTF-8 and the screen). Drawing is
 // text_view.cpp's.
-#include "examples/viewer/viewer.h"
+#include "examples/viewer/text_view.h"
 
 #include <cstring>
 
@@ -116,12 +116,14 @@ bool add_units(Document* document, const wchar_t* text, uint32_t length) {
         }
         if (c == L'\r' || c == L'\n') {
             end_line(lines);
+            lines->ended = 1;
             continue;
         }
         lines->units[lines->used++] = c;
+        lines->ended = 0;
         if (c == L'\t') {
             lines->column += TAB_COLUMNS - lines->column % TAB_COLUMNS;
-        } else if (c < 0xDC00 || c > 0xDFFF) { // a pair's second half takes no column
+        } else if (!is_low_surrogate(c)) { // a pair's second half takes no column
             lines->column += 1;
         }
     }
@@ -196,7 +198,7 @@ bool add_chunk(Document* document, const uint8_t* bytes, uint32_t length, bool l
             const uint16_t unit = reader->encoding == ENCODING_UTF16LE
                                       ? static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8)
                                       : static_cast<uint16_t>(bytes[at] << 8 | bytes[at + 1]);
-            cut += unit >= 0xD800 && unit <= 0xDBFF ? 2 : 0;
+            cut += is_high_surrogate(unit) ? 2 : 0;
         }
     }
     const uint32_t whole = length - cut;
@@ -367,6 +369,7 @@ void text_release(Document* document) {
         heap_free(document->lines.starts);
     }
     document->lines = TextLines{};
+    wrap_forget(document); // the rows kept for its lines are of another text now
 }
 
 // Line index of the text and its length in units; "" past the end.

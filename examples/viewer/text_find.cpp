@@ -126,9 +126,9 @@ TextPoint end_of(const Document* document) {
 
 // Select a match, the page centred on it when it was off the page, and say where.
 void show_found(Document* document, TextPoint at, int32_t size, const char* wrapped) {
-    const int32_t rows = text_rows(document);
-    if (at.line < document->top || at.line >= document->top + rows) {
-        document->top = at.line - rows / 2;
+    if (at.line < document->top || at.line > text_last_line_shown(document)) {
+        document->top = at.line - text_rows(document) / 2;
+        document->top_row = 0;
     }
     text_select(document, at, TextPoint{at.line, at.index + size});
     char status[96];
@@ -190,16 +190,14 @@ void text_find(Document* document, int32_t up) {
         to = document->anchor;
     }
     const bool selected = from.line != to.line || from.index != to.index;
-    const int32_t rows = text_rows(document);
-    if (!selected && (from.line < document->top || from.line >= document->top + rows)) {
+    const int32_t last = text_last_line_shown(document);
+    if (!selected && (from.line < document->top || from.line > last)) {
         // A caret off the page: the search starts from the page.
         from = to = TextPoint{document->top, 0};
         if (up != 0) {
             int32_t length = 0;
-            text_line(document, document->top + rows - 1, &length);
-            from = to = document->top + rows - 1 < document->lines.count
-                            ? TextPoint{document->top + rows - 1, length}
-                            : end_of(document);
+            text_line(document, last, &length);
+            from = to = last < document->lines.count ? TextPoint{last, length} : end_of(document);
         }
     }
     const TextPoint start = up != 0 ? from : to;
@@ -276,6 +274,11 @@ int32_t text_copy(Document* document) {
         units += static_cast<size_t>(end - (line == from.line ? from.index : 0)) +
                  (line < to.line ? 2 : 0);
     }
+    // The whole text is the whole file: its final line end too, when it has one.
+    const TextPoint last = end_of(document);
+    const bool final_end = document->lines.ended != 0 && from.line == 0 && from.index == 0 &&
+                           to.line == last.line && to.index == last.index;
+    units += final_end ? 2 : 0;
     // UTF-8 takes at most three bytes for a unit, and a count must fit 32 bits. Each line
     // goes straight into the block as UTF-8 (a line never splits a surrogate pair), so a
     // long selection is copied once before the clipboard takes it.
@@ -295,7 +298,7 @@ int32_t text_copy(Document* document) {
                 ::WideCharToMultiByte(CP_UTF8, 0, text + start, end - start, utf8 + used,
                                       static_cast<int32_t>(room - used), nullptr, nullptr));
         }
-        if (line < to.line) {
+        if (line < to.line || final_end) {
             utf8[used++] = '\r';
             utf8[used++] = '\n';
         }
@@ -323,7 +326,7 @@ void text_select_word(Document* document, TextPoint at) {
         while (end < length && (word ? is_word(text[end]) : is_blank(text[end]))) {
             ++end;
         }
-    } else if (text[i] >= 0xD800 && text[i] <= 0xDBFF && end < length) {
+    } else if (is_high_surrogate(text[i]) && end < length) {
         ++end; // both halves of a pair
     }
     text_select(document, TextPoint{at.line, start}, TextPoint{at.line, end});

@@ -47,13 +47,12 @@ void encode_row() {
     for (int32_t k = 0; k < row.count; ++k) {
         uint32_t c = static_cast<uint16_t>(row.units[k]);
         row.offset[k] = bytes;
-        if (c >= 0xD800 && c <= 0xDBFF && k + 1 < row.count && row.units[k + 1] >= 0xDC00 &&
-            row.units[k + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint16_t>(row.units[++k]) - 0xDC00);
+        if (is_high_surrogate(c) && k + 1 < row.count && is_low_surrogate(row.units[k + 1])) {
+            c = surrogate_pair_value(c, row.units[++k]);
             row.offset[k] = bytes;
             out[bytes++] = static_cast<char>(0xF0 | (c >> 18));
             out[bytes++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
+        } else if (is_high_surrogate(c) || is_low_surrogate(c)) {
             c = 0xFFFD;
         }
         if (c < 0x80) {
@@ -107,14 +106,11 @@ int32_t unit_at_byte(int32_t offset) {
 
 // Draw the row again in reverse, clipped to the stretches spans holds.
 void draw_reversed(WindowRecord* window, int32_t x, int32_t y, int32_t height, int32_t found) {
-    // The colours are the context's once drawing is open: set them on it as well.
     set_text_color(window, viewer.back_color, viewer.text_color);
     HDC dc = begin_draw(window);
     if (dc == nullptr) {
         return;
     }
-    ::SetTextColor(dc, viewer.back_color);
-    ::SetBkColor(dc, viewer.text_color);
     HRGN kept = ::CreateRectRgn(0, 0, 0, 0);
     HRGN cells = ::CreateRectRgn(0, 0, 0, 0);
     const int32_t had = kept != nullptr ? ::GetClipRgn(dc, kept) : -1;
@@ -150,9 +146,15 @@ void draw_reversed(WindowRecord* window, int32_t x, int32_t y, int32_t height, i
 
 // Lay out a line of a text as its row shows it.
 void row_layout(const Document* document, int32_t line) {
+    row_layout_part(document, line, 0, INT32_MAX);
+}
+
+// Lay out the units [from, to) of a line, its tabs counted from from.
+void row_layout_part(const Document* document, int32_t line, int32_t from, int32_t to) {
     row.text = text_line(document, line, &row.length);
-    int32_t count = 0, column = 0, i = 0;
-    for (; i < row.length && count < ROW_LIMIT; ++i) {
+    to = to < row.length ? to : row.length;
+    int32_t count = 0, column = 0, i = from < to ? from : to;
+    for (; i < to && count < ROW_LIMIT; ++i) {
         const wchar_t c = row.text[i];
         if (c == L'\t') {
             const int32_t blanks = TAB_COLUMNS - column % TAB_COLUMNS;
@@ -164,12 +166,30 @@ void row_layout(const Document* document, int32_t line) {
         } else {
             row.units[count] = c;
             row.source[count++] = i;
-            column += c >= 0xDC00 && c <= 0xDFFF ? 0 : 1;
+            column += is_low_surrogate(c) ? 0 : 1;
         }
     }
     row.source[count] = i;
     row.count = count;
     encode_row();
+}
+
+// Units the row laid out last holds, tabs expanded.
+int32_t row_units() {
+    return row.count;
+}
+
+// The unit of the line that laid-out unit k shows (k == row_units(): the one after the row).
+int32_t row_source(int32_t k) {
+    return row.source[k < 0 ? 0 : k > row.count ? row.count : k];
+}
+
+// Pixels the first k laid-out units take.
+int32_t row_prefix_width(Document* document, int32_t k) {
+    k = k < 0 ? 0 : k > row.count ? row.count : k;
+    int32_t width = 0;
+    measure_text_utf8(&document->window, row.utf8, row.offset[k], &width, nullptr);
+    return width;
 }
 
 // Pixels the row laid out last takes in the document's font.

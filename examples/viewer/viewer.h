@@ -17,6 +17,17 @@
 // Types
 // ============================================================================
 
+// The halves of a UTF-16 surrogate pair, and the character a pair stands for.
+constexpr bool is_high_surrogate(uint32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+constexpr bool is_low_surrogate(uint32_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+constexpr uint32_t surrogate_pair_value(uint32_t high, uint32_t low) {
+    return 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+}
+
 // What a document window shows.
 enum DocumentKind : int32_t {
     DOC_FREE = 0,    // the slot is unused
@@ -44,6 +55,7 @@ struct TextLines {
     int32_t column;         // columns of the open line so far, tabs expanded
     int32_t longest;        // columns of the longest line, tabs expanded
     int32_t longest_line;   // its index
+    int32_t ended;          // 1 when the last line was closed by a line end
 };
 
 // A text file read a chunk at a time, so that the first page shows at once.
@@ -93,6 +105,7 @@ struct Document {
     TextLines lines;          // a text's lines
     TextReader reader;        // a text still being read
     int32_t top;              // first line shown (text) or first pixel row (picture)
+    int32_t top_row;          // texts with lines wrapped: the first row of line top shown
     int32_t left;             // first pixel column shown
     TextPoint anchor;         // the selection runs from anchor to caret (none when equal)
     TextPoint caret;          //
@@ -139,6 +152,7 @@ struct ViewerState {
     WindowRecord go_to_dialog;         // the modal Go to line dialog
     WindowRecord colors_dialog;        // the modal Colours dialog
     WindowRecord about_dialog;         // the modal About dialog
+    int32_t word_wrap;                 // 1: texts wrap long lines at their window's width
 };
 
 // ============================================================================
@@ -169,6 +183,7 @@ constexpr UINT_PTR MENU_FONT = 40015;
 constexpr UINT_PTR MENU_ZOOM_OUT = 40016;
 constexpr UINT_PTR MENU_ACTUAL_SIZE = 40017;
 constexpr UINT_PTR MENU_FIT = 40018;
+constexpr UINT_PTR MENU_WORD_WRAP = 40030;
 constexpr UINT_PTR MENU_RECENT = 40100;     // the recent files: MENU_RECENT to MENU_RECENT + 7
 constexpr int32_t RECENT_MENU_POSITION = 4; // where the File menu shows them, after "&Close"
 
@@ -305,6 +320,11 @@ void text_select_all(Document* document);
 void text_go_to_end(Document* document);
 // Go to a line (0 first), or once it is read; 0 when the text has no such line.
 int32_t text_go_to_line(Document* document, int32_t line);
+// The last line the page shows (part of it, when lines wrap).
+int32_t text_last_line_shown(Document* document);
+// Wrap long lines of every text at its window's width (on 1) or not, each keeping the line
+// at its top shown.
+void text_set_word_wrap(int32_t on);
 
 // Find the search from the selection towards the top (up 1) or the bottom, wrapping round;
 // the match is selected and shown. Says what happened in the Find dialog's status.
@@ -320,6 +340,14 @@ void text_select_word(Document* document, TextPoint at);
 // Lay out a line of a text as its row shows it (tabs expanded to every TAB_COLUMNS); the
 // routines below work on the row laid out last.
 void row_layout(const Document* document, int32_t line);
+// Lay out the units [from, to) of a line as a row of their own, tabs counted from from.
+void row_layout_part(const Document* document, int32_t line, int32_t from, int32_t to);
+// Units the row laid out last holds, tabs expanded.
+int32_t row_units();
+// The unit of the line that laid-out unit k shows (k == row_units(): the one after the row).
+int32_t row_source(int32_t k);
+// Pixels the first k laid-out units take in the document's font.
+int32_t row_prefix_width(Document* document, int32_t k);
 // Pixels the row takes in the document's font.
 int32_t row_width(Document* document);
 // The unit of the row's line at the place nearest pixel x from the row's start, as the

@@ -96,7 +96,8 @@ int main(int argc, char** argv) {
         void (*run)();
     } parts[] = {{"outside", run_outside_checks},     {"features", run_feature_checks},
                  {"selecting", run_selecting_checks}, {"remembering", run_remembering_checks},
-                 {"names", run_name_checks},          {"frame", run_frame_checks}};
+                 {"names", run_name_checks},          {"frame", run_frame_checks},
+                 {"wrapping", run_wrapping_checks},   {"edges", run_edge_checks}};
     for (const auto& part : parts)
         if (wanted(part.name))
             part.run();

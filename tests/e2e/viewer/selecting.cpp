@@ -172,7 +172,10 @@ void check_selection(const RunningProgram& viewer, HWND client, const std::strin
                 press(step.key, {step.modifier});
             break;
         }
-        check_copied(slice(view.lines, step.from, step.to), "selection: " + std::string(step.name));
+        // The whole text is copied as the file holds it, with its final line end.
+        const bool whole = step.action == BY_KEY && step.key == 'A';
+        check_copied(slice(view.lines, step.from, step.to) + (whole ? L"\r\n" : L""),
+                     "selection: " + std::string(step.name));
         if (&step == steps) {
             view.from = step.from;
             view.to = step.to;
@@ -185,9 +188,9 @@ void check_selection(const RunningProgram& viewer, HWND client, const std::strin
     menu_choose(viewer, 'E', 'A');
     clipboard_clear();
     menu_choose(viewer, 'E', 'C');
-    check_copied(slice(lines, {0, 0}, {int(lines.size()) - 1, int(lines.back().size())}),
+    check_copied(slice(lines, {0, 0}, {int(lines.size()) - 1, int(lines.back().size())}) + L"\r\n",
                  "Edit > Select all, Edit > Copy: five scripts and a tab reach the clipboard as "
-                 "they are in the file",
+                 "they are in the file, its final line end too",
                  false);
 }
 
@@ -478,11 +481,11 @@ void check_reading(const std::string& folder) {
         check_view(activate(viewer, client, names[0]), view,
                    "reading: Find's match in the last line selected and shown", true);
         std::string whole = read_whole_file(folder + names[3]);
-        whole.resize(whole.size() - 2); // the last line's characters, without its end
         check_copied(std::wstring(whole.begin(), whole.end()),
-                     "reading: Ctrl+A, Ctrl+C copy the whole text once it is read", false,
-                     3 * PATIENCE_MS);
+                     "reading: Ctrl+A, Ctrl+C copy the whole file, byte for byte, once it is read",
+                     false, 3 * PATIENCE_MS);
         activate(viewer, client, names[4]);
+        whole.resize(whole.size() - 2); // a part of the text: the last line without its end
         whole.erase(0, whole.find('\n') + 1);
         check_copied(std::wstring(whole.begin(), whole.end()),
                      "reading: Ctrl+Shift+End selects to the end of the text once it is read", true,

@@ -83,6 +83,10 @@ void run_selecting_checks();
 void run_remembering_checks();
 // Runs the checks of file names in every script (command line, open dialog).
 void run_name_checks();
+// Runs the checks of word wrap (wrapping.cpp) on a run of its own.
+void run_wrapping_checks();
+// Runs the checks of a drag past the window's edge and of scroll bars (edges.cpp).
+void run_edge_checks();
 // Opens and closes documents with the viewer's own routines in this process and checks
 // that the resource census ends where it began.
 void run_soak_check();
