@@ -182,13 +182,13 @@ char* start_path();
 char* number_to_string(double value);
 // An upper-case copy (ANSI, locale-aware), as a fresh heap string.
 char* string_upper(const char* text);
-// The number of characters before the NUL.
+// The number of bytes before the NUL (a character outside ASCII takes two to four).
 int32_t string_length(const char* text);
 // Copy source into destination, terminator included; the destination.
 char* string_copy(char* destination, const char* source);
 // Append source at destination's terminator; the destination.
 char* string_append(char* destination, const char* source);
-// The code (0 to 255) of the first character; 0 for an empty string.
+// The code (0 to 255) of the first byte; 0 for an empty string.
 int32_t first_char_code(const char* text);
 // 1 when the low 8 bits of character are a digit "0" to "9".
 int32_t char_is_digit(int32_t character);
@@ -206,7 +206,7 @@ int32_t decimal_from_uint64(char* buffer, uint64_t value);
 int32_t decimal_from_real(char* buffer, double value, int32_t decimals);
 // decimal_from_real for a single-precision value.
 int32_t decimal_from_real_single(char* buffer, float value, int32_t decimals);
-// 1-based position of find in text at or after start; 0 when absent.
+// 1-based byte position of find in text at or after byte start; 0 when absent.
 int32_t string_find(const char* text, const char* find, int32_t start);
 
 // ============================================================================
@@ -235,7 +235,9 @@ int32_t message_box(WindowRecord* owner, const char* text, const char* caption, 
 // mode 1 returns at once. No sound (empty name, other kind) stops the sound playing.
 // 1 when the platform's player took the sound; 0 when it did not, or when the wave was
 // refused as damaged (it would make the player crash or never end), which also sends one
-// line naming the wave and the reason to the debugger output.
+// line naming the wave and the reason to the debugger output. A file whose name takes
+// MAX_PATH bytes or more (the platform's player cannot open it by name) is played from a
+// copy in memory, up to 64 MB, kept by the runtime until the next call.
 int32_t play_wave(const void* sound, TypeTag tag, uint32_t mode);
 
 // ============================================================================

@@ -23,6 +23,8 @@ struct WaveSource {
     uint64_t size;        // bytes the wave has
 };
 
+constexpr int64_t MAX_COPIED_WAVE = 64 << 20; // the largest file played from a copy
+
 } // namespace
 
 // ============================================================================
@@ -32,6 +34,7 @@ struct WaveSource {
 namespace {
 
 WavePlayer wave_player = nullptr; // a test's player; null: PlaySoundA
+uint8_t* played_copy = nullptr;   // a file's wave played from memory, kept while it plays
 
 } // namespace
 
@@ -41,10 +44,51 @@ WavePlayer wave_player = nullptr; // a test's player; null: PlaySoundA
 
 namespace {
 
-// The platform's player; a file's name (in the ANSI code page) is given to it in UTF-16.
-BOOL platform_player(const char* sound, HMODULE module, DWORD flags) {
+// A file's bytes whole in a fresh runtime heap block, or null.
+uint8_t* file_copy(const char* name) {
+    HANDLE file = nullptr;
+    if (file_open(&file, TAG_BINARY_FILE, name, "R") != 0) {
+        return nullptr;
+    }
+    const int64_t size = file_size(&file, TAG_BINARY_FILE);
+    auto* bytes = size > 0 && size <= MAX_COPIED_WAVE
+                      ? static_cast<uint8_t*>(heap_alloc(static_cast<size_t>(size)))
+                      : nullptr;
+    if (bytes != nullptr && file_read(&file, TAG_BINARY_FILE, bytes, type_tag(TYPE_RAW),
+                                      static_cast<uint32_t>(size)) != 0) {
+        heap_free(bytes);
+        bytes = nullptr;
+    }
+    file_close(&file, TAG_BINARY_FILE);
+    return bytes;
+}
+
+// Play a file's wave from a copy in memory. NOTE: Wine's player cannot open a file whose
+// name takes MAX_PATH bytes or more in the code page (about 80 Chinese letters), even by
+// its UTF-16 name, and says nothing of it when asked to play without waiting. The copy
+// stays until a later call stops or replaces the sound.
+BOOL play_copy(const char* sound, HMODULE module, DWORD flags) {
+    uint8_t* bytes = file_copy(sound);
+    if (bytes == nullptr) {
+        return FALSE;
+    }
+    const DWORD memory = (flags & ~static_cast<DWORD>(SND_FILENAME)) | SND_MEMORY;
+    const BOOL played = ::PlaySoundW(reinterpret_cast<const wchar_t*>(bytes), module, memory);
+    if (!played || (flags & SND_ASYNC) == 0) {
+        heap_free(bytes); // refused, or played to its end already
+        return played;
+    }
+    played_copy = bytes;
+    return played;
+}
+
+// Play a sound with the platform's player, a file's name given in UTF-16.
+BOOL play_by_platform(const char* sound, HMODULE module, DWORD flags) {
     if ((flags & SND_FILENAME) == 0 || sound == nullptr) {
         return ::PlaySoundA(sound, module, flags);
+    }
+    if (std::strlen(sound) >= MAX_PATH) {
+        return play_copy(sound, module, flags);
     }
     wchar_t* name = ansi_to_heap_wide(sound);
     if (name == nullptr) { // without memory, the platform converts
@@ -52,6 +96,21 @@ BOOL platform_player(const char* sound, HMODULE module, DWORD flags) {
     }
     const BOOL played = ::PlaySoundW(name, module, flags);
     heap_free(name);
+    return played;
+}
+
+// The platform's player. A copy played from memory is freed once a later call stopped or
+// replaced its sound (the player stops the sound playing before it answers); a refused
+// call leaves it playing.
+BOOL platform_player(const char* sound, HMODULE module, DWORD flags) {
+    uint8_t* earlier = played_copy;
+    played_copy = nullptr;
+    const BOOL played = play_by_platform(sound, module, flags);
+    if (earlier != nullptr && (played || sound == nullptr)) {
+        heap_free(earlier);
+    } else if (earlier != nullptr) {
+        played_copy = earlier; // a refused call starts no copy of its own
+    }
     return played;
 }
 

@@ -176,12 +176,17 @@ char* control_window_text(HWND window) {
     // NOTE: a status bar answers WM_GETTEXTLENGTH in 16 bits though it holds more (4,464
     // for 70,000 characters): the text is read into a buffer with room for one character
     // more than it was said to have, and again into one twice as large until it fits.
-    int room = ::GetWindowTextLengthW(window) + 2;
+    // Wine's rich edit copies nothing at all when the text's bytes in the code page would
+    // not fit the buffer's units ("Νερό": 4 units, 8 bytes): an empty answer for a text
+    // said to be longer is tried again, up to room for four bytes a unit.
+    const int64_t length = ::GetWindowTextLengthW(window);
+    int room = static_cast<int>(length + 2);
     for (;;) {
         auto* wide =
             static_cast<wchar_t*>(heap_alloc_or_stop(static_cast<size_t>(room) * sizeof(wchar_t)));
         const int copied = ::GetWindowTextW(window, wide, room);
-        if (copied < room - 1 || room > INT32_MAX / 4) {
+        const bool cut = copied >= room - 1 || (copied <= 0 && room < length * 4 + 2);
+        if (!cut || room > INT32_MAX / 4) {
             const size_t units = static_cast<size_t>(copied > 0 ? copied : 0);
             char* text = wide_to_heap_ansi(wide, units, nullptr);
             heap_free(wide);

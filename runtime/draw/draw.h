@@ -55,7 +55,7 @@ constexpr int32_t PRINT_UINT = 19;   // uint32_t
 // items after the cut are dropped; with UTF-8 as the code page a character the cut would
 // split is dropped whole.
 void text_print(int32_t count, ...);
-// Measure the first length characters of a text in the window's font: width and height in
+// Measure the first length bytes of a text in the window's font: width and height in
 // pixels (both 0 for a closed record). Like text_print, text in the ANSI code page: ASCII
 // measured as the font has it, other text as the platform lays it out.
 int32_t measure_text(WindowRecord* record, const char* text, int32_t length, int32_t* width,

@@ -53,14 +53,16 @@ int32_t before_cut_sequence(const char* text, int32_t length) {
     }
     const unsigned char first = static_cast<unsigned char>(text[lead - 1]);
     const int32_t needs = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
-    return first >= 0xC0 && length - (lead - 1) < needs ? lead - 1 : length;
+    const bool leads = first >= 0xC2 && first <= 0xF4; // C0, C1 and F5 to FF never lead
+    return leads && length - (lead - 1) < needs ? lead - 1 : length;
 }
 
 // Append to print_buffer; text that does not fit is cut at the buffer's end, before the
 // last whole character when the code page is UTF-8.
 void print_append(PrintText* text, const char* format, ...) {
+    // A full buffer still formats the item (into no room) to learn whether it cuts one off.
     int32_t room = PRINT_BUFFER_SIZE - text->length;
-    if (room <= 1 || text->cut) {
+    if (room < 1 || text->cut) {
         return;
     }
     va_list args;
