@@ -181,10 +181,31 @@ bool add_code_page(Document* document, UINT code_page, const uint8_t* bytes, uin
     return added;
 }
 
+// Tell UTF-8 from the ANSI code page at the first bytes beyond ASCII: text whose letters
+// beyond ASCII all decode as UTF-8 is UTF-8, as the ANSI code pages' accented letters
+// almost never form valid UTF-8 sequences. Until then both read ASCII alike.
+void tell_byte_encoding(TextReader* reader, const uint8_t* bytes, uint32_t length) {
+    uint32_t i = 0;
+    while (i < length && bytes[i] < 0x80) {
+        ++i;
+    }
+    if (reader->ascii == 0 || i == length) {
+        return;
+    }
+    const uint32_t whole = length - utf8_cut(bytes, length);
+    reader->encoding =
+        ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(bytes),
+                              static_cast<int>(whole), nullptr, 0) > 0
+            ? ENCODING_UTF8
+            : ENCODING_ANSI;
+    reader->ascii = 0;
+}
+
 // Decode a chunk (after the bytes carried from the last) in the document's encoding and
 // add its characters; the bytes of a cut-off character are carried to the next chunk.
 bool add_chunk(Document* document, const uint8_t* bytes, uint32_t length, bool last) {
     TextReader* reader = &document->reader;
+    tell_byte_encoding(reader, bytes, length);
     uint32_t cut = 0;
     if (reader->encoding == ENCODING_UTF8) {
         cut = last ? 0 : utf8_cut(bytes, length);
@@ -228,28 +249,23 @@ bool add_chunk(Document* document, const uint8_t* bytes, uint32_t length, bool l
 int32_t detect_encoding(TextReader* reader, const uint8_t* bytes, uint32_t length) {
     if (length >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
         reader->encoding = ENCODING_UTF8;
+        reader->ascii = 0;
         return 3;
     }
     if (length >= 2 &&
         ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
         reader->encoding = bytes[0] == 0xFF ? ENCODING_UTF16LE : ENCODING_UTF16BE;
+        reader->ascii = 0;
         return 2;
     }
-    bool high = false;
     for (uint32_t i = 0; i < length; ++i) {
         if (bytes[i] == 0) {
             return -1;
         }
-        high = high || bytes[i] >= 0x80;
     }
-    // Text with letters beyond ASCII that all decode as UTF-8 is UTF-8: the ANSI code pages'
-    // accented letters almost never form valid UTF-8 sequences.
-    const uint32_t whole = length - utf8_cut(bytes, length);
-    reader->encoding = high && ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS,
-                                                     reinterpret_cast<const char*>(bytes),
-                                                     static_cast<int>(whole), nullptr, 0) > 0
-                           ? ENCODING_UTF8
-                           : ENCODING_ANSI;
+    reader->encoding = ENCODING_ANSI;
+    reader->ascii = 1;
+    tell_byte_encoding(reader, bytes, length);
     return 0;
 }
 

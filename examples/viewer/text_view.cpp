@@ -46,9 +46,8 @@ void draw_row(Document* document, int32_t at, ViewTop row) {
 // More or fewer rows fit, or rows hold more or fewer characters: the same line stays at
 // the top, and as much of it as before.
 void resized(Document* document) {
-    wrap_forget(document);
-    const int32_t rows = wrap_rows_of(document, document->top);
-    document->top_row = document->top_row < rows ? document->top_row : rows - 1;
+    wrap_forget(document); // the row that now holds the first character shown comes first
+    document->top_row = wrap_row_of(document, TextPoint{document->top, document->top_unit});
     text_draw(document);
     view_scroll(document, ViewTop{document->top, document->top_row}, document->left);
 }
@@ -125,6 +124,10 @@ void text_draw(Document* document) {
     }
     const int32_t rows = view_rows(document);
     ViewTop row = {document->top, document->top_row};
+    int32_t end = 0;
+    if (row.line < document->lines.count) {
+        wrap_row_units(document, row.line, row.row, &document->top_unit, &end);
+    }
     for (int32_t at = 0; at < rows && row.line < document->lines.count; ++at) {
         draw_row(document, at, row);
         if (!wrap_move(document, &row, 1)) {

@@ -19,24 +19,41 @@ namespace {
 constexpr int32_t WRAP_UNITS = 16384; // units of a line wrapped, as many as a row shows
 constexpr int32_t MIN_FIT = 64;       // units laid out at least to find where a row ends
 
-// The rows of the line wrapped last, and what they were wrapped for.
-struct LineRows {
+// What a line's rows were wrapped for: the same key gives the same rows.
+struct WrapKey {
     const Document* document;
     int32_t line, length, width, row_height, generation;
-    int32_t count;                  // rows
-    int32_t starts[WRAP_UNITS + 2]; // the first unit of each row; starts[count]: the end
+    bool operator==(const WrapKey&) const = default;
+};
+
+// The rows of a line: the first unit of each row, starts[count] its end.
+struct LineRows {
+    WrapKey key;
+    int32_t count;
+    int32_t starts[WRAP_UNITS + 2];
 };
 
 // The rows of lines wrapped lately that take few rows, by line number.
 constexpr int32_t KEPT_LINES = 512, KEPT_ROWS = 15;
 struct KeptRows {
-    const Document* document;
-    int32_t line, length, width, row_height, generation;
+    WrapKey key;
     int32_t count;
     int32_t starts[KEPT_ROWS + 1];
 };
 
-LineRows wrapped;
+// The rows of a line as the routines below read them, wherever they are kept.
+struct Rows {
+    int32_t count;
+    const int32_t* starts;
+};
+
+// Lines of many rows are kept apart from the short ones, a few at a time, so that a page
+// mixing long lines with short ones never wraps a long one again for each short one.
+constexpr int32_t LONG_LINES = 4;
+
+LineRows fresh;                 // a line being wrapped
+LineRows long_rows[LONG_LINES]; // lines of many rows wrapped lately
+int32_t long_next = 0;          // the slot the next long line takes
 KeptRows kept[KEPT_LINES];
 int32_t generation = 1; // counts wrap_forget calls
 
@@ -66,10 +83,13 @@ bool is_indic_mark(wchar_t c) {
 }
 
 // c belongs to the character before it: a pair's second half, a mark, a joiner, a
-// variation selector, or a consonant after a virama.
+// variation selector, a consonant after a virama, or a Hangul vowel or final letter after
+// the letter it completes into a syllable.
 bool continues(wchar_t before, wchar_t c) {
+    const bool jamo_after = (c >= 0x1160 && c <= 0x11FF) || (c >= 0xD7B0 && c <= 0xD7FF);
     if (is_low_surrogate(c) || c == 0x200D || before == 0x200D || (c >= 0xFE00 && c <= 0xFE0F) ||
-        is_indic_mark(c) || (is_indic_mark(before) && (before & 0x7F) == 0x4D)) {
+        (jamo_after && before >= 0x1100 && before <= 0x11FF) || is_indic_mark(c) ||
+        (is_indic_mark(before) && (before & 0x7F) == 0x4D)) {
         return true;
     }
     // NOTE: the runtime has no character classes; KERNEL32 tells the combining marks.
@@ -146,38 +166,50 @@ int32_t next_break(Document* document, int32_t line, int32_t from, int32_t end, 
     return stop;
 }
 
-// Wrap a line, unless it is the one wrapped last for the same width and font.
-const LineRows& rows_of(Document* document, int32_t line) {
+// Wrap a line into fresh.
+void wrap_line(Document* document, const WrapKey& key) {
     int32_t length = 0;
-    const wchar_t* text = text_line(document, line, &length);
-    const int32_t width = view_text_width(document) > 1 ? view_text_width(document) : 1;
-    const int32_t height = view_row_height(document);
-    LineRows& r = wrapped;
-    if (r.document == document && r.line == line && r.length == length && r.width == width &&
-        r.row_height == height && r.generation == generation) {
-        return r;
-    }
-    KeptRows& k = kept[line % KEPT_LINES];
-    if (k.document == document && k.line == line && k.length == length && k.width == width &&
-        k.row_height == height && k.generation == generation) {
-        r = LineRows{document, line, length, width, height, generation, k.count, {}};
-        std::copy(k.starts, k.starts + k.count + 1, r.starts);
-        return r;
-    }
-    r = LineRows{document, line, length, width, height, generation, 0, {}};
+    const wchar_t* text = text_line(document, key.line, &length);
+    fresh.key = key;
+    fresh.count = 0;
     int32_t end = length < WRAP_UNITS ? length : WRAP_UNITS;
     end -= end < length && is_low_surrogate(text[end]) ? 1 : 0;
     int32_t from = 0;
     do {
-        r.starts[r.count++] = from;
-        from = from < end ? next_break(document, line, from, end, width) : end;
-    } while (from < end && r.count <= WRAP_UNITS);
-    r.starts[r.count] = end;
-    if (r.count <= KEPT_ROWS) {
-        k = KeptRows{document, line, length, width, height, generation, r.count, {}};
-        std::copy(r.starts, r.starts + r.count + 1, k.starts);
+        fresh.starts[fresh.count++] = from;
+        from = from < end ? next_break(document, key.line, from, end, key.width) : end;
+    } while (from < end && fresh.count <= WRAP_UNITS);
+    fresh.starts[fresh.count] = end;
+}
+
+// The rows of a line at the window's width and font, wrapped unless kept from before.
+Rows rows_of(Document* document, int32_t line) {
+    int32_t length = 0;
+    text_line(document, line, &length);
+    const int32_t width = view_text_width(document) > 1 ? view_text_width(document) : 1;
+    const WrapKey key = {document, line, length, width, view_row_height(document), generation};
+    KeptRows& k = kept[line % KEPT_LINES];
+    if (k.key == key) {
+        return Rows{k.count, k.starts};
     }
-    return r;
+    for (const LineRows& r : long_rows) {
+        if (r.key == key) {
+            return Rows{r.count, r.starts};
+        }
+    }
+    wrap_line(document, key);
+    if (fresh.count <= KEPT_ROWS) {
+        k.key = key;
+        k.count = fresh.count;
+        std::copy(fresh.starts, fresh.starts + fresh.count + 1, k.starts);
+        return Rows{k.count, k.starts};
+    }
+    LineRows& r = long_rows[long_next];
+    long_next = (long_next + 1) % LONG_LINES;
+    r.key = key;
+    r.count = fresh.count;
+    std::copy(fresh.starts, fresh.starts + fresh.count + 1, r.starts);
+    return Rows{r.count, r.starts};
 }
 
 } // namespace
@@ -191,7 +223,7 @@ int32_t wrap_row_of(Document* document, TextPoint at) {
     if (viewer.word_wrap == 0 || at.line < 0 || at.line >= document->lines.count) {
         return 0;
     }
-    const LineRows& r = rows_of(document, at.line);
+    const Rows r = rows_of(document, at.line);
     int32_t row = 0;
     while (row + 1 < r.count && r.starts[row + 1] <= at.index) {
         ++row;
@@ -214,7 +246,7 @@ void wrap_row_units(Document* document, int32_t line, int32_t row, int32_t* from
         text_line(document, line, to);
         return;
     }
-    const LineRows& r = rows_of(document, line);
+    const Rows r = rows_of(document, line);
     row = row < 0 ? 0 : row >= r.count ? r.count - 1 : row;
     *from = r.starts[row];
     *to = r.starts[row + 1];

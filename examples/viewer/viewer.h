@@ -64,6 +64,8 @@ struct TextReader {
     int64_t size;     // bytes in the file
     int64_t done;     // bytes read so far
     int32_t encoding; // TextEncoding
+    int32_t ascii;    // 1 while every byte so far was ASCII: the encoding is told at the first
+                      // chunk with a byte beyond it
     int32_t after_cr; // the last unit added was CR: an LF that follows is its end
     int32_t carried;  // bytes of a character cut off at the end of the last chunk
     uint8_t carry[4]; // those bytes
@@ -106,6 +108,7 @@ struct Document {
     TextReader reader;        // a text still being read
     int32_t top;              // first line shown (text) or first pixel row (picture)
     int32_t top_row;          // texts with lines wrapped: the first row of line top shown
+    int32_t top_unit;         // the first unit of line top shown when the page was drawn
     int32_t left;             // first pixel column shown
     TextPoint anchor;         // the selection runs from anchor to caret (none when equal)
     TextPoint caret;          //

@@ -17,6 +17,7 @@ Writes into OUT_DIR (beside the samples that tools/make_viewer_samples.py writes
   utf16.txt                    Chinese, Arabic) and one with a tab, as UTF-8 without and
                                with its byte-order mark, and as UTF-16 (little end first,
                                with its mark)
+  utf8-late.txt                66,000 ASCII letters, then a line in three scripts
   tabs.txt                     tabs at every column of the first tab stop
   many-lines.txt               500 numbered lines, for scrolling, selecting and finding
   find.txt                     "cat" in and out of words and in every case, a Greek cat
@@ -162,6 +163,8 @@ def main():
     write(out, "utf8.txt", unicode_text.encode("utf-8"))
     write(out, "utf8-bom.txt", b"\xef\xbb\xbf" + unicode_text.encode("utf-8"))
     write(out, "utf16.txt", b"\xff\xfe" + unicode_text.encode("utf-16-le"))
+    # Its first letter beyond ASCII after the first 64 KB the viewer reads at once.
+    write(out, "utf8-late.txt", b"a" * 66000 + "\r\n\u00e9 \u0416 \u6c34\r\n".encode("utf-8"))
     write(out, "tabs.txt", tabs_text())
     write(out, "many-lines.txt", many_lines_text())
     write(out, "find.txt", b"Cat and cat\r\nconcatenate\r\nthe CAT sat\r\ncat\r\n" +

@@ -192,6 +192,15 @@ void check_selection(const RunningProgram& viewer, HWND client, const std::strin
                  "Edit > Select all, Edit > Copy: five scripts and a tab reach the clipboard as "
                  "they are in the file, its final line end too",
                  false);
+    // UTF-8 told by its first letter beyond ASCII, however far into the file it comes.
+    const std::string late = read_whole_file(folder + "utf8-late.txt");
+    std::wstring wide(late.size(), L'\0');
+    wide.resize(size_t(::MultiByteToWideChar(CP_UTF8, 0, late.data(), int(late.size()), wide.data(),
+                                             int(wide.size()))));
+    activate(viewer, client, "utf8-late.txt");
+    press('A', {VK_CONTROL});
+    check_copied(wide, "Ctrl+A, Ctrl+C: a UTF-8 text whose first letter beyond ASCII comes "
+                       "after 64 KB copied as UTF-8");
 }
 
 // Sets a check box or radio button of the Find dialog with its access key when it is not
@@ -547,13 +556,13 @@ void check_reading(const std::string& folder) {
 // Runs the checks of selecting, copying and finding on a run of their own.
 void run_selecting_checks() {
     const std::string folder = viewer_files_folder();
-    const char* const names[] = {"many-lines.txt", "utf8.txt", "find.txt"};
+    const char* const names[] = {"many-lines.txt", "utf8.txt", "find.txt", "utf8-late.txt"};
     RunningProgram viewer;
-    if (!start_viewer(viewer, folder, names, 3, "the viewer starts for selecting and finding")) {
+    if (!start_viewer(viewer, folder, names, 4, "the viewer starts for selecting and finding")) {
         return;
     }
     HWND client = mdi_client_of(viewer.window);
-    if (report("the three texts open", wait_document_count(client, 3, PATIENCE_MS),
+    if (report("the four texts open", wait_document_count(client, 4, PATIENCE_MS),
                program_state_text(viewer))) {
         check_selection(viewer, client, folder);
         check_find_options(viewer, client, folder);

@@ -47,6 +47,7 @@ std::vector<WrapCase> wrap_cases() {
                   8),
          true, false},
         {"wrap-emoji.txt", repeated(L"\U0001F600\U0001F680\U0001F34E", 20), false, false},
+        {"wrap-jamo.txt", repeated(L"\u1100\u1161\u11A8", 40), false, false},
     };
 }
 
@@ -112,10 +113,12 @@ std::wstring row_text(HWND doc, int row) {
     return copy_text();
 }
 
-// A unit no row may start with: a pair's second half or a mark of the one before it.
+// A unit no row may start with: a pair's second half, a mark of the one before it or a
+// Hangul letter that completes a syllable.
 bool starts_inside_character(wchar_t c) {
     WORD type = 0;
     return (c >= 0xDC00 && c <= 0xDFFF) || (c >= 0x093A && c <= 0x094F) ||
+           (c >= 0x1160 && c <= 0x11FF) ||
            (::GetStringTypeW(CT_CTYPE3, &c, 1, &type) && (type & C3_NONSPACING));
 }
 
@@ -214,6 +217,28 @@ void check_big_wrap(const RunningProgram& viewer, HWND client) {
            format("the last row holds %d units", int(last.size())));
 }
 
+// The text wrapped again around what is shown: scrolled into a long line, the page keeps
+// the word that stood first as the window narrows and widens.
+void check_wrap_resize(const RunningProgram& viewer, HWND client) {
+    HWND doc = activate(viewer, client, "wrap-resize.txt");
+    if (!report("wrap: the long line to resize opens", doc != nullptr, "no document"))
+        return;
+    for (int i = 0; i < 3; i++)
+        press(VK_NEXT);
+    const std::wstring top = row_text(doc, 0);
+    const std::wstring word = top.substr(0, top.find(L' '));
+    RECT outer = window_rect(doc), inner{};
+    ::GetClientRect(doc, &inner);
+    for (const int width : {150, 500}) {
+        ::SetWindowPos(doc, nullptr, 0, 0, width + (outer.right - outer.left) - inner.right,
+                       outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        const std::wstring now = row_text(doc, 0);
+        report(format("wrap: a resize to %d pixels keeps the first word shown", width),
+               word.size() == 6 && now.find(word) != std::wstring::npos,
+               "before: \"" + utf8_of(word) + "\", now: \"" + utf8_of(now.substr(0, 40)) + "\"");
+    }
+}
+
 } // namespace
 
 // Runs the checks of word wrap on a run of their own.
@@ -231,6 +256,11 @@ void run_wrapping_checks() {
         big += big_wrap_line(i) + "\r\n";
     written = written && write_file(folder + "wrap-big.txt", big);
     names.push_back("wrap-big.txt");
+    std::string words;
+    for (int i = 0; i < 2000; i++)
+        words += format("w%05d ", i);
+    written = written && write_file(folder + "wrap-resize.txt", words + "\r\n");
+    names.push_back("wrap-resize.txt");
     std::vector<const char*> files;
     for (const std::string& name : names)
         files.push_back(name.c_str());
@@ -252,6 +282,7 @@ void run_wrapping_checks() {
         menu_choose(viewer, 'V', 'W');
         check_wrap_table(viewer, client);
         check_big_wrap(viewer, client);
+        check_wrap_resize(viewer, client);
         report("wrap: Word wrap is remembered in the settings",
                read_whole_file(settings_path()).find("view.word_wrap=1") != std::string::npos,
                "no view.word_wrap=1 in " + settings_path());
