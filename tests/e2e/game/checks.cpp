@@ -337,7 +337,13 @@ bool shoot_and_read(const RunningProgram& game, int x, int y, const StatusLine& 
     program_click(game, x, y);
     program_command(game, CMD_PAUSE);
     Picture client;
-    bool read = wait_paused(game.window, PATIENCE_MS, client);
+    // A shot that finds no lives left loses the game: its box, not a paused frame, follows.
+    bool read = false;
+    poll_until(PATIENCE_MS, [&] {
+        client = capture_field(game.window);
+        read = pause_notice_shown(client);
+        return read || find_message_box(game) != nullptr;
+    });
     handled_by = now_ms();
     // Lives may fall by terrorists running out of time; the score rises by one at most.
     read = read &&
@@ -352,23 +358,52 @@ bool shoot_and_read(const RunningProgram& game, int x, int y, const StatusLine& 
     return read && running;
 }
 
+// Reports the hits the shooting check has seen so far.
+void report_hits(bool terrorist_done, bool hostage_done) {
+    if (terrorist_done)
+        report("shooting a terrorist raises the score", true, "");
+    if (hostage_done)
+        report("shooting a hostage costs a life", true, "");
+}
+
 // Shoots a terrorist and a hostage and checks each effect on the status line, then misses;
 // listens to every shot. Figures come at random: the check shoots until it has hit one of
 // each, starting a new game whenever lives run low or the level's end comes near, within a
-// limit far beyond the few seconds this usually takes.
+// limit far beyond the few seconds this usually takes. A busy machine may let terrorists
+// take the last lives between a read and the shot after it, which loses the game: the
+// check then starts over in a new game, with a new recording, a few times at most.
 void check_shooting(const RunningProgram& game, const CellReferences& refs, StatusLine& status) {
     // A figure lives 3.5 s; a frame may draw it up to a second after it came. A shot handled
     // within 2 s of the free slot last seen there surely found it alive.
     constexpr uint32_t SURELY_ALIVE_MS = 2000;
-    // The recorder stops by itself after 120 s.
+    // The recorder stops by itself after 120 s; each new start has its own recording.
     constexpr uint32_t LIMIT_MS = 100000;
+    constexpr int STARTS = 3;
     bool terrorist_done = false, hostage_done = false;
-    const bool listening = sound_watch_start("shooting");
+    bool listening = sound_watch_start("shooting");
     std::vector<ExpectedSounds> clicks;
     FieldWatch cells{};
     uint32_t start = now_ms(), last_hurry = now_ms();
+    int starts = 1;
     std::string failure;
     while ((!terrorist_done || !hostage_done) && now_ms() - start < LIMIT_MS) {
+        if (find_message_box(game) && starts < STARTS) {
+            report_note(format("the game was lost at \"%s\" (terrorists ran out of time "
+                               "before a shot): the shooting starts over in a new game",
+                               status_text(status).c_str()));
+            std::vector<HeardSound> heard;
+            sound_watch_stop("shooting", heard);
+            if (!restart_game(game, status, cells)) {
+                failure = "New did not start a new game" + program_state_text(game);
+                break;
+            }
+            listening = sound_watch_start("shooting");
+            clicks.clear();
+            terrorist_done = hostage_done = false;
+            start = now_ms();
+            starts++;
+            continue;
+        }
         if (status.lives <= 1 || status.score >= 50 || find_message_box(game)) {
             if (!restart_game(game, status, cells)) {
                 failure = "New did not start a new game" + program_state_text(game);
@@ -423,6 +458,8 @@ void check_shooting(const RunningProgram& game, const CellReferences& refs, Stat
         uint32_t handled_by = 0;
         if (!shoot_and_read(game, target_c * 20 + 20, target_r * 20 + 46, before, found,
                             handled_by)) {
+            if (find_message_box(game) && starts < STARTS)
+                continue; // lost by this shot: a new game above
             failure = "no status line read after a shot: " + status_seen(game.window, before) +
                       program_state_text(game);
             break;
@@ -445,6 +482,7 @@ void check_shooting(const RunningProgram& game, const CellReferences& refs, Stat
                           "ammunition)",
                           status_text(found).c_str(), status_text(want).c_str()) +
                        program_state_text(game));
+            report_hits(terrorist_done, hostage_done);
             std::vector<HeardSound> heard;
             sound_watch_stop("shooting", heard);
             return;
@@ -457,7 +495,6 @@ void check_shooting(const RunningProgram& game, const CellReferences& refs, Stat
         }
         bool first = terrorist ? !terrorist_done : !hostage_done;
         if (first) {
-            report(name, true, "");
             clicks.push_back(
                 terrorist ? ExpectedSounds{"sound: a terrorist hit plays the whole shot, then "
                                            "the terrorist's sound",
@@ -482,6 +519,7 @@ void check_shooting(const RunningProgram& game, const CellReferences& refs, Stat
         failure = format("no terrorist hit in %u s", LIMIT_MS / 1000);
     if (failure.empty() && !hostage_done)
         failure = format("no hostage hit in %u s", LIMIT_MS / 1000);
+    report_hits(terrorist_done, hostage_done);
     if (!failure.empty()) {
         report(terrorist_done ? "shooting a hostage costs a life"
                               : "shooting a terrorist raises the score",
@@ -490,15 +528,18 @@ void check_shooting(const RunningProgram& game, const CellReferences& refs, Stat
         sound_watch_stop("shooting", heard);
         return;
     }
-    // The checks after this one need a game with lives to spare.
+    // The miss needs a game with lives to spare.
     if ((status.lives <= 1 || status.score >= 50) && !restart_game(game, status, cells))
         report("New after the shooting", false, "New did not start a new game");
     if (!listening)
         return;
-    // A miss beside the field: the shot alone, played to its end before the paused frame.
+    // A miss beside the field: the shot alone, played to its end before the paused frame
+    // (or before the box of a game that terrorists left without lives meanwhile).
     StatusLine found{};
     uint32_t handled_by = 0;
-    shoot_and_read(game, 3, 30, status, found, handled_by);
+    if (!shoot_and_read(game, 3, 30, status, found, handled_by) && find_message_box(game) &&
+        !restart_game(game, status, cells))
+        report("New after the shooting", false, "New did not start a new game");
     clicks.push_back(ExpectedSounds{"sound: a miss plays the whole shot only", {"shoot"}});
     ::Sleep(300);
     std::vector<HeardSound> heard;
@@ -746,8 +787,51 @@ void check_no_ammo_click(const RunningProgram& game, const CellReferences& refs)
                                  took, clicked_after, spent_after, ATTEMPTS));
 }
 
-// Pauses, checks "Paused..." and the frozen field, resumes and checks the redraw.
-void check_pause(const RunningProgram& game, const CellReferences& refs, StatusLine status) {
+// Starts a new game and watches it until a terrorist is on show and every terrorist on
+// show appeared less than young_ms ago; true with the status line of that read.
+bool new_game_with_young_terrorists(const RunningProgram& game, const CellReferences& refs,
+                                    uint32_t young_ms, StatusLine& status) {
+    // A lost game's box is closed first: New is for the game, not for the box's own loop.
+    if (HWND box = find_message_box(game))
+        close_message_box(box, PATIENCE_MS);
+    // Sent, not posted: once it returns the window is cleared, so no read that follows can
+    // take the old game's field or status line (which may read the same) for the new one.
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutA(game.window, WM_COMMAND, CMD_NEW, 0, SMTO_ABORTIFHUNG, PATIENCE_MS,
+                               &result))
+        return false;
+    std::string seen;
+    if (!wait_status(game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS, seen, "young-new"))
+        return false;
+    FieldWatch cells;
+    const uint32_t new_at = now_ms();
+    for (auto& row : cells)
+        for (CellWatch& cell : row)
+            cell.slot_at = new_at; // no figure of this game is older than New
+    return poll_until(60000, [&] {
+        const uint32_t read_at = now_ms();
+        Picture client = capture_field(game.window);
+        watch_field(cells, read_field(client, 1, refs), read_at);
+        int terrorists = 0, old = 0;
+        for (auto& row : cells)
+            for (CellWatch& cell : row)
+                if (cell.figure == LOOK_TERRORIST) {
+                    terrorists++;
+                    old += read_at - cell.since > young_ms;
+                }
+        return terrorists > 0 && old == 0 && read_status(client, StatusLine{1, 0, 3, 20}, status);
+    });
+}
+
+// Pauses, checks "Paused..." and the frozen field, resumes and checks the redraw. A new game
+// whose terrorists on show are all young comes first, so that none can run out of time and
+// take the last life between the shots here and the pause that holds them.
+void check_pause(const RunningProgram& game, const CellReferences& refs) {
+    StatusLine status{};
+    if (!report("a young terrorist on show before the pause",
+                new_game_with_young_terrorists(game, refs, 1200, status),
+                "none within 60 s of New" + program_state_text(game)))
+        return;
     // Shoot the terrorists on show and pause in the same batch of events: the paused frames
     // then show the status line after the shots.
     FieldView start_field = read_field(capture_field(game.window), 1, refs);
@@ -805,39 +889,6 @@ void check_pause(const RunningProgram& game, const CellReferences& refs, StatusL
             }
     if (!report("Pause again clears \"Paused...\" and redraws field and status line", ok, why))
         save_failure_pictures("pause-resume", before, resumed);
-}
-
-// Starts a new game and watches it until a terrorist is on show and every terrorist on
-// show appeared less than young_ms ago; true with the status line of that read.
-bool new_game_with_young_terrorists(const RunningProgram& game, const CellReferences& refs,
-                                    uint32_t young_ms, StatusLine& status) {
-    // Sent, not posted: once it returns the window is cleared, so no read that follows can
-    // take the old game's field or status line (which may read the same) for the new one.
-    DWORD_PTR result = 0;
-    if (!::SendMessageTimeoutA(game.window, WM_COMMAND, CMD_NEW, 0, SMTO_ABORTIFHUNG, PATIENCE_MS,
-                               &result))
-        return false;
-    std::string seen;
-    if (!wait_status(game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS, seen, "young-new"))
-        return false;
-    FieldWatch cells;
-    const uint32_t new_at = now_ms();
-    for (auto& row : cells)
-        for (CellWatch& cell : row)
-            cell.slot_at = new_at; // no figure of this game is older than New
-    return poll_until(60000, [&] {
-        const uint32_t read_at = now_ms();
-        Picture client = capture_field(game.window);
-        watch_field(cells, read_field(client, 1, refs), read_at);
-        int terrorists = 0, old = 0;
-        for (auto& row : cells)
-            for (CellWatch& cell : row)
-                if (cell.figure == LOOK_TERRORIST) {
-                    terrorists++;
-                    old += read_at - cell.since > young_ms;
-                }
-        return terrorists > 0 && old == 0 && read_status(client, StatusLine{1, 0, 3, 20}, status);
-    });
 }
 
 // A pause of 5 s with terrorists on the field costs no life: leaving it gives every figure
@@ -1070,7 +1121,7 @@ void run_main_checks(const CellReferences& refs) {
         check_shooting(game, refs, status);
         save_screenshot(game, refs);
         stage = "the pause";
-        check_pause(game, refs, status);
+        check_pause(game, refs);
         stage = "the long pause";
         check_pause_keeps_time(game, refs);
         stage = "the menu held open";
