@@ -5,6 +5,8 @@
 // live elsewhere.
 #include "driver.h"
 
+#include <algorithm>
+
 // ============================================================================
 // Types
 // ============================================================================
@@ -370,8 +372,9 @@ void report_hits(bool terrorist_done, bool hostage_done) {
 // listens to every shot. Figures come at random: the check shoots until it has hit one of
 // each, starting a new game whenever lives run low or the level's end comes near, within a
 // limit far beyond the few seconds this usually takes. A busy machine may let terrorists
-// take the last lives between a read and the shot after it, which loses the game: the
-// check then starts over in a new game, with a new recording, a few times at most.
+// take the last lives between a read and the shot after it, which loses the game, or take
+// a life in the frame of a hostage's shot, which then cannot be told from a hit: the check
+// starts over in a new game, with a new recording, a few times at most.
 void check_shooting(const RunningProgram& game, const CellReferences& refs, StatusLine& status) {
     // A figure lives 3.5 s; a frame may draw it up to a second after it came. A shot handled
     // within 2 s of the free slot last seen there surely found it alive.
@@ -379,18 +382,26 @@ void check_shooting(const RunningProgram& game, const CellReferences& refs, Stat
     // The recorder stops by itself after 120 s; each new start has its own recording.
     constexpr uint32_t LIMIT_MS = 100000;
     constexpr int STARTS = 3;
+    // A hostage is shot only while every terrorist on show appeared within this time.
+    constexpr uint32_t YOUNG_MS = 1000;
     bool terrorist_done = false, hostage_done = false;
     bool listening = sound_watch_start("shooting");
     std::vector<ExpectedSounds> clicks;
     FieldWatch cells{};
     uint32_t start = now_ms(), last_hurry = now_ms();
     int starts = 1;
+    bool start_over = false; // a hostage's shot whose effect could not be told apart
     std::string failure;
     while ((!terrorist_done || !hostage_done) && now_ms() - start < LIMIT_MS) {
-        if (find_message_box(game) && starts < STARTS) {
-            report_note(format("the game was lost at \"%s\" (terrorists ran out of time "
-                               "before a shot): the shooting starts over in a new game",
+        if ((start_over || find_message_box(game)) && starts < STARTS) {
+            report_note(format("%s (the line read before it: \"%s\"): the shooting starts "
+                               "over in a new game",
+                               start_over ? "a life lost at a hostage's shot while a terrorist "
+                                            "may have run out of time"
+                                          : "the game lost by terrorists that ran out of time "
+                                            "before a shot",
                                status_text(status).c_str()));
+            start_over = false;
             std::vector<HeardSound> heard;
             sound_watch_stop("shooting", heard);
             if (!restart_game(game, status, cells)) {
@@ -420,16 +431,22 @@ void check_shooting(const RunningProgram& game, const CellReferences& refs, Stat
         if (status_read)
             status = found;
         // A hostage goes first while none was hit (only with a life to spare, seen on this
-        // very read, so that no life lost before can pass for the hit); then the youngest
-        // terrorist, before it costs a life.
+        // very read, so that no life lost before can pass for the hit, and only while every
+        // terrorist on show is young, so that none is likely to take a life before the shot
+        // is handled); then the youngest terrorist, before it costs a life.
+        uint32_t oldest = read_at; // when the oldest terrorist on show appeared (0: unknown)
+        for (auto& row : cells)
+            for (CellWatch& seen : row)
+                if (seen.figure == LOOK_TERRORIST)
+                    oldest = std::min(oldest, seen.since);
         int target_r = -1, target_c = -1;
         for (int r = 0; r < FIELD_ROWS; r++)
             for (int c = 0; c < FIELD_COLUMNS; c++) {
                 CellLook look = field.cells[r][c];
                 if (look != cells[r][c].figure)
                     continue;
-                bool hostage =
-                    look == LOOK_HOSTAGE && !hostage_done && status_read && status.lives >= 2;
+                bool hostage = look == LOOK_HOSTAGE && !hostage_done && status_read &&
+                               status.lives >= 2 && oldest != 0 && read_at - oldest <= YOUNG_MS;
                 if (look != LOOK_TERRORIST && !hostage)
                     continue;
                 bool better = target_r < 0 ||
@@ -469,6 +486,12 @@ void check_shooting(const RunningProgram& game, const CellReferences& refs, Stat
                              : found.score == before.score && found.lives < before.lives;
         bool alive = cell.since != 0 && handled_by - cell.since <= SURELY_ALIVE_MS;
         cell = CellWatch{};
+        if (!terrorist && hit && (oldest == 0 || handled_by - oldest > SURELY_ALIVE_MS) &&
+            starts < STARTS) {
+            // A terrorist may have taken that life: whether the shot hit cannot be told.
+            start_over = true;
+            continue;
+        }
         std::string name =
             terrorist ? "shooting a terrorist raises the score" : "shooting a hostage costs a life";
         if (!hit && alive) {

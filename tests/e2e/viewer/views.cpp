@@ -116,9 +116,23 @@ HWND document_named(HWND client, const std::string& caption) {
 }
 
 // Sends a message with a time limit, so that a hung viewer cannot hang the check.
+// A viewer that has not looked at its messages for 5 s (still opening its files on a loaded
+// machine) counts as hung: the platform then refuses the message at once and never delivers
+// it, so a refused message is sent again until it is taken or the patience runs out.
 LRESULT send(HWND window, UINT message, WPARAM w, LPARAM l) {
     DWORD_PTR result = 0;
-    ::SendMessageTimeoutA(window, message, w, l, SMTO_ABORTIFHUNG, PATIENCE_MS, &result);
+    const uint32_t start = now_ms();
+    for (;;) {
+        const uint32_t tried_at = now_ms();
+        const DWORD left = PATIENCE_MS - std::min<DWORD>(tried_at - start, PATIENCE_MS);
+        if (::SendMessageTimeoutA(window, message, w, l, SMTO_ABORTIFHUNG, left, &result) != 0)
+            break;
+        // Only a message refused at once is known to be undelivered; one that waited out its
+        // time may still be handled later, and is not sent twice.
+        if (now_ms() - tried_at >= std::min<DWORD>(left, 1000) || !::IsWindow(window))
+            break;
+        ::Sleep(100);
+    }
     return LRESULT(result);
 }
 
