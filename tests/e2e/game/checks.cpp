@@ -980,13 +980,16 @@ void check_menu_keeps_time(const RunningProgram& game, const CellReferences& ref
         return ::GetForegroundWindow() == game.window;
     });
     press_keys({VK_MENU, VK_DOWN, VK_RIGHT});
+    // Down opens the first menu, over the status line's start, and Right then moves to
+    // Options: a busy game may show the first one for a while.
     HWND popup = nullptr;
-    bool open = poll_until(PATIENCE_MS, [&] {
+    bool open = false, mark_free = false;
+    poll_until(PATIENCE_MS, [&] {
         popup = launch_find_window(game.info.dwProcessId, "#32768", LAUNCH_VISIBLE);
-        return popup != nullptr;
+        open = popup != nullptr;
+        mark_free = open && window_rect(popup).left > client_rect_on_screen(game.window).left + 4;
+        return mark_free;
     });
-    RECT client = client_rect_on_screen(game.window);
-    bool mark_free = open && window_rect(popup).left > client.left + 4;
     if (!report("the Options menu opens by keys, clear of the status line's start",
                 open && mark_free,
                 open ? "the open menu covers the status line's first pixels"
