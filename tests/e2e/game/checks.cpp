@@ -5,6 +5,8 @@
 // live elsewhere.
 #include "driver.h"
 
+#include <algorithm>
+
 // ============================================================================
 // Types
 // ============================================================================
@@ -337,7 +339,13 @@ bool shoot_and_read(const RunningProgram& game, int x, int y, const StatusLine& 
     program_click(game, x, y);
     program_command(game, CMD_PAUSE);
     Picture client;
-    bool read = wait_paused(game.window, PATIENCE_MS, client);
+    // A shot that finds no lives left loses the game: its box, not a paused frame, follows.
+    bool read = false;
+    poll_until(PATIENCE_MS, [&] {
+        client = capture_field(game.window);
+        read = pause_notice_shown(client);
+        return read || find_message_box(game) != nullptr;
+    });
     handled_by = now_ms();
     // Lives may fall by terrorists running out of time; the score rises by one at most.
     read = read &&
@@ -352,23 +360,61 @@ bool shoot_and_read(const RunningProgram& game, int x, int y, const StatusLine& 
     return read && running;
 }
 
+// Reports the hits the shooting check has seen so far.
+void report_hits(bool terrorist_done, bool hostage_done) {
+    if (terrorist_done)
+        report("shooting a terrorist raises the score", true, "");
+    if (hostage_done)
+        report("shooting a hostage costs a life", true, "");
+}
+
 // Shoots a terrorist and a hostage and checks each effect on the status line, then misses;
 // listens to every shot. Figures come at random: the check shoots until it has hit one of
 // each, starting a new game whenever lives run low or the level's end comes near, within a
-// limit far beyond the few seconds this usually takes.
+// limit far beyond the few seconds this usually takes. A busy machine may let terrorists
+// take the last lives between a read and the shot after it, which loses the game, or take
+// a life in the frame of a hostage's shot, which then cannot be told from a hit: the check
+// starts over in a new game, with a new recording, a few times at most.
 void check_shooting(const RunningProgram& game, const CellReferences& refs, StatusLine& status) {
     // A figure lives 3.5 s; a frame may draw it up to a second after it came. A shot handled
     // within 2 s of the free slot last seen there surely found it alive.
     constexpr uint32_t SURELY_ALIVE_MS = 2000;
-    // The recorder stops by itself after 120 s.
+    // The recorder stops by itself after 120 s; each new start has its own recording.
     constexpr uint32_t LIMIT_MS = 100000;
+    constexpr int STARTS = 3;
+    // A hostage is shot only while every terrorist on show appeared within this time.
+    constexpr uint32_t YOUNG_MS = 1000;
     bool terrorist_done = false, hostage_done = false;
-    const bool listening = sound_watch_start("shooting");
+    bool listening = sound_watch_start("shooting");
     std::vector<ExpectedSounds> clicks;
     FieldWatch cells{};
     uint32_t start = now_ms(), last_hurry = now_ms();
+    int starts = 1;
+    bool start_over = false; // a hostage's shot whose effect could not be told apart
     std::string failure;
     while ((!terrorist_done || !hostage_done) && now_ms() - start < LIMIT_MS) {
+        if ((start_over || find_message_box(game)) && starts < STARTS) {
+            report_note(format("%s (the line read before it: \"%s\"): the shooting starts "
+                               "over in a new game",
+                               start_over ? "a life lost at a hostage's shot while a terrorist "
+                                            "may have run out of time"
+                                          : "the game lost by terrorists that ran out of time "
+                                            "before a shot",
+                               status_text(status).c_str()));
+            start_over = false;
+            std::vector<HeardSound> heard;
+            sound_watch_stop("shooting", heard);
+            if (!restart_game(game, status, cells)) {
+                failure = "New did not start a new game" + program_state_text(game);
+                break;
+            }
+            listening = sound_watch_start("shooting");
+            clicks.clear();
+            terrorist_done = hostage_done = false;
+            start = now_ms();
+            starts++;
+            continue;
+        }
         if (status.lives <= 1 || status.score >= 50 || find_message_box(game)) {
             if (!restart_game(game, status, cells)) {
                 failure = "New did not start a new game" + program_state_text(game);
@@ -385,16 +431,22 @@ void check_shooting(const RunningProgram& game, const CellReferences& refs, Stat
         if (status_read)
             status = found;
         // A hostage goes first while none was hit (only with a life to spare, seen on this
-        // very read, so that no life lost before can pass for the hit); then the youngest
-        // terrorist, before it costs a life.
+        // very read, so that no life lost before can pass for the hit, and only while every
+        // terrorist on show is young, so that none is likely to take a life before the shot
+        // is handled); then the youngest terrorist, before it costs a life.
+        uint32_t oldest = read_at; // when the oldest terrorist on show appeared (0: unknown)
+        for (auto& row : cells)
+            for (CellWatch& seen : row)
+                if (seen.figure == LOOK_TERRORIST)
+                    oldest = std::min(oldest, seen.since);
         int target_r = -1, target_c = -1;
         for (int r = 0; r < FIELD_ROWS; r++)
             for (int c = 0; c < FIELD_COLUMNS; c++) {
                 CellLook look = field.cells[r][c];
                 if (look != cells[r][c].figure)
                     continue;
-                bool hostage =
-                    look == LOOK_HOSTAGE && !hostage_done && status_read && status.lives >= 2;
+                bool hostage = look == LOOK_HOSTAGE && !hostage_done && status_read &&
+                               status.lives >= 2 && oldest != 0 && read_at - oldest <= YOUNG_MS;
                 if (look != LOOK_TERRORIST && !hostage)
                     continue;
                 bool better = target_r < 0 ||
@@ -423,6 +475,8 @@ void check_shooting(const RunningProgram& game, const CellReferences& refs, Stat
         uint32_t handled_by = 0;
         if (!shoot_and_read(game, target_c * 20 + 20, target_r * 20 + 46, before, found,
                             handled_by)) {
+            if (find_message_box(game) && starts < STARTS)
+                continue; // lost by this shot: a new game above
             failure = "no status line read after a shot: " + status_seen(game.window, before) +
                       program_state_text(game);
             break;
@@ -432,6 +486,12 @@ void check_shooting(const RunningProgram& game, const CellReferences& refs, Stat
                              : found.score == before.score && found.lives < before.lives;
         bool alive = cell.since != 0 && handled_by - cell.since <= SURELY_ALIVE_MS;
         cell = CellWatch{};
+        if (!terrorist && hit && (oldest == 0 || handled_by - oldest > SURELY_ALIVE_MS) &&
+            starts < STARTS) {
+            // A terrorist may have taken that life: whether the shot hit cannot be told.
+            start_over = true;
+            continue;
+        }
         std::string name =
             terrorist ? "shooting a terrorist raises the score" : "shooting a hostage costs a life";
         if (!hit && alive) {
@@ -445,6 +505,7 @@ void check_shooting(const RunningProgram& game, const CellReferences& refs, Stat
                           "ammunition)",
                           status_text(found).c_str(), status_text(want).c_str()) +
                        program_state_text(game));
+            report_hits(terrorist_done, hostage_done);
             std::vector<HeardSound> heard;
             sound_watch_stop("shooting", heard);
             return;
@@ -457,7 +518,6 @@ void check_shooting(const RunningProgram& game, const CellReferences& refs, Stat
         }
         bool first = terrorist ? !terrorist_done : !hostage_done;
         if (first) {
-            report(name, true, "");
             clicks.push_back(
                 terrorist ? ExpectedSounds{"sound: a terrorist hit plays the whole shot, then "
                                            "the terrorist's sound",
@@ -482,6 +542,7 @@ void check_shooting(const RunningProgram& game, const CellReferences& refs, Stat
         failure = format("no terrorist hit in %u s", LIMIT_MS / 1000);
     if (failure.empty() && !hostage_done)
         failure = format("no hostage hit in %u s", LIMIT_MS / 1000);
+    report_hits(terrorist_done, hostage_done);
     if (!failure.empty()) {
         report(terrorist_done ? "shooting a hostage costs a life"
                               : "shooting a terrorist raises the score",
@@ -490,15 +551,18 @@ void check_shooting(const RunningProgram& game, const CellReferences& refs, Stat
         sound_watch_stop("shooting", heard);
         return;
     }
-    // The checks after this one need a game with lives to spare.
+    // The miss needs a game with lives to spare.
     if ((status.lives <= 1 || status.score >= 50) && !restart_game(game, status, cells))
         report("New after the shooting", false, "New did not start a new game");
     if (!listening)
         return;
-    // A miss beside the field: the shot alone, played to its end before the paused frame.
+    // A miss beside the field: the shot alone, played to its end before the paused frame
+    // (or before the box of a game that terrorists left without lives meanwhile).
     StatusLine found{};
     uint32_t handled_by = 0;
-    shoot_and_read(game, 3, 30, status, found, handled_by);
+    if (!shoot_and_read(game, 3, 30, status, found, handled_by) && find_message_box(game) &&
+        !restart_game(game, status, cells))
+        report("New after the shooting", false, "New did not start a new game");
     clicks.push_back(ExpectedSounds{"sound: a miss plays the whole shot only", {"shoot"}});
     ::Sleep(300);
     std::vector<HeardSound> heard;
@@ -746,8 +810,51 @@ void check_no_ammo_click(const RunningProgram& game, const CellReferences& refs)
                                  took, clicked_after, spent_after, ATTEMPTS));
 }
 
-// Pauses, checks "Paused..." and the frozen field, resumes and checks the redraw.
-void check_pause(const RunningProgram& game, const CellReferences& refs, StatusLine status) {
+// Starts a new game and watches it until a terrorist is on show and every terrorist on
+// show appeared less than young_ms ago; true with the status line of that read.
+bool new_game_with_young_terrorists(const RunningProgram& game, const CellReferences& refs,
+                                    uint32_t young_ms, StatusLine& status) {
+    // A lost game's box is closed first: New is for the game, not for the box's own loop.
+    if (HWND box = find_message_box(game))
+        close_message_box(box, PATIENCE_MS);
+    // Sent, not posted: once it returns the window is cleared, so no read that follows can
+    // take the old game's field or status line (which may read the same) for the new one.
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutA(game.window, WM_COMMAND, CMD_NEW, 0, SMTO_ABORTIFHUNG, PATIENCE_MS,
+                               &result))
+        return false;
+    std::string seen;
+    if (!wait_status(game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS, seen, "young-new"))
+        return false;
+    FieldWatch cells;
+    const uint32_t new_at = now_ms();
+    for (auto& row : cells)
+        for (CellWatch& cell : row)
+            cell.slot_at = new_at; // no figure of this game is older than New
+    return poll_until(60000, [&] {
+        const uint32_t read_at = now_ms();
+        Picture client = capture_field(game.window);
+        watch_field(cells, read_field(client, 1, refs), read_at);
+        int terrorists = 0, old = 0;
+        for (auto& row : cells)
+            for (CellWatch& cell : row)
+                if (cell.figure == LOOK_TERRORIST) {
+                    terrorists++;
+                    old += read_at - cell.since > young_ms;
+                }
+        return terrorists > 0 && old == 0 && read_status(client, StatusLine{1, 0, 3, 20}, status);
+    });
+}
+
+// Pauses, checks "Paused..." and the frozen field, resumes and checks the redraw. A new game
+// whose terrorists on show are all young comes first, so that none can run out of time and
+// take the last life between the shots here and the pause that holds them.
+void check_pause(const RunningProgram& game, const CellReferences& refs) {
+    StatusLine status{};
+    if (!report("a young terrorist on show before the pause",
+                new_game_with_young_terrorists(game, refs, 1200, status),
+                "none within 60 s of New" + program_state_text(game)))
+        return;
     // Shoot the terrorists on show and pause in the same batch of events: the paused frames
     // then show the status line after the shots.
     FieldView start_field = read_field(capture_field(game.window), 1, refs);
@@ -805,39 +912,6 @@ void check_pause(const RunningProgram& game, const CellReferences& refs, StatusL
             }
     if (!report("Pause again clears \"Paused...\" and redraws field and status line", ok, why))
         save_failure_pictures("pause-resume", before, resumed);
-}
-
-// Starts a new game and watches it until a terrorist is on show and every terrorist on
-// show appeared less than young_ms ago; true with the status line of that read.
-bool new_game_with_young_terrorists(const RunningProgram& game, const CellReferences& refs,
-                                    uint32_t young_ms, StatusLine& status) {
-    // Sent, not posted: once it returns the window is cleared, so no read that follows can
-    // take the old game's field or status line (which may read the same) for the new one.
-    DWORD_PTR result = 0;
-    if (!::SendMessageTimeoutA(game.window, WM_COMMAND, CMD_NEW, 0, SMTO_ABORTIFHUNG, PATIENCE_MS,
-                               &result))
-        return false;
-    std::string seen;
-    if (!wait_status(game.window, StatusLine{1, 0, 3, 20}, PATIENCE_MS, seen, "young-new"))
-        return false;
-    FieldWatch cells;
-    const uint32_t new_at = now_ms();
-    for (auto& row : cells)
-        for (CellWatch& cell : row)
-            cell.slot_at = new_at; // no figure of this game is older than New
-    return poll_until(60000, [&] {
-        const uint32_t read_at = now_ms();
-        Picture client = capture_field(game.window);
-        watch_field(cells, read_field(client, 1, refs), read_at);
-        int terrorists = 0, old = 0;
-        for (auto& row : cells)
-            for (CellWatch& cell : row)
-                if (cell.figure == LOOK_TERRORIST) {
-                    terrorists++;
-                    old += read_at - cell.since > young_ms;
-                }
-        return terrorists > 0 && old == 0 && read_status(client, StatusLine{1, 0, 3, 20}, status);
-    });
 }
 
 // A pause of 5 s with terrorists on the field costs no life: leaving it gives every figure
@@ -906,13 +980,16 @@ void check_menu_keeps_time(const RunningProgram& game, const CellReferences& ref
         return ::GetForegroundWindow() == game.window;
     });
     press_keys({VK_MENU, VK_DOWN, VK_RIGHT});
+    // Down opens the first menu, over the status line's start, and Right then moves to
+    // Options: a busy game may show the first one for a while.
     HWND popup = nullptr;
-    bool open = poll_until(PATIENCE_MS, [&] {
+    bool open = false, mark_free = false;
+    poll_until(PATIENCE_MS, [&] {
         popup = launch_find_window(game.info.dwProcessId, "#32768", LAUNCH_VISIBLE);
-        return popup != nullptr;
+        open = popup != nullptr;
+        mark_free = open && window_rect(popup).left > client_rect_on_screen(game.window).left + 4;
+        return mark_free;
     });
-    RECT client = client_rect_on_screen(game.window);
-    bool mark_free = open && window_rect(popup).left > client.left + 4;
     if (!report("the Options menu opens by keys, clear of the status line's start",
                 open && mark_free,
                 open ? "the open menu covers the status line's first pixels"
@@ -1070,7 +1147,7 @@ void run_main_checks(const CellReferences& refs) {
         check_shooting(game, refs, status);
         save_screenshot(game, refs);
         stage = "the pause";
-        check_pause(game, refs, status);
+        check_pause(game, refs);
         stage = "the long pause";
         check_pause_keeps_time(game, refs);
         stage = "the menu held open";
