@@ -97,6 +97,36 @@ bool continues(wchar_t before, wchar_t c) {
     return ::GetStringTypeW(CT_CTYPE3, &c, 1, &type) != 0 && (type & C3_NONSPACING) != 0;
 }
 
+// Where a row from unit from ends when units up to stop fit: after the last word that
+// fits, else between characters; a row that holds not even one character takes it alone.
+int32_t break_before(const wchar_t* text, int32_t from, int32_t stop, int32_t end) {
+    if (stop <= from) {
+        stop = from + 1;
+        while (stop < end && continues(text[stop - 1], text[stop])) {
+            ++stop;
+        }
+        return stop;
+    }
+    if (is_blank(text[stop])) { // blanks at a row's end hang past it
+        while (stop < end && is_blank(text[stop])) {
+            ++stop;
+        }
+        return stop;
+    }
+    for (int32_t p = stop; p > from; --p) {
+        const wchar_t a = text[p - 1], b = text[p];
+        if ((is_blank(a) && !is_blank(b)) ||
+            (a == L'-' && p - 1 > from && !is_blank(text[p - 2])) ||
+            ((is_ideographic(a) || is_ideographic(b)) && !continues(a, b))) {
+            return p;
+        }
+    }
+    while (stop > from + 1 && continues(text[stop - 1], text[stop])) {
+        --stop; // a word longer than the row breaks between characters
+    }
+    return stop;
+}
+
 // Where a row that starts at unit from of a line must end to fit width pixels.
 int32_t next_break(Document* document, int32_t line, int32_t from, int32_t end, int32_t width) {
     int32_t length = 0;
@@ -138,32 +168,7 @@ int32_t next_break(Document* document, int32_t line, int32_t from, int32_t end, 
             high = middle - 1;
         }
     }
-    int32_t stop = row_source(low);
-    if (stop <= from) { // not even one character fits: it takes the row alone
-        stop = from + 1;
-        while (stop < end && continues(text[stop - 1], text[stop])) {
-            ++stop;
-        }
-        return stop;
-    }
-    if (is_blank(text[stop])) { // blanks at a row's end hang past it
-        while (stop < end && is_blank(text[stop])) {
-            ++stop;
-        }
-        return stop;
-    }
-    for (int32_t p = stop; p > from; --p) {
-        const wchar_t a = text[p - 1], b = text[p];
-        if ((is_blank(a) && !is_blank(b)) ||
-            (a == L'-' && p - 1 > from && !is_blank(text[p - 2])) ||
-            ((is_ideographic(a) || is_ideographic(b)) && !continues(a, b))) {
-            return p;
-        }
-    }
-    while (stop > from + 1 && continues(text[stop - 1], text[stop])) {
-        --stop; // a word longer than the row breaks between characters
-    }
-    return stop;
+    return break_before(text, from, row_source(low), end);
 }
 
 // Wrap a line into fresh.
