@@ -150,16 +150,23 @@ void check_wrap_table(const RunningProgram& viewer, HWND client) {
         HWND doc = activate(viewer, client, c.file);
         if (!report(std::string("wrap: ") + c.file + " opens", doc != nullptr, "no document"))
             continue;
-        std::vector<std::wstring> rows;
-        size_t units = 0;
-        for (int r = 0; r < 16 && units < c.line.size(); r++) {
-            std::wstring row = row_text(doc, r);
-            if (row.empty())
-                break;
-            units += row.size();
-            rows.push_back(row);
+        // A reading that a busy machine spoilt (a click lost or taken with the one before as
+        // a double-click) is read once more after the double-click time: a wrong wrap stays.
+        std::string fault;
+        for (int attempt = 0; attempt < 2 && (attempt == 0 || !fault.empty()); attempt++) {
+            if (attempt > 0)
+                ::Sleep(::GetDoubleClickTime() + 100);
+            std::vector<std::wstring> rows;
+            size_t units = 0;
+            for (int r = 0; r < 16 && units < c.line.size(); r++) {
+                std::wstring row = row_text(doc, r);
+                if (row.empty())
+                    break;
+                units += row.size();
+                rows.push_back(row);
+            }
+            fault = rows_fault(rows, c);
         }
-        const std::string fault = rows_fault(rows, c);
         report(std::string("wrap: ") + c.file +
                    ": rows break between words and characters, "
                    "and together hold the line",
