@@ -3,10 +3,11 @@
 //   clipboard_child WAY BYTES
 //   WAY: end (program_end), return (3 from main), exit (ExitProcess 4), closed (its window
 //   closed, then 5 from main), thread (ExitProcess 6 from another thread), held (program_end once
-//   the test, holding the clipboard open, sets the event "TarrowindClipboardHeld"), hang (announces
-//   text it never renders and stops answering), render MS (announces text and renders "rendered"
-//   when asked, once the event "TarrowindClipboardRender" is set or after MS ms; "stop": only once
-//   it is set)
+//   the test, holding the clipboard open, sets the event "TarrowindClipboardHeld"), worker
+//   (program_end after a thread that placed other long text has ended), hang (announces text it
+//   never renders and stops answering), render MS (announces text and renders "rendered" when
+//   asked, once the event "TarrowindClipboardRender" is set or after MS ms; "stop": only once it is
+//   set)
 #include "runtime/core/core.h"
 #include "runtime/window/window.h"
 
@@ -56,6 +57,13 @@ int render_when_asked(const std::string& wait) {
     return 0;
 }
 
+// Place other long text and end.
+DWORD WINAPI place_other(void* record) {
+    const std::string other(100000, 'w');
+    return static_cast<DWORD>(
+        clipboard_set_text(static_cast<WindowRecord*>(record), other.c_str(), -1));
+}
+
 // End the process from a thread other than the one that placed the text.
 DWORD WINAPI end_process(void*) {
     ::ExitProcess(6);
@@ -86,6 +94,15 @@ int main(int argc, char** argv) {
     std::string text;
     while (text.size() + line.size() <= std::strtoul(argv[2], nullptr, 10)) {
         text += line;
+    }
+    if (way == "worker") {
+        HANDLE placer = ::CreateThread(nullptr, 0, place_other, &record, 0, nullptr);
+        DWORD placed = 0;
+        if (::WaitForSingleObject(placer, 60000) != WAIT_OBJECT_0 ||
+            !::GetExitCodeThread(placer, &placed) || placed != 1) {
+            return 2;
+        }
+        ::CloseHandle(placer);
     }
     HANDLE held =
         way == "held" ? ::OpenEventA(SYNCHRONIZE, FALSE, "TarrowindClipboardHeld") : nullptr;
