@@ -256,6 +256,10 @@ int32_t get_scroll_position(WindowRecord* record, int32_t bar, int32_t tracking)
 // ============================================================================
 // MDI frames
 // ============================================================================
+// A frame (WF_MDI_FRAME) fits its MDI client into the room its shown toolbars and status
+// bars leave, each bar's room taken on the side of the client area it stands on (bars over
+// one another count once), at every size and whenever a bar directly on the frame is made,
+// shown, hidden, moved or destroyed. Bars are told apart by their platform class names.
 
 // The record of an MDI frame's active child, or null.
 WindowRecord* mdi_active(WindowRecord* frame);
