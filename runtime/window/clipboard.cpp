@@ -7,12 +7,13 @@
 // is converted and handed over only when a program asks for it, and when the program ends
 // in any orderly way: at shut-down (program_end), and when the process ends otherwise (a
 // return from the main routine, exit, ExitProcess, from any thread), through a fiber-local
-// slot's callback that the system calls then. A message-only window of the runtime's own
-// owns such text and answers the platform's requests for it while the program handles
-// events. Another program's text is read by a thread of its own, waited for with a bound.
-// Threads of the program place text one at a time (the placing lock, whose waiters answer
-// messages sent to them), and the announced text is taken and given under a short lock of
-// its own, since the owner window's thread renders or forgets it while others place or read.
+// slot's callback that the system calls then. A message-only window of the runtime's own,
+// in a thread of its own that does nothing else, owns such text and answers the
+// platform's requests for it whatever the program's threads are doing. Another program's text is
+// read by a thread of its own, waited for with a bound. Threads of the program place text one at a
+// time (the placing lock, whose waiters answer messages sent to them), and the announced text is
+// taken and given under a short lock of its own, since the owner window's thread renders or forgets
+// it while others place or read.
 #include "runtime/core/core_internal.h"
 #include "runtime/window/window_internal.h"
 
@@ -225,11 +226,12 @@ bool process_ending() {
 // process ends from a thread other than the owner's: that thread was stopped and gave up
 // the clipboard with nothing rendered. Left alone when another program took it meanwhile.
 void render_from_ending_thread() {
+    // No lock: the other threads are stopped, one of them maybe while it held it.
     HWND taker = ::GetClipboardOwner();
-    size_t bytes = 0;
-    char* text = swap_text(nullptr, 0, &bytes); // the owner's window could be told it was emptied
+    char* text = clipboard.text;
+    clipboard.text = nullptr; // the owner's window could be told the clipboard was emptied
     HGLOBAL block = text != nullptr && (taker == nullptr || taker == clipboard.window)
-                        ? unicode_block(text, bytes)
+                        ? unicode_block(text, clipboard.bytes)
                         : nullptr;
     heap_free(text);
     HWND window = block != nullptr
@@ -270,7 +272,7 @@ void NTAPI at_thread_end(void*) {
             // another thread, makes a window of its own.
             ::DestroyWindow(clipboard.window);
         }
-    } else if (process_ending() && has_text()) { // the other threads stopped
+    } else if (process_ending() && clipboard.text != nullptr) { // the other threads stopped
         render_from_ending_thread();
     }
 }
@@ -288,20 +290,59 @@ void NTAPI clipboard_thread_start(void*, DWORD reason, void*) {
     }
 }
 
-// The message-only owner window, made at the first long text and again when the thread that
-// made it has ended; null when it cannot be made. Called with the placing lock held.
+// What the owner window's thread hands back as it starts.
+struct OwnerStart {
+    HANDLE made; // set once window holds the window or null
+    HWND window;
+};
+
+// The thread of the owner window: makes it, then handles its messages (the platform's
+// requests for announced text) while the process runs, whatever the program's threads do.
+DWORD WINAPI owner_thread(void* argument) {
+    auto* start = static_cast<OwnerStart*>(argument);
+    WNDCLASSW window_class = {};
+    window_class.lpfnWndProc = owner_procedure;
+    window_class.hInstance = ::GetModuleHandleW(nullptr);
+    window_class.lpszClassName = OWNER_CLASS;
+    ::RegisterClassW(&window_class); // fails harmlessly when registered already
+    HWND window = ::CreateWindowExW(0, OWNER_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    window_class.hInstance, nullptr);
+    start->window = window;
+    ::SetEvent(start->made); // start is the maker's no longer
+    MSG message;
+    while (window != nullptr && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        ::DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+// A new owner window in a thread of its own; null when it cannot be made.
+HWND start_owner_thread() {
+    OwnerStart start = {::CreateEventW(nullptr, TRUE, FALSE, nullptr), nullptr};
+    HANDLE thread = start.made != nullptr
+                        ? ::CreateThread(nullptr, 0, owner_thread, &start, 0, nullptr)
+                        : nullptr;
+    if (thread != nullptr) {
+        const HANDLE either[] = {start.made, thread}; // made, or the thread ended before
+        ::WaitForMultipleObjects(2, either, FALSE, INFINITE);
+        ::CloseHandle(thread);
+    }
+    if (start.made != nullptr) {
+        ::CloseHandle(start.made);
+    }
+    return start.window;
+}
+
+// The message-only owner window, made at the first long text in a thread of the runtime's
+// own, so that its text can be pasted whichever thread placed it and whatever that thread
+// does; made again should that window be gone. Null when it cannot be made. Called with
+// the placing lock held.
 HWND owner_window() {
     if (clipboard.window != nullptr && !::IsWindow(clipboard.window)) {
         clipboard.window = nullptr;
     }
     if (clipboard.window == nullptr) {
-        WNDCLASSW window_class = {};
-        window_class.lpfnWndProc = owner_procedure;
-        window_class.hInstance = ::GetModuleHandleW(nullptr);
-        window_class.lpszClassName = OWNER_CLASS;
-        ::RegisterClassW(&window_class); // fails harmlessly when registered already
-        clipboard.window = ::CreateWindowExW(0, OWNER_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                             nullptr, window_class.hInstance, nullptr);
+        clipboard.window = start_owner_thread();
     }
     if (clipboard.window != nullptr && !clipboard.hooked) {
         clipboard.hooked = exit_hook_add(render_at_shutdown, 0) == 0;

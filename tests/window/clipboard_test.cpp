@@ -185,26 +185,37 @@ bool owned_by(const ChildProcess& child) {
 // Long text outlives the program that placed it however the program ends in order, with
 // its own exit code, read by this process once the program has ended; also when this
 // process holds the clipboard open for 1.5 s as the program ends, and when a thread of the
-// program that placed long text before has ended.
+// program that placed long text before has ended; read while the program runs too when the
+// thread that placed it waits without handling events.
 TEST_F(Clipboard, LongTextOutlivesEveryOrderlyEnd) {
     WindowRecord& r = open(0, 0, 200, 100, 0);
     const struct {
         const char* way;
         int64_t exit_code;
-    } ends[] = {{"end", 0},    {"return", 3}, {"exit", 4},  {"closed", 5},
-                {"thread", 6}, {"held", 0},   {"worker", 0}};
+    } ends[] = {{"end", 0},    {"return", 3}, {"exit", 4},   {"closed", 5},
+                {"thread", 6}, {"held", 0},   {"worker", 0}, {"asleep", 0}};
     HANDLE held = ::CreateEventA(nullptr, TRUE, FALSE, "TarrowindClipboardHeld");
     for (const auto& end : ends) {
         platform_place(r.hwnd, L"before");
+        ::ResetEvent(held);
         ChildProcess child;
         ASSERT_TRUE(launch_start(launch_own_folder(), "clipboard_child.exe",
                                  std::string(end.way) + " 200000", 0, &child));
         if (std::strcmp(end.way, "held") == 0) {
             ASSERT_TRUE(owned_by(child));
-            ASSERT_TRUE(::OpenClipboard(r.hwnd));
+            // The child owns the clipboard from the moment it empties it, before it closes it.
+            for (int32_t i = 0; i < 500 && !::OpenClipboard(r.hwnd); ++i) {
+                ::Sleep(10);
+            }
+            ASSERT_EQ(::GetOpenClipboardWindow(), r.hwnd);
             ::SetEvent(held);
             ::Sleep(1500); // the time another program holds the clipboard
             ::CloseClipboard();
+        }
+        if (std::strcmp(end.way, "asleep") == 0) { // read while the program runs
+            ASSERT_TRUE(owned_by(child));
+            EXPECT_TRUE(taken(clipboard_get_text(nullptr)) == long_text(200000));
+            ::SetEvent(held);
         }
         EXPECT_EQ(launch_end(child, 60000), end.exit_code) << end.way;
         EXPECT_TRUE(taken(clipboard_get_text(nullptr)) == long_text(200000)) << end.way;
