@@ -7,9 +7,13 @@
 // is converted and handed over only when a program asks for it, and when the program ends
 // in any orderly way: at shut-down (program_end), and when the process ends otherwise (a
 // return from the main routine, exit, ExitProcess, from any thread), through a fiber-local
-// slot's callback that the system calls then. A message-only window of the runtime's own
-// owns such text and answers the platform's requests for it while the program handles
-// events. Another program's text is read by a thread of its own, waited for with a bound.
+// slot's callback that the system calls then. A message-only window of the runtime's own,
+// in a thread of its own that does nothing else, owns such text and answers the
+// platform's requests for it whatever the program's threads are doing. Another program's text is
+// read by a thread of its own, waited for with a bound. Threads of the program place text one at a
+// time (the placing lock, whose waiters answer messages sent to them), and the announced text is
+// taken and given under a short lock of its own, since the owner window's thread renders or forgets
+// it while others place or read.
 #include "runtime/core/core_internal.h"
 #include "runtime/window/window_internal.h"
 
@@ -47,6 +51,9 @@ struct ClipboardRead {
 // ============================================================================
 
 ClipboardState clipboard = {nullptr, nullptr, 0, false, FLS_OUT_OF_INDEXES};
+SRWLOCK text_lock = SRWLOCK_INIT; // held only while clipboard.text and .bytes are read or set
+LONG placer = 0;                  // the thread that holds the placing lock, or 0
+LONG placer_depth = 0;            // how many times it took it (a handler may place meanwhile)
 
 constexpr DWORD OPEN_WAIT_MS = 500;    // how long another program may hold the clipboard open
 constexpr DWORD END_WAIT_MS = 5000;    // the same as the program ends with text still to hand over
@@ -107,28 +114,72 @@ HGLOBAL unicode_block(const char* text, size_t bytes) {
     return block;
 }
 
+// Make text (a heap copy, or null) the announced text; the caller frees what it returns,
+// the text it replaced.
+char* swap_text(char* text, size_t bytes, size_t* old_bytes) {
+    ::AcquireSRWLockExclusive(&text_lock);
+    char* old = clipboard.text;
+    if (old_bytes != nullptr) {
+        *old_bytes = clipboard.bytes;
+    }
+    clipboard.text = text;
+    clipboard.bytes = bytes;
+    ::ReleaseSRWLockExclusive(&text_lock);
+    return old;
+}
+
 void forget_text() {
-    heap_free(clipboard.text);
-    clipboard.text = nullptr;
-    clipboard.bytes = 0;
+    heap_free(swap_text(nullptr, 0, nullptr));
+}
+
+bool has_text() {
+    ::AcquireSRWLockShared(&text_lock);
+    const bool has = clipboard.text != nullptr;
+    ::ReleaseSRWLockShared(&text_lock);
+    return has;
+}
+
+// Take the placing lock, answering messages sent to this thread while another holds it (its
+// placement may ask a window of this thread to forget its text). A thread that holds it may
+// take it again.
+void lock_placing() {
+    const auto self = static_cast<LONG>(::GetCurrentThreadId());
+    if (::InterlockedCompareExchange(&placer, 0, 0) == self) {
+        ++placer_depth;
+        return;
+    }
+    while (::InterlockedCompareExchange(&placer, self, 0) != 0) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_SENDMESSAGE);
+        MSG message;
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    placer_depth = 1;
+}
+
+void unlock_placing() {
+    if (--placer_depth == 0) {
+        ::InterlockedExchange(&placer, 0);
+    }
 }
 
 // Hand the announced text to the platform, the clipboard being open (by us or by the
 // program that asked for it).
 void render_text() {
-    if (clipboard.text == nullptr) {
+    size_t bytes = 0;
+    char* text = swap_text(nullptr, 0, &bytes);
+    if (text == nullptr) {
         return;
     }
-    HGLOBAL block = unicode_block(clipboard.text, clipboard.bytes);
+    HGLOBAL block = unicode_block(text, bytes);
     if (block != nullptr && ::SetClipboardData(CF_UNICODETEXT, block) == nullptr) {
         ::GlobalFree(block);
     }
-    forget_text();
+    heap_free(text);
 }
 
 // Render what the runtime still owns into the clipboard, so that it outlives the owner.
 void render_all(DWORD wait_ms) {
-    if (clipboard.text != nullptr && open_clipboard(clipboard.window, wait_ms)) {
+    if (has_text() && open_clipboard(clipboard.window, wait_ms)) {
         if (::GetClipboardOwner() == clipboard.window) {
             render_text();
         }
@@ -175,11 +226,14 @@ bool process_ending() {
 // process ends from a thread other than the owner's: that thread was stopped and gave up
 // the clipboard with nothing rendered. Left alone when another program took it meanwhile.
 void render_from_ending_thread() {
+    // No lock: the other threads are stopped, one of them maybe while it held it.
     HWND taker = ::GetClipboardOwner();
-    HGLOBAL block = clipboard.text != nullptr && (taker == nullptr || taker == clipboard.window)
-                        ? unicode_block(clipboard.text, clipboard.bytes)
+    char* text = clipboard.text;
+    clipboard.text = nullptr; // the owner's window could be told the clipboard was emptied
+    HGLOBAL block = text != nullptr && (taker == nullptr || taker == clipboard.window)
+                        ? unicode_block(text, clipboard.bytes)
                         : nullptr;
-    forget_text(); // the owner's window could be told the clipboard was emptied
+    heap_free(text);
     HWND window = block != nullptr
                       ? ::CreateWindowExW(0, OWNER_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                           ::GetModuleHandleW(nullptr), nullptr)
@@ -213,6 +267,11 @@ void NTAPI at_thread_end(void*) {
     if (clipboard.window != nullptr &&
         ::GetWindowThreadProcessId(clipboard.window, nullptr) == ::GetCurrentThreadId()) {
         render_all(END_WAIT_MS);
+        if (!process_ending()) {
+            // Gone with its thread in any case: gone now, so that the next placement, from
+            // another thread, makes a window of its own.
+            ::DestroyWindow(clipboard.window);
+        }
     } else if (process_ending() && clipboard.text != nullptr) { // the other threads stopped
         render_from_ending_thread();
     }
@@ -231,16 +290,59 @@ void NTAPI clipboard_thread_start(void*, DWORD reason, void*) {
     }
 }
 
-// The message-only owner window, made at the first long text; null when it cannot be made.
+// What the owner window's thread hands back as it starts.
+struct OwnerStart {
+    HANDLE made; // set once window holds the window or null
+    HWND window;
+};
+
+// The thread of the owner window: makes it, then handles its messages (the platform's
+// requests for announced text) while the process runs, whatever the program's threads do.
+DWORD WINAPI owner_thread(void* argument) {
+    auto* start = static_cast<OwnerStart*>(argument);
+    WNDCLASSW window_class = {};
+    window_class.lpfnWndProc = owner_procedure;
+    window_class.hInstance = ::GetModuleHandleW(nullptr);
+    window_class.lpszClassName = OWNER_CLASS;
+    ::RegisterClassW(&window_class); // fails harmlessly when registered already
+    HWND window = ::CreateWindowExW(0, OWNER_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    window_class.hInstance, nullptr);
+    start->window = window;
+    ::SetEvent(start->made); // start is the maker's no longer
+    MSG message;
+    while (window != nullptr && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        ::DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+// A new owner window in a thread of its own; null when it cannot be made.
+HWND start_owner_thread() {
+    OwnerStart start = {::CreateEventW(nullptr, TRUE, FALSE, nullptr), nullptr};
+    HANDLE thread = start.made != nullptr
+                        ? ::CreateThread(nullptr, 0, owner_thread, &start, 0, nullptr)
+                        : nullptr;
+    if (thread != nullptr) {
+        const HANDLE either[] = {start.made, thread}; // made, or the thread ended before
+        ::WaitForMultipleObjects(2, either, FALSE, INFINITE);
+        ::CloseHandle(thread);
+    }
+    if (start.made != nullptr) {
+        ::CloseHandle(start.made);
+    }
+    return start.window;
+}
+
+// The message-only owner window, made at the first long text in a thread of the runtime's
+// own, so that its text can be pasted whichever thread placed it and whatever that thread
+// does; made again should that window be gone. Null when it cannot be made. Called with
+// the placing lock held.
 HWND owner_window() {
+    if (clipboard.window != nullptr && !::IsWindow(clipboard.window)) {
+        clipboard.window = nullptr;
+    }
     if (clipboard.window == nullptr) {
-        WNDCLASSW window_class = {};
-        window_class.lpfnWndProc = owner_procedure;
-        window_class.hInstance = ::GetModuleHandleW(nullptr);
-        window_class.lpszClassName = OWNER_CLASS;
-        ::RegisterClassW(&window_class); // fails harmlessly when registered already
-        clipboard.window = ::CreateWindowExW(0, OWNER_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                             nullptr, window_class.hInstance, nullptr);
+        clipboard.window = start_owner_thread();
     }
     if (clipboard.window != nullptr && !clipboard.hooked) {
         clipboard.hooked = exit_hook_add(render_at_shutdown, 0) == 0;
@@ -333,6 +435,24 @@ char* read_with_bound() {
     return text;
 }
 
+// The text the runtime announced and still holds, read by any thread of the program without
+// asking the owner window's thread, which may be busy; false when the clipboard holds
+// something else.
+bool read_announced_text(char** text) {
+    ::AcquireSRWLockShared(&text_lock);
+    const bool own = clipboard.text != nullptr && clipboard.window != nullptr &&
+                     ::GetClipboardOwner() == clipboard.window;
+    HGLOBAL block = own ? unicode_block(clipboard.text, clipboard.bytes) : nullptr;
+    ::ReleaseSRWLockShared(&text_lock);
+    if (block != nullptr) {
+        *text = clipboard_block_text(static_cast<const wchar_t*>(::GlobalLock(block)),
+                                     ::GlobalSize(block));
+        ::GlobalUnlock(block);
+        ::GlobalFree(block);
+    }
+    return own;
+}
+
 // Read the clipboard's text here when a window of this thread owns it (it renders its
 // own text without waiting on anyone); false, with the clipboard left closed, otherwise.
 bool read_own_text(WindowRecord* owner, char** text) {
@@ -355,6 +475,32 @@ bool read_own_text(WindowRecord* owner, char** text) {
     }
     ::CloseClipboard();
     return own;
+}
+
+// Empty the clipboard, opened for placing, and place a block or announce a heap copy of
+// long text; true when placed. What is placed is cleared to null (the clipboard's or the
+// state's from now on).
+bool place_opened(HGLOBAL* block, char** copy, size_t bytes) {
+    // Emptying tells the previous owner (our own window too) to forget its text.
+    if (::EmptyClipboard() == 0) {
+        return false;
+    }
+    if (*copy == nullptr) {
+        if (::SetClipboardData(CF_UNICODETEXT, *block) == nullptr) {
+            return false;
+        }
+        *block = nullptr;
+        return true;
+    }
+    heap_free(swap_text(*copy, bytes, nullptr));
+    *copy = nullptr;
+    // NOTE: announcing a format returns null whether or not it was taken.
+    ::SetClipboardData(CF_UNICODETEXT, nullptr);
+    if (::IsClipboardFormatAvailable(CF_UNICODETEXT) == 0) {
+        forget_text();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -383,7 +529,8 @@ const PIMAGE_TLS_CALLBACK clipboard_thread_start_entry = clipboard_thread_start;
 
 // Put UTF-8 text on the clipboard as Unicode text: short text at once, long text announced
 // and rendered when asked for. What is placed is made ready before the clipboard is
-// emptied, so that a refusal leaves the clipboard's old contents.
+// emptied, so that a refusal leaves the clipboard's old contents. Threads place one at a
+// time.
 int32_t clipboard_set_text(WindowRecord* owner, const char* text, int32_t length) {
     const int32_t bytes = utf8_argument_bytes(text, length);
     if (owner == nullptr || owner->hwnd == nullptr || bytes < 0) {
@@ -392,47 +539,27 @@ int32_t clipboard_set_text(WindowRecord* owner, const char* text, int32_t length
     const bool delay = static_cast<size_t>(bytes) > DELAY_BYTES;
     HGLOBAL block = nullptr;
     char* copy = nullptr;
-    HWND opener = owner->hwnd;
     if (delay) {
         copy = static_cast<char*>(heap_alloc(static_cast<size_t>(bytes)));
-        opener = copy != nullptr ? owner_window() : nullptr;
-        if (opener == nullptr) {
-            heap_free(copy);
+        if (copy == nullptr) {
             return 0;
         }
         std::memcpy(copy, text, static_cast<size_t>(bytes));
     } else if ((block = unicode_block(text, static_cast<size_t>(bytes))) == nullptr) {
         return 0;
     }
-    if (!open_clipboard(opener, OPEN_WAIT_MS)) {
-        heap_free(copy);
-        if (block != nullptr) {
-            ::GlobalFree(block);
-        }
-        return 0;
+    lock_placing();
+    HWND opener = delay ? owner_window() : owner->hwnd;
+    bool placed = false;
+    if (opener != nullptr && open_clipboard(opener, OPEN_WAIT_MS)) {
+        placed = place_opened(&block, &copy, static_cast<size_t>(bytes));
+        ::CloseClipboard();
     }
-    // Emptying tells the previous owner (our own window too) to forget its text.
-    bool placed = ::EmptyClipboard() != 0;
-    if (placed && delay) {
-        clipboard.text = copy; // the state's from now on
-        clipboard.bytes = static_cast<size_t>(bytes);
-        copy = nullptr;
-        // NOTE: announcing a format returns null whether or not it was taken.
-        ::SetClipboardData(CF_UNICODETEXT, nullptr);
-        placed = ::IsClipboardFormatAvailable(CF_UNICODETEXT) != 0;
-        if (!placed) {
-            forget_text();
-        }
-    } else if (placed && ::SetClipboardData(CF_UNICODETEXT, block) != nullptr) {
-        block = nullptr; // the clipboard's from now on
-    } else {
-        placed = false;
-    }
+    unlock_placing();
     heap_free(copy);
     if (block != nullptr) {
         ::GlobalFree(block);
     }
-    ::CloseClipboard();
     return placed ? 1 : 0;
 }
 
@@ -449,7 +576,7 @@ char* clipboard_block_text(const wchar_t* units, size_t bytes) {
 // owner that stopped answering.
 char* clipboard_get_text(WindowRecord* owner) {
     char* text = nullptr;
-    if (read_own_text(owner, &text)) {
+    if (read_announced_text(&text) || read_own_text(owner, &text)) {
         return text;
     }
     return owner_answers() ? read_with_bound() : nullptr;

@@ -188,6 +188,11 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
             dispatch_event(record, EV_SIZE, wparam, lparam);
         }
         return handled_or_default(hwnd, record, message, wparam, lparam);
+    case WM_PARENTNOTIFY:
+        if (record != nullptr && LOWORD(wparam) == WM_CREATE) {
+            frame_child_made(record, reinterpret_cast<HWND>(lparam));
+        }
+        return handled_or_default(hwnd, record, message, wparam, lparam);
     case WM_EXITSIZEMOVE:
         if (record != nullptr) {
             dispatch_event(record, EV_SIZE, wparam, lparam);

@@ -1,13 +1,14 @@
 // MDI frames: a frame window's "&Window" menu and MDI client, the frame's menu picks routed
 // to its top child and its "&Window" commands to the client, and the layout of toolbars
-// and status bars around the client.
-// Relies on USER32 and on string_upper/heap_free from the core. Creating the frame itself
+// and status bars around the client, kept as bars are made, shown, hidden, moved or
+// destroyed (a COMCTL32 window subclass on each bar made on a frame).
+// Relies on USER32 and COMCTL32. Creating the frame itself
 // is open_window's (window_record.cpp); the frame's default procedure is chosen in events.cpp.
 #include "runtime/window/window_internal.h"
 
 #include <commctrl.h>
 
-#include <cstring>
+#include <algorithm>
 
 #include "runtime/core/core.h"
 
@@ -20,6 +21,18 @@ namespace {
 constexpr int CLASS_NAME_LIMIT = 20;     // characters of a class name compared
 constexpr int MDI_CLIENT_ID = 3244;      // child identifier of a frame's MDI client
 constexpr UINT MDI_FIRST_CHILD = 0x4050; // identifier of the first MDI child
+
+enum FrameBar { FRAME_BAR_NONE, FRAME_BAR_TOOL, FRAME_BAR_STATUS };
+
+// What kind of bar a window is, by its class.
+FrameBar frame_bar_kind(HWND window) {
+    char name[CLASS_NAME_LIMIT + 1] = {};
+    ::GetClassNameA(window, name, sizeof(name));
+    if (::lstrcmpiA(name, TOOLBARCLASSNAMEA) == 0) {
+        return FRAME_BAR_TOOL;
+    }
+    return ::lstrcmpiA(name, STATUSCLASSNAMEA) == 0 ? FRAME_BAR_STATUS : FRAME_BAR_NONE;
+}
 
 } // namespace
 
@@ -103,58 +116,75 @@ int32_t mdi_next(WindowRecord* frame) {
     return 0;
 }
 
-// Fit the MDI client into the space that toolbars and status bars leave; 1 when one was found.
+// Fit the MDI client into the space that toolbars and status bars leave (all of the
+// frame's client area when there is none); 1 when one was found.
 int32_t layout_frame_bars(HWND frame, HWND mdi_client) {
     FrameBarSpace space = {};
     space.frame = frame;
     ::GetClientRect(frame, &space.free);
     ::EnumChildWindows(frame, measure_frame_bar, reinterpret_cast<LPARAM>(&space));
-    if (space.found == 1) {
+    if (mdi_client != nullptr) {
         ::MoveWindow(mdi_client, space.free.left, space.free.top,
-                     space.free.right - space.free.left, space.free.bottom - space.free.top, TRUE);
+                     std::max(space.free.right - space.free.left, LONG{0}),
+                     std::max(space.free.bottom - space.free.top, LONG{0}), TRUE);
     }
     return space.found;
 }
 
 // Take the room of a shown toolbar or status bar directly on the frame from the free
-// rectangle; continue. (The enumeration reaches the MDI children's own bars too.)
+// rectangle, on the side of the frame's client area the bar stands on (the half its middle
+// is in); bars over one another take their room once. Continue. (The enumeration reaches
+// the MDI children's own bars too.)
 BOOL CALLBACK measure_frame_bar(HWND child, LPARAM free) {
     FrameBarSpace* space = reinterpret_cast<FrameBarSpace*>(free);
-    if (::GetParent(child) != space->frame ||
+    const FrameBar kind = frame_bar_kind(child);
+    if (::GetParent(child) != space->frame || kind == FRAME_BAR_NONE ||
         (::GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE) == 0) {
         return TRUE;
     }
-    char name[CLASS_NAME_LIMIT + 1] = {};
-    ::GetClassNameA(child, name, sizeof(name));
-    char* upper = string_upper(name);
-    if (upper == nullptr) {
-        return TRUE;
-    }
-    RECT r = {};
-    ::GetWindowRect(child, &r);
-    LONG width = r.right - r.left;
-    LONG height = r.bottom - r.top;
-    if (std::strcmp(upper, "TOOLBARWINDOW32") == 0) {
-        LONG style = ::GetWindowLongA(child, GWL_STYLE);
-        bool vertical = (style & CCS_VERT) != 0;
-        if ((style & 3) == CCS_TOP) {
-            if (vertical) {
-                space->free.left += width;
-            } else {
-                space->free.top += height;
-            }
-        } else if ((style & 3) == CCS_BOTTOM) {
-            if (vertical) {
-                space->free.right -= width;
-            } else {
-                space->free.bottom -= height;
-            }
+    RECT whole = {}, bar = {};
+    ::GetClientRect(space->frame, &whole);
+    ::GetWindowRect(child, &bar);
+    ::MapWindowPoints(nullptr, space->frame, reinterpret_cast<POINT*>(&bar), 2);
+    RECT& room = space->free;
+    if (kind == FRAME_BAR_TOOL && (::GetWindowLongA(child, GWL_STYLE) & CCS_VERT) != 0) {
+        if (bar.left + bar.right < whole.left + whole.right) {
+            room.left = std::max(room.left, bar.right);
+        } else {
+            room.right = std::min(room.right, bar.left);
         }
-        space->found = 1;
-    } else if (std::strcmp(upper, "MSCTLS_STATUSBAR32") == 0) {
-        space->free.bottom -= height;
-        space->found = 1;
+    } else if (bar.top + bar.bottom < whole.top + whole.bottom) {
+        room.top = std::max(room.top, bar.bottom);
+    } else {
+        room.bottom = std::min(room.bottom, bar.top);
     }
-    heap_free(upper);
+    space->found = 1;
     return TRUE;
+}
+
+// Fit the MDI client of the frame a bar stands on again after the bar was shown, hidden,
+// moved or sized (a window subclass of the bar; destroying it hides it first).
+LRESULT CALLBACK watch_frame_bar(HWND bar, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                                 DWORD_PTR) {
+    const LRESULT result = ::DefSubclassProc(bar, message, wparam, lparam);
+    if (message == WM_WINDOWPOSCHANGED) {
+        HWND frame = ::GetParent(bar);
+        WindowRecord* record = window_record(frame);
+        if (record != nullptr && record->mdi_client != nullptr) {
+            layout_frame_bars(frame, record->mdi_client);
+        }
+    } else if (message == WM_NCDESTROY) {
+        ::RemoveWindowSubclass(bar, watch_frame_bar, id);
+    }
+    return result;
+}
+
+// Keep the MDI client of a frame fitted around a toolbar or status bar just made on it.
+void frame_child_made(WindowRecord* frame, HWND child) {
+    if (frame->mdi_client == nullptr || ::GetParent(child) != frame->hwnd ||
+        frame_bar_kind(child) == FRAME_BAR_NONE) {
+        return;
+    }
+    ::SetWindowSubclass(child, watch_frame_bar, 0, 0);
+    layout_frame_bars(frame->hwnd, frame->mdi_client);
 }

@@ -256,6 +256,10 @@ int32_t get_scroll_position(WindowRecord* record, int32_t bar, int32_t tracking)
 // ============================================================================
 // MDI frames
 // ============================================================================
+// A frame (WF_MDI_FRAME) fits its MDI client into the room its shown toolbars and status
+// bars leave, each bar's room taken on the side of the client area it stands on (bars over
+// one another count once), at every size and whenever a bar directly on the frame is made,
+// shown, hidden, moved or destroyed. Bars are told apart by their platform class names.
 
 // The record of an MDI frame's active child, or null.
 WindowRecord* mdi_active(WindowRecord* frame);
@@ -267,31 +271,33 @@ int32_t mdi_next(WindowRecord* frame);
 // ============================================================================
 
 // Put UTF-8 text on the clipboard as Unicode text (CF_UNICODETEXT); 1 when placed. 0
-// otherwise, and the clipboard then keeps what it had (unless the platform refused the
-// text after emptying it). length: bytes, or -1 for all up to the NUL (another negative
-// length places nothing). The owner must be an open window; each maximal ill-formed part
-// of the bytes is placed as one U+FFFD, as text_print_utf8 draws it. Another program may
-// hold the clipboard open for up to 0.5 s; after that, 0. Text of more than 64 KB is
-// converted and handed to the platform only when a program asks for it (in a paste, or
-// clipboard_get_text): the program must go on handling events for another program to
-// paste it meanwhile. It is handed over when the program ends in any orderly way
-// (program_end, a return from its main routine, exit or ExitProcess with any exit code,
-// its windows closed or not), waiting up to 5 s while another program holds the
-// clipboard open; after that it is lost. A process ended by another thread than the one
-// that placed the text (ExitProcess there) hands it over too, unless another program took
-// the clipboard meanwhile. A process killed (TerminateProcess) loses it.
+// otherwise, and the clipboard then keeps what it had (unless the platform refused the text
+// after emptying it). length: bytes, or -1 for all up to the NUL (another negative length
+// places nothing). The owner must be an open window; each maximal ill-formed part of the
+// bytes is placed as one U+FFFD, as text_print_utf8 draws it. Another program may hold the
+// clipboard open for up to 0.5 s; after that, 0. Text of more than 64 KB is converted and
+// handed to the platform only when a program asks for it (in a paste, or
+// clipboard_get_text), by a thread of the runtime's own: another program can paste it
+// whichever thread placed it and whatever the program's threads do meanwhile. Threads of
+// the program may place text at the same time: one waits for the other. It is handed over
+// when the program ends in any orderly way (program_end, a return from its main routine,
+// exit or ExitProcess with any exit code, its windows closed or not), waiting up to 5 s
+// while another program holds the clipboard open; after that it is lost. A process ended by
+// another thread than the one that placed the text (ExitProcess there) hands it over too,
+// unless another program took the clipboard meanwhile. A process killed (TerminateProcess)
+// loses it.
 int32_t clipboard_set_text(WindowRecord* owner, const char* text, int32_t length);
-// The clipboard's text as a fresh heap string in UTF-8, or null when it holds no text.
-// Also null without memory, when the program that owns the clipboard does not answer
-// within 2 s (it stopped handling events), or when reading another program's text takes
-// more than 5 s in all (its owner slow, or stopped while it renders text it announced), or
-// when another program holds the clipboard open for more than 0.5 s: the call returns after
-// at most about 7 s whatever the owner does. A read that ran out of time goes on in a thread of its
-// own, which holds the clipboard open until the owner answers or ends, then closes it and frees
-// what it made; meanwhile clipboard_set_text gives 0. Messages sent to the calling thread are
-// answered while it waits. Text the program placed itself is read at once. Any owner, null or
-// closed included, may read it. The text ends at its first NUL and never runs past the
-// platform's block.
+// The clipboard's text as a fresh heap string in UTF-8, or null when it holds no text. Also
+// null without memory, when the program that owns the clipboard does not answer within 2 s
+// (it stopped handling events), or when reading another program's text takes more than 5 s
+// in all (its owner slow, or stopped while it renders text it announced), or when another
+// program holds the clipboard open for more than 0.5 s: the call returns after at most
+// about 7 s whatever the owner does. A read that ran out of time goes on in a thread of its
+// own, which holds the clipboard open until the owner answers or ends, then closes it and
+// frees what it made; meanwhile clipboard_set_text gives 0. Messages sent to the calling
+// thread are answered while it waits. Text the program placed itself is read at once, from
+// any of its threads. Any owner, null or closed included, may read it. The text ends at its
+// first NUL and never runs past the platform's block.
 char* clipboard_get_text(WindowRecord* owner);
 
 // ============================================================================

@@ -128,8 +128,10 @@ struct FrameBarSpace {
     int32_t found; // 1 once a toolbar or status bar was seen
 };
 // Take the room of a shown toolbar or status bar directly on the frame from the free
-// rectangle; continue.
+// rectangle, on the side it stands on; continue.
 BOOL CALLBACK measure_frame_bar(HWND child, LPARAM free);
+// Keep the MDI client of a frame fitted around a toolbar or status bar just made on it.
+void frame_child_made(WindowRecord* frame, HWND child);
 
 // ============================================================================
 // The surface and repaint (surface.cpp)

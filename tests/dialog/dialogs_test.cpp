@@ -2,6 +2,7 @@
 // a modal dialog answered by posted input, a modeless one navigated through
 // process_events, the events its handler sees, and the values it keeps when it ends.
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -331,9 +332,26 @@ TEST_F(DialogTest, AStatusBarOnAWindowFollowsItsBottomEdge) {
     }
 }
 
-// An MDI frame's client takes the room its status bar leaves, as made and at every size:
-// the bar's rectangle is not under the client's, and the bar shows on the screen. A status
-// bar of an MDI child takes none of it.
+// A bar on an MDI frame of a kind, made as a program makes one itself, placing itself or
+// (CCS_NORESIZE) placed across the frame's top; null for none.
+HWND frame_bar(WindowRecord& frame, const wchar_t* kind, DWORD style) {
+    RECT top = {};
+    if (style & CCS_NORESIZE) {
+        ::GetClientRect(frame.hwnd, &top);
+    }
+    HWND bar = ::CreateWindowExW(0, kind, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, top.right,
+                                 top.right != 0 ? 24 : 0, frame.hwnd, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+    ::SendMessageW(bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    ::SendMessageW(bar, std::wcscmp(kind, TOOLBARCLASSNAMEW) == 0 ? TB_AUTOSIZE : WM_SIZE, 0, 0);
+    return bar;
+}
+
+// An MDI frame's client takes the room its status bar leaves, as made and at every size, and
+// as bars are hidden, shown, made and destroyed without a new size: the client is under no
+// shown bar and leaves no strip between itself and a bar or the frame's edge; bars over one
+// another take their room once, a bar at the top takes its room there; the bar shows on the
+// screen. A status bar of an MDI child takes none of it.
 TEST_F(DialogTest, AnMdiFramesClientLeavesItsStatusBarShowing) {
     WindowRecord& frame = open(0, 0, 400, 300, WF_MDI_FRAME | WS_THICKFRAME);
     ASSERT_NE(frame.mdi_client, nullptr);
@@ -344,35 +362,61 @@ TEST_F(DialogTest, AnMdiFramesClientLeavesItsStatusBarShowing) {
     ASSERT_EQ(control_create(&child, CONTROL_STATUS_BAR, STATUS, 0, 0, 0, 0, "Child", 0), 1);
     const COLORREF face = ::GetSysColor(COLOR_3DFACE);
     ASSERT_NE(face, ::GetSysColor(COLOR_APPWORKSPACE));
+    HWND made = nullptr; // the last bar a change made
     const struct {
         const char* change;
-        int show;  // a ShowWindow command, or 0 for a new size
-        SIZE size; // with 0: the size given, or none for the frame as made
-    } changes[] = {{"as made", 0, {}},
-                   {"larger", 0, {520, 380}},
-                   {"maximized", SW_MAXIMIZE, {}},
-                   {"restored", SW_RESTORE, {}}};
+        int show;                   // a ShowWindow command for the frame, or 0 for a new size
+        SIZE size;                  // with 0: the size given, or none for the frame as made
+        std::function<void()> bars; // or a change of the bars
+    } changes[] = {
+        {"as made", 0, {}, nullptr},
+        {"larger", 0, {520, 380}, nullptr},
+        {"maximized", SW_MAXIMIZE, {}, nullptr},
+        {"restored", SW_RESTORE, {}, nullptr},
+        {"bar hidden", 0, {}, [&] { ::ShowWindow(bar, SW_HIDE); }},
+        {"bar shown", 0, {}, [&] { ::ShowWindow(bar, SW_SHOW); }},
+        {"toolbar made", 0, {}, [&] { made = frame_bar(frame, TOOLBARCLASSNAMEW, CCS_TOP); }},
+        {"toolbar destroyed", 0, {}, [&] { ::DestroyWindow(made); }},
+        {"second bar on it", 0, {}, [&] { made = frame_bar(frame, STATUSCLASSNAMEW, 0); }},
+        {"bar at the top", 0, {}, [&] { made = frame_bar(frame, STATUSCLASSNAMEW, CCS_NORESIZE); }},
+    };
     for (const auto& c : changes) {
         SCOPED_TRACE(c.change);
-        if (c.show != 0) {
+        if (c.bars) {
+            c.bars();
+        } else if (c.show != 0) {
             ::ShowWindow(frame.hwnd, c.show);
         } else if (c.size.cx != 0) {
             ::SetWindowPos(frame.hwnd, nullptr, 0, 0, c.size.cx, c.size.cy,
                            SWP_NOMOVE | SWP_NOZORDER);
         }
-        RECT client = {}, bar_place = {}, frame_client = {}, overlap = {};
+        RECT client = {}, frame_client = {}, overlap = {};
         ::GetWindowRect(frame.mdi_client, &client);
-        ::GetWindowRect(bar, &bar_place);
+        ::MapWindowPoints(nullptr, frame.hwnd, reinterpret_cast<POINT*>(&client), 2);
         ::GetClientRect(frame.hwnd, &frame_client);
-        EXPECT_FALSE(::IntersectRect(&overlap, &client, &bar_place));
-        EXPECT_EQ(client.bottom, bar_place.top);
+        bool top_met = client.top == 0, bottom_met = client.bottom == frame_client.bottom;
+        for (HWND b = ::GetWindow(frame.hwnd, GW_CHILD); b != nullptr;
+             b = ::GetWindow(b, GW_HWNDNEXT)) {
+            RECT place = {};
+            if (b == frame.mdi_client || !::IsWindowVisible(b) || !::GetWindowRect(b, &place)) {
+                continue;
+            }
+            ::MapWindowPoints(nullptr, frame.hwnd, reinterpret_cast<POINT*>(&place), 2);
+            EXPECT_FALSE(::IntersectRect(&overlap, &client, &place));
+            EXPECT_GT(place.bottom - place.top, 10);
+            top_met = top_met || client.top == place.bottom;
+            bottom_met = bottom_met || client.bottom == place.top;
+        }
+        EXPECT_TRUE(top_met && bottom_met) << client.top << ".." << client.bottom;
         EXPECT_EQ(client.right - client.left, frame_client.right);
-        EXPECT_GT(bar_place.bottom - bar_place.top, 10);
-        // The bar's empty middle shows its face, not the client's workspace.
-        const Picture middle = poll_screen(bar, (bar_place.right - bar_place.left) / 2,
-                                           (bar_place.bottom - bar_place.top) / 2, 1, 1,
-                                           [&](const Picture& p) { return p.at(0, 0) == face; });
-        EXPECT_EQ(color_text(middle.at(0, 0)), color_text(face));
+        if (::IsWindowVisible(bar)) { // its empty middle shows its face, not the workspace
+            RECT place = {};
+            ::GetClientRect(bar, &place);
+            const Picture middle =
+                poll_screen(bar, place.right / 2, place.bottom / 2, 1, 1,
+                            [&](const Picture& p) { return p.at(0, 0) == face; });
+            EXPECT_EQ(color_text(middle.at(0, 0)), color_text(face));
+        }
     }
 }
 

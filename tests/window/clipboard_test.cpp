@@ -1,8 +1,8 @@
 // The clipboard: UTF-8 text in several scripts placed as the platform's Unicode text and
 // read back both ways, empty and ill-formed text, refusals that keep the old contents,
 // 10 MB placed within a second, long text read by another program and outliving the
-// program that placed it however it ends, an owner that stops answering, and text read
-// no further than its block.
+// program that placed it however it ends, an owner that stops answering, text read no
+// further than its block, and long text placed and read by threads of the program.
 #include "tests/support/launch.h"
 #include "tests/window/window_test_support.h"
 
@@ -184,25 +184,38 @@ bool owned_by(const ChildProcess& child) {
 
 // Long text outlives the program that placed it however the program ends in order, with
 // its own exit code, read by this process once the program has ended; also when this
-// process holds the clipboard open for 1.5 s as the program ends.
+// process holds the clipboard open for 1.5 s as the program ends, and when a thread of the
+// program that placed long text before has ended; read while the program runs too when the
+// thread that placed it waits without handling events.
 TEST_F(Clipboard, LongTextOutlivesEveryOrderlyEnd) {
     WindowRecord& r = open(0, 0, 200, 100, 0);
     const struct {
         const char* way;
         int64_t exit_code;
-    } ends[] = {{"end", 0}, {"return", 3}, {"exit", 4}, {"closed", 5}, {"thread", 6}, {"held", 0}};
+    } ends[] = {{"end", 0},    {"return", 3}, {"exit", 4},   {"closed", 5},
+                {"thread", 6}, {"held", 0},   {"worker", 0}, {"asleep", 0}};
     HANDLE held = ::CreateEventA(nullptr, TRUE, FALSE, "TarrowindClipboardHeld");
     for (const auto& end : ends) {
         platform_place(r.hwnd, L"before");
+        ::ResetEvent(held);
         ChildProcess child;
         ASSERT_TRUE(launch_start(launch_own_folder(), "clipboard_child.exe",
                                  std::string(end.way) + " 200000", 0, &child));
         if (std::strcmp(end.way, "held") == 0) {
             ASSERT_TRUE(owned_by(child));
-            ASSERT_TRUE(::OpenClipboard(r.hwnd));
+            // The child owns the clipboard from the moment it empties it, before it closes it.
+            for (int32_t i = 0; i < 500 && !::OpenClipboard(r.hwnd); ++i) {
+                ::Sleep(10);
+            }
+            ASSERT_EQ(::GetOpenClipboardWindow(), r.hwnd);
             ::SetEvent(held);
             ::Sleep(1500); // the time another program holds the clipboard
             ::CloseClipboard();
+        }
+        if (std::strcmp(end.way, "asleep") == 0) { // read while the program runs
+            ASSERT_TRUE(owned_by(child));
+            EXPECT_TRUE(taken(clipboard_get_text(nullptr)) == long_text(200000));
+            ::SetEvent(held);
         }
         EXPECT_EQ(launch_end(child, 60000), end.exit_code) << end.way;
         EXPECT_TRUE(taken(clipboard_get_text(nullptr)) == long_text(200000)) << end.way;
@@ -256,6 +269,72 @@ TEST_F(Clipboard, AnOwnerThatStopsAnsweringHoldsAReadForABoundedTime) {
         launch_end(child, 0);
     }
     ::CloseHandle(go);
+}
+
+// A thread of this program placing a letter's long text some times, or reading the text.
+struct ClipboardWorker {
+    WindowRecord* record;
+    char letter; // 0: reads instead
+    int32_t rounds;
+    int32_t placed;
+    std::string read;
+};
+
+DWORD WINAPI clipboard_worker(void* argument) {
+    auto* work = static_cast<ClipboardWorker*>(argument);
+    const std::string text(100000, work->letter);
+    for (int32_t i = 0; i < work->rounds && work->letter != 0; ++i) {
+        work->placed += clipboard_set_text(work->record, text.c_str(), -1);
+    }
+    if (work->letter == 0) {
+        work->read = taken(clipboard_get_text(nullptr));
+    }
+    return 0;
+}
+
+// Threads of the program place and read long text beside this one: text placed here is read
+// by another thread at once while this one waits without handling events; two threads
+// placing at once both succeed every time and the clipboard ends with one of their texts
+// whole.
+TEST_F(Clipboard, ThreadsOfTheProgramPlaceAndReadLongText) {
+    WindowRecord& r = open(0, 0, 200, 100, 0);
+    const struct {
+        const char* way;
+        bool handles_events; // this thread, while the workers run
+        ClipboardWorker workers[2];
+    } ways[] = {
+        {"read beside", false, {{&r, 0, 0, 0, ""}, {&r, 0, 0, 0, ""}}},
+        {"two at once", true, {{&r, 'a', 40, 0, ""}, {&r, 'b', 40, 0, ""}}},
+    };
+    for (auto way : ways) {
+        SCOPED_TRACE(way.way);
+        { ASSERT_EQ(clipboard_set_text(&r, std::string(100000, 'z').c_str(), -1), 1); }
+        const double start = now_ms();
+        HANDLE threads[2];
+        for (int32_t i = 0; i < 2; ++i) {
+            threads[i] = ::CreateThread(nullptr, 0, clipboard_worker, &way.workers[i], 0, nullptr);
+        }
+        while (::WaitForMultipleObjects(2, threads, TRUE, way.handles_events ? 10 : 60000) ==
+                   WAIT_TIMEOUT &&
+               now_ms() - start < 60000) {
+            process_events(1);
+        }
+        const double waited = now_ms() - start;
+        ::CloseHandle(threads[0]);
+        ::CloseHandle(threads[1]);
+        const std::string after = taken(clipboard_get_text(&r));
+        for (const ClipboardWorker& worker : way.workers) {
+            EXPECT_EQ(worker.placed, worker.rounds) << worker.letter;
+            if (worker.letter == 0) {
+                EXPECT_TRUE(worker.read == std::string(100000, 'z'));
+                EXPECT_LT(waited, 1500.0);
+            }
+        }
+        EXPECT_TRUE(after.size() == 100000 && after.find_first_not_of(after[0]) == after.npos &&
+                    std::strchr("zab", after[0]) != nullptr);
+        ASSERT_EQ(clipboard_set_text(&r, std::string(100000, 'm').c_str(), -1), 1);
+        EXPECT_TRUE(taken(clipboard_get_text(&r)) == std::string(100000, 'm'));
+    }
 }
 
 // The child of LongTextReachesOtherPrograms: "read N" checks that the clipboard holds N

@@ -3,10 +3,13 @@
 //   clipboard_child WAY BYTES
 //   WAY: end (program_end), return (3 from main), exit (ExitProcess 4), closed (its window
 //   closed, then 5 from main), thread (ExitProcess 6 from another thread), held (program_end once
-//   the test, holding the clipboard open, sets the event "TarrowindClipboardHeld"), hang (announces
-//   text it never renders and stops answering), render MS (announces text and renders "rendered"
-//   when asked, once the event "TarrowindClipboardRender" is set or after MS ms; "stop": only once
-//   it is set)
+//   the test, holding the clipboard open, sets the event "TarrowindClipboardHeld"), worker
+//   (program_end after a thread that placed other long text has ended), asleep (program_end once
+//   a thread that placed the text, then waited handling no events for "TarrowindClipboardHeld",
+//   ended), hang (announces text it
+//   never renders and stops answering), render MS (announces text and renders "rendered" when
+//   asked, once the event "TarrowindClipboardRender" is set or after MS ms; "stop": only once it is
+//   set)
 #include "runtime/core/core.h"
 #include "runtime/window/window.h"
 
@@ -56,6 +59,24 @@ int render_when_asked(const std::string& wait) {
     return 0;
 }
 
+// Place other long text and end.
+DWORD WINAPI place_other(void* record) {
+    const std::string other(100000, 'w');
+    return static_cast<DWORD>(
+        clipboard_set_text(static_cast<WindowRecord*>(record), other.c_str(), -1));
+}
+
+// Place the text, then wait without handling events until the test sets its event.
+DWORD WINAPI place_then_sleep(void* argument) {
+    auto* arguments = static_cast<void**>(argument);
+    const bool placed = clipboard_set_text(static_cast<WindowRecord*>(arguments[0]),
+                                           static_cast<const char*>(arguments[1]), -1) == 1;
+    HANDLE held = ::OpenEventA(SYNCHRONIZE, FALSE, "TarrowindClipboardHeld");
+    const bool woken = ::WaitForSingleObject(held, 60000) == WAIT_OBJECT_0;
+    ::CloseHandle(held);
+    return placed && woken ? 1 : 0;
+}
+
 // End the process from a thread other than the one that placed the text.
 DWORD WINAPI end_process(void*) {
     ::ExitProcess(6);
@@ -86,6 +107,30 @@ int main(int argc, char** argv) {
     std::string text;
     while (text.size() + line.size() <= std::strtoul(argv[2], nullptr, 10)) {
         text += line;
+    }
+    if (way == "worker") {
+        HANDLE placer = ::CreateThread(nullptr, 0, place_other, &record, 0, nullptr);
+        DWORD placed = 0;
+        if (::WaitForSingleObject(placer, 60000) != WAIT_OBJECT_0 ||
+            !::GetExitCodeThread(placer, &placed) || placed != 1) {
+            return 2;
+        }
+        ::CloseHandle(placer);
+    }
+    if (way == "asleep") {
+        void* arguments[] = {&record, text.data()};
+        HANDLE sleeper = ::CreateThread(nullptr, 0, place_then_sleep, arguments, 0, nullptr);
+        while (::MsgWaitForMultipleObjects(1, &sleeper, FALSE, 60000, QS_ALLINPUT) ==
+               WAIT_OBJECT_0 + 1) {
+            process_events(1);
+        }
+        DWORD done = 0;
+        ::GetExitCodeThread(sleeper, &done);
+        ::CloseHandle(sleeper);
+        if (done == 1) {
+            program_end();
+        }
+        return 2;
     }
     HANDLE held =
         way == "held" ? ::OpenEventA(SYNCHRONIZE, FALSE, "TarrowindClipboardHeld") : nullptr;
