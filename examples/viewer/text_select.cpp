@@ -2,8 +2,8 @@
 // of it), the place under the pointer and the rows it stands on, the selection made with
 // the mouse (click, Shift+click, a drag that keeps scrolling while the pointer rests beyond
 // the rows) and with Shift and the arrow, page, Home and End keys, kept in view.
-// Relies on the runtime's timers and input state; USER32's mouse capture and timers, which
-// the runtime does not offer. Rows are text_wrap.cpp's, scrolling text_scroll.cpp's.
+// Relies on the runtime's timers and input state; USER32's mouse capture, which the
+// runtime does not offer. Rows are text_wrap.cpp's, scrolling text_scroll.cpp's.
 #include "examples/viewer/text_view.h"
 
 namespace {
@@ -156,8 +156,7 @@ void mouse_select(Document* document, int32_t x, int32_t y, bool extend) {
 // Stop scrolling a drag by the clock.
 void stop_drag_timer() {
     if (drag.document != nullptr) {
-        // NOTE: the runtime starts timers but has no call to stop one; USER32's does.
-        ::KillTimer(drag.document->window.hwnd, DRAG_TIMER);
+        stop_timer(&drag.document->window, DRAG_TIMER);
         drag.document = nullptr;
     }
 }

@@ -95,3 +95,11 @@ int32_t start_timer(WindowRecord* record, uint32_t interval_ms, UINT_PTR timer_i
     }
     return 0;
 }
+
+// Stop a window's timer; 1 when it ran.
+int32_t stop_timer(WindowRecord* record, UINT_PTR timer_id) {
+    if (record == nullptr || record->hwnd == nullptr) {
+        return 0;
+    }
+    return ::KillTimer(record->hwnd, timer_id) ? 1 : 0;
+}

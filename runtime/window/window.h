@@ -197,6 +197,9 @@ int32_t key_down(int32_t key);
 // Give an open window a periodic WM_TIMER (or callback) every interval_ms.
 int32_t start_timer(WindowRecord* record, uint32_t interval_ms, UINT_PTR timer_id,
                     TIMERPROC callback);
+// Stop a window's timer started with start_timer: no WM_TIMER of it comes after; 1 when it
+// ran, 0 when it did not (or the record is closed).
+int32_t stop_timer(WindowRecord* record, UINT_PTR timer_id);
 
 // ============================================================================
 // Menus and window geometry

@@ -328,7 +328,15 @@ TEST_F(Events, PumpWithWaitWakesForTimer) {
     ASSERT_TRUE(saw_event(WM_TIMER));
     EXPECT_GE(waited, 100u);
     EXPECT_LT(waited, 1500u);
-    ::KillTimer(r.hwnd, 1);
+    // Stopped, it sends no more; a timer that does not run, or a closed record, gives 0.
+    EXPECT_EQ(stop_timer(&r, 1), 1);
+    pump_for(50);
+    seen_events.clear();
+    pump_for(400);
+    EXPECT_FALSE(saw_event(WM_TIMER));
+    EXPECT_EQ(stop_timer(&r, 1), 0);
+    WindowRecord closed = {};
+    EXPECT_EQ(stop_timer(&closed, 1), 0);
 }
 
 TEST_F(Events, ForeignChildRoutesToParentRecord) {
