@@ -10,21 +10,9 @@
 
 #include <mmsystem.h>
 
+#include "tests/text/text_test_support.h"
+
 namespace {
-
-std::string take(char* text) {
-    std::string copy = text != nullptr ? text : "(null)";
-    heap_free(text);
-    return copy;
-}
-
-std::string utf8_of(const std::wstring& wide) {
-    std::string bytes(wide.size() * 4 + 1, '\0');
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, bytes.data(),
-                                        static_cast<int>(bytes.size()), nullptr, nullptr);
-    bytes.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
-    return bytes;
-}
 
 // Texts whose UTF-8 bytes outnumber their UTF-16 units, and one whose do not.
 const char* const RICH_TEXTS[] = {"plain", "Νερό", "水水水", "ЖЖЖЖЖЖЖЖЖЖ", "مرحبا 12", "🙂"};
@@ -63,12 +51,7 @@ TEST(CodePageBytes, WaveWithALongPathPlays) {
     if (::waveOutGetNumDevs() == 0) {
         GTEST_SKIP() << "no sound device";
     }
-    wchar_t own[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, own, MAX_PATH);
-    std::wstring bin(own);
-    bin.erase(bin.rfind(L'\\') + 1);
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring bin = own_folder(), temp = temp_folder();
     const struct {
         int32_t count;
         wchar_t letter;

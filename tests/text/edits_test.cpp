@@ -11,6 +11,8 @@
 #include "tests/dialog/dialog_test_support.h"
 #include "tests/support/picture.h"
 
+#include "tests/text/text_test_support.h"
+
 namespace {
 
 struct Typed {
@@ -42,12 +44,6 @@ std::wstring text_of(HWND window) {
     wchar_t text[64] = {};
     ::GetWindowTextW(window, text, 64);
     return text;
-}
-
-std::string utf8_of(const std::wstring& wide) {
-    char bytes[64] = {};
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr);
-    return bytes;
 }
 
 class EditsTest : public DialogTest {

@@ -13,6 +13,8 @@
 
 #include <mmsystem.h>
 
+#include "tests/text/text_test_support.h"
+
 namespace {
 
 // A text as the program writes it (UTF-8) and as the platform must hold it.
@@ -49,19 +51,6 @@ std::wstring text_of(HWND window) {
     return text;
 }
 
-// What the runtime gives back for a sample: the platform's text in UTF-8.
-std::string utf8_of(const wchar_t* wide) {
-    char bytes[512] = {};
-    ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, bytes, sizeof bytes, nullptr, nullptr);
-    return bytes;
-}
-
-std::string take(char* text) {
-    std::string copy = text != nullptr ? text : "(null)";
-    heap_free(text);
-    return copy;
-}
-
 // The message box on screen: its text and caption, read by a timer inside its loop.
 struct BoxSeen {
     std::wstring text, caption;
@@ -95,10 +84,8 @@ struct NamedFile {
     std::string path;  // the same path as the program passes it
 };
 NamedFile copy_named(const Sample& s, const wchar_t* source, const wchar_t* extension) {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
     NamedFile f;
-    f.wide = std::wstring(temp) + L"tarrowind-scripts\\";
+    f.wide = temp_folder() + L"tarrowind-scripts\\";
     ::CreateDirectoryW(f.wide.c_str(), nullptr);
     f.wide += std::wstring(s.wide) + extension;
     ::CopyFileW(source, f.wide.c_str(), FALSE);
@@ -229,13 +216,8 @@ TEST_F(ScriptsTest, FilesNamedInEveryScriptAreFound) {
 // A program copied with its data files into a folder named in Cyrillic and Chinese finds
 // them from its own folder, in UTF-8 and keeping the system's code page alike.
 TEST_F(ScriptsTest, ProgramsFindTheirFilesFromAFolderNamedInTwoScripts) {
-    wchar_t own[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, own, MAX_PATH);
-    std::wstring bin(own);
-    bin.erase(bin.rfind(L'\\') + 1);
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder = std::wstring(temp) + L"Игра 游戏\\";
+    const std::wstring bin = own_folder(), temp = temp_folder();
+    const std::wstring folder = temp + L"Игра 游戏\\";
     for (const wchar_t* sub : {L"", L"graphics", L"sound"}) {
         ::CreateDirectoryW((folder + sub).c_str(), nullptr);
     }
@@ -250,7 +232,7 @@ TEST_F(ScriptsTest, ProgramsFindTheirFilesFromAFolderNamedInTwoScripts) {
         start.cb = sizeof start;
         PROCESS_INFORMATION child = {};
         ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                     temp, &start, &child));
+                                     temp.c_str(), &start, &child));
         EXPECT_EQ(::WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
         DWORD code = 99;
         ::GetExitCodeProcess(child.hProcess, &code);
